@@ -1,0 +1,75 @@
+// Error values: a code and a pointer to a process-wide category singleton that
+// turns codes into Russian messages. Code 0 is success whatever the category.
+// Every failure in the program travels as one of these, never as an exception.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/ustring.h"
+
+struct error_value_t;
+
+namespace stdoff {
+
+class error_category {
+public:
+    virtual const char16_t* name() const = 0;
+    // Never null.
+    virtual const char16_t* message(int32_t code) const = 0;
+    virtual bool equivalent(const error_value_t& value, int32_t code) const;
+    virtual ~error_category() = default;
+};
+
+}  // namespace stdoff
+
+class empty_category_t final : public stdoff::error_category {
+public:
+    const char16_t* name() const override { return u"no category"; }
+    const char16_t* message(int32_t code) const override { return code == 0 ? u"ok" : u"unknown error"; }
+};
+const stdoff::error_category& empty_category();
+
+namespace app {
+
+// "Приложение": faults of the program itself and of journal downloads.
+enum assert_code : int32_t {
+    kNoError = 0,
+    kLogicError = 1,
+    kDriverLogicError = 2,
+    kDeviceLogicError = 3,
+    kJournalLoadError = 4,
+    kJournalTimeout = 5,
+};
+
+class assert_category_t final : public stdoff::error_category {
+public:
+    const char16_t* name() const override;
+    const char16_t* message(int32_t code) const override;
+};
+const stdoff::error_category& assert_category();
+
+}  // namespace app
+
+struct error_value_t {
+    int32_t code = 0;
+    const stdoff::error_category* category = &empty_category();
+
+    error_value_t() = default;
+    error_value_t(int32_t c, const stdoff::error_category& cat) : code(c), category(&cat) {}
+
+    bool is_error() const { return code != 0; }
+    explicit operator bool() const { return is_error(); }
+    // Same error: equal category pointers and equal codes.
+    bool same(const error_value_t& other) const { return category == other.category && code == other.code; }
+    friend bool operator==(const error_value_t& a, const error_value_t& b) { return a.same(b); }
+
+    const char16_t* name() const { return category->name(); }
+    const char16_t* message() const { return category->message(code); }
+    // "<name>: <message>", the form used by logs and the command-line tool.
+    ustring_t describe() const;
+    // "<operation>\n<name>: <message>", the form of the device link's port texts.
+    ustring_t describe(const char16_t* operation) const;
+};
+
+inline error_value_t success() { return error_value_t(); }
+inline error_value_t app_error(int32_t code) { return error_value_t(code, app::assert_category()); }

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets the machine up, builds everything and runs every test.
+#   scripts/test.sh            normal build in build/
+#   SANITIZE=thread scripts/test.sh    ThreadSanitizer build in build-thread/
+#   SANITIZE=address scripts/test.sh   AddressSanitizer+UBSan build in build-address/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+san="${SANITIZE:-}"
+dir="build${san:+-$san}"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMA_SANITIZE="$san" >/dev/null
+cmake --build "$dir" -j "$jobs"
+# GUI tests use SDL's offscreen driver: no display is needed.
+export SDL_VIDEODRIVER=offscreen
+ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
