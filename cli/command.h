@@ -1,0 +1,48 @@
+// luma10ctl: each command lives in its own cli/cmd_*.cpp and registers itself
+// with LUMA_CLI_COMMAND; main.cpp parses the connection options shared by all
+// commands and dispatches.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "foundation/connection_settings.h"
+
+namespace cli {
+
+struct Context {
+    // Connection settings after the configuration file's defaults and the
+    // command line's overrides (--port, --speed, --parity, --stop-bits, --echo,
+    // --delay, --timeout, --address).
+    ConnectionSettings settings;
+    // Set when --port named a device path instead of a COM number.
+    std::string device_path;
+    // --config FILE, or empty for the program's own configuration file.
+    std::string config_file;
+    // Everything after the command name that main did not consume, in order
+    // (positional arguments and the command's own options).
+    std::vector<std::string> args;
+};
+
+// Returns the process exit code: 0 success, 1 failed exchange, 2 bad usage.
+using CommandFn = int (*)(Context& ctx);
+
+struct Command {
+    const char* name;
+    const char* usage;  // one line, shown in the usage text: "read START COUNT"
+    CommandFn run;
+};
+
+void register_command(const Command& cmd);
+const std::vector<Command>& commands();
+
+struct Registrar {
+    explicit Registrar(const Command& cmd) { register_command(cmd); }
+};
+
+}  // namespace cli
+
+#define LUMA_CLI_CONCAT2(a, b) a##b
+#define LUMA_CLI_CONCAT(a, b) LUMA_CLI_CONCAT2(a, b)
+#define LUMA_CLI_COMMAND(name, usage, fn) \
+    static ::cli::Registrar LUMA_CLI_CONCAT(cli_registrar_, __LINE__)(::cli::Command{name, usage, fn})
