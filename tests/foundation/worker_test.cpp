@@ -195,3 +195,30 @@ TEST(Thread, DestroyedRightAfterStart) {
         EXPECT_LE(log.snapshot().size(), 1u);
     }
 }
+
+TEST(Event, ManualStaysSetAutoReleasesOneWaiter) {
+    plat::Event_t manual(true, false), autoreset(false, true);
+    EXPECT_FALSE(manual.wait(0));
+    manual.set();
+    EXPECT_TRUE(manual.wait(0));
+    EXPECT_TRUE(manual.wait(0));
+    manual.reset();
+    EXPECT_FALSE(manual.wait(5));
+
+    EXPECT_TRUE(autoreset.wait(0));
+    EXPECT_FALSE(autoreset.wait(0));
+    std::atomic<int> woken{0};
+    plat::SysThread_t a, b;
+    auto waiter = [](void* p) {
+        auto* pair = static_cast<std::pair<plat::Event_t*, std::atomic<int>*>*>(p);
+        if (pair->first->wait(300)) (*pair->second)++;
+    };
+    std::pair<plat::Event_t*, std::atomic<int>*> arg{&autoreset, &woken};
+    ASSERT_TRUE(a.start(waiter, &arg, 64000));
+    ASSERT_TRUE(b.start(waiter, &arg, 64000));
+    plat::sleep_ms(20);
+    autoreset.set();
+    a.join();
+    b.join();
+    EXPECT_EQ(woken.load(), 1);
+}
