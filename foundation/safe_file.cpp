@@ -102,13 +102,23 @@ bool SafeFile_t::Commit() {
         Abandon();
         return false;
     }
+    // The new file must end up under the file's name; if that rename fails
+    // (the name is taken by a folder, say), the old content goes back in place
+    // and the write counts as failed.
     if (state_ == kReplacing) {
         rename_file(name_, backup_);
-        rename_file(new_, name_);
+        if (!rename_file(new_, name_)) {
+            rename_file(backup_, name_);
+            Abandon();
+            return false;
+        }
         plat::sync_folder_of(name_);
         delete_file(backup_);
     } else {
-        rename_file(new_, name_);
+        if (!rename_file(new_, name_)) {
+            Abandon();
+            return false;
+        }
         plat::sync_folder_of(name_);
         delete_file(marker_);
     }

@@ -262,6 +262,12 @@ TEST_F(ConfigFile, FailedWriteLeavesTheOldFile) {
     EXPECT_TRUE(write_with_limit(path_));
     EXPECT_FALSE(fs::exists(path_));
     EXPECT_TRUE(no_companions());
+
+    // The name is taken by a folder: nothing can be put in its place.
+    fs::create_directory(path_);
+    EXPECT_EQ(WriteFileSafely(path_, old), 0u);
+    EXPECT_TRUE(fs::is_directory(path_));
+    EXPECT_TRUE(no_companions());
 }
 
 TEST_F(ConfigFile, KilledWriterAlwaysLeavesAWholeOldOrNewRecord) {
