@@ -53,6 +53,74 @@ std::string thermo_gas_name(unsigned gas) {
     return text::to_utf8(codes::GasTableA(gas).name);
 }
 
+// What a setup event adds after number and time: a title and detail lines.
+// The screen text puts the title after a space and each detail on its own
+// tabbed line; the CSV row puts the title in one field and the details, one
+// per line, in the next.
+struct part_marks_t {
+    const char* open;        // before the title
+    const char* first_line;  // between the title and the first detail
+    const char* next_line;   // between details
+    const char* close;       // after the last detail
+};
+const part_marks_t kTextMarks{" ", "\n\t", "\n\t", ""};
+const part_marks_t kCsvMarks{";\"", "\";\"", "\n", "\""};
+
+std::string setup_event_part(const item4_t& r, const part_marks_t& marks) {
+    const char* title = nullptr;
+    std::string details[5];
+    switch (r.kind()) {
+    case 1:
+        title = "Проведена корректировка нуля.";
+        details[0] = printf8("Измеренная концентрация: %.2lf", r.measured * 0.01);
+        break;
+    case 2:
+        title = "Проведена настройка второй точки";
+        details[0] = printf8("Измеренная концентрация: %.2lf, %%НКПР", r.measured * 0.01);
+        details[1] = printf8("Введенная концентрация: %.2lf, %%НКПР", r.entered * 0.01);
+        break;
+    case 3:
+        title = "Проведена настройка на дополнительный газ";
+        details[0] = "Газ: " + additional_gas_name(r.gas());
+        details[1] = printf8("Введенная концентрация при настройке точки №%u: %.2lf, %%НКПР", r.point(), r.entered * 0.01);
+        break;
+    case 4:
+        title = "Проведена настройка термокаталитического датчика";
+        details[0] = "Газ: " + thermo_gas_name(r.gas());
+        details[1] = printf8("Введенная концентрация при настройке точки №%u: %.2lf, %%НКПР", r.point(), r.entered * 0.01);
+        details[2] = printf8("Измеренная чувствительность датчика: %.1lf, мВ/%%НКПР", r.sensitivity * 0.1);
+        details[3] = printf8("Линейная экспозиция: %u", r.linear_exposure);
+        details[4] = printf8("Квадратичная экспозиция: %u", r.quadratic_exposure);
+        break;
+    default:
+        return {};  // other kinds carry nothing beyond number and time
+    }
+    std::string out = marks.open;
+    out += title;
+    const char* sep = marks.first_line;
+    for (const std::string& d : details) {
+        if (d.empty()) break;
+        out += sep;
+        out += d;
+        sep = marks.next_line;
+    }
+    out += marks.close;
+    return out;
+}
+
+// The counters with their captions, in the device's order.
+template <typename F>
+void for_each_counter(const counters_t& c, F&& f) {
+    f("Порог 1", c.threshold1);
+    f("Порог 2", c.threshold2);
+    f("Авария", c.alarm);
+    f("Предыдущий год. Порог 1", c.prev_year_threshold1);
+    f("Предыдущий год. Порог 2", c.prev_year_threshold2);
+    f("Предыдущий год. Авария", c.prev_year_alarm);
+    f("Линейная экспозиция", c.linear_exposure);
+    f("Квадратичная экспозиция", c.quadratic_exposure);
+}
+
 template <typename Threshold>
 std::string threshold_text(const Threshold& r, int which) {
     return printf8("%u. %s Превышен порог %d\n\tКонцентрация: %.2lf, %%НКПР", r.number + 1u,
@@ -75,33 +143,7 @@ std::string text(const item3_t& r) {
 }
 
 std::string text(const item4_t& r) {
-    std::string out = printf8("%u. %s", r.number + 1u, display_time(r.time).c_str());
-    switch (r.kind()) {
-    case 1:
-        out += printf8(" Проведена корректировка нуля.\n\tИзмеренная концентрация: %.2lf", r.measured * 0.01);
-        break;
-    case 2:
-        out += printf8(" Проведена настройка второй точки\n\tИзмеренная концентрация: %.2lf, %%НКПР"
-                       "\n\tВведенная концентрация: %.2lf, %%НКПР",
-                       r.measured * 0.01, r.entered * 0.01);
-        break;
-    case 3:
-        out += printf8(" Проведена настройка на дополнительный газ\n\tГаз: %s"
-                       "\n\tВведенная концентрация при настройке точки №%u: %.2lf, %%НКПР",
-                       additional_gas_name(r.gas()).c_str(), r.point(), r.entered * 0.01);
-        break;
-    case 4:
-        out += printf8(" Проведена настройка термокаталитического датчика\n\tГаз: %s"
-                       "\n\tВведенная концентрация при настройке точки №%u: %.2lf, %%НКПР"
-                       "\n\tИзмеренная чувствительность датчика: %.1lf, мВ/%%НКПР"
-                       "\n\tЛинейная экспозиция: %u\n\tКвадратичная экспозиция: %u",
-                       thermo_gas_name(r.gas()).c_str(), r.point(), r.entered * 0.01, r.sensitivity * 0.1,
-                       r.linear_exposure, r.quadratic_exposure);
-        break;
-    default:
-        break;
-    }
-    return out;
+    return printf8("%u. %s", r.number + 1u, display_time(r.time).c_str()) + setup_event_part(r, kTextMarks);
 }
 
 std::string text(const item6_t& r) {
@@ -116,11 +158,9 @@ std::string text(const item7_t& r) {
 }
 
 std::string text(const counters_t& c) {
-    return printf8("Счетчики\n\tПорог 1: %u\n\tПорог 2: %u\n\tАвария: %u\n\tПредыдущий год. Порог 1: %u"
-                   "\n\tПредыдущий год. Порог 2: %u\n\tПредыдущий год. Авария: %u"
-                   "\n\tЛинейная экспозиция: %u\n\tКвадратичная экспозиция: %u\n",
-                   c.threshold1, c.threshold2, c.alarm, c.prev_year_threshold1, c.prev_year_threshold2,
-                   c.prev_year_alarm, c.linear_exposure, c.quadratic_exposure);
+    std::string out = "Счетчики\n";
+    for_each_counter(c, [&](const char* label, uint32_t v) { out += printf8("\t%s: %u\n", label, v); });
+    return out;
 }
 
 std::string csv(const item1_t& r) { return threshold_csv(r); }
@@ -132,33 +172,7 @@ std::string csv(const item3_t& r) {
 }
 
 std::string csv(const item4_t& r) {
-    std::string out = printf8("%u;\"%s\"", r.number + 1u, csv_time(r.time).c_str());
-    switch (r.kind()) {
-    case 1:
-        out += printf8(";\"Проведена корректировка нуля.\";\"Измеренная концентрация: %.2lf\"", r.measured * 0.01);
-        break;
-    case 2:
-        out += printf8(";\"Проведена настройка второй точки\";\"Измеренная концентрация: %.2lf, %%НКПР"
-                       "\nВведенная концентрация: %.2lf, %%НКПР\"",
-                       r.measured * 0.01, r.entered * 0.01);
-        break;
-    case 3:
-        out += printf8(";\"Проведена настройка на дополнительный газ\";\"Газ: %s"
-                       "\nВведенная концентрация при настройке точки №%u: %.2lf, %%НКПР\"",
-                       additional_gas_name(r.gas()).c_str(), r.point(), r.entered * 0.01);
-        break;
-    case 4:
-        out += printf8(";\"Проведена настройка термокаталитического датчика\";\"Газ: %s"
-                       "\nВведенная концентрация при настройке точки №%u: %.2lf, %%НКПР"
-                       "\nИзмеренная чувствительность датчика: %.1lf, мВ/%%НКПР"
-                       "\nЛинейная экспозиция: %u\nКвадратичная экспозиция: %u\"",
-                       thermo_gas_name(r.gas()).c_str(), r.point(), r.entered * 0.01, r.sensitivity * 0.1,
-                       r.linear_exposure, r.quadratic_exposure);
-        break;
-    default:
-        break;
-    }
-    return out;
+    return printf8("%u;\"%s\"", r.number + 1u, csv_time(r.time).c_str()) + setup_event_part(r, kCsvMarks);
 }
 
 std::string csv(const item6_t& r) {
@@ -172,12 +186,9 @@ std::string csv(const item7_t& r) {
 }
 
 std::string csv(const counters_t& c) {
-    return printf8("\"Порог 1:\";\"%u\"\n\"Порог 2:\";\"%u\"\n\"Авария:\";\"%u\"\n"
-                   "\"Предыдущий год. Порог 1:\";\"%u\"\n\"Предыдущий год. Порог 2:\";\"%u\"\n"
-                   "\"Предыдущий год. Авария:\";\"%u\"\n\"Линейная экспозиция:\";\"%u\"\n"
-                   "\"Квадратичная экспозиция:\";\"%u\"\n",
-                   c.threshold1, c.threshold2, c.alarm, c.prev_year_threshold1, c.prev_year_threshold2,
-                   c.prev_year_alarm, c.linear_exposure, c.quadratic_exposure);
+    std::string out;
+    for_each_counter(c, [&](const char* label, uint32_t v) { out += printf8("\"%s:\";\"%u\"\n", label, v); });
+    return out;
 }
 
 const char* header(journal_kind kind) {
