@@ -6,9 +6,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "master_port.h"
+#include "platform/control_socket.h"
+#include "platform/pty.h"
 #include "sim/simulator.h"
 
 using namespace simtest;
@@ -24,7 +27,7 @@ sim::Options_t quiet_options() {
 }
 
 std::string temp_dir(const char* name) {
-    auto d = std::filesystem::temp_directory_path() / (std::string("luma10-sim-") + name + "-" + std::to_string(::getpid()));
+    auto d = std::filesystem::temp_directory_path() / (std::string("luma10-sim-") + name + "-" + std::to_string(std::random_device{}()));
     std::filesystem::remove_all(d);
     std::filesystem::create_directories(d);
     return d.string();
@@ -212,4 +215,35 @@ TEST(SimOptions, CommandLine) {
     EXPECT_FALSE(sim::parse_options(5, dup, o, help, err));
     const char* bad[] = {"luma10-sim", "--address", "248"};
     EXPECT_FALSE(sim::parse_options(3, bad, o, help, err));
+}
+
+// --device: the simulator on a serial device it opens itself (here the slave
+// side of a pty, whose master plays the configurator), driven through the
+// control socket as the program is.
+TEST(SimLine, SerialDeviceAndControlSocket) {
+    plat::Pty_t wire;
+    ASSERT_TRUE(wire.open());
+    sim::Options_t o = quiet_options();
+    o.device_path = wire.slave_path();
+    sim::Simulator_t s(o);
+    std::string err;
+    ASSERT_TRUE(s.start(&err)) << err;
+    const std::string sock = temp_dir("control") + "/sim.sock";
+    plat::ControlServer_t control;
+    ASSERT_TRUE(control.start(sock, [&](const std::string& l) { return s.command(l); }, &err)) << err;
+
+    std::string answer;
+    ASSERT_TRUE(plat::control_request(sock, "owner 1 3", answer, &err)) << err;
+    EXPECT_EQ(answer, "ok\n");
+    const bytes_t req = read_req(1, 50276, 1);
+    ASSERT_TRUE(wire.write(req.data(), req.size()));
+    bytes_t got;
+    for (int i = 0; i < 100 && got.size() < 7; ++i) {
+        uint8_t buf[64];
+        long n = wire.read(buf, sizeof buf, 10);
+        if (n > 0) got.insert(got.end(), buf, buf + n);
+    }
+    EXPECT_EQ(got, with_crc({1, 3, 2, 0, 3}));
+    control.stop();
+    std::filesystem::remove_all(std::filesystem::path(sock).parent_path());
 }

@@ -1,11 +1,7 @@
 // The master's end of a simulated line for the simulator's tests: opens the
-// pty's slave side raw and reads with deadlines. Test scaffolding only.
+// pty's slave side through the program's own serial line and reads with
+// deadlines.
 #pragma once
-
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -13,6 +9,7 @@
 #include <vector>
 
 #include "link/crc16.h"
+#include "platform/serial.h"
 
 namespace simtest {
 
@@ -53,18 +50,9 @@ inline bytes_t write_req(uint8_t a, uint16_t start, const std::vector<uint16_t>&
 
 class MasterPort {
 public:
-    explicit MasterPort(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd_ >= 0) {
-            termios t{};
-            ::tcgetattr(fd_, &t);
-            ::cfmakeraw(&t);
-            ::tcsetattr(fd_, TCSANOW, &t);
-        }
-    }
-    ~MasterPort() { if (fd_ >= 0) ::close(fd_); }
-    bool ok() const { return fd_ >= 0; }
-    bool send(const bytes_t& b) { return ::write(fd_, b.data(), b.size()) == ssize_t(b.size()); }
+    explicit MasterPort(const std::string& path) { ok_ = port_.open(path, plat::SerialLine{}) == plat::SerialOpen::ok; }
+    bool ok() const { return ok_; }
+    bool send(const bytes_t& b) { return port_.write(b.data(), b.size()) == long(b.size()); }
     // Reads until `want` bytes arrived or timeout_ms passed; -1 in `status`
     // when the line has gone (the simulator closed its end).
     bytes_t receive(size_t want, int timeout_ms, int* status = nullptr,
@@ -73,18 +61,14 @@ public:
         bytes_t out;
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         if (status) *status = 0;
-        while (out.size() < want) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-            if (left <= 0) break;
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, int(left)) <= 0) continue;
+        while (out.size() < want && std::chrono::steady_clock::now() < end) {
             uint8_t buf[512];
-            ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n <= 0) {
-                if (n < 0 && errno == EAGAIN) continue;
+            const long n = port_.read(buf, sizeof buf);
+            if (n < 0) {
                 if (status) *status = -1;
                 break;
             }
+            if (n == 0) continue;
             const auto now = std::chrono::steady_clock::now();
             if (out.empty() && first) *first = now;
             if (last) *last = now;
@@ -99,7 +83,8 @@ public:
     }
 
 private:
-    int fd_ = -1;
+    plat::Serial_t port_;
+    bool ok_ = false;
 };
 
 }  // namespace simtest
