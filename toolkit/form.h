@@ -54,7 +54,7 @@ public:
 
     // ---- focus ----
     GControl* FocusedControl() const;
-    void SetFocus(GControl* control);
+    virtual void SetFocus(GControl* control);
 
     // ---- painting ----
     // Repaints what changed and copies it to the native window.
@@ -77,6 +77,10 @@ public:
     void PaintOver(GCanvas& c) override;
 
     GDelegate_T<GForm*> OnClose;  // after the form was closed
+
+    // A control of the form is being deleted: forget focus, capture and
+    // hover references to it (called by GControl's destructor).
+    virtual void ForgetControl(GControl* c);
 
     // The form of a native window id, or null.
     static GForm* FromWindowId(uint32_t id);
@@ -110,6 +114,9 @@ public:
     void SetTabIndex(int i);
     GControl* CurrentControl() const;
     void HandleFormKey(const GKeyEvent& e) override;
+    void ForgetControl(GControl* c) override;
+    // Focusing a control of the list (by a click) makes it the current one.
+    void SetFocus(GControl* c) override;
 
     // Extra key handler of the form, for keys the current control did not take.
     GDelegate_T<GForm*, const GKeyEvent&> OnFormKey;
