@@ -356,12 +356,16 @@ void GStart::Refresh() {
 
     // 12.
     const param_snapshot_t owner = p.adjustment_mode_owner.snapshot();
-    if (p.dout_test_enabled.snapshot().value != 0) {
-        const uint64_t st = p.dout_test_state.snapshot().value;
+    // Values are taken only while read: a value left from an earlier
+    // connection must not steer the lamps or the WiFi command.
+    const param_snapshot_t dout = p.dout_test_enabled.snapshot();
+    if (dout.is_read() && dout.value != 0) {
+        const param_snapshot_t dst = p.dout_test_state.snapshot();
+        const uint64_t st = dst.is_read() ? dst.value : 0;
         img_led_thresh1_.SetVisible(P && (st & 1));
         img_led_thresh2_.SetVisible(P && (st & 2));
     } else {
-        const bool free = owner.value == 0;
+        const bool free = !owner.is_read() || owner.value == 0;
         img_led_thresh1_.SetVisible(P && (fl & 0x40) && free);
         img_led_thresh2_.SetVisible(P && (fl & 0x80) && free);
     }
@@ -442,7 +446,8 @@ void GStart::Connect() {
 
 void GStart::ToggleWifi() {
     g_.hold(&bt_wifi_, kWifiHoldMs);
-    const bool on = g_.params.wifi_enabled.snapshot().value != 0;
+    const param_snapshot_t wifi = g_.params.wifi_enabled.snapshot();
+    const bool on = wifi.is_read() && wifi.value != 0;
     bt_wifi_.SetCaption(on ? u"WiFi отключается..." : u"WiFi включается...");
     bt_wifi_.SetEnabled(false);
     SendPlainCommand(on ? 31 : 30, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
