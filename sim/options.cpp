@@ -109,9 +109,11 @@ bool number(const char* s, T& out, T lo, T hi) {
 }
 
 bool real(const char* s, double& out) {
-    char* end = nullptr;
-    double v = std::strtod(s, &end);
-    if (!*s || *end) return false;
+    // Independent of the locale: a point is the separator under any settings.
+    const char* end = s + std::strlen(s);
+    double v = 0;
+    auto r = std::from_chars(s, end, v);
+    if (s == end || r.ec != std::errc() || r.ptr != end) return false;
     out = v;
     return true;
 }

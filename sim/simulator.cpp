@@ -1,6 +1,6 @@
 #include "sim/simulator.h"
 
-#include <condition_variable>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -245,7 +245,9 @@ void Simulator_t::run() {
             std::this_thread::sleep_for(milliseconds(5));
             continue;
         }
-        const long n = line->read(buf, sizeof buf, 2);
+        // Short waits only while a frame is being gathered; an idle line wakes
+        // the thread a few dozen times a second.
+        const long n = line->read(buf, sizeof buf, rx.empty() ? 20 : 2);
         const time_point_t now = clock_t_::now();
         if (n < 0) {
             std::this_thread::sleep_for(milliseconds(5));
@@ -267,9 +269,13 @@ void Simulator_t::run() {
             }
             continue;
         }
-        // Silence: 3.5 character times, but never below what a pseudo-terminal's
-        // scheduling can stretch the gap between two writes of one frame to.
-        const auto gap = microseconds(std::max<long>(long(3.5 * char_time_us()), 3000));
+        // Silence ends a frame: 3.5 character times on a real line. A pty has
+        // no wire, and a master descheduled between two writes of one frame
+        // must not lose it, so a request still short of the length its header
+        // announces gets a much longer grace; anything else ends after 3 ms.
+        const size_t want = request_length(rx.data(), rx.size());
+        const long floor_us = want > rx.size() || (rx.size() < 2) ? 20000 : 3000;
+        const auto gap = microseconds(std::max<long>(long(3.5 * char_time_us()), floor_us));
         if (!rx.empty() && now - last >= gap) {
             std::vector<uint8_t> frame;
             frame.swap(rx);
@@ -362,12 +368,21 @@ void Simulator_t::send(const std::vector<uint8_t>& bytes) {
         return;
     }
     // One character time per byte: byte i has left the wire at start + (i + 1)
-    // character times. Absolute deadlines keep sleep overshoot from adding up.
+    // character times. Deadlines are absolute, and every byte already due goes
+    // out in one write, so sleep overshoot and write cost never add up (at
+    // 115200 baud a character lasts 87 us, about what a wake-up costs).
     const time_point_t t0 = clock_t_::now();
     const double ct = char_time_us();
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        std::this_thread::sleep_until(t0 + microseconds(long(ct * double(i + 1))));
-        if (!line->write(&bytes[i], 1)) return;
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const double elapsed = std::chrono::duration<double, std::micro>(clock_t_::now() - t0).count();
+        const size_t due = std::min(bytes.size(), size_t(elapsed / ct));
+        if (due > sent) {
+            if (!line->write(&bytes[sent], due - sent)) return;
+            sent = due;
+        } else {
+            std::this_thread::sleep_until(t0 + microseconds(long(ct * double(sent + 1))));
+        }
     }
 }
 
