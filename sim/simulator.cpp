@@ -254,7 +254,9 @@ void Simulator_t::run() {
             continue;
         }
         if (n > 0) {
-            if (opt_.echo) line->write(buf, size_t(n));
+            // A two-wire adapter hears its own transmission. With line timing
+            // the echo keeps pace with the request's wire time (see handle()).
+            if (opt_.echo && !opt_.line_timing) line->write(buf, size_t(n));
             if (rx.empty()) first = now;
             last = now;
             rx.insert(rx.end(), buf, buf + n);
@@ -286,7 +288,9 @@ void Simulator_t::run() {
 
 void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_byte) {
     if (opt_.line_timing) {
-        // The request is on the wire until its last character has arrived.
+        // The request is on the wire until its last character has arrived;
+        // an echo comes back character by character meanwhile.
+        if (opt_.echo) send(frame, first_byte);
         std::this_thread::sleep_until(first_byte + microseconds(long(char_time_us() * double(frame.size()))));
     }
     Outcome_t out;
@@ -346,7 +350,7 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
         } else if (corrupt) {
             out.reply.back() ^= 0xFF;
         }
-        send(out.reply);
+        send(out.reply, clock_t_::now());
         replies_++;
         log_bytes("<-", out.reply.data(), out.reply.size(),
                   noise ? "noise" : corrupt ? "bad CRC" : late ? "late" : "");
@@ -356,7 +360,7 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
     if (opt_.drop_after && requests_.load() >= opt_.drop_after && line_open()) drop_line();
 }
 
-void Simulator_t::send(const std::vector<uint8_t>& bytes) {
+void Simulator_t::send(const std::vector<uint8_t>& bytes, time_point_t t0) {
     std::shared_ptr<Line_t> line;
     {
         std::lock_guard<std::mutex> g(mu_);
@@ -371,7 +375,6 @@ void Simulator_t::send(const std::vector<uint8_t>& bytes) {
     // character times. Deadlines are absolute, and every byte already due goes
     // out in one write, so sleep overshoot and write cost never add up (at
     // 115200 baud a character lasts 87 us, about what a wake-up costs).
-    const time_point_t t0 = clock_t_::now();
     const double ct = char_time_us();
     size_t sent = 0;
     while (sent < bytes.size()) {

@@ -123,7 +123,8 @@ public:
 private:
     void run();
     void handle(const std::vector<uint8_t>& frame, time_point_t first_byte);
-    void send(const std::vector<uint8_t>& bytes);
+    // Writes bytes; with line timing byte i goes out at t0 + (i + 1) character times.
+    void send(const std::vector<uint8_t>& bytes, time_point_t t0);
     void log_bytes(const char* dir, const uint8_t* p, size_t n, const char* note);
     void save_state();
     void load_state();

@@ -198,6 +198,18 @@ TEST(SimLine, LineTimingPacesTheReply) {
     // The 8-byte request also took its wire time before the slave saw it.
     const double wait_ms = duration<double, std::milli>(first - sent).count();
     EXPECT_GE(wait_ms, 8 * char_ms);
+
+    // With an echo, the request comes back at wire pace and the reply follows:
+    // from the first echoed byte to the reply's last, 7 + 255 character times.
+    o.echo = true;
+    sim::Simulator_t e(o);
+    ASSERT_TRUE(e.start(nullptr));
+    MasterPort me(e.path());
+    me.send(read_req(1, 50500, 125));
+    r = me.receive(8 + 255, 2000, nullptr, &first, &last);
+    ASSERT_EQ(r.size(), 8u + 255u);
+    const double echo_span = duration<double, std::milli>(last - first).count();
+    EXPECT_NEAR(echo_span, 262 * char_ms, 262 * char_ms * 0.03);
 }
 
 TEST(SimOptions, CommandLine) {
