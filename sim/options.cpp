@@ -33,6 +33,9 @@ const char* help_text() {
         "  --turnaround МС     пауза перед ответом (по умолчанию 0)\n"
         "  --switch-early      новый адрес или скорость Modbus вступают в силу до ответа\n"
         "                      на запись (по умолчанию — после ответа)\n"
+        "  --any-speed         не сверять скорость и чётность, заданные конфигуратором\n"
+        "                      на псевдотерминале (по умолчанию запросы на другой\n"
+        "                      скорости или чётности не понимаются, как на проводе)\n"
         "\n"
         "Устройства:\n"
         "  --address A         газоанализатор с адресом A (1..247); можно повторять —\n"
@@ -148,6 +151,8 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             o.line_timing = true;
         } else if (a == "--switch-early") {
             o.switch_early = true;
+        } else if (a == "--any-speed") {
+            o.check_master_settings = false;
         } else if (a == "--silent") {
             o.silent = true;
         } else if (a == "--corrupt-crc") {

@@ -286,7 +286,30 @@ void Simulator_t::run() {
     }
 }
 
+bool Simulator_t::master_mismatch(std::string* why) {
+    if (!opt_.check_master_settings) return false;
+    std::shared_ptr<Line_t> line;
+    {
+        std::lock_guard<std::mutex> g(mu_);
+        line = line_;
+    }
+    uint32_t speed = 0;
+    char parity = 'N';
+    if (!line || !line->peer_settings(speed, parity)) return false;
+    // A rate outside the standard ones cannot be read back; let it pass.
+    if ((speed == 0 || speed == speed_.load()) && parity == opt_.parity) return false;
+    if (why) *why = "master at " + std::to_string(speed) + " baud, parity " + parity;
+    return true;
+}
+
 void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_byte) {
+    std::string why;
+    if (master_mismatch(&why)) {
+        // Bytes sent at another speed or parity arrive as garbage.
+        why = "ignored: " + why;
+        log_bytes("->", frame.data(), frame.size(), why.c_str());
+        return;
+    }
     if (opt_.line_timing) {
         // The request is on the wire until its last character has arrived;
         // an echo comes back character by character meanwhile.
@@ -337,6 +360,9 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
         }
     }
 
+    // Switched before replying: the master, still at the old speed, hears noise.
+    const bool garbled = opt_.switch_early && master_mismatch(nullptr);
+    if (garbled) noise = true;
     if (!out.reply.empty() && !silent) {
         if (late) std::this_thread::sleep_for(milliseconds(late_ms));
         if (opt_.turnaround_ms) std::this_thread::sleep_for(milliseconds(opt_.turnaround_ms));

@@ -52,6 +52,9 @@ struct Options_t {
     bool line_timing = false;           // wire time for requests, paced replies
     unsigned turnaround_ms = 0;
     bool switch_early = false;          // new address/speed before the reply
+    // On a pty: requests from a master whose speed or parity differ from the
+    // line's are not understood, as on a real wire. False: any speed will do.
+    bool check_master_settings = true;
     int owner = 0;                      // adjustment-mode owner at start
     std::string state_file;             // settings saved by command 2
     uint32_t seed = 1;
@@ -129,6 +132,8 @@ private:
     void save_state();
     void load_state();
     bool take_fault(int& counter);
+    // True when the master's end is set to other line settings than ours.
+    bool master_mismatch(std::string* why);
     double char_time_us() const;
     Device_t* find(uint8_t address);
     bool open_line(std::string* error);
