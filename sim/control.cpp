@@ -49,7 +49,8 @@ std::string Simulator_t::command(const std::string& line) {
 
     if (c == "help") {
         return "status | silent|late|corrupt|noise on|off|N | late ms MS | clear | drop | restore | conc A X | "
-               "temp A X | owner A N | calibration A N | alarms A MASK | warnings A MASK | get A R | set A R V";
+               "temp A X | owner A N | calibration A N | alarms A MASK | warnings A MASK | "
+               "records A threshold1|threshold2|alarms|setup|config|trend N | get A R | set A R V";
     }
     if (c == "status") {
         std::ostringstream s;
@@ -118,6 +119,12 @@ std::string Simulator_t::command(const std::string& line) {
                })
                    ? "ok"
                    : no_device;
+    }
+    if (c == "records" && w.size() == 4 && unsigned_of(w[3], x, 100000000)) {
+        static const char* const names[] = {"threshold1", "threshold2", "alarms", "setup", "config", "trend"};
+        for (int k = 0; k < 6; ++k)
+            if (w[2] == names[k]) return set_journal_count(addr, Journal_t(k), uint32_t(x)) ? "ok" : no_device;
+        return usage;
     }
     if (c == "get" && w.size() == 3 && unsigned_of(w[2], x, 65535)) {
         uint16_t v;

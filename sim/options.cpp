@@ -91,6 +91,8 @@ const char* help_text() {
         "  owner A 0..3                 задать владельца режима наладки\n"
         "  calibration A 3..8           исход следующей калибровки датчика\n"
         "  alarms A МАСКА, warnings A МАСКА   текущие ошибки и предупреждения\n"
+        "  records A ЖУРНАЛ N           число записей журнала (threshold1, threshold2,\n"
+        "                               alarms, setup, config, trend)\n"
         "  get A РЕГИСТР                прочитать регистр\n"
         "  set A РЕГИСТР ЗНАЧЕНИЕ       записать регистр без проверок\n"
         "  help                         список команд\n"

@@ -199,6 +199,9 @@ bool Simulator_t::get_register(uint8_t a, uint16_t r, uint16_t& v) {
 bool Simulator_t::force_calibration_outcome(uint8_t a, uint16_t state) {
     return with_device(a, [&](Device_t& d) { d.force_calibration_outcome(state); });
 }
+bool Simulator_t::set_journal_count(uint8_t a, Journal_t j, uint32_t n) {
+    return with_device(a, [&](Device_t& d) { d.set_journal_count(j, n); });
+}
 uint32_t Simulator_t::factory_serial(uint8_t a) {
     uint32_t s = 0;
     with_device(a, [&](Device_t& d) { s = d.factory_serial(); });

@@ -112,6 +112,8 @@ public:
     bool set_register(uint8_t address, uint16_t r, uint16_t value);
     bool get_register(uint8_t address, uint16_t r, uint16_t& value);
     bool force_calibration_outcome(uint8_t address, uint16_t state);
+    // A journal's record count, e.g. to let it grow while a master downloads it.
+    bool set_journal_count(uint8_t address, Journal_t j, uint32_t n);
     bool with_device(uint8_t address, const std::function<void(Device_t&)>& fn);
     uint32_t factory_serial(uint8_t address);
 

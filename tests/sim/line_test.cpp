@@ -202,6 +202,8 @@ TEST(SimLine, ComLinkAndControlLanguage) {
         std::memcpy(&f, &bits, 4);
         EXPECT_FLOAT_EQ(f, 42.5f);
         EXPECT_EQ(s.command("get 1 50213"), "ok 20");
+        EXPECT_EQ(s.command("records 1 alarms 70000"), "ok");
+        EXPECT_EQ(s.command("get 1 50061"), "ok 1");  // high word of the alarm count
         EXPECT_EQ(s.command("conc 3 1").rfind("error", 0), 0u);
         EXPECT_EQ(s.command("silent maybe").rfind("error", 0), 0u);
         s.stop();
