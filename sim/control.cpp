@@ -1,0 +1,136 @@
+// The text control language of a running simulator (the control socket of
+// the program; tests call the same through Simulator_t::command).
+#include <sstream>
+
+#include "sim/simulator.h"
+
+namespace sim {
+
+namespace {
+
+// "on" = until cleared, "off" = 0, a number = that many replies.
+bool fault_count(const std::string& w, int& count) {
+    if (w == "on") count = -1;
+    else if (w == "off") count = 0;
+    else {
+        try {
+            size_t used = 0;
+            const long n = std::stol(w, &used);
+            if (used != w.size() || n < 0 || n > 1000000) return false;
+            count = int(n);
+        } catch (...) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool unsigned_of(const std::string& w, unsigned long& v, unsigned long max) {
+    try {
+        size_t used = 0;
+        v = std::stoul(w, &used, 0);
+        return used == w.size() && v <= max && !w.empty() && w[0] != '-';
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+std::string Simulator_t::command(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> w;
+    for (std::string s; in >> s;) w.push_back(s);
+    if (w.empty()) return "error: пустая команда";
+    const std::string& c = w[0];
+    const char* usage = "error: неверные аргументы; help — список команд";
+
+    if (c == "help") {
+        return "status | silent|late|corrupt|noise on|off|N | late ms MS | clear | drop | restore | conc A X | "
+               "temp A X | owner A N | calibration A N | alarms A MASK | warnings A MASK | get A R | set A R V";
+    }
+    if (c == "status") {
+        std::ostringstream s;
+        s << "line " << (line_open() ? path() : std::string("closed")) << "\nspeed " << speed() << "\nrequests "
+          << requests() << "\nreplies " << replies();
+        std::lock_guard<std::mutex> g(mu_);
+        for (const Station_t& st : stations_) {
+            if (st.device)
+                s << "\ndevice " << unsigned(st.address()) << " serial " << st.device->factory_serial() << " owner "
+                  << st.device->peek(reg::kAdjustmentOwner);
+            else
+                s << "\nforeign " << unsigned(st.address());
+        }
+        s << "\nfaults silent " << silent_ << " late " << late_ << " (" << late_ms_ << " ms) corrupt " << corrupt_
+          << " noise " << noise_;
+        return s.str();
+    }
+    if (c == "silent" || c == "late" || c == "corrupt" || c == "noise") {
+        if (w.size() == 3 && c == "late" && w[1] == "ms") {
+            unsigned long ms;
+            if (!unsigned_of(w[2], ms, 3600000)) return usage;
+            set_late_ms(unsigned(ms));
+            return "ok";
+        }
+        int n;
+        if (w.size() != 2 || !fault_count(w[1], n)) return usage;
+        set_fault(c == "silent" ? Fault_t::kSilent : c == "late" ? Fault_t::kLate
+                  : c == "corrupt" ? Fault_t::kCorruptCrc : Fault_t::kNoise, n);
+        return "ok";
+    }
+    if (c == "clear") {
+        clear_faults();
+        return "ok";
+    }
+    if (c == "drop") {
+        drop_line();
+        return "ok";
+    }
+    if (c == "restore") {
+        std::string err;
+        if (!restore_line(&err)) return "error: " + err;
+        return "ok " + path();
+    }
+
+    // Commands for one detector: NAME A ...
+    unsigned long a;
+    if (w.size() < 2 || !unsigned_of(w[1], a, 247)) return usage;
+    const uint8_t addr = uint8_t(a);
+    const char* no_device = "error: нет газоанализатора с таким адресом";
+    if ((c == "conc" || c == "temp") && w.size() == 3) {
+        double v;
+        try {
+            size_t used = 0;
+            v = std::stod(w[2], &used);
+            if (used != w[2].size()) return usage;
+        } catch (...) {
+            return usage;
+        }
+        const bool ok = c == "conc" ? set_concentration(addr, v) : set_temperature(addr, v);
+        return ok ? "ok" : no_device;
+    }
+    unsigned long x, y;
+    if (c == "owner" && w.size() == 3 && unsigned_of(w[2], x, 65535))
+        return set_owner(addr, uint16_t(x)) ? "ok" : no_device;
+    if (c == "calibration" && w.size() == 3 && unsigned_of(w[2], x, 9))
+        return force_calibration_outcome(addr, uint16_t(x)) ? "ok" : no_device;
+    if ((c == "alarms" || c == "warnings") && w.size() == 3 && unsigned_of(w[2], x, 0xFFFFFFFFul)) {
+        const uint16_t r = c == "alarms" ? reg::kAlarmsMask : reg::kWarningsMask;
+        return with_device(addr, [&](Device_t& d) {
+                   d.poke(r, uint16_t(x & 0xFFFF));
+                   d.poke(uint16_t(r + 1), uint16_t(x >> 16));
+               })
+                   ? "ok"
+                   : no_device;
+    }
+    if (c == "get" && w.size() == 3 && unsigned_of(w[2], x, 65535)) {
+        uint16_t v;
+        if (!get_register(addr, uint16_t(x), v)) return no_device;
+        return "ok " + std::to_string(v);
+    }
+    if (c == "set" && w.size() == 4 && unsigned_of(w[2], x, 65535) && unsigned_of(w[3], y, 65535))
+        return set_register(addr, uint16_t(x), uint16_t(y)) ? "ok" : no_device;
+    return usage;
+}
+
+}  // namespace sim

@@ -1,0 +1,100 @@
+#include "sim/journals.h"
+
+namespace sim {
+
+namespace {
+
+// 2025-06-01 00:00:00 and 2026-01-01 00:00:00 as seconds since 2000-01-01.
+constexpr int64_t kListBase = 802051200;
+constexpr int64_t kTrendBase = 820540800;
+
+uint64_t hash_of(uint32_t seed, Journal_t j, uint32_t index) {
+    return mix64((uint64_t(seed) << 32) ^ (uint64_t(static_cast<unsigned>(j)) << 28) ^ index);
+}
+
+}  // namespace
+
+uint64_t mix64(uint64_t x) {
+    // splitmix64 finaliser.
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+uint32_t JournalSet_t::count(Journal_t j) const {
+    switch (j) {
+    case Journal_t::kThreshold1: return counts_.threshold1;
+    case Journal_t::kThreshold2: return counts_.threshold2;
+    case Journal_t::kAlarms: return counts_.alarms;
+    case Journal_t::kSetup: return counts_.setup;
+    case Journal_t::kConfig: return counts_.config;
+    case Journal_t::kTrend: return counts_.trend;
+    }
+    return 0;
+}
+
+ListRecord_t JournalSet_t::record(Journal_t j, uint32_t index) const {
+    const uint64_t h = hash_of(seed_, j, index);
+    ListRecord_t r;
+    // Records are hours apart, with a jitter that keeps them in order.
+    r.time = kListBase + int64_t(index) * 7 * 3600 + int64_t(h % 3600);
+    switch (j) {
+    case Journal_t::kThreshold1:
+    case Journal_t::kThreshold2:
+        r.value = static_cast<uint16_t>(100 + (h >> 12) % 900);
+        break;
+    case Journal_t::kAlarms:
+        // The first 21 records walk through every status code 0..20.
+        r.value = static_cast<uint16_t>(index < 21 ? index : (h >> 12) % 21);
+        break;
+    case Journal_t::kConfig:
+        // The first 8 walk through every change code 0..7.
+        r.value = static_cast<uint16_t>(index < 8 ? index : (h >> 12) % 8);
+        break;
+    case Journal_t::kSetup: {
+        // The first 8 records walk through every event kind (1..7, then 0);
+        // later ones are mostly the four kinds that carry details.
+        unsigned kind = index < 8 ? (index + 1) % 8 : unsigned(1 + (h >> 8) % 4);
+        if (index >= 8 && (h >> 20) % 10 == 0) kind = unsigned((h >> 24) % 8);
+        unsigned point = 1 + unsigned((h >> 28) % 2);
+        // Gas indices cycle through the whole catalogue and one past it (20).
+        unsigned gas = index % 16 == 15 ? 20 : index % 16;
+        r.event = static_cast<uint16_t>((kind & 7) | (point << 4) | (gas << 8));
+        r.measured = static_cast<uint16_t>((h >> 32) % 5000);
+        r.entered = static_cast<uint16_t>((h >> 40) % 5000);
+        r.sensitivity = static_cast<uint16_t>((h >> 48) % 400);
+        r.linear_exposure = static_cast<uint32_t>((h >> 16) % 100000);
+        r.quadratic_exposure = static_cast<uint32_t>((h >> 36) % 1000000);
+        r.value = 0;
+        break;
+    }
+    case Journal_t::kTrend:
+        break;
+    }
+    return r;
+}
+
+TrendRecord_t JournalSet_t::trend(uint32_t index) const {
+    const uint64_t h = hash_of(seed_, Journal_t::kTrend, index);
+    TrendRecord_t t;
+    // One record a minute.
+    t.time = static_cast<uint32_t>(kTrendBase + int64_t(index) * 60);
+    t.concentration = static_cast<uint8_t>(h % 101);
+    t.temperature = static_cast<uint8_t>(15 + (h >> 8) % 20);
+    return t;
+}
+
+void JournalSet_t::counters(uint32_t out[8]) const {
+    const uint64_t h = mix64(uint64_t(seed_) * 31 + 7);
+    out[0] = counts_.threshold1;
+    out[1] = counts_.threshold2;
+    out[2] = counts_.alarms;
+    out[3] = static_cast<uint32_t>(h % 100);
+    out[4] = static_cast<uint32_t>((h >> 8) % 50);
+    out[5] = static_cast<uint32_t>((h >> 16) % 30);
+    out[6] = static_cast<uint32_t>((h >> 24) % 100000);
+    out[7] = static_cast<uint32_t>((h >> 40) % 1000000);
+}
+
+}  // namespace sim

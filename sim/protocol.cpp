@@ -1,0 +1,129 @@
+#include "sim/protocol.h"
+
+#include "link/crc16.h"
+
+namespace sim {
+
+namespace {
+
+uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
+
+void push16(std::vector<uint8_t>& v, uint16_t w) {
+    v.push_back(uint8_t(w >> 8));
+    v.push_back(uint8_t(w & 0xFF));
+}
+
+void seal(std::vector<uint8_t>& v) {
+    const uint16_t crc = crc16_modbus(v.data(), v.size());
+    v.push_back(uint8_t(crc & 0xFF));
+    v.push_back(uint8_t(crc >> 8));
+}
+
+}  // namespace
+
+size_t request_length(const uint8_t* buf, size_t n) {
+    if (n < 2) return 0;
+    switch (buf[1]) {
+    case 3: return 8;
+    case 16: return n < 7 ? 0 : size_t(9) + buf[6];
+    default: return 0;
+    }
+}
+
+std::vector<uint8_t> exception_reply(uint8_t address, uint8_t function, uint8_t code) {
+    std::vector<uint8_t> v{address, uint8_t(function | 0x80), code};
+    seal(v);
+    return v;
+}
+
+Outcome_t process_frame(std::vector<Station_t>& stations, const uint8_t* f, size_t n, time_point_t now) {
+    Outcome_t out;
+    if (n < 4 || !crc16_check(f, n)) {
+        out.note = "ignored: bad CRC or too short";
+        return out;
+    }
+    const uint8_t address = f[0], function = f[1];
+    const bool broadcast = address == 0;
+    if (!broadcast) {
+        for (size_t i = 0; i < stations.size(); ++i)
+            if (stations[i].address() == address) out.station = int(i);
+        if (out.station < 0) {
+            out.note = "ignored: other address";
+            return out;
+        }
+    }
+    const size_t expected = request_length(f, n);
+    if (function != 3 && function != 16) {
+        if (!broadcast) out.reply = exception_reply(address, function, kExIllegalFunction);
+        return out;
+    }
+    if (expected != n) {
+        // Function 16 whose length does not match its byte count, or a
+        // function-3 frame of the wrong size: not a frame this device takes.
+        out.note = "ignored: malformed";
+        return out;
+    }
+    if (!broadcast && stations[size_t(out.station)].device == nullptr) {
+        out.reply = exception_reply(address, function, kExIllegalAddress);
+        return out;
+    }
+    const uint16_t start = be16(f + 2), count = be16(f + 4);
+
+    if (function == 3) {
+        if (broadcast) {
+            out.note = "ignored: broadcast read";
+            return out;
+        }
+        if (count < 1 || count > 125) {
+            out.reply = exception_reply(address, function, kExIllegalValue);
+            return out;
+        }
+        uint16_t words[125];
+        Device_t& d = *stations[size_t(out.station)].device;
+        if (exception_t e = d.read(start, count, words, now); e != kExOk) {
+            out.reply = exception_reply(address, function, e);
+            return out;
+        }
+        out.reply = {address, 3, uint8_t(count * 2)};
+        for (uint16_t i = 0; i < count; ++i) push16(out.reply, words[i]);
+        seal(out.reply);
+        return out;
+    }
+
+    // Function 16.
+    const uint8_t bytes = f[6];
+    if (count < 1 || count > 123 || bytes != count * 2) {
+        if (!broadcast) out.reply = exception_reply(address, function, kExIllegalValue);
+        return out;
+    }
+    uint16_t words[123];
+    for (uint16_t i = 0; i < count; ++i) words[i] = be16(f + 7 + 2 * i);
+    if (broadcast) {
+        out.note = "broadcast: no reply";
+        for (Station_t& s : stations)
+            if (s.device) {
+                WriteEffects_t fx;
+                if (s.device->write(start, words, count, now, fx) == kExOk) {
+                    // No reply follows a broadcast, so a new address takes
+                    // effect at once (every detector then shares it).
+                    out.effects.speed_changed |= fx.speed_changed;
+                    if (fx.speed_changed) out.effects.new_baud_code = fx.new_baud_code;
+                    out.effects.save_requested |= fx.save_requested;
+                    if (fx.address_changed) s.device->apply_address(fx.new_address);
+                }
+            }
+        return out;
+    }
+    Device_t& d = *stations[size_t(out.station)].device;
+    if (exception_t e = d.write(start, words, count, now, out.effects); e != kExOk) {
+        out.reply = exception_reply(address, function, e);
+        return out;
+    }
+    out.reply = {address, 16};
+    push16(out.reply, start);
+    push16(out.reply, count);
+    seal(out.reply);
+    return out;
+}
+
+}  // namespace sim

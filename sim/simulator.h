@@ -1,0 +1,157 @@
+// The simulated RS-485 line: one or more detectors (and foreign devices)
+// answering Modbus RTU requests on a pseudo-terminal or a real serial device.
+//
+// Typical use in a test:
+//     sim::Options_t o;
+//     o.addresses = {1, 2};
+//     sim::Simulator_t s(o);
+//     std::string err;
+//     ASSERT_TRUE(s.start(&err)) << err;
+//     open_port(s.path());                 // the configurator's side
+//     s.set_concentration(1, 42.0);        // change the world while it runs
+//     s.set_fault(sim::Fault_t::kSilent);  // ... or break the line
+//
+// One thread serves the line; every control call may come from any thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/device.h"
+#include "sim/protocol.h"
+
+namespace sim {
+
+enum class Fault_t {
+    kSilent,      // requests are read but never answered
+    kLate,        // replies go out after late_ms (longer than a master waits)
+    kCorruptCrc,  // the reply's last CRC byte is inverted
+    kNoise,       // random bytes are sent instead of the reply
+};
+
+// Line speed codes of the speed register: 1200 ... 115200.
+unsigned speed_of_code(unsigned code);
+// Code of a speed, 8 when it is not one of the eight.
+unsigned code_of_speed(unsigned speed);
+
+struct Options_t {
+    std::vector<uint8_t> addresses{1};  // detectors, each its own registers
+    std::vector<uint8_t> foreign;       // devices answering only with exceptions
+    std::string device_path;            // real serial device; empty: a pty
+    unsigned com = 0;                   // register the pty as COM n (0: no)
+    unsigned speed = 9600;
+    char parity = 'N';                  // N, E or O
+    unsigned stop_bits = 1;
+    bool echo = false;                  // echo what the master sends
+    bool line_timing = false;           // wire time for requests, paced replies
+    unsigned turnaround_ms = 0;
+    bool switch_early = false;          // new address/speed before the reply
+    int owner = 0;                      // adjustment-mode owner at start
+    std::string state_file;             // settings saved by command 2
+    uint32_t seed = 1;
+    JournalCounts_t records;
+    uint16_t sensor_type = 0;
+    uint16_t mipex_type = 3;
+    double concentration = 0.0;
+    double drift = 0.3;
+    unsigned trend_delay_ms = 30;
+    unsigned calibration_ms = 3000;
+    // Faults from the start.
+    bool silent = false;
+    unsigned late_ms = 0;               // non-zero: every reply this late
+    bool corrupt_crc = false;
+    bool noise = false;
+    unsigned drop_after = 0;            // close the line after this many requests
+    bool verbose = false;
+    std::string control_path;           // control socket (the program only)
+    // Receives the verbose log and notices; default: standard error.
+    std::function<void(const std::string&)> log;
+};
+
+class Line_t;
+
+class Simulator_t {
+public:
+    explicit Simulator_t(Options_t options);
+    ~Simulator_t();
+    Simulator_t(const Simulator_t&) = delete;
+    Simulator_t& operator=(const Simulator_t&) = delete;
+
+    // Opens the line (and the COM link), loads the state file, starts serving.
+    bool start(std::string* error);
+    // Stops serving, closes the line, removes the COM link. Idempotent.
+    void stop();
+
+    // The device path the master opens (the pty's slave side or --device).
+    std::string path() const;
+
+    // Faults: count = number of replies it applies to, -1 until cleared.
+    void set_fault(Fault_t f, int count = -1);
+    void clear_faults();
+    void set_late_ms(unsigned ms);
+    // Closes the line as if the cable were pulled; restore_line opens a new
+    // pty (a new path, re-registered as the same COM number).
+    void drop_line();
+    bool restore_line(std::string* error = nullptr);
+    bool line_open() const;
+
+    // Detectors are addressed by their present Modbus address. False when no
+    // detector has it.
+    bool set_concentration(uint8_t address, double value);
+    bool set_temperature(uint8_t address, double value);
+    bool set_owner(uint8_t address, uint16_t owner);
+    bool set_register(uint8_t address, uint16_t r, uint16_t value);
+    bool get_register(uint8_t address, uint16_t r, uint16_t& value);
+    bool force_calibration_outcome(uint8_t address, uint16_t state);
+    bool with_device(uint8_t address, const std::function<void(Device_t&)>& fn);
+    uint32_t factory_serial(uint8_t address);
+
+    // Requests seen (complete, valid frames for any address) and replies sent.
+    uint64_t requests() const { return requests_.load(); }
+    uint64_t replies() const { return replies_.load(); }
+    unsigned speed() const { return speed_.load(); }
+
+    // The text control language of the control socket; returns the answer.
+    std::string command(const std::string& line);
+
+private:
+    void run();
+    void handle(const std::vector<uint8_t>& frame, time_point_t first_byte);
+    void send(const std::vector<uint8_t>& bytes);
+    void log_bytes(const char* dir, const uint8_t* p, size_t n, const char* note);
+    void save_state();
+    void load_state();
+    bool take_fault(int& counter);
+    double char_time_us() const;
+    Device_t* find(uint8_t address);
+    bool open_line(std::string* error);
+
+    Options_t opt_;
+    mutable std::mutex mu_;             // devices, stations, faults, line pointer
+    std::vector<std::unique_ptr<Device_t>> devices_;
+    std::vector<Station_t> stations_;
+    std::shared_ptr<Line_t> line_;
+    std::string path_;
+    int silent_ = 0, late_ = 0, corrupt_ = 0, noise_ = 0;
+    unsigned late_ms_ = 0;
+    uint64_t noise_state_ = 0x12345678;
+    std::atomic<unsigned> speed_{9600};
+    std::atomic<bool> running_{false};
+    std::atomic<uint64_t> requests_{0}, replies_{0};
+    std::thread thread_;
+    time_point_t started_;
+};
+
+// The option parser of the program, usable by tests and tools. Returns false
+// with a message on a bad command line; help is set by --help.
+bool parse_options(int argc, const char* const* argv, Options_t& out, bool& help, std::string& error);
+// The --help text.
+const char* help_text();
+
+}  // namespace sim
