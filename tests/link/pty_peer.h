@@ -3,6 +3,8 @@
 // plays the device by a script.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -73,6 +75,18 @@ public:
             long n = pty_.read(buf, sizeof buf, 5);
             if (n < 0) break;
             out.insert(out.end(), buf, buf + n);
+        }
+        return out;
+    }
+    // Reads until n bytes are in or timeout_ms passes.
+    Bytes read_exact(size_t n, int timeout_ms = 2000) {
+        Bytes out;
+        uint8_t buf[300];
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (out.size() < n && std::chrono::steady_clock::now() < deadline) {
+            long r = pty_.read(buf, std::min(sizeof buf, n - out.size()), 5);
+            if (r < 0) break;
+            out.insert(out.end(), buf, buf + r);
         }
         return out;
     }
