@@ -1,0 +1,167 @@
+// luma10ctl: talks to a detector from the command line.
+//   luma10ctl [connection options] COMMAND [arguments]
+// Connection options may stand anywhere on the line.
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "cli/command.h"
+#include "cli/connection.h"
+
+namespace {
+
+const char* const kOptionsHelp =
+    "Параметры подключения:\n"
+    "  --port P          номер COM-порта (3 или COM3) или путь к устройству (/dev/ttyUSB0)\n"
+    "  --speed N         скорость, 600..256000\n"
+    "  --parity P        none|odd|even|mark|space\n"
+    "  --stop-bits S     1|1.5|2\n"
+    "  --echo            адаптер возвращает эхо каждого отправленного байта\n"
+    "  --delay MS        задержка перед отправкой, мс\n"
+    "  --timeout MS      таймаут ответа, мс\n"
+    "  --address N       адрес устройства Modbus\n"
+    "  --config FILE     файл конфигурации\n";
+
+void print_usage(FILE* out) {
+    std::fprintf(out, "Использование: luma10ctl [параметры] КОМАНДА [аргументы]\n\nКоманды:\n");
+    for (const cli::Command& c : cli::commands()) std::fprintf(out, "  %s\n", c.usage);
+    std::fprintf(out, "\n%s", kOptionsHelp);
+}
+
+// Connection options as given on the command line; unset ones keep the defaults.
+struct Overrides {
+    std::optional<unsigned> port;
+    std::string device_path;
+    std::optional<uint32_t> speed;
+    std::optional<uint8_t> parity;
+    std::optional<uint8_t> stop_bits;
+    bool echo = false;
+    std::optional<uint16_t> delay;
+    std::optional<uint16_t> timeout;
+    std::optional<uint8_t> address;
+};
+
+// The one place where the connection defaults are filled in before the
+// command line's options are applied. The defaults are those of a fresh
+// configuration (9600 8N1, COM1, response timeout 1000 ms, address 1);
+// ctx.config_file names the configuration whose values are to seed them.
+void fill_defaults(cli::Context& ctx) {
+    ctx.settings = ConnectionSettings{};
+}
+
+bool parse_port(const std::string& v, Overrides& o) {
+    if (!v.empty() && v[0] == '/') { o.device_path = v; return true; }
+    std::string digits = v;
+    if (digits.size() > 3 && (digits.compare(0, 3, "COM") == 0 || digits.compare(0, 3, "com") == 0)) digits = digits.substr(3);
+    long n;
+    if (!cli::parse_number(digits, 1, 255, n)) return false;
+    o.port = static_cast<unsigned>(n);
+    return true;
+}
+
+bool parse_option(const std::string& name, const std::string& v, Overrides& o, cli::Context& ctx) {
+    long n;
+    if (name == "--port") return parse_port(v, o);
+    if (name == "--speed") {
+        if (!cli::parse_number(v, 600, 256000, n)) return false;
+        o.speed = static_cast<uint32_t>(n);
+        return true;
+    }
+    if (name == "--parity") {
+        static const char* const kNames[] = {"none", "odd", "even", "mark", "space"};
+        for (uint8_t i = 0; i < 5; ++i)
+            if (v == kNames[i]) { o.parity = i; return true; }
+        return false;
+    }
+    if (name == "--stop-bits") {
+        if (v == "1") o.stop_bits = 0;
+        else if (v == "1.5") o.stop_bits = 1;
+        else if (v == "2") o.stop_bits = 2;
+        else return false;
+        return true;
+    }
+    if (name == "--delay" || name == "--timeout") {
+        if (!cli::parse_number(v, 0, 65535, n)) return false;
+        (name == "--delay" ? o.delay : o.timeout) = static_cast<uint16_t>(n);
+        return true;
+    }
+    if (name == "--address") {
+        if (!cli::parse_number(v, 0, 255, n)) return false;
+        o.address = static_cast<uint8_t>(n);
+        return true;
+    }
+    if (name == "--config") { ctx.config_file = v; return !v.empty(); }
+    return false;
+}
+
+bool takes_value(const std::string& name) {
+    static const char* const kNames[] = {"--port", "--speed", "--parity", "--stop-bits",
+                                         "--delay", "--timeout", "--address", "--config"};
+    for (const char* k : kNames)
+        if (name == k) return true;
+    return false;
+}
+
+void apply(const Overrides& o, cli::Context& ctx) {
+    com_port_settings_t& s = ctx.settings.port_settings;
+    if (o.port) s.port = static_cast<uint8_t>(*o.port);
+    ctx.device_path = o.device_path;
+    if (o.speed) s.speed = *o.speed;
+    if (o.parity) s.parity = *o.parity;
+    if (o.stop_bits) s.stop_bits = *o.stop_bits;
+    if (o.echo) s.permanent_echo = 1;
+    if (o.delay) s.before_send_delay = *o.delay;
+    if (o.timeout) ctx.settings.timeout = *o.timeout;
+    if (o.address) ctx.settings.block_id = *o.address;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    cli::Context ctx;
+    Overrides o;
+    std::string command;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "-h" || a == "--help") { print_usage(stdout); return 0; }
+        std::string name = a, value;
+        bool inline_value = false;
+        if (a.compare(0, 2, "--") == 0) {
+            if (size_t eq = a.find('='); eq != std::string::npos) {
+                name = a.substr(0, eq);
+                value = a.substr(eq + 1);
+                inline_value = true;
+            }
+        }
+        if (name == "--echo" && !inline_value) { o.echo = true; continue; }
+        if (takes_value(name)) {
+            if (!inline_value) {
+                if (i + 1 >= argc) { cli::usage_error("нет значения у " + name); print_usage(stderr); return 2; }
+                value = argv[++i];
+            }
+            if (!parse_option(name, value, o, ctx)) {
+                cli::usage_error("недопустимое значение " + name + ": " + value);
+                print_usage(stderr);
+                return 2;
+            }
+            continue;
+        }
+        if (command.empty() && a.compare(0, 1, "-") != 0) command = a;
+        else ctx.args.push_back(a);
+    }
+    if (command.empty()) { print_usage(stderr); return 2; }
+
+    fill_defaults(ctx);
+    apply(o, ctx);
+
+    for (const cli::Command& c : cli::commands()) {
+        if (command != c.name) continue;
+        int rc = c.run(ctx);
+        if (rc == 2) print_usage(stderr);
+        return rc;
+    }
+    cli::usage_error("неизвестная команда: " + command);
+    print_usage(stderr);
+    return 2;
+}

@@ -1,0 +1,153 @@
+#include "foundation/app_config.h"
+
+#include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "foundation/safe_file.h"
+#include "platform/paths.h"
+
+namespace {
+
+using Json = rapidjson::Value;
+
+const Json* member(const Json* obj, const char* key) {
+    if (!obj || !obj->IsObject()) return nullptr;
+    auto it = obj->FindMember(key);
+    return it == obj->MemberEnd() ? nullptr : &it->value;
+}
+
+// An unsigned field: a non-negative integer as is, a real number truncated
+// toward zero; either then cut to the field's width without a range check.
+// Negative numbers, reals beyond 64 bits, and non-numbers are unreadable.
+template <typename T>
+bool read_unsigned(const Json* v, T& out) {
+    if (!v) return false;
+    uint64_t u;
+    if (v->IsUint64()) {
+        u = v->GetUint64();
+    } else if (v->IsDouble()) {
+        double d = v->GetDouble();
+        if (!std::isfinite(d) || d < 0.0 || d >= 18446744073709551616.0) return false;
+        u = static_cast<uint64_t>(d);
+    } else {
+        return false;
+    }
+    out = static_cast<T>(u);
+    return true;
+}
+
+bool read_flag(const Json* v, uint8_t& out) {
+    if (!v) return false;
+    if (v->IsBool()) {
+        out = v->GetBool() ? 1 : 0;
+        return true;
+    }
+    if (v->IsDouble()) {
+        out = v->GetDouble() != 0.0 ? 1 : 0;
+        return true;
+    }
+    return false;
+}
+
+// Only a real number (with a decimal point or exponent) counts; it is brought
+// into the accepted range and rounded to two decimals.
+bool read_balloon(const Json* v, double& out) {
+    if (!v || !v->IsDouble()) return false;
+    double d = v->GetDouble();
+    if (!std::isfinite(d)) return false;
+    if (d < kBalloonStrengthMin) d = kBalloonStrengthMin;
+    if (d > kBalloonStrengthMax) d = kBalloonStrengthMax;
+    out = std::round(d * 100.0) / 100.0;
+    return true;
+}
+
+bool read_connection(const Json* conn, ConnectionSettings& out) {
+    ConnectionSettings c;  // start-up values, not the record's
+    const Json* driver = member(conn, "driver_config");
+    const Json* port = member(driver, "port_config");
+    com_port_settings_t& p = c.port_settings;
+    bool ok = read_unsigned(member(conn, "block_id"), c.block_id);
+    ok = read_unsigned(member(port, "port"), p.port) && ok;
+    ok = read_unsigned(member(port, "speed"), p.speed) && ok;
+    ok = read_unsigned(member(port, "parity"), p.parity) && ok;
+    ok = read_unsigned(member(port, "stop_bits"), p.stop_bits) && ok;
+    if (!read_flag(member(port, "permanent_echo"), p.permanent_echo)) p.permanent_echo = 0;
+    ok = read_unsigned(member(port, "before_send_delay"), p.before_send_delay) && ok;
+    ok = read_unsigned(member(driver, "timeout"), c.timeout) && ok;
+    if (ok) out = c;
+    return ok;
+}
+
+}  // namespace
+
+std::string ConfigFilePath() { return plat::config_dir() + "/" + plat::program_name() + ".json"; }
+
+bool SettingsFromJson(const std::string& json, AppSettings_t& settings) {
+    rapidjson::Document doc;
+    doc.Parse(json.data(), json.size());
+    if (doc.HasParseError()) return false;
+    const Json* app = member(&doc, "app_config");
+    if (!app || !app->IsObject()) return false;
+    read_connection(member(app, "connection"), settings.connection);
+    read_balloon(member(member(app, "params"), "balloon_strength"), settings.balloon_strength);
+    return true;
+}
+
+std::string SettingsToJson(const AppSettings_t& s) {
+    const com_port_settings_t& p = s.connection.port_settings;
+    // A value that JSON cannot hold would spoil the whole file.
+    double balloon = std::isfinite(s.balloon_strength) ? s.balloon_strength : AppSettings_t{}.balloon_strength;
+
+    rapidjson::StringBuffer buf;
+    rapidjson::PrettyWriter<rapidjson::StringBuffer> w(buf);
+    w.StartObject();
+    w.Key("app_config");
+    w.StartObject();
+    w.Key("connection");
+    w.StartObject();
+    w.Key("block_id");
+    w.Uint(s.connection.block_id);
+    w.Key("driver_config");
+    w.StartObject();
+    w.Key("port_config");
+    w.StartObject();
+    w.Key("port");
+    w.Uint(p.port);
+    w.Key("speed");
+    w.Uint(p.speed);
+    w.Key("parity");
+    w.Uint(p.parity);
+    w.Key("stop_bits");
+    w.Uint(p.stop_bits);
+    w.Key("permanent_echo");
+    w.Bool(p.permanent_echo != 0);
+    w.Key("before_send_delay");
+    w.Uint(p.before_send_delay);
+    w.EndObject();
+    w.Key("timeout");
+    w.Uint(s.connection.timeout);
+    w.EndObject();
+    w.EndObject();
+    w.Key("params");
+    w.StartObject();
+    w.Key("balloon_strength");
+    w.Double(balloon);
+    w.EndObject();
+    w.EndObject();
+    w.EndObject();
+    return std::string(buf.GetString(), buf.GetSize());
+}
+
+void LoadSettings(AppSettings_t& settings, const std::string& path) {
+    std::string bytes;
+    if (ReadFileSafely(path, bytes) == 0) return;
+    SettingsFromJson(bytes, settings);
+}
+
+void SaveSettings(const AppSettings_t& settings, const std::string& path) {
+    WriteFileSafely(path, SettingsToJson(settings));
+}

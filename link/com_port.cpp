@@ -1,0 +1,168 @@
+#include "link/com_port.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "link/errors.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+// Echo is read back and compared in pieces of at most this many bytes.
+constexpr uint32_t kEchoPiece = 64;
+// Extra time an echo piece may take beyond its wire time: USB adapters hand
+// received bytes over on their own timer (up to 16 ms by default) and the
+// scheduler adds its share.
+constexpr int kEchoMarginMs = 50;
+
+plat::SerialLine line_of(const com_port_settings_t& s) {
+    return plat::SerialLine{s.speed, s.parity, s.stop_bits};
+}
+
+// Wire time of n characters: start bit, 8 data bits, parity, stop bits.
+int wire_time_ms(uint32_t n, const com_port_settings_t& s) {
+    uint32_t bits = 1 + 8 + (s.parity ? 1 : 0) + (s.stop_bits ? 2 : 1);
+    uint32_t speed = s.speed ? s.speed : 9600;
+    return static_cast<int>((uint64_t(n) * bits * 1000 + speed - 1) / speed);
+}
+
+}  // namespace
+
+com_port_t::~com_port_t() { close(); }
+
+bool com_port_t::is_open() const {
+    ScopedLock_t guard(lock_);
+    return line_.is_open();
+}
+
+void com_port_t::open(error_value_t& err) {
+    err = success();
+    ScopedLock_t guard(lock_);
+    if (line_.is_open()) return;
+    open_locked(err);
+}
+
+void com_port_t::open_locked(error_value_t& err) {
+    std::string path = target_path();
+    last_open_ = path.empty() ? plat::SerialOpen::not_found : line_.open(path, line_of(settings_));
+    if (last_open_ != plat::SerialOpen::ok) err = comport_error(kComOpenFailed);
+}
+
+void com_port_t::close() {
+    ScopedLock_t guard(lock_);
+    line_.close();
+}
+
+void com_port_t::configure(const com_port_settings_t& settings, error_value_t& err) {
+    if (settings.parity > 4 || settings.stop_bits > 2 || settings.speed < 600 || settings.speed > 256000) {
+        err = comport_error(kComInvalidData);
+        return;
+    }
+    err = success();
+    ScopedLock_t guard(lock_);
+    settings_ = settings;
+    if (line_.is_open()) {
+        line_.close();
+        open_locked(err);
+    }
+}
+
+com_port_settings_t com_port_t::settings() const {
+    ScopedLock_t guard(lock_);
+    return settings_;
+}
+
+uint32_t com_port_t::write(const uint8_t* data, uint32_t count, error_value_t& err) {
+    err = success();
+    if (data == nullptr) { err = comport_error(kComInvalidData); return 0; }
+    if (count == 0) { err = comport_error(kComInvalidSize); return 0; }
+    uint16_t delay;
+    {
+        ScopedLock_t guard(lock_);
+        if (!line_.is_open()) { err = comport_error(kComNotOpen); return 0; }
+        delay = settings_.before_send_delay;
+    }
+    // The delay gives a slow device time to turn its RS-485 driver around;
+    // it must not hold the lock, so that close() is never kept waiting.
+    if (delay != 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+
+    ScopedLock_t guard(lock_);
+    if (!line_.is_open()) { err = comport_error(kComNotOpen); return 0; }
+    // Bytes a late reply left behind would be taken for the start of the
+    // answer to this frame.
+    line_.discard_input();
+    long written = line_.write(data, count);
+    if (written < 0 || static_cast<uint32_t>(written) != count) {
+        err = comport_error(kComWriteFailed);
+        return written < 0 ? 0 : static_cast<uint32_t>(written);
+    }
+    if (settings_.permanent_echo) {
+        // write() returns when the bytes are queued, not sent: wait until they
+        // have left so the echo deadline starts from the line, not the queue.
+        if (!line_.drain()) err = comport_error(kComWriteFailed);
+        else if (int32_t code = read_echo(data, count, settings_); code != kComOk) err = comport_error(code);
+    }
+    return count;
+}
+
+// Reads back the echo of what was just sent, in pieces of at most 64 bytes,
+// and compares it. Each piece may take its wire time plus a margin to come in
+// full. Returns "Эхо отсутствует" when not one echo byte came, "Эхо не
+// совпадает с запросом" when some came but short or different, else success.
+int32_t com_port_t::read_echo(const uint8_t* sent, uint32_t count, const com_port_settings_t& s) {
+    uint8_t echo[kEchoPiece];
+    bool any = false;
+    for (uint32_t off = 0; off < count; off += kEchoPiece) {
+        uint32_t need = count - off < kEchoPiece ? count - off : kEchoPiece;
+        auto deadline = clock_type::now() + std::chrono::milliseconds(wire_time_ms(need, s) + kEchoMarginMs);
+        uint32_t got = 0;
+        while (got < need) {
+            long n = line_.read(echo + got, need - got);
+            if (n < 0) return any ? kComEchoMismatch : kComNoEcho;
+            if (n > 0) {
+                any = true;
+                if (std::memcmp(echo + got, sent + off + got, static_cast<size_t>(n)) != 0) return kComEchoMismatch;
+                got += static_cast<uint32_t>(n);
+            }
+            if (got < need && clock_type::now() >= deadline) return any ? kComEchoMismatch : kComNoEcho;
+        }
+    }
+    return kComOk;
+}
+
+uint32_t com_port_t::read(uint8_t* buffer, uint32_t capacity, error_value_t& err) {
+    err = success();
+    if (buffer == nullptr) { err = comport_error(kComInvalidData); return 0; }
+    if (capacity == 0) { err = comport_error(kComInvalidSize); return 0; }
+    ScopedLock_t guard(lock_);
+    if (!line_.is_open()) { err = comport_error(kComNotOpen); return 0; }
+    long n = line_.read(buffer, capacity);
+    if (n < 0) { err = comport_error(kComReadFailed); return 0; }
+    return static_cast<uint32_t>(n);
+}
+
+void com_port_t::set_device_path(const std::string& path) {
+    ScopedLock_t guard(lock_);
+    device_path_ = path;
+}
+
+std::string com_port_t::device_path() const {
+    ScopedLock_t guard(lock_);
+    return device_path_;
+}
+
+std::string com_port_t::target_path() const {
+    ScopedLock_t guard(lock_);
+    return device_path_.empty() ? plat::com_device_path(settings_.port) : device_path_;
+}
+
+plat::SerialOpen com_port_t::last_open_result() const {
+    ScopedLock_t guard(lock_);
+    return last_open_;
+}
+
+void com_port_t::enumerate_ports(const std::function<void(unsigned n, const std::string& path)>& fn) {
+    plat::enumerate_com_ports(fn);
+}

@@ -1,0 +1,90 @@
+// The serial port the configurator talks to the detector through: line
+// settings, open/close/configure, frame writes with the optional echo
+// read-back of two-wire RS-485 adapters, and reads with short time-outs.
+//
+// Threads: open, close and configure come from the window thread, write and
+// read from the workers through the Modbus master. Every operation that
+// touches the line takes the port's recursive lock; the before-send delay
+// sleeps outside it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "foundation/connection_settings.h"
+#include "foundation/error.h"
+#include "foundation/lock.h"
+#include "link/data_socket.h"
+#include "platform/serial.h"
+
+class com_port_t {
+public:
+    // Highest COM number the enumeration lists.
+    static constexpr unsigned kMaxListedPort = 30;
+
+    com_port_t() = default;
+    ~com_port_t();
+    com_port_t(const com_port_t&) = delete;
+    com_port_t& operator=(const com_port_t&) = delete;
+
+    bool is_open() const;
+    // Opens the port with the stored settings unless it is open already.
+    // Failure: "Ошибка открытия порта"; the port stays closed.
+    void open(error_value_t& err);
+    void close();
+    // Checks and stores new settings (speed 600..256000, parity 0..4, stop
+    // bits 0..2, else "Неверные данные" and nothing changes); an open port is
+    // reopened with them, and stays closed if that fails.
+    void configure(const com_port_settings_t& settings, error_value_t& err);
+    com_port_settings_t settings() const;
+
+    // Sends count bytes after the before-send delay. Input still pending from
+    // earlier traffic (a late reply) is discarded first, so that what is read
+    // next belongs to this frame. With permanent_echo the echo is read back and
+    // compared. Returns the number of bytes the line took, also when the echo
+    // check fails.
+    uint32_t write(const uint8_t* data, uint32_t count, error_value_t& err);
+    // Reads what has arrived, up to capacity; 0 after about 10 ms of silence.
+    uint32_t read(uint8_t* buffer, uint32_t capacity, error_value_t& err);
+
+    // Opens this device path instead of the device behind the COM number.
+    // Kept apart from the settings (they hold only the number); empty restores
+    // the COM number. Takes effect at the next open.
+    void set_device_path(const std::string& path);
+    std::string device_path() const;
+    // The path the next open uses: the override, or the device of COM <port>.
+    std::string target_path() const;
+    // How the last open attempt ended, for callers that want to tell a missing
+    // device from one held by another program.
+    plat::SerialOpen last_open_result() const;
+
+    // Calls fn(n, device path) for each present port 1..30, in increasing
+    // order, including ports another program holds.
+    static void enumerate_ports(const std::function<void(unsigned n, const std::string& path)>& fn);
+
+private:
+    void open_locked(error_value_t& err);
+    int32_t read_echo(const uint8_t* sent, uint32_t count, const com_port_settings_t& s);
+
+    com_port_settings_t settings_;
+    mutable RecursiveLock_t lock_;
+    plat::Serial_t line_;
+    std::string device_path_;
+    plat::SerialOpen last_open_ = plat::SerialOpen::ok;
+};
+
+// data_socket_t over a port it points to but does not own.
+class com_port_socket_t final : public data_socket_t {
+public:
+    explicit com_port_socket_t(com_port_t* port) : port_(port) {}
+    uint32_t write(const uint8_t* data, uint32_t count, error_value_t& err) override {
+        return port_->write(data, count, err);
+    }
+    uint32_t read(uint8_t* buffer, uint32_t capacity, error_value_t& err) override {
+        return port_->read(buffer, capacity, err);
+    }
+
+private:
+    com_port_t* port_;
+};

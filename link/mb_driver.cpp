@@ -1,0 +1,182 @@
+#include "link/mb_driver.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "link/crc16.h"
+#include "link/errors.h"
+
+namespace {
+
+constexpr size_t kMaxFrame = 7 + 255 + 2;
+
+uint64_t tick_ms() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch()).count());
+}
+
+bool is_exception_of(const mb_request_t& reply, const mb_request_t& req) {
+    return reply.function == (req.function | 0x80);
+}
+
+}  // namespace
+
+namespace mb {
+
+size_t build_frame(const mb_request_t& req, uint8_t* frame, error_value_t& err) {
+    frame[0] = req.slave;
+    frame[1] = req.function;
+    frame[2] = uint8_t(req.start >> 8);
+    frame[3] = uint8_t(req.start & 0xFF);
+    size_t len;
+    switch (req.function) {
+    case 1: case 2: case 3: case 4:
+        frame[4] = uint8_t(req.quantity >> 8);
+        frame[5] = uint8_t(req.quantity & 0xFF);
+        len = 6;
+        break;
+    case 5: case 6:
+        // The record keeps the value low byte first; the wire wants it high first.
+        frame[4] = req.data[1];
+        frame[5] = req.data[0];
+        len = 6;
+        break;
+    case 15: case 16: {
+        uint32_t count = req.function == 15 ? (uint32_t(req.quantity) + 7) / 8 : 2u * req.quantity;
+        // The byte count travels in one byte: a quantity whose data does not
+        // fit it would go out with a count that contradicts the quantity.
+        if (count > 255 || req.data_length < count) {
+            err = drv_error(kDrvBadRequestSize);
+            return 0;
+        }
+        frame[4] = uint8_t(req.quantity >> 8);
+        frame[5] = uint8_t(req.quantity & 0xFF);
+        frame[6] = uint8_t(count);
+        std::memcpy(frame + 7, req.data, count);
+        len = 7 + count;
+        break;
+    }
+    default:
+        err = drv_error(kDrvUnsupportedFunction);
+        return 0;
+    }
+    return crc16_append(frame, len);
+}
+
+bool parse_reply(const uint8_t* buf, size_t received, mb_request_t& reply, error_value_t& err) {
+    if (received < 3) return false;
+    uint8_t f = buf[1];
+    size_t n;
+    if (f >= 1 && f <= 4) {
+        n = 3 + size_t(buf[2]);
+    } else if (f == 5 || f == 6 || f == 15 || f == 16) {
+        n = 6;
+    } else if (f > 0x80) {
+        // Exception reply: address, function | 0x80, exception code, CRC. Its
+        // checksum is not checked: devices in the field send it wrong.
+        if (received < 5) return false;
+        reply.slave = buf[0];
+        reply.function = f;
+        reply.data_length = 0;
+        err = mb_error(buf[2]);
+        return true;
+    } else {
+        // A function code no reply carries: nothing tells where the frame
+        // ends, so it never completes; the time-out or a cancel ends it.
+        return false;
+    }
+    if (received < n + 2) return false;
+    if (crc16_modbus(buf, n) != uint16_t(buf[n] | (buf[n + 1] << 8))) {
+        err = drv_error(kDrvBadCrc);
+        return true;
+    }
+    reply.slave = buf[0];
+    reply.function = f;
+    if (f <= 4) {
+        reply.data_length = buf[2];
+        std::memcpy(reply.data, buf + 3, buf[2]);
+    } else {
+        reply.data_length = 0;
+    }
+    err = success();
+    return true;
+}
+
+}  // namespace mb
+
+void mb_driver_t::arm() {
+    if (!armed_.load(std::memory_order_acquire)) {
+        cancel_.store(false, std::memory_order_release);
+        armed_.store(true, std::memory_order_release);
+    }
+}
+
+void mb_driver_t::disarm() {
+    cancel();
+    armed_.store(false, std::memory_order_release);
+}
+
+void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
+    if ((req.function == 15 || req.function == 16) && req.data_length >= 256) {
+        err = drv_error(kDrvBadRequestSize);
+        return;
+    }
+    err = success();
+    ScopedLock_t guard(lock_);
+    if (socket_ == nullptr) {
+        err = app_error(app::kDriverLogicError);
+        return;
+    }
+    uint8_t frame[kMaxFrame];
+    size_t len = mb::build_frame(req, frame, err);
+    if (len == 0) return;
+    socket_->write(frame, static_cast<uint32_t>(len), err);
+    if (err) return;
+
+    mb_request_t reply;
+    receive(reply, err);
+    if (err.category == &mb_category()) {
+        // An exception is ours only when it answers this request.
+        if (reply.slave != req.slave || !is_exception_of(reply, req)) err = drv_error(kDrvReplyMismatch);
+        return;
+    }
+    if (err) return;
+    // A reply from another slave, to another function (a late read reply
+    // must not complete a write), or with the wrong number of registers.
+    if (reply.slave != req.slave || reply.function != req.function ||
+        (req.function == 3 && reply.data_length != 2u * req.quantity)) {
+        err = drv_error(kDrvReplyMismatch);
+        return;
+    }
+    // The reply record (quantity 0) replaces the request; only the starting
+    // address is kept, so callers know which registers the data belongs to.
+    uint16_t start = req.start;
+    req = reply;
+    req.start = start;
+}
+
+void mb_driver_t::receive(mb_request_t& reply, error_value_t& err) {
+    uint8_t buf[kReplyBufferSize];
+    uint32_t received = 0;
+    const uint64_t start = tick_ms();
+    const uint64_t timeout = timeout_ms_.load(std::memory_order_relaxed);
+    for (;;) {
+        if (cancel_.exchange(false, std::memory_order_acq_rel)) {
+            err = drv_error(kDrvCancelled);
+            return;
+        }
+        // Each read returns within the socket's short time-out, so the loop
+        // turns every few milliseconds while the line is quiet. A full buffer
+        // asks for zero bytes, which the socket refuses: that ends it too.
+        uint32_t n = socket_->read(buf + received, kReplyBufferSize - received, err);
+        if (err) return;
+        if (n > 0) {
+            received += n;
+            if (mb::parse_reply(buf, received, reply, err)) return;
+        }
+        if (tick_ms() - start > timeout) {
+            err = drv_error(kDrvTimeout);
+            return;
+        }
+    }
+}

@@ -1,0 +1,64 @@
+// The detector's codes in words: current errors and warnings (bit masks),
+// status codes of the alarm journal, change codes of the configuration
+// journal, the two gas tables and the unit-and-gas text shown beside a
+// concentration. The texts are the detector's own wording and are kept as the
+// device documentation gives them, odd spacing included.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "foundation/ustring.h"
+
+namespace codes {
+
+// Number of error bits (e0..e13) and warning bits (w0..w4) that carry a text.
+inline constexpr unsigned kErrorTextCount = 14;
+inline constexpr unsigned kWarningTextCount = 5;
+
+// Text of one error or warning bit, ending with a line break; empty for a bit
+// without a text.
+const char16_t* ErrorBitText(unsigned bit);
+const char16_t* WarningBitText(unsigned bit);
+
+// Texts of the set bits joined in ascending bit order with nothing in between.
+ustring_t ErrorListText(uint32_t mask);
+ustring_t WarningListText(uint32_t mask);
+
+// Number of set bits among all 32 bits.
+unsigned SetBitCount(uint32_t mask);
+
+// Short text of an alarm-journal status code (0 = OK, 1..14 = e0..e13,
+// 15..19 = w0..w4, 20 = ef); empty for any other code.
+const char16_t* StatusCodeText(uint32_t code);
+
+// Text of a configuration-journal change code; unknown codes are named with
+// their number.
+ustring_t ChangeCodeText(uint16_t code);
+
+struct gas_row_t {
+    const char16_t* name;
+    const char16_t* formula;
+};
+
+inline constexpr size_t kGasCount = 15;
+
+// Gases of the thermocatalytic sensor kind (sensor kind 1), indexed by the
+// working-gas index; row 0 is empty.
+const gas_row_t& GasTableA(size_t index);
+// Gases of the MIPEX module; row i (1..14) is the gas of correction
+// coefficient i, row 0 (propane) has none.
+const gas_row_t& GasTableB(size_t index);
+// Both lookups answer an empty row for an index past 14, so a device value out
+// of range shows as an empty text instead of reading past the table.
+
+inline constexpr const char16_t* kUnitLel = u"%НКПР ";     // fraction of the lower explosive limit
+inline constexpr const char16_t* kUnitVolume = u"%Об.Д ";  // volume fraction
+
+// Unit-and-gas text for a concentration, chosen by the sensor kind
+// (0 = MIPEX module, 1 = thermocatalytic, 2+ = no unit), the MIPEX module type
+// and the working-gas index. Returns its own string, so it may be called from
+// any thread.
+ustring_t UnitText(uint8_t mipex_type, uint8_t sensor_type, uint32_t work_gas);
+
+}  // namespace codes

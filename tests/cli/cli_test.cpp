@@ -1,0 +1,104 @@
+// luma10ctl run as a program against a peer on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/link/pty_peer.h"
+
+using namespace testing_peer;
+
+namespace {
+
+struct CtlRun {
+    int code = -1;
+    std::string out, err;
+};
+
+CtlRun luma10ctl(const std::string& args) {
+    static int counter = 0;
+    std::string err_file = std::string(std::getenv("LUMA10_CONFIG_DIR")) + "/stderr" + std::to_string(++counter);
+    std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " 2>" + err_file;
+    CtlRun r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[512];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream f(err_file);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    r.err = ss.str();
+    return r;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        use_temp_config_dir();
+        ASSERT_TRUE(peer.ok());
+        ASSERT_TRUE(plat::register_com_link(4, peer.path()));
+    }
+    void TearDown() override { plat::unregister_com_link(4); }
+    Peer peer;
+};
+
+TEST_F(CliTest, ReadWriteAndPortsOverACOMNumber) {
+    Bytes seen;
+    peer.run([&](Peer& p) {
+        seen = p.read_request();
+        p.send(read_reply(9, {7, 65535}));
+    });
+    CtlRun r = luma10ctl("read 1000 --port COM4 2 --address 9 --speed 19200 --parity even --stop-bits 1.5");
+    peer.join();
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "1000 7\n1001 65535\n");
+    EXPECT_EQ(seen, with_crc({9, 3, 0x03, 0xE8, 0, 2}));
+
+    peer.run([&](Peer& p) {
+        seen = p.read_request();
+        p.send(with_crc({1, 16, 0, 5, 0, 2}));
+    });
+    r = luma10ctl("--port=4 write 5 258 3");
+    peer.join();
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(seen, with_crc({1, 16, 0, 5, 0, 2, 4, 1, 2, 0, 3}));
+
+    r = luma10ctl("ports");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("COM4 " + peer.path() + "\n"), std::string::npos) << r.out;
+}
+
+TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
+    CtlRun r = luma10ctl("--port " + peer.path() + " --timeout 100 read 0 1");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Modbus-драйвер: Таймаут приёма данных\n");
+
+    peer.pty().discard_input();  // the unanswered request above
+    peer.run([](Peer& p) { p.read_request(); p.send({1, 0x83, 0x02, 0, 0}); });
+    r = luma10ctl("--port 4 read 0 1");
+    peer.join();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Modbus-протокол: Недопустимый адрес\n");
+
+    r = luma10ctl("--port 29 read 0 1");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n");
+}
+
+TEST_F(CliTest, BadUsageExitsTwoWithUsage) {
+    for (const char* args : {"", "read 0", "read 0 126", "--speed 599 read 0 1", "--parity odd2 ports",
+                             "--stop-bits 3 ports", "write 0", "write 0 65536", "frobnicate", "read --port"}) {
+        CtlRun r = luma10ctl(args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_NE(r.err.find("read START COUNT"), std::string::npos) << args;
+    }
+}
+
+}  // namespace

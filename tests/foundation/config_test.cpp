@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "foundation/app_config.h"
+#include "foundation/safe_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ConfigFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("luma_cfg_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        path_ = (dir_ / "luma10.json").string();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void put(const std::string& name, const std::string& content) {
+        std::ofstream(name, std::ios::binary) << content;
+    }
+    std::string get(const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    bool has(const std::string& suffix) { return fs::exists(path_ + suffix); }
+    bool no_companions() {
+        return !has(".fswwb_new") && !has(".fswwb_original_backup") && !has(".fswwb_creatingnow");
+    }
+
+    fs::path dir_;
+    std::string path_;
+};
+
+// A file as the program writes it, with one piece of text replaced.
+std::string config_text(const std::string& from = "", const std::string& to = "") {
+    AppSettings_t s;
+    s.connection.port_settings.speed = 19200;
+    s.connection.port_settings.port = 3;
+    s.connection.port_settings.parity = 2;
+    s.connection.port_settings.stop_bits = 2;
+    s.connection.port_settings.permanent_echo = 1;
+    s.connection.port_settings.before_send_delay = 15;
+    s.connection.timeout = 700;
+    s.connection.block_id = 7;
+    s.balloon_strength = 2.5;
+    std::string t = SettingsToJson(s);
+    if (!from.empty()) {
+        size_t at = t.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) t.replace(at, from.size(), to);
+    }
+    return t;
+}
+
+AppSettings_t parsed(const std::string& json) {
+    AppSettings_t s;
+    s.connection.port_settings.speed = 1234;  // not a start-up value: shows what was kept
+    s.balloon_strength = 50.0;
+    SettingsFromJson(json, s);
+    return s;
+}
+
+bool same(const AppSettings_t& a, const AppSettings_t& b) {
+    const auto &p = a.connection.port_settings, &q = b.connection.port_settings;
+    return p.speed == q.speed && p.before_send_delay == q.before_send_delay && p.port == q.port &&
+           p.parity == q.parity && p.stop_bits == q.stop_bits && p.permanent_echo == q.permanent_echo &&
+           a.connection.timeout == b.connection.timeout && a.connection.block_id == b.connection.block_id &&
+           a.balloon_strength == b.balloon_strength;
+}
+
+}  // namespace
+
+TEST_F(ConfigFile, WrittenTextHasTheKeyOrderAndTypes) {
+    EXPECT_EQ(SettingsToJson(AppSettings_t{}),
+              "{\n"
+              "    \"app_config\": {\n"
+              "        \"connection\": {\n"
+              "            \"block_id\": 1,\n"
+              "            \"driver_config\": {\n"
+              "                \"port_config\": {\n"
+              "                    \"port\": 1,\n"
+              "                    \"speed\": 9600,\n"
+              "                    \"parity\": 0,\n"
+              "                    \"stop_bits\": 0,\n"
+              "                    \"permanent_echo\": false,\n"
+              "                    \"before_send_delay\": 0\n"
+              "                },\n"
+              "                \"timeout\": 1000\n"
+              "            }\n"
+              "        },\n"
+              "        \"params\": {\n"
+              "            \"balloon_strength\": 10.0\n"
+              "        }\n"
+              "    }\n"
+              "}");
+}
+
+TEST_F(ConfigFile, FirstSaveCreatesTheFileAndLoadGivesItBack) {
+    AppSettings_t s;
+    LoadSettings(s, path_);  // no file: start-up values stay
+    EXPECT_TRUE(same(s, AppSettings_t{}));
+
+    SettingsFromJson(config_text(), s);
+    SaveSettings(s, path_);
+    EXPECT_TRUE(fs::exists(path_));
+    EXPECT_TRUE(no_companions());
+
+    AppSettings_t back;
+    LoadSettings(back, path_);
+    EXPECT_TRUE(same(back, s));
+    EXPECT_EQ(back.connection.port_settings.speed, 19200u);
+    EXPECT_EQ(back.balloon_strength, 2.5);
+
+    s.connection.block_id = 99;
+    SaveSettings(s, path_);  // replacing an existing file
+    LoadSettings(back, path_);
+    EXPECT_EQ(back.connection.block_id, 99);
+    EXPECT_TRUE(no_companions());
+}
+
+TEST_F(ConfigFile, ConnectionPartIsAllOrNothing) {
+    AppSettings_t start;  // start-up values
+
+    // Missing before_send_delay: the connection part keeps what it had, the
+    // concentration is still taken.
+    AppSettings_t s = parsed(config_text(",\n                    \"before_send_delay\": 15", ""));
+    EXPECT_EQ(s.connection.port_settings.speed, 1234u);
+    EXPECT_EQ(s.balloon_strength, 2.5);
+
+    // Missing permanent_echo: taken, echo off.
+    s = parsed(config_text("\"permanent_echo\": true,", ""));
+    EXPECT_EQ(s.connection.port_settings.speed, 19200u);
+    EXPECT_EQ(s.connection.port_settings.permanent_echo, 0);
+    EXPECT_EQ(s.connection.block_id, 7);
+
+    // A real number for permanent_echo counts as a flag; a string does not.
+    EXPECT_EQ(parsed(config_text("true", "0.5")).connection.port_settings.permanent_echo, 1);
+    s = parsed(config_text("true", "\"yes\""));
+    EXPECT_EQ(s.connection.port_settings.speed, 19200u);
+    EXPECT_EQ(s.connection.port_settings.permanent_echo, 0);
+
+    // Not-readable values of unsigned fields spoil the whole part.
+    for (const char* bad : {"-1", "\"2\"", "null", "true", "-0.5", "1e30", "[2]"}) {
+        s = parsed(config_text("\"parity\": 2", std::string("\"parity\": ") + bad));
+        EXPECT_EQ(s.connection.port_settings.speed, 1234u) << bad;
+        EXPECT_EQ(s.connection.block_id, start.connection.block_id) << bad;
+    }
+    // No "app_config", or no JSON at all: nothing changes.
+    EXPECT_EQ(parsed("{\"other\": {}}").balloon_strength, 50.0);
+    EXPECT_EQ(parsed("{\"app_config\": ").balloon_strength, 50.0);
+    EXPECT_EQ(parsed("").balloon_strength, 50.0);
+}
+
+TEST_F(ConfigFile, NumbersAreTruncatedAndCutToTheFieldWidth) {
+    AppSettings_t s = parsed(config_text("\"speed\": 19200", "\"speed\": 9600.9"));
+    EXPECT_EQ(s.connection.port_settings.speed, 9600u);
+    EXPECT_EQ(parsed(config_text("\"port\": 3", "\"port\": 300")).connection.port_settings.port, 44);
+    EXPECT_EQ(parsed(config_text("\"port\": 3", "\"port\": 300.0")).connection.port_settings.port, 44);
+    EXPECT_EQ(parsed(config_text("\"timeout\": 700", "\"timeout\": 65537")).connection.timeout, 1);
+    EXPECT_EQ(parsed(config_text("\"speed\": 19200", "\"speed\": 4294967297")).connection.port_settings.speed, 1u);
+    EXPECT_EQ(parsed(config_text("\"block_id\": 7", "\"block_id\": 1.8e19")).connection.block_id,
+              static_cast<uint8_t>(18000000000000000000ull));
+}
+
+TEST_F(ConfigFile, BalloonStrengthOnlyAsARealNumberWithinItsRange) {
+    EXPECT_EQ(parsed(config_text("2.5", "12")).balloon_strength, 50.0);
+    EXPECT_EQ(parsed(config_text("2.5", "12.0")).balloon_strength, 12.0);
+    EXPECT_EQ(parsed(config_text("2.5", "1.2e1")).balloon_strength, 12.0);
+    EXPECT_EQ(parsed(config_text("2.5", "\"12.0\"")).balloon_strength, 50.0);
+    EXPECT_EQ(parsed(config_text("2.5", "250.0")).balloon_strength, 100.0);
+    EXPECT_EQ(parsed(config_text("2.5", "-3.0")).balloon_strength, 0.01);
+    EXPECT_EQ(parsed(config_text("2.5", "0.0")).balloon_strength, 0.01);
+    EXPECT_EQ(parsed(config_text("2.5", "12.3456")).balloon_strength, 12.35);
+}
+
+TEST_F(ConfigFile, ReadRepairsAnInterruptedReplacement) {
+    // Killed after the old file became the backup, before the new one took its name.
+    std::string fresh = config_text("\"block_id\": 7", "\"block_id\": 42");
+    put(path_ + ".fswwb_new", fresh);
+    put(path_ + ".fswwb_original_backup", config_text());
+    AppSettings_t s;
+    LoadSettings(s, path_);
+    EXPECT_EQ(s.connection.block_id, 42);
+    EXPECT_EQ(get(path_), fresh);
+    EXPECT_TRUE(no_companions());
+
+    // Killed between the two renames of a replacement that had only the backup.
+    fs::remove(path_);
+    put(path_ + ".fswwb_original_backup", config_text());
+    LoadSettings(s, path_);
+    EXPECT_EQ(s.connection.block_id, 7);
+    EXPECT_TRUE(no_companions());
+
+    // With the file in place, leftovers are simply removed.
+    put(path_ + ".fswwb_new", "{half");
+    put(path_ + ".fswwb_creatingnow", "");
+    LoadSettings(s, path_);
+    EXPECT_EQ(s.connection.block_id, 7);
+    EXPECT_TRUE(no_companions());
+}
+
+TEST_F(ConfigFile, ReadDiscardsAnInterruptedFirstCreation) {
+    put(path_ + ".fswwb_new", config_text().substr(0, 100));
+    put(path_ + ".fswwb_creatingnow", "");
+    AppSettings_t s;
+    LoadSettings(s, path_);
+    EXPECT_TRUE(same(s, AppSettings_t{}));
+    EXPECT_FALSE(fs::exists(path_));
+    EXPECT_TRUE(no_companions());
+}
+
+TEST_F(ConfigFile, FailedWriteLeavesTheOldFile) {
+    const std::string old = config_text();
+    put(path_, old);
+    AppSettings_t s;
+    s.balloon_strength = 77.0;
+
+    // The new file cannot be created at all.
+    fs::create_directory(path_ + ".fswwb_new");
+    EXPECT_EQ(WriteFileSafely(path_, SettingsToJson(s)), 0u);
+    EXPECT_EQ(get(path_), old);
+    fs::remove(path_ + ".fswwb_new");
+
+    // The disk fills up while writing: a file size limit makes write() fail
+    // part-way, as a full disk does. Done in a child, which the limit then binds.
+    auto write_with_limit = [&](const std::string& name) {
+        pid_t child = fork();
+        if (child == 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit lim = {64, 64};
+            setrlimit(RLIMIT_FSIZE, &lim);
+            std::string big(5000, 'x');
+            _exit(WriteFileSafely(name, big) == 0 ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    EXPECT_TRUE(write_with_limit(path_));
+    EXPECT_EQ(get(path_), old);
+    EXPECT_TRUE(no_companions());
+
+    // A first creation that fails leaves neither a file nor its marker.
+    fs::remove(path_);
+    EXPECT_TRUE(write_with_limit(path_));
+    EXPECT_FALSE(fs::exists(path_));
+    EXPECT_TRUE(no_companions());
+
+    // The name is taken by a folder: nothing can be put in its place.
+    fs::create_directory(path_);
+    EXPECT_EQ(WriteFileSafely(path_, old), 0u);
+    EXPECT_TRUE(fs::is_directory(path_));
+    EXPECT_TRUE(no_companions());
+}
+
+TEST_F(ConfigFile, KilledWriterAlwaysLeavesAWholeOldOrNewRecord) {
+    AppSettings_t a, b;
+    SettingsFromJson(config_text(), a);
+    b = a;
+    b.connection.port_settings.speed = 115200;
+    b.connection.block_id = 200;
+    b.balloon_strength = 55.5;
+
+    std::mt19937 rng(12345);
+    int seen_a = 0, seen_b = 0, seen_start = 0;
+    for (int round = 0; round < 120; ++round) {
+        // Every tenth round starts without a file, to cut first creations too.
+        if (round % 10 == 0) fs::remove(path_);
+        bool from_scratch = !fs::exists(path_);
+        pid_t child = fork();
+        if (child == 0) {
+            for (unsigned k = 0;; ++k) SaveSettings(k % 2 ? b : a, path_);
+        }
+        usleep(std::uniform_int_distribution<int>(0, 8000)(rng));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+
+        AppSettings_t got;
+        got.connection.port_settings.speed = 1;  // marks "nothing loaded"
+        LoadSettings(got, path_);
+        if (same(got, a)) ++seen_a;
+        else if (same(got, b)) ++seen_b;
+        else {
+            AppSettings_t none;
+            none.connection.port_settings.speed = 1;
+            ASSERT_TRUE(from_scratch && same(got, none)) << "round " << round << ":\n" << get(path_);
+            ++seen_start;
+        }
+        ASSERT_TRUE(no_companions()) << "round " << round;
+    }
+    EXPECT_GT(seen_a + seen_b, 60);
+}
