@@ -44,6 +44,7 @@ struct GForm::Private_t {
     bool dragging = false;
     GPoint drag_offset;
     bool resources = false;
+    GBitmap* icon = nullptr;
 };
 
 GForm::GForm() : f_(std::make_unique<Private_t>()) {
@@ -120,6 +121,7 @@ void GForm::CreateNative() {
     f_->window->SetBounds({r.left, r.top, r.width, r.height});
     if (f_->min_w > 0 || f_->min_h > 0) f_->window->SetMinimumSize(f_->min_w, f_->min_h);
     if (f_->owner && f_->owner->f_->window && f_->modal) f_->window->SetModalFor(f_->owner->f_->window.get());
+    if (f_->icon) f_->window->SetIcon(f_->icon->surface());
     f_->window_id = f_->window->Id();
     g_by_id[f_->window_id] = this;
     f_->window->Show();
@@ -228,6 +230,10 @@ void GForm::WarpMouse(int x, int y) {
     if (f_->window) f_->window->WarpMouse(x, y);
 }
 void GForm::SetDraggable(bool on) { f_->draggable = on; }
+void GForm::SetIcon(GBitmap* icon) {
+    f_->icon = icon;
+    if (f_->window && icon) f_->window->SetIcon(icon->surface());
+}
 
 // ---- focus ------------------------------------------------------------------------
 
@@ -439,6 +445,12 @@ void DispatchNativeEvent(const plat::ui::Event& ev) {
     }
     case EventType::WindowExposed:
         f->InvalidateRect({0, 0, f->Width(), f->Height()});
+        break;
+    case EventType::WindowFocus:
+        f->OnActivate(f);
+        break;
+    case EventType::WindowFocusLost:
+        f->OnDeactivate(f);
         break;
     case EventType::WindowLeave:
         f->DispatchMouse(int(EventType::MouseMove), GMouseEvent{-1, -1});

@@ -51,6 +51,9 @@ public:
     void WarpMouse(int x, int y);
     // A press on the form's background drags the form.
     void SetDraggable(bool on);
+    // Picture of the native window's icon (kept by the caller), applied now
+    // and each time the form is shown.
+    void SetIcon(GBitmap* icon);
 
     // ---- focus ----
     GControl* FocusedControl() const;
@@ -76,7 +79,9 @@ public:
     void Paint(GCanvas& c) override;
     void PaintOver(GCanvas& c) override;
 
-    GDelegate_T<GForm*> OnClose;  // after the form was closed
+    GDelegate_T<GForm*> OnClose;       // after the form was closed
+    GDelegate_T<GForm*> OnActivate;    // the native window got the keyboard focus
+    GDelegate_T<GForm*> OnDeactivate;  // ... and lost it (drop-down lists close on it)
 
     // A control of the form is being deleted: forget focus, capture and
     // hover references to it (called by GControl's destructor).

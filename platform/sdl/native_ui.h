@@ -126,6 +126,7 @@ public:
     void Raise();
     void Flash();
     void SetModalFor(Window* parent);
+    void SetIcon(const Surface& icon);
     // Copies the given rectangles of the surface (client coordinates) to the
     // screen; an empty list copies everything.
     void Present(const Surface& s, const std::vector<Rect>& rects);
@@ -163,7 +164,7 @@ enum Key : int {
 
 enum class EventType {
     None, Quit, Wake,
-    WindowClose, WindowResized, WindowMoved, WindowExposed, WindowFocus, WindowLeave,
+    WindowClose, WindowResized, WindowMoved, WindowExposed, WindowFocus, WindowFocusLost, WindowLeave,
     MouseDown, MouseUp, MouseMove, MouseWheel,
     KeyDown, KeyUp, Text,
 };

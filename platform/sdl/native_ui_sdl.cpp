@@ -318,6 +318,10 @@ void Window::Present(const Surface& s, const std::vector<Rect>& rects) {
     SDL_UpdateWindowSurfaceRects(W(w_), out.data(), int(out.size()));
 }
 
+void Window::SetIcon(const Surface& icon) {
+    if (icon.native()) SDL_SetWindowIcon(W(w_), S(icon.native()));
+}
+
 void Window::WarpMouse(int x, int y) { SDL_WarpMouseInWindow(W(w_), x, y); }
 void Window::StartTextInput() { SDL_StartTextInput(); }
 void Window::StopTextInput() { SDL_StopTextInput(); }
@@ -403,6 +407,7 @@ void translate(const SDL_Event& e, Event* ev) {
             break;
         case SDL_WINDOWEVENT_EXPOSED: ev->type = EventType::WindowExposed; break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: ev->type = EventType::WindowFocus; break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: ev->type = EventType::WindowFocusLost; break;
         case SDL_WINDOWEVENT_LEAVE: ev->type = EventType::WindowLeave; break;
         default: break;
         }

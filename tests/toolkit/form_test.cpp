@@ -216,3 +216,32 @@ TEST(Form, ShowAndHideEventsReachVisibleChildren) {
     hidden_frame.Show();
     EXPECT_EQ(hidden_shows, 1);
 }
+
+namespace {
+
+// Collects typed text, as a text field does.
+class TextProbe : public GControl {
+public:
+    using GControl::GControl;
+    std::u16string typed;
+    bool AcceptsFocus() const override { return true; }
+    void HandleText(const std::u16string& t) override { typed += t; }
+};
+
+}  // namespace
+
+TEST(Form, TypedCyrillicTextReachesTheFocusedControl) {
+    GForm f;
+    TextProbe field(&f);
+    field.SetBounds(10, 10, 100, 20);
+    shown(f);
+    f.SetFocus(&field);
+    plat::ui::PushText(f.NativeWindowId(), u"Журнал ");
+    plat::ui::PushText(f.NativeWindowId(), u"№1");
+    App::ProcessPending();
+    EXPECT_EQ(field.typed, u"Журнал №1");
+    field.Hide();
+    plat::ui::PushText(f.NativeWindowId(), u"x");
+    App::ProcessPending();
+    EXPECT_EQ(field.typed, u"Журнал №1") << "a hidden control takes no input";
+}
