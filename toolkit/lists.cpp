@@ -175,7 +175,11 @@ void GListBase::HandleKeyDown(const GKeyEvent& e) {
 
 void GListBase::PaintBackground(GCanvas& c) {
     GColor b = BackColor();
-    c.FillRect({0, 0, Width(), Height()}, b.Transparent() ? kColorDark : b);
+    GRect all{0, 0, Width(), Height()};
+    if (!b.Transparent()) c.FillRect(all, b);
+    else if (GBitmap* skin = GResources::Skin(bmpAntipanelSkin))
+        c.DrawSkin(*skin, {0, 0, skin->Width(), skin->Height()}, all, 3);
+    else c.FillRect(all, kColorDark);
 }
 
 void GListBase::Paint(GCanvas& c) {
@@ -200,7 +204,8 @@ void GStrList::PaintItem(GCanvas& c, int i, const GRect& r, int state) {
     if (state == kStatePressed) c.FillRect(r, enabled ? kColorLight : kColorMid);
     else if (state == kStateHot && enabled) c.FillRect(r, kColorMid);
     if (GFont* f = Font())
-        c.DrawText(*f, Item(i).view(), r.Inflate(-4), kAlignLeft | kAlignMiddle, false, TextColor());
+        c.DrawText(*f, Item(i).view(), {r.left + 6, r.top, r.width - 8, r.height}, kAlignLeft | kAlignMiddle, false,
+                   TextColor());
 }
 
 // ---- GTxtBtList -------------------------------------------------------------------
@@ -283,7 +288,6 @@ void GContextMenuForm2::Popup(GControl* anchor, int selected) {
     SetBackColor(kColorLight);
     if (anchor && anchor->Form()) SetOwner(anchor->Form());
     Show();
-    SetFocus(&list_);
     BringToFront();
 }
 
