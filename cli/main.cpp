@@ -51,12 +51,13 @@ void fill_defaults(cli::Context& ctx) {
 }
 
 bool parse_port(const std::string& v, Overrides& o) {
-    if (!v.empty() && v[0] == '/') { o.device_path = v; return true; }
+    if (!v.empty() && v[0] == '/') { o.device_path = v; o.port.reset(); return true; }
     std::string digits = v;
     if (digits.size() > 3 && (digits.compare(0, 3, "COM") == 0 || digits.compare(0, 3, "com") == 0)) digits = digits.substr(3);
     long n;
     if (!cli::parse_number(digits, 1, 255, n)) return false;
     o.port = static_cast<unsigned>(n);
+    o.device_path.clear();
     return true;
 }
 

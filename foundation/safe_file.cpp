@@ -67,13 +67,15 @@ bool SafeFile_t::OpenWrite() {
         state_ = kReplacing;
         return true;
     }
-    if (!file_.create(new_)) return false;
+    // The marker comes first and must be on disk before the new file exists:
+    // a new file found without a marker is taken for a complete one, so an
+    // empty or half-written first file must never be seen without it.
     plat::File_t marker;
-    // Without a durable marker an interrupted first write could later be taken
-    // for a complete one, so a marker that cannot be made fails the write.
     if (!marker.create(marker_) || !marker.close() || !plat::sync_folder_of(marker_)) {
-        file_.close();
-        delete_file(new_);
+        delete_file(marker_);
+        return false;
+    }
+    if (!file_.create(new_)) {
         delete_file(marker_);
         return false;
     }
@@ -122,7 +124,7 @@ bool SafeFile_t::Commit() {
         plat::sync_folder_of(name_);
         delete_file(marker_);
     }
-    plat::sync_folder_of(name_);
+    // A companion that survives a power loss here is removed by the next read.
     state_ = kIdle;
     return true;
 }

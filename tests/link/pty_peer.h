@@ -3,8 +3,11 @@
 // plays the device by a script.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -76,6 +79,18 @@ public:
         }
         return out;
     }
+    // Reads until n bytes are in or timeout_ms passes.
+    Bytes read_exact(size_t n, int timeout_ms = 2000) {
+        Bytes out;
+        uint8_t buf[300];
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (out.size() < n && std::chrono::steady_clock::now() < deadline) {
+            long r = pty_.read(buf, std::min(sizeof buf, n - out.size()), 5);
+            if (r < 0) break;
+            out.insert(out.end(), buf, buf + r);
+        }
+        return out;
+    }
     void send(const Bytes& b) { pty_.write(b.data(), b.size()); }
     void close_line() { pty_.close(); }
 
@@ -99,6 +114,10 @@ inline void use_temp_config_dir() {
         const char* d = ::mkdtemp(tmpl);
         std::string s = d ? d : "/tmp";
         ::setenv("LUMA10_CONFIG_DIR", s.c_str(), 1);
+        if (d) std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(std::getenv("LUMA10_CONFIG_DIR"), ec);
+        });
         return s;
     }();
 }

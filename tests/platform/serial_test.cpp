@@ -1,4 +1,4 @@
-// COM numbers and the serial line over pseudo-terminals.
+// COM numbers over pseudo-terminals and links in a temporary ports folder.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -43,7 +43,7 @@ TEST(ComNumbers, LinksWinAndHeldPortsAreStillListed) {
     EXPECT_EQ(m.count(12), 0u);  // a link to nothing is no port
     // A device that a link names gets no second number.
     for (const auto& [n, path] : m) {
-        if (n != 7 && n != 30) EXPECT_NE(path, b.slave_path()) << n;
+        if (n != 7 && n != 30) { EXPECT_NE(path, b.slave_path()) << n; }
     }
     // Numbers come in increasing order.
     unsigned last = 0;
@@ -54,32 +54,6 @@ TEST(ComNumbers, LinksWinAndHeldPortsAreStillListed) {
     plat::unregister_com_link(30);
     plat::unregister_com_link(31);
     EXPECT_NE(plat::com_device_path(7), a.slave_path());
-}
-
-TEST(SerialLine, ReadsReturnPromptlyOnceBytesArrive) {
-    testing_peer::Peer peer;
-    ASSERT_TRUE(peer.ok());
-    plat::Serial_t line;
-    ASSERT_EQ(line.open(peer.path(), plat::SerialLine{115200, 2, 2}), plat::SerialOpen::ok);
-    EXPECT_EQ(line.read_interval_ms(), 1u);
-    peer.send({1, 2, 3});
-    uint8_t buf[64];
-    long n = 0;
-    for (int i = 0; i < 50 && n == 0; ++i) n = line.read(buf, sizeof buf);
-    // Waiting for the cap to fill or for the 10 ms would slow every exchange;
-    // the bytes that are there come back at once.
-    auto t0 = std::chrono::steady_clock::now();
-    peer.send({4});
-    long m = 0;
-    for (int i = 0; i < 50 && m == 0; ++i) m = line.read(buf + n, sizeof buf - n);
-    auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
-    EXPECT_EQ(n + m, 4);
-    EXPECT_LT(us, 5000);
-
-    plat::Serial_t slow;
-    line.close();
-    ASSERT_EQ(slow.open(peer.path(), plat::SerialLine{9600, 0, 0}), plat::SerialOpen::ok);
-    EXPECT_EQ(slow.read_interval_ms(), 4u);
 }
 
 }  // namespace

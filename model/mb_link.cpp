@@ -1,0 +1,236 @@
+#include "model/mb_link.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "foundation/time_services.h"
+#include "link/errors.h"
+#include "platform/thread.h"
+
+namespace {
+
+std::atomic<mb_link_t*> g_link{nullptr};
+std::atomic<bool> g_read_diagnostics{true};
+
+constexpr int64_t kPollPeriodMs = 2000;
+constexpr int32_t kCheckBackoffMs = 500;
+constexpr uint16_t kMaxWriteRegisters = 4;
+constexpr uint8_t kReadHolding = 3;
+constexpr uint8_t kWriteMultiple = 16;
+
+const char16_t kOpenOperation[] = u"Открытие порта";
+const char16_t kApplyOperation[] = u"Настройка порта";
+
+void fill_text(ustring_t* text, const char16_t* operation, const error_value_t& e) {
+    if (text) *text = e.describe(operation);
+}
+
+int64_t now_ms() { return static_cast<int64_t>(Tick64()); }
+
+}  // namespace
+
+mb_link_t::mb_link_t(ParamMap_t& params) : socket_(&port_), params_(params) {
+    master_.set_socket(&socket_);
+    master_.set_response_timeout(mb_driver_t::kDefaultTimeoutMs);
+    g_link.store(this);
+    worker1_.AddPeriodic([this] { poll(); });
+    worker1_.Start();
+    worker2_.Start();
+}
+
+mb_link_t::~mb_link_t() {
+    close();
+    worker1_.Stop();
+    worker2_.Stop();
+    mb_link_t* self = this;
+    g_link.compare_exchange_strong(self, nullptr);
+}
+
+mb_link_t* mb_link_t::instance() { return g_link.load(); }
+
+void mb_link_t::set_read_diagnostics(bool on) { g_read_diagnostics.store(on); }
+
+bool mb_link_t::is_open() const { return port_.is_open(); }
+
+void mb_link_t::set_device_path(const std::string& path) { port_.set_device_path(path); }
+
+bool mb_link_t::open(ustring_t* text) {
+    params_.invalidate_all();
+    error_value_t e;
+    port_.open(e);
+    if (e) {
+        fill_text(text, kOpenOperation, e);
+        return false;
+    }
+    master_.arm();
+    completed_cycles_.store(0);
+    return true;
+}
+
+bool mb_link_t::close() {
+    master_.disarm();
+    port_.close();
+    completed_cycles_.store(0);
+    params_.invalidate_all();
+    return true;
+}
+
+bool mb_link_t::apply(const ConnectionSettings& settings, ustring_t* text) {
+    const bool was_open = is_open();
+    close();
+    error_value_t e;
+    port_.configure(settings.port_settings, e);
+    if (e) {
+        fill_text(text, kApplyOperation, e);
+        return false;
+    }
+    master_.cancel();
+    master_.set_response_timeout(settings.timeout);
+    default_slave_.store(settings.block_id);
+    if (!was_open) return true;
+    return open(text);
+}
+
+ConnectionSettings mb_link_t::connection_settings() const {
+    ConnectionSettings s;
+    s.port_settings = port_.settings();
+    s.timeout = master_.response_timeout();
+    s.block_id = default_slave_.load();
+    return s;
+}
+
+void mb_link_t::set_link_status(const error_value_t& e) {
+    // Category first, code last: a reader that sees the new code sees its category.
+    status_category_.store(e.category);
+    status_code_.store(e.code);
+}
+
+error_value_t mb_link_t::link_status() const {
+    const stdoff::error_category* cat = status_category_.load();
+    error_value_t e;
+    e.code = status_code_.load();
+    if (cat) e.category = cat;
+    return e;
+}
+
+error_value_t mb_link_t::read_registers(uint16_t start, uint16_t count, uint16_t* dest, uint8_t slave) {
+    mb_request_t req{};
+    req.slave = slave ? slave : default_slave_.load();
+    req.function = kReadHolding;
+    req.start = start;
+    req.quantity = count;
+    req.data_length = 0;
+    error_value_t e;
+    master_.execute(req, e);
+    if (e) {
+        if (g_read_diagnostics.load()) std::printf("%s\n", text::utf8(ustring_t(e.message())).c_str());
+        return e;
+    }
+    if (req.data_length != 2u * count) return app_error(app::kDriverLogicError);
+    for (uint16_t i = 0; i < count; ++i)
+        dest[i] = static_cast<uint16_t>((req.data[2 * i] << 8) | req.data[2 * i + 1]);
+    return success();
+}
+
+error_value_t mb_link_t::write_registers(uint16_t start, uint16_t count, uint64_t value) {
+    // The value holds at most four words; anything else would send bytes from
+    // past its end.
+    if (count == 0 || count > kMaxWriteRegisters) return drv_error(kDrvBadRequestSize);
+    mb_request_t req{};
+    req.slave = default_slave_.load();
+    req.function = kWriteMultiple;
+    req.start = start;
+    req.quantity = count;
+    req.data_length = static_cast<uint16_t>(2 * count);
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint16_t w = static_cast<uint16_t>(value >> (16 * i));
+        req.data[2 * i] = static_cast<uint8_t>(w >> 8);
+        req.data[2 * i + 1] = static_cast<uint8_t>(w);
+    }
+    error_value_t e;
+    master_.execute(req, e);
+    return e;
+}
+
+error_value_t mb_link_t::queue_write(uint16_t start, uint16_t count, uint64_t value) {
+    if (count == 0 || count > kMaxWriteRegisters) return drv_error(kDrvBadRequestSize);
+    ScopedLock_t g(link_lock_);
+    pending_[start] = pending_write_t{value, count};
+    return success();
+}
+
+size_t mb_link_t::pending_writes() const {
+    ScopedLock_t g(link_lock_);
+    return pending_.size();
+}
+
+error_value_t mb_link_t::read_block(uint16_t start, uint16_t count) {
+    uint16_t words[256];
+    if (count > 125) return drv_error(kDrvBadRequestSize);
+    const error_value_t e = read_registers(start, count, words);
+    if (e) return e;
+    params_.store_block(start, words, count, now_ms());
+    return success();
+}
+
+error_value_t mb_link_t::read_param(mb_param_t& p, uint8_t slave) {
+    uint16_t words[4] = {};
+    const error_value_t e = read_registers(p.reg(), p.count(), words, slave);
+    if (e) return e;
+    params_.image.store(p.reg(), words, p.count());
+    p.update_from(params_.image, now_ms());
+    return success();
+}
+
+error_value_t mb_link_t::write_param(const mb_param_t& p, uint64_t value) {
+    return write_registers(p.reg(), p.count(), value);
+}
+
+error_value_t mb_link_t::queue_param(const mb_param_t& p, uint64_t value) {
+    return queue_write(p.reg(), p.count(), value);
+}
+
+error_value_t mb_link_t::read_identity() {
+    const error_value_t e = read_param(params_.cfg_file_ver);
+    if (e) return e;
+    return read_block(params_.topic_identity.start, params_.topic_identity.count);
+}
+
+void mb_link_t::poll() {
+    if (!is_open()) {
+        // Writes queued while closed, or still queued at closing, never go out.
+        ScopedLock_t g(link_lock_);
+        pending_.clear();
+        return;
+    }
+    const int64_t now = now_ms();
+    if (cycle_start_ >= 0 && now - cycle_start_ < kPollPeriodMs) return;
+    cycle_start_ = now;
+
+    const error_value_t check = read_param(params_.factory_serial_id);
+    set_link_status(check);
+    if (check) {
+        params_.invalidate_all();
+        worker1_.stop_event().wait(kCheckBackoffMs);
+        return;
+    }
+
+    std::map<uint16_t, pending_write_t> writes;
+    {
+        ScopedLock_t g(link_lock_);
+        writes.swap(pending_);
+    }
+    // Each write is read back at once, so the parameters show what the device
+    // now holds. Failures are left for the next cycle to show.
+    for (const auto& [start, w] : writes) {
+        write_registers(start, w.count, w.value);
+        read_block(start, w.count);
+    }
+
+    bool all_read = true;
+    for (mb_topic_t* t : params_.topics) {
+        if (read_block(t->start, t->count)) all_read = false;
+        if (worker1_.StopFlag()) return;
+    }
+    if (all_read) completed_cycles_.fetch_add(1);
+}

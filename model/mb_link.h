@@ -1,0 +1,118 @@
+// The device link: the one object through which the program reaches the
+// detector. It owns the serial port, its socket, the Modbus master, the two
+// worker threads and the pending-write map, and keeps a parameter map up to
+// date with a poll cycle on worker 1 while the port is open.
+//
+// Threads: open, close and apply run on the window thread (and on worker 1 for
+// the device search); register operations block and run on the workers. The
+// pending-write map is guarded by the link lock; every exchange is serialised
+// by the master's exchange lock, which a journal download on worker 2 holds
+// across a selector write and the block read that follows it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "foundation/connection_settings.h"
+#include "foundation/error.h"
+#include "foundation/lock.h"
+#include "foundation/objectthread.h"
+#include "link/com_port.h"
+#include "link/mb_driver.h"
+#include "model/params.h"
+
+class mb_link_t {
+public:
+    // Builds the link over params (the application state's map by default),
+    // sets the process-wide pointer, adds the poll cycle to worker 1 and starts
+    // both workers.
+    explicit mb_link_t(ParamMap_t& params);
+    // Closes the port, stops worker 1 then worker 2, clears the pointer.
+    ~mb_link_t();
+    mb_link_t(const mb_link_t&) = delete;
+    mb_link_t& operator=(const mb_link_t&) = delete;
+
+    // The link made last and not yet destroyed, or null.
+    static mb_link_t* instance();
+    // A failed register read writes its message to standard output (on by
+    // default); console tools whose output is data turn it off.
+    static void set_read_diagnostics(bool on);
+
+    // Port operations. text (may be null) receives "<operation>\n<category>:
+    // <message>" on failure; the port is then closed.
+    bool open(ustring_t* text = nullptr);
+    bool close();
+    bool apply(const ConnectionSettings& settings, ustring_t* text = nullptr);
+    bool is_open() const;
+    // Opens this device path instead of the device of the COM number (from
+    // the next open on); empty goes back to the COM number.
+    void set_device_path(const std::string& path);
+
+    // Function 3 into dest (count host-order words); slave 0 = default address.
+    error_value_t read_registers(uint16_t start, uint16_t count, uint16_t* dest, uint8_t slave = 0);
+    // Function 16 of count (1..4) words of value, lowest word first, to the
+    // default address. Any other count is refused with "Недопустимый размер
+    // данных в запросе" and nothing is sent.
+    error_value_t write_registers(uint16_t start, uint16_t count, uint64_t value);
+    // Stores a write for the next poll cycle, replacing one still pending for
+    // the same start. Refuses a count outside 1..4 as write_registers does.
+    error_value_t queue_write(uint16_t start, uint16_t count, uint64_t value);
+    // Reads a block into the register image and updates the parameters wholly
+    // inside it.
+    error_value_t read_block(uint16_t start, uint16_t count);
+
+    // One parameter: read it now (slave 0 = default address), write it now, or
+    // queue the write for the poll cycle.
+    error_value_t read_param(mb_param_t& p, uint8_t slave = 0);
+    error_value_t write_param(const mb_param_t& p, uint64_t value);
+    error_value_t queue_param(const mb_param_t& p, uint64_t value);
+    // cfg_file_ver, then the identity block 1151..1164; read before every
+    // journal download.
+    error_value_t read_identity();
+
+    objectthread_t& worker1() { return worker1_; }
+    objectthread_t& worker2() { return worker2_; }
+    // The master's exchange lock, held across multi-request sequences.
+    void lock_master() { master_.lock(); }
+    void unlock_master() { master_.unlock(); }
+
+    error_value_t link_status() const;
+    uint64_t completed_cycles() const { return completed_cycles_.load(); }
+    uint8_t default_slave() const { return default_slave_.load(); }
+    uint16_t response_timeout() const { return master_.response_timeout(); }
+    com_port_settings_t port_settings() const { return port_.settings(); }
+    // Port settings, response timeout and default address as the link holds them.
+    ConnectionSettings connection_settings() const;
+    ParamMap_t& params() { return params_; }
+    // Number of writes waiting for the next cycle.
+    size_t pending_writes() const;
+
+    // One turn of the poll cycle (worker 1 runs it as a periodic task).
+    void poll();
+
+private:
+    struct pending_write_t {
+        uint64_t value;
+        uint16_t count;
+    };
+
+    void set_link_status(const error_value_t& e);
+
+    mutable std::atomic<int32_t> status_code_{0};
+    std::atomic<const stdoff::error_category*> status_category_{nullptr};
+    std::atomic<uint8_t> default_slave_{1};
+    com_port_t port_;
+    com_port_socket_t socket_;
+    mb_driver_t master_;
+    std::atomic<uint64_t> completed_cycles_{0};
+    objectthread_t worker1_;
+    objectthread_t worker2_;
+    mutable RecursiveLock_t link_lock_;
+    std::map<uint16_t, pending_write_t> pending_;
+
+    ParamMap_t& params_;
+    // Start tick of the last poll cycle; -1 while none has started.
+    int64_t cycle_start_ = -1;
+};

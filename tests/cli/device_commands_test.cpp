@@ -1,0 +1,107 @@
+// luma10ctl info and settings run as programs: info against the simulated
+// detector on a pty, settings against configuration files on disk.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "sim/simulator.h"
+#include "tests/link/pty_peer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// Runs luma10ctl with args, its output caught in files of the test folder.
+Result ctl(const std::string& args) {
+    testing_peer::use_temp_config_dir();
+    const fs::path dir = std::getenv("LUMA10_CONFIG_DIR");
+    const fs::path out = dir / "device_out", err = dir / "device_err";
+    const std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
+    const int status = std::system(cmd.c_str());
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+sim::Options_t quiet() {
+    sim::Options_t o;
+    o.drift = 0;
+    o.log = [](const std::string&) {};
+    return o;
+}
+
+TEST(DeviceCommands, InfoPrintsTheDeviceAfterOnePollCycle) {
+    sim::Options_t o = quiet();
+    o.addresses = {5};
+    o.concentration = 12.5;
+    o.owner = 2;
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    Result r = ctl("info --port " + s.path() + " --address 5");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Заводской номер: " + std::to_string(s.factory_serial(5)) + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Версия ПО: 1.2\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Концентрация: 12.5 %НКПР "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Режим настройки: 2 (Modbus)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Адрес Modbus: 5\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Скорость Modbus: 9600\n"), std::string::npos) << r.out;
+
+    // Nobody at address 6: exit 1 with the link status, nothing on stdout.
+    r = ctl("info --port " + s.path() + " --address 6 --timeout 200");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Modbus-драйвер: Таймаут приёма данных\n");
+}
+
+TEST(DeviceCommands, SettingsReadsTheFileAndLeavesEverythingInPlace) {
+    testing_peer::use_temp_config_dir();
+    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "settings";
+    fs::create_directories(dir);
+    const fs::path file = dir / "a.json";
+    std::ofstream(file) << R"({"app_config":{"connection":{"block_id":7,"driver_config":{"port_config":{
+        "port":3,"speed":19200,"parity":2,"stop_bits":2,"permanent_echo":true,"before_send_delay":15},
+        "timeout":800}},"params":{"balloon_strength":2.5}}})";
+    Result r = ctl("settings --config " + file.string());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "port=3\nspeed=19200\nparity=2\nstop_bits=2\npermanent_echo=1\nbefore_send_delay=15\n"
+              "timeout=800\nblock_id=7\nballoon_strength=2.5\n");
+
+    // An interrupted replacement left only the new file: it is what the
+    // program would load, and the tool reads it without moving it.
+    fs::rename(file, dir / "a.json.fswwb_new");
+    r = ctl("settings --config " + file.string());
+    EXPECT_NE(r.out.find("block_id=7\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(dir / "a.json.fswwb_new"));
+    EXPECT_FALSE(fs::exists(file));
+
+    // No file at all: the start-up values.
+    fs::remove(dir / "a.json.fswwb_new");
+    r = ctl("settings --config " + file.string());
+    EXPECT_EQ(r.out,
+              "port=1\nspeed=9600\nparity=0\nstop_bits=0\npermanent_echo=0\nbefore_send_delay=0\n"
+              "timeout=1000\nblock_id=1\nballoon_strength=10\n");
+}
+
+}  // namespace
