@@ -116,9 +116,7 @@ int main(int argc, char** argv) {
 
     // 8. The loop has ended. Close the port and stop both workers before the
     // windows go: a running task may point into them.
-    link->close();
-    link->worker1().Stop();
-    link->worker2().Stop();
+    StopDeviceTraffic(*link);
     form.reset();
     G_.link.store(nullptr);
     link.reset();

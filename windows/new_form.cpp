@@ -36,6 +36,12 @@ void GMain::show_error_message(const ustring_t& text, uint32_t hide_after_ms) { 
 
 void GMain::clear_message() { CloseMessage(); }
 
+void StopDeviceTraffic(mb_link_t& link) {
+    link.close();
+    link.worker1().Stop();
+    link.worker2().Stop();
+}
+
 // ---- GNewForm ------------------------------------------------------------------
 
 GNewForm::GNewForm(G_t& g, const std::string& program_name) : g_(g) {

@@ -28,6 +28,13 @@ private:
     GStart start_;
 };
 
+class mb_link_t;
+
+// Closes the port and stops and joins both workers of the link, so that no
+// task can reach into the windows any more. Exit calls it once the message
+// loop has ended, before the window tree is destroyed.
+void StopDeviceTraffic(mb_link_t& link);
+
 class GNewForm : public UIK::GTabKeyForm {
 public:
     static constexpr int kWidth = 1024;

@@ -44,11 +44,7 @@ protected:
     }
 
     void TearDown() override {
-        if (link_) {
-            link_->close();
-            link_->worker1().Stop();
-            link_->worker2().Stop();
-        }
+        if (link_) StopDeviceTraffic(*link_);
         form_.reset();
         G_.link.store(nullptr);
         link_.reset();
