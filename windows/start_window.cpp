@@ -205,6 +205,8 @@ GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
     for (GForm* f : SubWindows()) openings_.push_back({f, f->Rect()});
     openings_.push_back({connection_.get(), connection_->Rect()});
     openings_.push_back({poll55_.get(), poll55_->Rect()});
+    if (GBitmap* icon = GResources::Image("icoFormSmall"))
+        for (Opening& o : openings_) o.form->SetIcon(icon);
 
     bt_connect_.OnClick.Set([this](GControl*) { Connect(); });
     Bind(bt_connection_settings_, connection_.get());
