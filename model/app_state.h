@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <string>
 
 #include "foundation/connection_settings.h"
 #include "foundation/containers.h"
@@ -93,6 +94,12 @@ public:
     // The link's apply connection settings; afterwards, whatever the result,
     // copies what the link now holds into connection_settings.
     bool apply_connection_settings(const ConnectionSettings& settings, ustring_t* text);
+
+    // The configuration file (start-up and exit): loads the connection
+    // settings and the calibration gas concentration into the fields above
+    // (what cannot be read keeps its value), and saves them.
+    void load_config(const std::string& path);
+    void save_config(const std::string& path) const;
 
     std::atomic<bool> poll_mode{false};
     ParamMap_t params;
