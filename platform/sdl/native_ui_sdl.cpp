@@ -44,6 +44,9 @@ bool Acquire() {
     // shown again, and the message loop decides when to leave.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // Everything is drawn in software into the form's surface; copying that to
+    // the window needs no GPU renderer (which would load the GL stack).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
     if (TTF_Init() != 0) { SDL_Quit(); return false; }
     static std::once_flag fc_once;
