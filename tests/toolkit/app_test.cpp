@@ -123,6 +123,8 @@ TEST(Dispatcher, WaitingPostsDoNotBlockWhenTheLoopEnds) {
 TEST(Dispatcher, CallOnWindowThreadWithAndWithoutArgument) {
     static std::atomic<int> calls{0};
     static void* seen = nullptr;
+    calls = 0;
+    seen = nullptr;
     int marker = 0;
     std::thread worker;
     App::Defer([&] {
