@@ -1,0 +1,129 @@
+#include "toolkit/edit.h"
+
+#include <algorithm>
+
+#include "toolkit/form.h"
+#include "toolkit/resources.h"
+
+namespace UIK {
+
+namespace {
+constexpr int kPad = 6;
+bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+}  // namespace
+
+GEdit::GEdit(GControl* parent) : GControl(parent) { SetFont(2); }
+
+void GEdit::Changed() {
+    Invalidate();
+    OnChange(this);
+}
+
+void GEdit::SetText(std::u16string_view t) {
+    std::u16string n(t.substr(0, max_));
+    caret_ = n.size();
+    if (n == text_) {
+        Invalidate();
+        return;
+    }
+    text_ = std::move(n);
+    Changed();
+}
+
+void GEdit::SetMaxLength(size_t n) {
+    max_ = n;
+    if (text_.size() > max_) SetText(text_);
+}
+
+void GEdit::SetCaret(size_t pos) {
+    caret_ = std::min(pos, text_.size());
+    Invalidate();
+}
+
+void GEdit::HandleText(const std::u16string& t) {
+    std::u16string add;
+    for (char16_t ch : t)
+        if (ch >= 0x20 && ch != 0x7F) add += ch;
+    if (add.empty()) return;
+    size_t room = max_ > text_.size() ? max_ - text_.size() : 0;
+    if (add.size() > room) add.resize(room);
+    if (add.empty()) return;
+    text_.insert(caret_, add);
+    caret_ += add.size();
+    Changed();
+}
+
+void GEdit::HandleKeyDown(const GKeyEvent& e) {
+    // A surrogate pair moves and goes as one character.
+    auto prev = [&](size_t p) { return p >= 2 && is_low_surrogate(text_[p - 1]) ? p - 2 : (p ? p - 1 : 0); };
+    auto next = [&](size_t p) {
+        if (p >= text_.size()) return p;
+        return p + 1 < text_.size() && is_low_surrogate(text_[p + 1]) ? p + 2 : p + 1;
+    };
+    switch (e.key) {
+    case kKeyBackspace:
+        if (caret_ > 0) {
+            size_t p = prev(caret_);
+            text_.erase(p, caret_ - p);
+            caret_ = p;
+            Changed();
+        }
+        return;
+    case kKeyDelete:
+        if (caret_ < text_.size()) {
+            text_.erase(caret_, next(caret_) - caret_);
+            Changed();
+        }
+        return;
+    case kKeyLeft: SetCaret(prev(caret_)); return;
+    case kKeyRight: SetCaret(next(caret_)); return;
+    case kKeyHome: SetCaret(0); return;
+    case kKeyEnd: SetCaret(text_.size()); return;
+    case kKeyEnter: OnEnter(this); return;
+    default: OnKeyDown(this, e); return;
+    }
+}
+
+void GEdit::HandleMouseDown(const GMouseEvent& e) {
+    OnMouseDown(this, e);
+    GFont* f = Font();
+    if (!f || e.button != 1) return;
+    // The caret goes to the character boundary nearest to the click.
+    int x = e.x - kPad + scroll_;
+    size_t best = 0;
+    int best_d = x < 0 ? -x : x;
+    for (size_t i = 1; i <= text_.size(); ++i) {
+        if (i < text_.size() && is_low_surrogate(text_[i])) continue;
+        int w = f->Measure(std::u16string_view(text_).substr(0, i)).x;
+        int d = w > x ? w - x : x - w;
+        if (d < best_d) {
+            best_d = d;
+            best = i;
+        }
+    }
+    SetCaret(best);
+}
+
+void GEdit::Paint(GCanvas& c) {
+    GRect all{0, 0, Width(), Height()};
+    bool enabled = IsEnabledThroughParents();
+    if (GBitmap* skin = GResources::Skin(bmpAntipanelSkin))
+        c.DrawSkin(*skin, {0, 0, skin->Width(), skin->Height()}, all, 3);
+    else c.FillRect(all, kColorDark);
+    GFont* f = Font();
+    if (!f) return;
+    int inner = Width() - 2 * kPad;
+    int caret_x = f->Measure(std::u16string_view(text_).substr(0, caret_)).x;
+    // Keep the caret inside the field.
+    if (caret_x - scroll_ > inner - 2) scroll_ = caret_x - inner + 2;
+    if (caret_x - scroll_ < 0) scroll_ = caret_x;
+    if (scroll_ < 0) scroll_ = 0;
+    GCanvas::State s = c.Save();
+    c.ClipTo({kPad, 2, inner, Height() - 4});
+    int y = (Height() - f->LineHeight()) / 2;
+    c.DrawTextLine(*f, text_, kPad - scroll_, y, enabled ? kColorText : kColorDisabledText);
+    if (HasFocus() && enabled) c.FillRect({kPad - scroll_ + caret_x, y, 2, f->LineHeight()}, kColorText);
+    c.Restore(s);
+}
+
+}  // namespace UIK

@@ -1,0 +1,119 @@
+// Number entry: the keypad forms that input labels open (GInpDblForm for
+// doubles, GInpInt64Form and GInpUInt64Form for 64-bit integers) and the
+// edited number they share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "toolkit/dialogs.h"
+
+namespace UIK {
+
+// Key codes of the keypad buttons.
+enum GNumKey : int {
+    kNumKeyBack = 10, kNumKeyOk = 11, kNumKeyPoint = 12, kNumKeyExp = 13, kNumKeySign = 14, kNumKeyClear = 15,
+};
+
+// The number being typed, held as parts: minus flag, integer digits, point
+// flag, fraction digits, exponent state and exponent digits.
+class GNumberEdit_t {
+public:
+    enum Exp { kNoExp = 0, kExpPlus = 1, kExpMinus = 2 };
+    static constexpr size_t kMaxDigits = 15;  // integer and fraction together
+    static constexpr size_t kMaxExpDigits = 2;
+
+    // Puts a value in: its "%.15lG" text split into the parts. Values that are
+    // not numbers show as "NaN" (or "Inf") until the next key.
+    void SetDouble(double v);
+    // Puts an integer in exactly (all its digits, even beyond 15).
+    void SetInteger(int64_t v);
+    void SetUnsigned(uint64_t v);
+    // Splits a text such as "-1.5E+20" into the parts.
+    void SetText(const std::string& t);
+    // Applies one key (digits 0-9 and the GNumKey codes; OK changes nothing).
+    void Key(int code);
+
+    // The display text without the cursor.
+    std::string Text() const;
+    // The value of the parts (NaN or infinity while such a value is shown).
+    double Value() const;
+    // The value rounded towards zero, saturated at the type's limits.
+    int64_t Int64Value() const;
+    uint64_t UInt64Value() const;
+
+    bool minus = false;
+    std::string int_digits, frac_digits, exp_digits;
+    bool point = false;
+    Exp exp = kNoExp;
+    std::string special;  // "NaN", "Inf" or "-Inf" while shown
+
+private:
+    void Clear();
+};
+
+// The keypad form: a display, 16 buttons of 60 x 60 points on a 61-point
+// pitch in a 243 x 243 block, and the close button. Typed characters press
+// the buttons as deferred clicks: 0-9, Backspace "<-", Enter "OK", "," and
+// "." the point, "-" "+/-", E "E+/-", C "C"; Escape the close button.
+class GInputNumberForm : public GDialogForm {
+public:
+    GInputNumberForm();
+    ~GInputNumberForm() override;
+    void SetPrompt(const ustring_t& prompt) { SetCaption(prompt); }
+    // The accepted value is divided by it; values put in are multiplied by it.
+    void SetScale(double s) { scale_ = (s == 0 || s != s) ? 1.0 : s; }
+    double Scale() const { return scale_; }
+    GNumberEdit_t& Number() { return num_; }
+    // The button of a key code (0-9 and GNumKey), or null.
+    GTextButton* KeyButton(int code);
+    const ustring_t& DisplayText() const { return display_.Text(); }
+    bool Accepted() const { return accepted_; }
+
+    void HandleFormKey(const GKeyEvent& e) override;
+    void HandleText(const std::u16string&) override {}
+
+    static constexpr int kPadSize = 243, kKeySize = 60, kKeyPitch = 61;
+
+protected:
+    // Puts a value into the number (the start value and the one "C" gives).
+    virtual void PutZero() { num_.SetDouble(0); }
+    void Press(int code);
+    void UpdateDisplay();
+    // Runs the form modally; true when closed with "OK".
+    bool RunEntry(GControl* place_over);
+
+    GNumberEdit_t num_;
+    double scale_ = 1.0;
+    bool accepted_ = false;
+
+private:
+    GLabel display_;
+    GFrame pad_;
+    GTextButton keys_[16];
+    int codes_[16];
+};
+
+class GInpDblForm : public GInputNumberForm {
+public:
+    // Edits value (starting from it); true and the new value on "OK".
+    bool Execute(double& value, GControl* place_over = nullptr);
+    void Start(double v) { num_.SetDouble(v * scale_); UpdateDisplay(); }
+    double Result() const;
+};
+
+class GInpInt64Form : public GInputNumberForm {
+public:
+    bool Execute(int64_t& value, GControl* place_over = nullptr);
+    void Start(int64_t v);
+    int64_t Result() const;
+};
+
+class GInpUInt64Form : public GInputNumberForm {
+public:
+    bool Execute(uint64_t& value, GControl* place_over = nullptr);
+    void Start(uint64_t v);
+    uint64_t Result() const;
+};
+
+}  // namespace UIK
