@@ -18,7 +18,20 @@ bool same(const ConnectionSettings& a, const ConnectionSettings& b) {
            a.timeout == b.timeout && a.block_id == b.block_id;
 }
 
-class ConnectionPanel : public WindowTest {};
+class ConnectionPanel : public WindowTest {
+protected:
+    // Runs body on the window thread with a connection window over the
+    // simulated line, once the window has taken its first port scan.
+    void with_panel(const std::function<void(GConnectionForm&, GConnection&)>& body) {
+        start({});
+        run_in_loop([&] {
+            GConnectionForm form;
+            GConnection& c = form.Connection();
+            ASSERT_TRUE(wait_for([&] { return c.ScansTaken() > 0; }));
+            body(form, c);
+        });
+    }
+};
 
 }  // namespace
 
@@ -83,11 +96,7 @@ TEST_F(ConnectionPanel, ScanListsTheComNumberWithItsDeviceAndFillReadRoundTrips)
 }
 
 TEST_F(ConnectionPanel, AFieldChangeAppliesAllFieldsAndKeepsTheDelay) {
-    start({});
-    run_in_loop([&] {
-        GConnectionForm form;
-        GConnection& c = form.Connection();
-        ASSERT_TRUE(wait_for([&] { return c.ScansTaken() > 0; }));
+    with_panel([&](GConnectionForm& form, GConnection& c) {
         EXPECT_FALSE(c.btnCancel_.IsEnabled());
 
         c.iiDelayBeforeSend_.Enter(25);
@@ -107,11 +116,7 @@ TEST_F(ConnectionPanel, AFieldChangeAppliesAllFieldsAndKeepsTheDelay) {
 }
 
 TEST_F(ConnectionPanel, ConnectShowsTheLinkStateAndAChangeReopensThePort) {
-    start({});
-    run_in_loop([&] {
-        GConnectionForm form;
-        GConnection& c = form.Connection();
-        ASSERT_TRUE(wait_for([&] { return c.ScansTaken() > 0; }));
+    with_panel([&](GConnectionForm& form, GConnection& c) {
         c.Refresh();
         EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Подключить");
         EXPECT_EQ(u8(c.BlockConnected_.Text()), "Связь с блоком отсутствует.\nНе открыт порт");
@@ -149,11 +154,7 @@ TEST_F(ConnectionPanel, ConnectShowsTheLinkStateAndAChangeReopensThePort) {
 }
 
 TEST_F(ConnectionPanel, FailuresGoToTheMessagePanelAndTheFieldsShowWhatIsInForce) {
-    start({});
-    run_in_loop([&] {
-        GConnectionForm form;
-        GConnection& c = form.Connection();
-        ASSERT_TRUE(wait_for([&] { return c.ScansTaken() > 0; }));
+    with_panel([&](GConnectionForm& form, GConnection& c) {
 
         ConnectionSettings bad = G_.connection_settings();
         bad.port_settings.parity = 7;
@@ -177,10 +178,7 @@ TEST_F(ConnectionPanel, FailuresGoToTheMessagePanelAndTheFieldsShowWhatIsInForce
 }
 
 TEST_F(ConnectionPanel, EscapeRevertsToTheSettingsOfTheLastShowingUnlessShiftOrCtrlIsHeld) {
-    start({});
-    run_in_loop([&] {
-        GConnectionForm form;
-        GConnection& c = form.Connection();
+    with_panel([&](GConnectionForm& form, GConnection& c) {
         form.Show();
         ASSERT_TRUE(wait_for([&] { return c.ScansTaken() >= 2; })) << "one scan when made, one when shown";
         const ConnectionSettings before = G_.connection_settings();

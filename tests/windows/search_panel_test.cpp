@@ -1,7 +1,7 @@
 // The device search over the simulated line: every address 1..254 asked with
 // real frames, detectors and a foreign device listed, the block address
 // restored afterwards, stop and choose.
-#include "windows/search_panel.h"
+#include "windows/connection_window.h"
 
 #include "window_fixture.h"
 
@@ -26,7 +26,10 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
     o.foreign = {5};
     start(o, kTimeoutMs, kBlockBefore);
     run_in_loop([&] {
-        GScanner s;
+        // The whole window: its connection panel refreshes from the settings
+        // in force every second while the search changes them on the worker.
+        GConnectionForm form;
+        GScanner& s = form.Scanner();
         EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Начать\nпоиск");
         EXPECT_EQ(u8(s.label_found_.Text()), "Обнаружено: 0");
 
@@ -37,7 +40,12 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
         // Choosing while the search runs does nothing.
         ASSERT_TRUE(wait_for([&] { return s.list_.Count() >= 1; }, kSearchLimitMs));
         s.Choose(0);
-        ASSERT_TRUE(wait_for([&] { return !s.IsBusy(); }, kSearchLimitMs));
+        ASSERT_TRUE(wait_for(
+            [&] {
+                form.Tick();
+                return !s.IsBusy();
+            },
+            kSearchLimitMs));
 
         EXPECT_FALSE(s.IsRunning());
         EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
