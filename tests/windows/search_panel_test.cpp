@@ -85,14 +85,15 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
     });
 }
 
-TEST_F(SearchPanel, StopKeepsWhatWasFoundAndChoosingWorksOnceIdle) {
+TEST_F(SearchPanel, StopKeepsWhatWasFoundAndARestartAtOnceRunsOneWholeSearch) {
     sim::Options_t o;
     o.addresses = {1};
     start(o, kTimeoutMs, kBlockBefore);
     run_in_loop([&] {
         GScanner s;
+        auto found_one_at_three = [&] { return s.list_.Count() == 1 && u8(s.counter_.Text()) == "3"; };
         s.Start();
-        ASSERT_TRUE(wait_for([&] { return s.list_.Count() == 1 && u8(s.counter_.Text()) == "3"; }, kSearchLimitMs));
+        ASSERT_TRUE(wait_for(found_one_at_three, kSearchLimitMs));
         s.StartStop();
         EXPECT_FALSE(s.IsRunning());
         EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
@@ -105,10 +106,22 @@ TEST_F(SearchPanel, StopKeepsWhatWasFoundAndChoosingWorksOnceIdle) {
         EXPECT_EQ(G_.connection_settings().block_id, 1);
         EXPECT_TRUE(G_.is_port_open());
         EXPECT_EQ(G_.connection_settings().timeout, kTimeoutMs);
-
-        // A stale index does nothing.
-        s.Choose(5);
+        s.Choose(5);  // no such entry
         EXPECT_EQ(G_.connection_settings().block_id, 1);
+
+        // Stop and start again before the stopped task has finished its
+        // address: the stopped task must not carry on, nor end the new one.
+        s.Start();
+        ASSERT_TRUE(wait_for(found_one_at_three, kSearchLimitMs));
+        s.Stop();
+        s.Start();
+        EXPECT_TRUE(s.IsBusy());
+        ASSERT_TRUE(wait_for([&] { return !s.IsBusy(); }, kSearchLimitMs));
+        EXPECT_FALSE(s.IsRunning());
+        EXPECT_EQ(u8(s.counter_.Text()), "254");
+        EXPECT_EQ(s.list_.Count(), 1);
+        EXPECT_EQ(u8(s.label_found_.Text()), "Найдено: 1");
+        EXPECT_EQ(G_.connection_settings().block_id, 1) << "the address chosen before the searches";
     });
 }
 
