@@ -129,6 +129,12 @@ public:
         return nullptr;
     }
 
+    // Makes room for at least n items without changing the count; appends up
+    // to that many then never move the items.
+    void reserve(size_t n) {
+        if (n > capacity_) reallocate(n);
+    }
+
     // Frees the storage: capacity 0 afterwards.
     void clear() override { release(); }
 

@@ -1,10 +1,12 @@
 #include "model/journal_export.h"
 
+#include <atomic>
 #include <cerrno>
+#include <random>
 
 #include "model/journal_text.h"
 #include "platform/numeric_locale.h"
-#include "platform/replace_file.h"
+#include "platform/files.h"
 
 namespace luma {
 namespace {
@@ -82,24 +84,58 @@ const stdoff::error_category& export_category() {
     return instance;
 }
 
+namespace {
+
+std::atomic<unsigned> g_fresh_counter{0};
+
+error_value_t export_error(int32_t code) { return error_value_t(code, export_category()); }
+
+// Names the cause when the system told one, else the step that failed.
+error_value_t export_failure(int os_error, int32_t step_code) {
+    switch (os_error) {
+    case EACCES: case EPERM: case EROFS: return export_error(kExportNoAccess);
+    case ENOSPC: case EDQUOT: return export_error(kExportDiskFull);
+    case ENOENT: case ENOTDIR: return export_error(kExportNoFolder);
+    default: return export_error(step_code);
+    }
+}
+
+std::string folder_of(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
 error_value_t write_export_file(const std::string& path, const std::string& bytes) {
-    const plat::replace_result_t r = plat::replace_file_contents(path, bytes.data(), bytes.size());
-    if (r.ok()) return success();
-    switch (r.os_error) {
-    case EACCES: case EPERM: case EROFS:
-        return error_value_t(kExportNoAccess, export_category());
-    case ENOSPC: case EDQUOT:
-        return error_value_t(kExportDiskFull, export_category());
-    case ENOENT: case ENOTDIR:
-        return error_value_t(kExportNoFolder, export_category());
-    default:
-        break;
+    // The bytes go to a fresh file in the target's folder (same file system, so
+    // the rename is atomic), which is flushed to disk before it takes the
+    // target's name. Its name does not grow with the target's, which may
+    // already be as long as the file system allows; the random part keeps two
+    // programs exporting into one folder apart.
+    const std::string fresh = folder_of(path) + "/.luma10_export_" + std::to_string(std::random_device{}()) + "_" +
+                              std::to_string(g_fresh_counter++) + ".tmp";
+    plat::File_t file;
+    if (!file.create(fresh)) return export_failure(errno, kExportCreateFailed);
+    bool ok = file.write_all(bytes.data(), bytes.size()) && file.sync();
+    int os_error = errno;
+    if (!file.close() && ok) {
+        ok = false;
+        os_error = errno;
     }
-    switch (r.step) {
-    case plat::replace_step::create: return error_value_t(kExportCreateFailed, export_category());
-    case plat::replace_step::replace: return error_value_t(kExportReplaceFailed, export_category());
-    default: return error_value_t(kExportWriteFailed, export_category());
+    if (!ok) {
+        plat::delete_file(fresh);
+        return export_failure(os_error, kExportWriteFailed);
     }
+    if (!plat::rename_file(fresh, path)) {
+        os_error = errno;
+        plat::delete_file(fresh);
+        return export_failure(os_error, kExportReplaceFailed);
+    }
+    // Makes the rename itself durable; either way a complete file is in place.
+    plat::sync_folder_of(path);
+    return success();
 }
 
 }  // namespace luma

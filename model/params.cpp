@@ -87,17 +87,17 @@ uint32_t mb_param_t::begin_write() {
         }
         if (seq_.compare_exchange_weak(s, s + 1, std::memory_order_acquire, std::memory_order_relaxed)) break;
     }
-    // Keep the value and time stores after the odd counter becomes visible.
-    std::atomic_thread_fence(std::memory_order_release);
     return s + 1;
 }
 
 void mb_param_t::end_write(uint32_t seq) { seq_.store(seq + 1, std::memory_order_release); }
 
+// Value and time are stored with release order: a reader that sees either of
+// them also sees the odd counter stored before, and retries.
 void mb_param_t::publish(uint64_t value, int64_t time) {
     const uint32_t s = begin_write();
-    value_.store(value, std::memory_order_relaxed);
-    time_.store(time, std::memory_order_relaxed);
+    value_.store(value, std::memory_order_release);
+    time_.store(time, std::memory_order_release);
     end_write(s);
 }
 
@@ -108,14 +108,14 @@ void mb_param_t::update_from(const RegisterImage& image, int64_t now) {
     const uint32_t s = begin_write();
     // Bytes the type does not cover keep the previous value's bytes.
     value_.store(decode_param_value(type(), r0, r1, r2, value_.load(std::memory_order_relaxed)),
-                 std::memory_order_relaxed);
-    time_.store(now, std::memory_order_relaxed);
+                 std::memory_order_release);
+    time_.store(now, std::memory_order_release);
     end_write(s);
 }
 
 void mb_param_t::invalidate() {
     const uint32_t s = begin_write();
-    time_.store(0, std::memory_order_relaxed);
+    time_.store(0, std::memory_order_release);
     end_write(s);
 }
 
@@ -127,9 +127,9 @@ param_snapshot_t mb_param_t::snapshot() const {
             std::this_thread::yield();
             continue;
         }
-        snap.value = value_.load(std::memory_order_relaxed);
-        snap.time = time_.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        // Acquire loads keep the second counter load after them.
+        snap.value = value_.load(std::memory_order_acquire);
+        snap.time = time_.load(std::memory_order_acquire);
         if (seq_.load(std::memory_order_relaxed) == s1) return snap;
     }
 }

@@ -159,6 +159,10 @@ SerialOpen Serial_t::open(const std::string& path, const SerialLine& line) {
 
 void Serial_t::close() {
     if (fd_ < 0) return;
+    // The exclusive flag belongs to the terminal, not to this descriptor, and
+    // outlives the close where the terminal does (a pty slave lives as long as
+    // its master): clear it, or an unprivileged reopen would find it busy.
+    ::ioctl(fd_, TIOCNXCL);
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;

@@ -1,5 +1,6 @@
 // The text control language of a running simulator (the control socket of
 // the program; tests call the same through Simulator_t::command).
+#include <charconv>
 #include <sstream>
 
 #include "sim/simulator.h"
@@ -8,31 +9,32 @@ namespace sim {
 
 namespace {
 
+bool unsigned_of(const std::string& w, unsigned long& v, unsigned long max) {
+    int base = 10;
+    const char* b = w.data();
+    const char* e = b + w.size();
+    if (w.size() > 2 && w[0] == '0' && (w[1] == 'x' || w[1] == 'X')) {
+        base = 16;
+        b += 2;
+    }
+    auto r = std::from_chars(b, e, v, base);
+    return b != e && r.ec == std::errc() && r.ptr == e && v <= max;
+}
+
 // "on" = until cleared, "off" = 0, a number = that many replies.
 bool fault_count(const std::string& w, int& count) {
+    unsigned long n;
     if (w == "on") count = -1;
     else if (w == "off") count = 0;
-    else {
-        try {
-            size_t used = 0;
-            const long n = std::stol(w, &used);
-            if (used != w.size() || n < 0 || n > 1000000) return false;
-            count = int(n);
-        } catch (...) {
-            return false;
-        }
-    }
+    else if (unsigned_of(w, n, 1000000)) count = int(n);
+    else return false;
     return true;
 }
 
-bool unsigned_of(const std::string& w, unsigned long& v, unsigned long max) {
-    try {
-        size_t used = 0;
-        v = std::stoul(w, &used, 0);
-        return used == w.size() && v <= max && !w.empty() && w[0] != '-';
-    } catch (...) {
-        return false;
-    }
+bool real_of(const std::string& w, double& v) {
+    // Independent of the locale: a point is the separator under any settings.
+    auto r = std::from_chars(w.data(), w.data() + w.size(), v);
+    return !w.empty() && r.ec == std::errc() && r.ptr == w.data() + w.size();
 }
 
 }  // namespace
@@ -47,7 +49,8 @@ std::string Simulator_t::command(const std::string& line) {
 
     if (c == "help") {
         return "status | silent|late|corrupt|noise on|off|N | late ms MS | clear | drop | restore | conc A X | "
-               "temp A X | owner A N | calibration A N | alarms A MASK | warnings A MASK | get A R | set A R V";
+               "temp A X | owner A N | calibration A N | alarms A MASK | warnings A MASK | "
+               "records A threshold1|threshold2|alarms|setup|config|trend N | get A R | set A R V";
     }
     if (c == "status") {
         std::ostringstream s;
@@ -99,13 +102,7 @@ std::string Simulator_t::command(const std::string& line) {
     const char* no_device = "error: нет газоанализатора с таким адресом";
     if ((c == "conc" || c == "temp") && w.size() == 3) {
         double v;
-        try {
-            size_t used = 0;
-            v = std::stod(w[2], &used);
-            if (used != w[2].size()) return usage;
-        } catch (...) {
-            return usage;
-        }
+        if (!real_of(w[2], v)) return usage;
         const bool ok = c == "conc" ? set_concentration(addr, v) : set_temperature(addr, v);
         return ok ? "ok" : no_device;
     }
@@ -122,6 +119,12 @@ std::string Simulator_t::command(const std::string& line) {
                })
                    ? "ok"
                    : no_device;
+    }
+    if (c == "records" && w.size() == 4 && unsigned_of(w[3], x, 100000000)) {
+        static const char* const names[] = {"threshold1", "threshold2", "alarms", "setup", "config", "trend"};
+        for (int k = 0; k < 6; ++k)
+            if (w[2] == names[k]) return set_journal_count(addr, Journal_t(k), uint32_t(x)) ? "ok" : no_device;
+        return usage;
     }
     if (c == "get" && w.size() == 3 && unsigned_of(w[2], x, 65535)) {
         uint16_t v;

@@ -434,6 +434,18 @@ void Device_t::prepare_trend_block() {
     put_u32(reg::kTrendBlockState, 2);
 }
 
+void Device_t::set_journal_count(Journal_t j, uint32_t n) {
+    journals_.set_count(j, n);
+    switch (j) {
+    case Journal_t::kThreshold1: put_u32(reg::kThreshold1Log, n); break;
+    case Journal_t::kThreshold2: put_u32(reg::kThreshold2Log, n); break;
+    case Journal_t::kAlarms: put_u32(reg::kAlarmLog, n); break;
+    case Journal_t::kSetup: put_u32(reg::kSetupLog, n); break;
+    case Journal_t::kConfig: put_u32(reg::kConfigLog, n); break;
+    case Journal_t::kTrend: put_u32(reg::kTrendCount, n); break;
+    }
+}
+
 std::vector<std::pair<uint16_t, uint16_t>> Device_t::saved_settings() const {
     std::vector<std::pair<uint16_t, uint16_t>> out;
     for (uint32_t r = reg::kWorkGas; r <= reg::kWifiEnabled; ++r)

@@ -174,6 +174,9 @@ public:
     // Forces the outcome of the next sensor calibration (3..8), 0 = decide from input.
     void force_calibration_outcome(uint16_t state) { forced_cal_ = state; }
 
+    // Sets a journal's record count (its count register follows).
+    void set_journal_count(Journal_t j, uint32_t n);
+
     // Settings kept across restarts: register/value pairs of the stored set.
     std::vector<std::pair<uint16_t, uint16_t>> saved_settings() const;
     void load_settings(const std::vector<std::pair<uint16_t, uint16_t>>& regs);

@@ -34,6 +34,17 @@ uint32_t JournalSet_t::count(Journal_t j) const {
     return 0;
 }
 
+void JournalSet_t::set_count(Journal_t j, uint32_t n) {
+    switch (j) {
+    case Journal_t::kThreshold1: counts_.threshold1 = n; break;
+    case Journal_t::kThreshold2: counts_.threshold2 = n; break;
+    case Journal_t::kAlarms: counts_.alarms = n; break;
+    case Journal_t::kSetup: counts_.setup = n; break;
+    case Journal_t::kConfig: counts_.config = n; break;
+    case Journal_t::kTrend: counts_.trend = n; break;
+    }
+}
+
 ListRecord_t JournalSet_t::record(Journal_t j, uint32_t index) const {
     const uint64_t h = hash_of(seed_, j, index);
     ListRecord_t r;

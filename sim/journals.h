@@ -43,6 +43,9 @@ public:
     JournalSet_t(uint32_t seed, const JournalCounts_t& counts) : seed_(seed), counts_(counts) {}
 
     uint32_t count(Journal_t j) const;
+    // A journal's count changes as the device records events; the records
+    // below the old count stay what they were.
+    void set_count(Journal_t j, uint32_t n);
     // index < count(j); the caller checks.
     ListRecord_t record(Journal_t j, uint32_t index) const;
     TrendRecord_t trend(uint32_t index) const;

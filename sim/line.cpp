@@ -4,6 +4,7 @@
 
 #include "platform/pty.h"
 #include "platform/serial.h"
+#include "platform/tty_watch.h"
 
 namespace sim {
 
@@ -17,6 +18,7 @@ public:
             return false;
         }
         path_ = pty_.slave_path();
+        watch_.open(path_);
         return true;
     }
     long read(uint8_t* buf, size_t cap, int timeout_ms) override {
@@ -29,14 +31,20 @@ public:
     }
     void close() override {
         std::lock_guard<std::mutex> g(mu_);
+        watch_.close();
         pty_.close();
     }
     void set_speed(unsigned) override {}
     std::string path() const override { return path_; }
+    bool peer_settings(uint32_t& speed, char& parity) override {
+        std::lock_guard<std::mutex> g(mu_);
+        return watch_.settings(speed, parity);
+    }
 
 private:
     std::mutex mu_;
     plat::Pty_t pty_;
+    plat::TtyWatch_t watch_;
     std::string path_;
 };
 

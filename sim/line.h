@@ -20,6 +20,13 @@ public:
     // A new line speed (a real device reconfigures its port; a pty has none).
     virtual void set_speed(unsigned speed) = 0;
     virtual std::string path() const = 0;
+    // The speed and parity the master has set on its end, when the line can
+    // tell (a pty can; a real wire cannot, its garbage speaks for itself).
+    virtual bool peer_settings(uint32_t& speed, char& parity) {
+        (void)speed;
+        (void)parity;
+        return false;
+    }
 };
 
 std::shared_ptr<Line_t> open_pty_line(std::string& error);

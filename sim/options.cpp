@@ -33,6 +33,9 @@ const char* help_text() {
         "  --turnaround МС     пауза перед ответом (по умолчанию 0)\n"
         "  --switch-early      новый адрес или скорость Modbus вступают в силу до ответа\n"
         "                      на запись (по умолчанию — после ответа)\n"
+        "  --any-speed         не сверять скорость и чётность, заданные конфигуратором\n"
+        "                      на псевдотерминале (по умолчанию запросы на другой\n"
+        "                      скорости или чётности не понимаются, как на проводе)\n"
         "\n"
         "Устройства:\n"
         "  --address A         газоанализатор с адресом A (1..247); можно повторять —\n"
@@ -88,6 +91,8 @@ const char* help_text() {
         "  owner A 0..3                 задать владельца режима наладки\n"
         "  calibration A 3..8           исход следующей калибровки датчика\n"
         "  alarms A МАСКА, warnings A МАСКА   текущие ошибки и предупреждения\n"
+        "  records A ЖУРНАЛ N           число записей журнала (threshold1, threshold2,\n"
+        "                               alarms, setup, config, trend)\n"
         "  get A РЕГИСТР                прочитать регистр\n"
         "  set A РЕГИСТР ЗНАЧЕНИЕ       записать регистр без проверок\n"
         "  help                         список команд\n"
@@ -109,9 +114,11 @@ bool number(const char* s, T& out, T lo, T hi) {
 }
 
 bool real(const char* s, double& out) {
-    char* end = nullptr;
-    double v = std::strtod(s, &end);
-    if (!*s || *end) return false;
+    // Independent of the locale: a point is the separator under any settings.
+    const char* end = s + std::strlen(s);
+    double v = 0;
+    auto r = std::from_chars(s, end, v);
+    if (s == end || r.ec != std::errc() || r.ptr != end) return false;
     out = v;
     return true;
 }
@@ -146,6 +153,8 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             o.line_timing = true;
         } else if (a == "--switch-early") {
             o.switch_early = true;
+        } else if (a == "--any-speed") {
+            o.check_master_settings = false;
         } else if (a == "--silent") {
             o.silent = true;
         } else if (a == "--corrupt-crc") {

@@ -1,6 +1,6 @@
 #include "sim/simulator.h"
 
-#include <condition_variable>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -199,6 +199,9 @@ bool Simulator_t::get_register(uint8_t a, uint16_t r, uint16_t& v) {
 bool Simulator_t::force_calibration_outcome(uint8_t a, uint16_t state) {
     return with_device(a, [&](Device_t& d) { d.force_calibration_outcome(state); });
 }
+bool Simulator_t::set_journal_count(uint8_t a, Journal_t j, uint32_t n) {
+    return with_device(a, [&](Device_t& d) { d.set_journal_count(j, n); });
+}
 uint32_t Simulator_t::factory_serial(uint8_t a) {
     uint32_t s = 0;
     with_device(a, [&](Device_t& d) { s = d.factory_serial(); });
@@ -245,14 +248,18 @@ void Simulator_t::run() {
             std::this_thread::sleep_for(milliseconds(5));
             continue;
         }
-        const long n = line->read(buf, sizeof buf, 2);
+        // Short waits only while a frame is being gathered; an idle line wakes
+        // the thread a few dozen times a second.
+        const long n = line->read(buf, sizeof buf, rx.empty() ? 20 : 2);
         const time_point_t now = clock_t_::now();
         if (n < 0) {
             std::this_thread::sleep_for(milliseconds(5));
             continue;
         }
         if (n > 0) {
-            if (opt_.echo) line->write(buf, size_t(n));
+            // A two-wire adapter hears its own transmission. With line timing
+            // the echo keeps pace with the request's wire time (see handle()).
+            if (opt_.echo && !opt_.line_timing) line->write(buf, size_t(n));
             if (rx.empty()) first = now;
             last = now;
             rx.insert(rx.end(), buf, buf + n);
@@ -267,9 +274,13 @@ void Simulator_t::run() {
             }
             continue;
         }
-        // Silence: 3.5 character times, but never below what a pseudo-terminal's
-        // scheduling can stretch the gap between two writes of one frame to.
-        const auto gap = microseconds(std::max<long>(long(3.5 * char_time_us()), 3000));
+        // Silence ends a frame: 3.5 character times on a real line. A pty has
+        // no wire, and a master descheduled between two writes of one frame
+        // must not lose it, so a request still short of the length its header
+        // announces gets a much longer grace; anything else ends after 3 ms.
+        const size_t want = request_length(rx.data(), rx.size());
+        const long floor_us = want > rx.size() || (rx.size() < 2) ? 20000 : 3000;
+        const auto gap = microseconds(std::max<long>(long(3.5 * char_time_us()), floor_us));
         if (!rx.empty() && now - last >= gap) {
             std::vector<uint8_t> frame;
             frame.swap(rx);
@@ -278,9 +289,34 @@ void Simulator_t::run() {
     }
 }
 
+bool Simulator_t::master_mismatch(std::string* why) {
+    if (!opt_.check_master_settings) return false;
+    std::shared_ptr<Line_t> line;
+    {
+        std::lock_guard<std::mutex> g(mu_);
+        line = line_;
+    }
+    uint32_t speed = 0;
+    char parity = 'N';
+    if (!line || !line->peer_settings(speed, parity)) return false;
+    // A rate outside the standard ones cannot be read back; let it pass.
+    if ((speed == 0 || speed == speed_.load()) && parity == opt_.parity) return false;
+    if (why) *why = "master at " + std::to_string(speed) + " baud, parity " + parity;
+    return true;
+}
+
 void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_byte) {
+    std::string why;
+    if (master_mismatch(&why)) {
+        // Bytes sent at another speed or parity arrive as garbage.
+        why = "ignored: " + why;
+        log_bytes("->", frame.data(), frame.size(), why.c_str());
+        return;
+    }
     if (opt_.line_timing) {
-        // The request is on the wire until its last character has arrived.
+        // The request is on the wire until its last character has arrived;
+        // an echo comes back character by character meanwhile.
+        if (opt_.echo) send(frame, first_byte);
         std::this_thread::sleep_until(first_byte + microseconds(long(char_time_us() * double(frame.size()))));
     }
     Outcome_t out;
@@ -327,6 +363,9 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
         }
     }
 
+    // Switched before replying: the master, still at the old speed, hears noise.
+    const bool garbled = opt_.switch_early && master_mismatch(nullptr);
+    if (garbled) noise = true;
     if (!out.reply.empty() && !silent) {
         if (late) std::this_thread::sleep_for(milliseconds(late_ms));
         if (opt_.turnaround_ms) std::this_thread::sleep_for(milliseconds(opt_.turnaround_ms));
@@ -340,7 +379,7 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
         } else if (corrupt) {
             out.reply.back() ^= 0xFF;
         }
-        send(out.reply);
+        send(out.reply, clock_t_::now());
         replies_++;
         log_bytes("<-", out.reply.data(), out.reply.size(),
                   noise ? "noise" : corrupt ? "bad CRC" : late ? "late" : "");
@@ -350,7 +389,7 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
     if (opt_.drop_after && requests_.load() >= opt_.drop_after && line_open()) drop_line();
 }
 
-void Simulator_t::send(const std::vector<uint8_t>& bytes) {
+void Simulator_t::send(const std::vector<uint8_t>& bytes, time_point_t t0) {
     std::shared_ptr<Line_t> line;
     {
         std::lock_guard<std::mutex> g(mu_);
@@ -362,12 +401,20 @@ void Simulator_t::send(const std::vector<uint8_t>& bytes) {
         return;
     }
     // One character time per byte: byte i has left the wire at start + (i + 1)
-    // character times. Absolute deadlines keep sleep overshoot from adding up.
-    const time_point_t t0 = clock_t_::now();
+    // character times. Deadlines are absolute, and every byte already due goes
+    // out in one write, so sleep overshoot and write cost never add up (at
+    // 115200 baud a character lasts 87 us, about what a wake-up costs).
     const double ct = char_time_us();
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        std::this_thread::sleep_until(t0 + microseconds(long(ct * double(i + 1))));
-        if (!line->write(&bytes[i], 1)) return;
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const double elapsed = std::chrono::duration<double, std::micro>(clock_t_::now() - t0).count();
+        const size_t due = std::min(bytes.size(), size_t(elapsed / ct));
+        if (due > sent) {
+            if (!line->write(&bytes[sent], due - sent)) return;
+            sent = due;
+        } else {
+            std::this_thread::sleep_until(t0 + microseconds(long(ct * double(sent + 1))));
+        }
     }
 }
 

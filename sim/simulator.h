@@ -52,6 +52,9 @@ struct Options_t {
     bool line_timing = false;           // wire time for requests, paced replies
     unsigned turnaround_ms = 0;
     bool switch_early = false;          // new address/speed before the reply
+    // On a pty: requests from a master whose speed or parity differ from the
+    // line's are not understood, as on a real wire. False: any speed will do.
+    bool check_master_settings = true;
     int owner = 0;                      // adjustment-mode owner at start
     std::string state_file;             // settings saved by command 2
     uint32_t seed = 1;
@@ -109,6 +112,8 @@ public:
     bool set_register(uint8_t address, uint16_t r, uint16_t value);
     bool get_register(uint8_t address, uint16_t r, uint16_t& value);
     bool force_calibration_outcome(uint8_t address, uint16_t state);
+    // A journal's record count, e.g. to let it grow while a master downloads it.
+    bool set_journal_count(uint8_t address, Journal_t j, uint32_t n);
     bool with_device(uint8_t address, const std::function<void(Device_t&)>& fn);
     uint32_t factory_serial(uint8_t address);
 
@@ -123,11 +128,14 @@ public:
 private:
     void run();
     void handle(const std::vector<uint8_t>& frame, time_point_t first_byte);
-    void send(const std::vector<uint8_t>& bytes);
+    // Writes bytes; with line timing byte i goes out at t0 + (i + 1) character times.
+    void send(const std::vector<uint8_t>& bytes, time_point_t t0);
     void log_bytes(const char* dir, const uint8_t* p, size_t n, const char* note);
     void save_state();
     void load_state();
     bool take_fault(int& counter);
+    // True when the master's end is set to other line settings than ours.
+    bool master_mismatch(std::string* why);
     double char_time_us() const;
     Device_t* find(uint8_t address);
     bool open_line(std::string* error);

@@ -17,9 +17,38 @@ bool draw_state_skin(GCanvas& c, int skin, int state, const GRect& r) {
 }
 }  // namespace
 
+// ---- GItemsModel -------------------------------------------------------------------
+
+GItemsModel::GItemsModel(GControl* self) : self_(self) {
+    sel_.AttachSetter([this](const int& i) {
+        if (sel_.Stored() == i) return;
+        sel_.Store(i);
+        self_->Invalidate();
+        OnSelectionChanged(self_);
+    });
+}
+
+const ustring_t& GItemsModel::Item(int i) const { return i >= 0 && i < Count() ? items_[size_t(i)] : kNoText; }
+
+void GItemsModel::AddItem(const ustring_t& t) {
+    items_.push_back(t);
+    ItemsChanged(Count() - 1);
+}
+
+void GItemsModel::SetItem(int i, const ustring_t& t) {
+    if (i < 0 || i >= Count() || items_[size_t(i)] == t) return;
+    items_[size_t(i)] = t;
+    ItemsChanged(i);
+}
+
+void GItemsModel::SetItems(const std::vector<ustring_t>& items) {
+    items_ = items;
+    ItemsChanged(-1);
+}
+
 // ---- GListBase --------------------------------------------------------------------
 
-GListBase::GListBase(GControl* parent) : GControl(parent), bar_(this) {
+GListBase::GListBase(GControl* parent) : GControl(parent), GItemsModel(this), bar_(this) {
     bar_.Hide();
     bar_.SetSmallStep(20);
     bar_.OnPositionChanged.Set([this](GControl*) {
@@ -27,36 +56,14 @@ GListBase::GListBase(GControl* parent) : GControl(parent), bar_(this) {
         top_ = int(bar_.Position());
         Invalidate();
     });
-    sel_.AttachSetter([this](const int& i) {
-        if (sel_.Stored() == i) return;
-        sel_.Store(i);
-        Invalidate();
-        OnSelectionChanged(this);
-    });
 }
 
 GListBase::~GListBase() { *alive_ = false; }
 
-const ustring_t& GListBase::Item(int i) const { return i >= 0 && i < Count() ? items_[size_t(i)] : kNoText; }
-
-void GListBase::AddItem(const ustring_t& t) {
-    items_.push_back(t);
+void GListBase::ItemsChanged(int i) {
+    if (i < 0) hot_ = pressed_ = -1;
     Recalc();
 }
-
-void GListBase::SetItem(int i, const ustring_t& t) {
-    if (i < 0 || i >= Count() || items_[size_t(i)] == t) return;
-    items_[size_t(i)] = t;
-    Recalc();
-}
-
-void GListBase::SetItems(const std::vector<ustring_t>& items) {
-    items_ = items;
-    hot_ = pressed_ = -1;
-    Recalc();
-}
-
-void GListBase::Clear() { SetItems({}); }
 
 int GListBase::ItemHeight(int) const {
     GFont* f = Font();
@@ -175,7 +182,11 @@ void GListBase::HandleKeyDown(const GKeyEvent& e) {
 
 void GListBase::PaintBackground(GCanvas& c) {
     GColor b = BackColor();
-    c.FillRect({0, 0, Width(), Height()}, b.Transparent() ? kColorDark : b);
+    GRect all{0, 0, Width(), Height()};
+    if (!b.Transparent()) c.FillRect(all, b);
+    else if (GBitmap* skin = GResources::Skin(bmpAntipanelSkin))
+        c.DrawSkin(*skin, {0, 0, skin->Width(), skin->Height()}, all, 3);
+    else c.FillRect(all, kColorDark);
 }
 
 void GListBase::Paint(GCanvas& c) {
@@ -200,7 +211,8 @@ void GStrList::PaintItem(GCanvas& c, int i, const GRect& r, int state) {
     if (state == kStatePressed) c.FillRect(r, enabled ? kColorLight : kColorMid);
     else if (state == kStateHot && enabled) c.FillRect(r, kColorMid);
     if (GFont* f = Font())
-        c.DrawText(*f, Item(i).view(), r.Inflate(-4), kAlignLeft | kAlignMiddle, false, TextColor());
+        c.DrawText(*f, Item(i).view(), {r.left + 6, r.top, r.width - 8, r.height}, kAlignLeft | kAlignMiddle, false,
+                   TextColor());
 }
 
 // ---- GTxtBtList -------------------------------------------------------------------
@@ -283,7 +295,6 @@ void GContextMenuForm2::Popup(GControl* anchor, int selected) {
     SetBackColor(kColorLight);
     if (anchor && anchor->Form()) SetOwner(anchor->Form());
     Show();
-    SetFocus(&list_);
     BringToFront();
 }
 
@@ -297,15 +308,7 @@ void GContextMenuForm2::HandleFormKey(const GKeyEvent& e) {
 
 // ---- GStringSelector --------------------------------------------------------------
 
-GStringSelector::GStringSelector(GControl* parent) : GButtonBase(parent) {
-    SetFont(2);
-    sel_.AttachSetter([this](const int& i) {
-        if (sel_.Stored() == i) return;
-        sel_.Store(i);
-        Invalidate();
-        OnSelectionChanged(this);
-    });
-}
+GStringSelector::GStringSelector(GControl* parent) : GButtonBase(parent), GItemsModel(this) { SetFont(2); }
 
 GStringSelector::~GStringSelector() { *alive_ = false; }
 
@@ -320,29 +323,9 @@ void GStringSelector::HandleMouseUp(const GMouseEvent& e) {
     });
 }
 
-const ustring_t& GStringSelector::Item(int i) const {
-    return i >= 0 && i < Count() ? items_[size_t(i)] : kNoText;
+void GStringSelector::ItemsChanged(int i) {
+    if (i < 0 || i == SelectedIndex()) Invalidate();
 }
-
-void GStringSelector::AddItem(const ustring_t& t) {
-    items_.push_back(t);
-    Invalidate();
-}
-
-void GStringSelector::SetItem(int i, const ustring_t& t) {
-    if (i < 0 || i >= Count()) return;
-    items_[size_t(i)] = t;
-    if (i == SelectedIndex()) Invalidate();
-}
-
-void GStringSelector::SetItems(const std::vector<ustring_t>& items) {
-    items_ = items;
-    Invalidate();
-}
-
-void GStringSelector::Clear() { SetItems({}); }
-
-ustring_t GStringSelector::SelectedText() const { return Item(SelectedIndex()); }
 
 GContextMenuForm2* GStringSelector::DroppedMenu() const {
     return menu_ && menu_->IsVisible() ? menu_.get() : nullptr;
@@ -358,7 +341,7 @@ void GStringSelector::DropDown() {
     while (!cap.empty() && cap.front() == u' ') cap.remove_prefix(1);
     while (!cap.empty() && cap.back() == u' ') cap.remove_suffix(1);
     menu_->SetHeader(ustring_t(cap));
-    menu_->SetItems(items_);
+    menu_->SetItems(Items());
     menu_->Popup(this, SelectedIndex());
 }
 

@@ -10,26 +10,47 @@
 
 namespace UIK {
 
+// Item texts and the selected index, shared by the lists and the selector.
+// Every change of the selection, from code or from input, raises
+// OnSelectionChanged; -1 (or any index outside the items) selects nothing.
+class GItemsModel {
+public:
+    int Count() const { return int(items_.size()); }
+    const ustring_t& Item(int i) const;
+    const std::vector<ustring_t>& Items() const { return items_; }
+    void AddItem(const ustring_t& t);
+    void SetItem(int i, const ustring_t& t);
+    void SetItems(const std::vector<ustring_t>& items);
+    void Clear() { SetItems({}); }
+    int SelectedIndex() const { return sel_.Get(); }
+    void SetSelectedIndex(int i) { sel_.Set(i); }
+    ustring_t SelectedText() const { return Item(SelectedIndex()); }
+    GProperty_T<int>& SelectedIndexProperty() { return sel_; }
+
+    GControl::Event OnSelectionChanged;
+
+protected:
+    explicit GItemsModel(GControl* self);
+    virtual ~GItemsModel() = default;
+    // The texts changed (item i, or all when -1).
+    virtual void ItemsChanged(int i) = 0;
+
+private:
+    GControl* self_;
+    std::vector<ustring_t> items_;
+    GProperty_T<int> sel_{-1};
+};
+
 // Common part of the lists: item texts, the selected index, scrolling with a
 // vertical bar at the right when the items do not fit, the wheel, and keys
 // (Up and Down move the selection, Home and End, Enter chooses it).
-class GListBase : public GControl {
+class GListBase : public GControl, public GItemsModel {
 public:
     using ItemEvent = GDelegate_T<GControl*, int>;
 
     explicit GListBase(GControl* parent = nullptr);
     ~GListBase() override;
 
-    int Count() const { return int(items_.size()); }
-    const ustring_t& Item(int i) const;
-    void AddItem(const ustring_t& t);
-    void SetItem(int i, const ustring_t& t);
-    void SetItems(const std::vector<ustring_t>& items);
-    void Clear();
-    // -1 (or any index outside the list) selects nothing. Every change, from
-    // code or from input, raises OnSelectionChanged.
-    int SelectedIndex() const { return sel_.Get(); }
-    void SetSelectedIndex(int i) { sel_.Set(i); }
     // Scrolls so that an item is wholly visible.
     void ScrollToItem(int i);
     int ScrollOffset() const { return top_; }
@@ -47,8 +68,6 @@ public:
     void Paint(GCanvas& c) override;
     void Layout(const GRect& old) override;
 
-    GProperty_T<int>& SelectedIndexProperty() { return sel_; }
-    Event OnSelectionChanged;
     // An item was clicked (or Enter pressed on the selection): raised after
     // the input message, like a button's click, with the item's index.
     ItemEvent OnItemClick;
@@ -60,6 +79,7 @@ protected:
     virtual void PaintItem(GCanvas& c, int i, const GRect& r, int state) = 0;
     virtual void PaintBackground(GCanvas& c);
     int ItemWidth() const { return Width() - (bar_.IsVisible() ? kBarWidth : 0); }
+    void ItemsChanged(int i) override;
     void Recalc();
     void PostItemClick(int i);
 
@@ -67,9 +87,7 @@ protected:
     int gap_ = 0;
 
 private:
-    std::vector<ustring_t> items_;
     std::vector<int> tops_;  // top of each item in content coordinates, plus the end
-    GProperty_T<int> sel_{-1};
     GScrollBar bar_;
     int top_ = 0;
     int hot_ = -1, pressed_ = -1;
@@ -132,22 +150,11 @@ private:
 // Space) drops the list down as a GContextMenuForm2; Up and Down select the
 // neighbours. Every change of the selection, from code or from input, raises
 // OnSelectionChanged. The caption heads the dropped list.
-class GStringSelector : public GButtonBase {
+class GStringSelector : public GButtonBase, public GItemsModel {
 public:
     explicit GStringSelector(GControl* parent = nullptr);
     ~GStringSelector() override;
 
-    int Count() const { return int(items_.size()); }
-    const ustring_t& Item(int i) const;
-    void AddItem(const ustring_t& t);
-    void SetItem(int i, const ustring_t& t);
-    void SetItems(const std::vector<ustring_t>& items);
-    void Clear();
-    const std::vector<ustring_t>& Items() const { return items_; }
-    // -1 (or an index outside the items) shows nothing selected.
-    int SelectedIndex() const { return sel_.Get(); }
-    void SetSelectedIndex(int i) { sel_.Set(i); }
-    ustring_t SelectedText() const;
     const ustring_t& Caption() const { return caption_; }
     void SetCaption(const ustring_t& c) { caption_ = c; }
     // Drops the list down now; the dropped form while it is shown.
@@ -158,13 +165,11 @@ public:
     void HandleKeyDown(const GKeyEvent& e) override;
     void Paint(GCanvas& c) override;
 
-    GProperty_T<int>& SelectedIndexProperty() { return sel_; }
-    Event OnSelectionChanged;
+protected:
+    void ItemsChanged(int i) override;
 
 private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-    std::vector<ustring_t> items_;
-    GProperty_T<int> sel_{-1};
     ustring_t caption_;
     std::unique_ptr<GContextMenuForm2> menu_;
 };

@@ -82,7 +82,7 @@ void GNumberEdit_t::Key(int code) {
     case kNumKeyExp:
         if (exp == kNoExp) {
             exp = kExpPlus;
-            if (int_digits.empty() && frac_digits.empty()) int_digits = "1";
+            if (int_digits.empty() && frac_digits.empty()) int_digits.assign(1, '1');
         } else {
             exp = exp == kExpPlus ? kExpMinus : kExpPlus;
         }
@@ -110,10 +110,18 @@ void GNumberEdit_t::Key(int code) {
 
 std::string GNumberEdit_t::Text() const {
     if (!special.empty()) return special;
-    std::string t = minus ? "-" : "";
-    t += int_digits.empty() ? "0" : int_digits;
-    if (point) t += "." + frac_digits;
-    if (exp != kNoExp) t += std::string("E") + (exp == kExpPlus ? "+" : "-") + exp_digits;
+    std::string t;
+    if (minus) t += '-';
+    t += int_digits.empty() ? std::string("0") : int_digits;
+    if (point) {
+        t += '.';
+        t += frac_digits;
+    }
+    if (exp != kNoExp) {
+        t += 'E';
+        t += exp == kExpPlus ? '+' : '-';
+        t += exp_digits;
+    }
     return t;
 }
 
@@ -123,8 +131,15 @@ double GNumberEdit_t::Value() const {
     if (special == "-Inf") return -std::numeric_limits<double>::infinity();
     // The decimal text is converted in one step, correctly rounded, instead of
     // summing powers of ten (2.3E+1 must give exactly 23).
-    std::string t = (int_digits.empty() ? "0" : int_digits) + "." + frac_digits + "0";
-    if (exp != kNoExp && !exp_digits.empty()) t += std::string("e") + (exp == kExpMinus ? "-" : "") + exp_digits;
+    std::string t = int_digits.empty() ? std::string("0") : int_digits;
+    t += '.';
+    t += frac_digits;
+    t += '0';
+    if (exp != kNoExp && !exp_digits.empty()) {
+        t += 'e';
+        if (exp == kExpMinus) t += '-';
+        t += exp_digits;
+    }
     double v = 0;
     auto r = std::from_chars(t.data(), t.data() + t.size(), v);
     if (r.ec == std::errc::result_out_of_range) v = exp == kExpMinus ? 0.0 : std::numeric_limits<double>::infinity();
@@ -262,46 +277,6 @@ bool GInputNumberForm::RunEntry(GControl* place_over) {
 double GInpDblForm::Result() const { return num_.Value() / scale_; }
 
 bool GInpDblForm::Execute(double& value, GControl* place_over) {
-    Start(value);
-    if (!RunEntry(place_over)) return false;
-    value = Result();
-    return true;
-}
-
-void GInpInt64Form::Start(int64_t v) {
-    if (scale_ == 1.0) num_.SetInteger(v);
-    else num_.SetDouble(double(v) * scale_);
-    UpdateDisplay();
-}
-
-int64_t GInpInt64Form::Result() const {
-    if (scale_ == 1.0) return num_.Int64Value();
-    GNumberEdit_t scaled;
-    scaled.SetDouble(num_.Value() / scale_);
-    return scaled.Int64Value();
-}
-
-bool GInpInt64Form::Execute(int64_t& value, GControl* place_over) {
-    Start(value);
-    if (!RunEntry(place_over)) return false;
-    value = Result();
-    return true;
-}
-
-void GInpUInt64Form::Start(uint64_t v) {
-    if (scale_ == 1.0) num_.SetUnsigned(v);
-    else num_.SetDouble(double(v) * scale_);
-    UpdateDisplay();
-}
-
-uint64_t GInpUInt64Form::Result() const {
-    if (scale_ == 1.0) return num_.UInt64Value();
-    GNumberEdit_t scaled;
-    scaled.SetDouble(num_.Value() / scale_);
-    return scaled.UInt64Value();
-}
-
-bool GInpUInt64Form::Execute(uint64_t& value, GControl* place_over) {
     Start(value);
     if (!RunEntry(place_over)) return false;
     value = Result();

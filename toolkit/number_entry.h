@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "toolkit/dialogs.h"
 
@@ -102,18 +103,37 @@ public:
     double Result() const;
 };
 
-class GInpInt64Form : public GInputNumberForm {
+// The forms for 64-bit integers: digits are kept exactly (no rounding
+// through doubles) unless a scale factor is set; results are cut towards
+// zero and saturated at the type's limits.
+template <typename T>
+class GInpIntegerForm_T : public GInputNumberForm {
 public:
-    bool Execute(int64_t& value, GControl* place_over = nullptr);
-    void Start(int64_t v);
-    int64_t Result() const;
+    bool Execute(T& value, GControl* place_over = nullptr) {
+        Start(value);
+        if (!RunEntry(place_over)) return false;
+        value = Result();
+        return true;
+    }
+    void Start(T v) {
+        if (scale_ != 1.0) num_.SetDouble(double(v) * scale_);
+        else if constexpr (std::is_signed_v<T>) num_.SetInteger(v);
+        else num_.SetUnsigned(v);
+        UpdateDisplay();
+    }
+    T Result() const {
+        GNumberEdit_t scaled;
+        const GNumberEdit_t* n = &num_;
+        if (scale_ != 1.0) {
+            scaled.SetDouble(num_.Value() / scale_);
+            n = &scaled;
+        }
+        if constexpr (std::is_signed_v<T>) return n->Int64Value();
+        else return n->UInt64Value();
+    }
 };
 
-class GInpUInt64Form : public GInputNumberForm {
-public:
-    bool Execute(uint64_t& value, GControl* place_over = nullptr);
-    void Start(uint64_t v);
-    uint64_t Result() const;
-};
+class GInpInt64Form : public GInpIntegerForm_T<int64_t> {};
+class GInpUInt64Form : public GInpIntegerForm_T<uint64_t> {};
 
 }  // namespace UIK

@@ -113,7 +113,7 @@ void GScrollBox::MoveContent(int new_offset) {
     OnScroll(this);
 }
 
-void GScrollBox::UpdateScroll() {
+void GScrollBox::SyncBar(bool may_scroll) {
     // The bar stays the last child, so it is drawn over the content and hit first.
     if (Children().empty() || Children().back() != &bar_) {
         bar_.SetParent(nullptr);
@@ -126,7 +126,7 @@ void GScrollBox::UpdateScroll() {
     bar_.SetRange(0, range);
     syncing_ = false;
     bar_.SetVisible(range > 0);
-    if (offset_ > range) MoveContent(range);
+    if (may_scroll && offset_ > range) MoveContent(range);
 }
 
 void GScrollBox::SetScrollTop(int top) {
@@ -137,7 +137,7 @@ void GScrollBox::SetScrollTop(int top) {
 }
 
 void GScrollBox::Paint(GCanvas& c) {
-    UpdateScroll();
+    SyncBar(false);
     GControl::Paint(c);
 }
 

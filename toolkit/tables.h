@@ -71,7 +71,7 @@ public:
     GScrollBar& Bar() { return bar_; }
     // Brings the scroll bar up to date with the content (done before painting
     // and scrolling; call it after moving children for an exact bar at once).
-    void UpdateScroll();
+    void UpdateScroll() { SyncBar(true); }
 
     void Paint(GCanvas& c) override;
     void HandleMouseWheel(const GMouseEvent& e) override;
@@ -83,6 +83,9 @@ public:
 
 private:
     void MoveContent(int new_offset);
+    // Places the bar and sets its range; with may_scroll a content that
+    // shrank is scrolled back into range (not while painting).
+    void SyncBar(bool may_scroll);
     GScrollBar bar_;
     int offset_ = 0;
     bool syncing_ = false;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -113,6 +114,10 @@ inline void use_temp_config_dir() {
         const char* d = ::mkdtemp(tmpl);
         std::string s = d ? d : "/tmp";
         ::setenv("LUMA10_CONFIG_DIR", s.c_str(), 1);
+        if (d) std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(std::getenv("LUMA10_CONFIG_DIR"), ec);
+        });
         return s;
     }();
 }

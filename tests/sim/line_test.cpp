@@ -126,6 +126,39 @@ TEST(SimLine, NewAddressAfterTheReplyOrBefore) {
     }
 }
 
+// A new speed cuts the link until the master follows it; switched before the
+// reply, the reply itself is lost in noise at the old speed.
+TEST(SimLine, NewSpeedCutsTheLinkUntilTheMasterFollows) {
+    for (bool early : {false, true}) {
+        sim::Options_t o = quiet_options();
+        o.owner = 2;
+        o.switch_early = early;
+        sim::Simulator_t s(o);
+        ASSERT_TRUE(s.start(nullptr));
+        const bytes_t ask = read_req(1, 50218, 1);
+        {
+            MasterPort m(s.path());
+            bytes_t got = m.exchange(write_req(1, 50218, {4}), 8, 300);  // 19200
+            if (early) EXPECT_FALSE(got.size() >= 8 && crc16_check(got.data(), 8));
+            else EXPECT_EQ(got, with_crc({1, 16, 0xC4, 0x2A, 0, 1}));
+            EXPECT_EQ(s.speed(), 19200u);
+            EXPECT_TRUE(m.exchange(ask, 7, 150).empty());  // still at 9600
+        }
+        plat::SerialLine fast;
+        fast.speed = 19200;
+        plat::Serial_t port;
+        ASSERT_EQ(port.open(s.path(), fast), plat::SerialOpen::ok);
+        ASSERT_EQ(port.write(ask.data(), ask.size()), long(ask.size()));
+        bytes_t got;
+        for (int i = 0; i < 100 && got.size() < 7; ++i) {
+            uint8_t buf[64];
+            const long n = port.read(buf, sizeof buf);
+            if (n > 0) got.insert(got.end(), buf, buf + n);
+        }
+        EXPECT_EQ(got, with_crc({1, 3, 2, 0, 4})) << early;
+    }
+}
+
 TEST(SimLine, SaveCommandSurvivesARestart) {
     const std::string dir = temp_dir("state");
     sim::Options_t o = quiet_options();
@@ -169,6 +202,8 @@ TEST(SimLine, ComLinkAndControlLanguage) {
         std::memcpy(&f, &bits, 4);
         EXPECT_FLOAT_EQ(f, 42.5f);
         EXPECT_EQ(s.command("get 1 50213"), "ok 20");
+        EXPECT_EQ(s.command("records 1 alarms 70000"), "ok");
+        EXPECT_EQ(s.command("get 1 50061"), "ok 1");  // high word of the alarm count
         EXPECT_EQ(s.command("conc 3 1").rfind("error", 0), 0u);
         EXPECT_EQ(s.command("silent maybe").rfind("error", 0), 0u);
         s.stop();
@@ -198,6 +233,18 @@ TEST(SimLine, LineTimingPacesTheReply) {
     // The 8-byte request also took its wire time before the slave saw it.
     const double wait_ms = duration<double, std::milli>(first - sent).count();
     EXPECT_GE(wait_ms, 8 * char_ms);
+
+    // With an echo, the request comes back at wire pace and the reply follows:
+    // from the first echoed byte to the reply's last, 7 + 255 character times.
+    o.echo = true;
+    sim::Simulator_t e(o);
+    ASSERT_TRUE(e.start(nullptr));
+    MasterPort me(e.path());
+    me.send(read_req(1, 50500, 125));
+    r = me.receive(8 + 255, 2000, nullptr, &first, &last);
+    ASSERT_EQ(r.size(), 8u + 255u);
+    const double echo_span = duration<double, std::milli>(last - first).count();
+    EXPECT_NEAR(echo_span, 262 * char_ms, 262 * char_ms * 0.03);
 }
 
 TEST(SimOptions, CommandLine) {

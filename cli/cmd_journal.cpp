@@ -1,0 +1,216 @@
+// luma10ctl journal NAME: downloads one journal with the program's own
+// download code (on worker 2 of the device link) and writes its export.
+//
+// The main thread plays the window thread: the download's progress reports,
+// its hand-over and its messages are tasks that run here, and progress goes to
+// stderr. The poll cycle is held back while the download runs, so the line
+// carries the journal's requests alone.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <future>
+#include <string>
+
+#include "cli/command.h"
+#include "cli/connection.h"
+#include "cli/device_report.h"
+#include "model/app_state.h"
+#include "model/journal_download.h"
+#include "model/journal_export.h"
+#include "model/mb_link.h"
+#include "model/poll_pause.h"
+#include "model/window_queue.h"
+#include "platform/interrupt.h"
+#include "platform/terminal.h"
+
+namespace {
+
+using namespace luma;
+using Clock = std::chrono::steady_clock;
+
+// The download's messages, shown on stderr.
+struct StderrMessages : IWindowSide {
+    void show_status_text(const ustring_t&, uint64_t) override {}
+    void show_info_message(const ustring_t& t, uint32_t) override { line(t); }
+    void show_error_message(const ustring_t& t, uint32_t) override { line(t); }
+    void clear_message() override {}
+    void line(const ustring_t& t) {
+        if (bar_drawn) std::fputc('\n', stderr);
+        bar_drawn = false;
+        std::fprintf(stderr, "%s\n", text::utf8(t).c_str());
+    }
+    bool bar_drawn = false;
+};
+
+// Progress on stderr: a bar redrawn in place on a terminal, otherwise a plain
+// line at most once a second (and for the last record).
+class ProgressPrinter {
+public:
+    explicit ProgressPrinter(StderrMessages& out) : out_(out), terminal_(plat::is_terminal(plat::std_stream::error)) {}
+
+    void show(uint32_t total, uint32_t loaded) {
+        const auto now = Clock::now();
+        const double secs = std::chrono::duration<double>(now - start_).count();
+        const unsigned rate = secs > 0 ? unsigned(loaded / secs) : 0u;
+        if (terminal_) {
+            constexpr unsigned kWidth = 30;
+            const unsigned filled = total ? unsigned(uint64_t(kWidth) * std::min(loaded, total) / total) : kWidth;
+            std::string bar(filled, '#');
+            bar.resize(kWidth, '.');
+            std::fprintf(stderr, "\r[%s] %u/%u  %u записей/с ", bar.c_str(), loaded, total, rate);
+            out_.bar_drawn = true;
+        } else if (loaded >= total || now - last_line_ >= std::chrono::seconds(1)) {
+            std::fprintf(stderr, "%u/%u %u записей/с\n", loaded, total, rate);
+            last_line_ = now;
+        }
+        std::fflush(stderr);
+    }
+
+private:
+    StderrMessages& out_;
+    bool terminal_;
+    Clock::time_point start_ = Clock::now();
+    Clock::time_point last_line_{};
+};
+
+template <typename Item>
+class CliPage : public journal_page_T<Item> {
+public:
+    CliPage(window_queue_t& q, ProgressPrinter& p) : queue_(q), progress_(p) {}
+    void run_on_window_thread(const std::function<void()>& fn) override { queue_.call(fn); }
+    void show_progress(uint32_t range, uint32_t position, const ustring_t&) override {
+        progress_.show(range, position);
+        if (plat::interrupted()) this->loading = false;  // Ctrl+C stops between records
+    }
+    void refresh_rebuilt() override {}
+
+private:
+    window_queue_t& queue_;
+    ProgressPrinter& progress_;
+};
+
+struct Options {
+    std::string name;
+    export_format format = export_format::csv;
+    std::string output;  // empty: stdout
+    bool partial = false;
+};
+
+int parse(const std::vector<std::string>& args, Options& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--format" || a == "-o") {
+            if (i + 1 >= args.size()) return cli::usage_error("нет значения у " + a);
+            const std::string& v = args[++i];
+            if (a == "-o") {
+                o.output = v;
+            } else if (v == "csv" || v == "txt") {
+                o.format = v == "csv" ? export_format::csv : export_format::text;
+            } else {
+                return cli::usage_error("недопустимый формат: " + v + " (csv или txt)");
+            }
+        } else if (a == "--partial") {
+            o.partial = true;
+        } else if (o.name.empty() && !a.empty() && a[0] != '-') {
+            o.name = a;
+        } else {
+            return cli::usage_error("лишний аргумент: " + a);
+        }
+    }
+    if (o.name.empty()) return cli::usage_error("не указан журнал");
+    return 0;
+}
+
+int write_output(const Options& o, const std::string& bytes) {
+    if (o.output.empty()) {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "Не удалось вывести журнал\n");
+            return 1;
+        }
+        return 0;
+    }
+    const error_value_t e = write_export_file(o.output, bytes);
+    if (e) return cli::report(e);
+    return 0;
+}
+
+// Runs the download on worker 2 while the main thread serves its window tasks.
+template <typename Item>
+int download_and_export(mb_link_t& link, const Options& o, window_queue_t& queue, ProgressPrinter& progress) {
+    CliPage<Item> page(queue, progress);
+    const journal_download_result_t result =
+        download_journal_serving(G_, page, queue, [&] { if (plat::interrupted()) page.loading = false; });
+    const bool complete = !result.error && !result.stopped;
+    if (!complete && !o.partial) return 1;
+    const int rc = write_output(o, export_bytes(page.records, o.format));
+    return complete ? rc : 1;
+}
+
+int export_counters(mb_link_t& link, const Options& o, StderrMessages& messages) {
+    counters_t counters;
+    std::promise<error_value_t> done;
+    link.worker2().Post([&] {
+        link.lock_master();
+        error_value_t e = link.read_identity();
+        if (!e) e = read_counters(link, counters);
+        link.unlock_master();
+        done.set_value(e);
+    });
+    const error_value_t e = done.get_future().get();
+    if (e) {
+        messages.line(ustring_t(u"Ошибка загрузки журнала\n") + e.name() + u". " + e.message());
+        return 1;
+    }
+    return write_output(o, export_bytes(counters, o.format));
+}
+
+int run_journal(cli::Context& ctx) {
+    Options o;
+    if (int rc = parse(ctx.args, o)) return rc;
+    static const char* const kNames[] = {"threshold1", "threshold2", "alarms", "setup", "config", "counters", "trend"};
+    int kind = -1;
+    for (int i = 0; i < kJournalCount; ++i)
+        if (o.name == kNames[i]) kind = i;
+    if (kind < 0)
+        return cli::usage_error("неизвестный журнал: " + o.name +
+                                " (threshold1, threshold2, alarms, setup, config, counters, trend)");
+
+    plat::catch_interrupts();
+    mb_link_t::set_read_diagnostics(false);
+    mb_link_t link(G_.params);
+    if (!cli::OpenDevice(ctx, link)) return 1;
+    G_.link = &link;
+
+    window_queue_t queue;
+    StderrMessages messages;
+    ProgressPrinter progress(messages);
+    G_.window_poster = queue.poster();
+    G_.main_window = &messages;
+
+    int rc;
+    {
+        poll_pause_t pause(link);
+        switch (journal_kind(kind)) {
+        case journal_kind::threshold1: rc = download_and_export<item1_t>(link, o, queue, progress); break;
+        case journal_kind::threshold2: rc = download_and_export<item2_t>(link, o, queue, progress); break;
+        case journal_kind::alarms: rc = download_and_export<item3_t>(link, o, queue, progress); break;
+        case journal_kind::setup: rc = download_and_export<item4_t>(link, o, queue, progress); break;
+        case journal_kind::config: rc = download_and_export<item6_t>(link, o, queue, progress); break;
+        case journal_kind::trend: rc = download_and_export<item7_t>(link, o, queue, progress); break;
+        default: rc = export_counters(link, o, messages); break;
+        }
+    }
+    G_.main_window = nullptr;
+    G_.window_poster = nullptr;
+    G_.link = nullptr;
+    link.close();
+    return rc;
+}
+
+}  // namespace
+
+LUMA_CLI_COMMAND("journal",
+                 "journal NAME [--format csv|txt] [-o FILE] [--partial]  журнал устройства (threshold1, threshold2, "
+                 "alarms, setup, config, counters, trend)",
+                 run_journal);

@@ -1,0 +1,21 @@
+// The configurator's configuration file as luma10ctl sees it: read, never
+// written or repaired.
+#pragma once
+
+#include <string>
+
+#include "foundation/app_config.h"
+
+namespace cli {
+
+// The file the configurator would load: config_file when given, otherwise
+// its own file in the configuration folder.
+std::string ConfigPath(const std::string& config_file);
+
+// Loads what the configurator would start with from path. Companion files of
+// an interrupted write are read where the configurator's repair would take
+// them from, but nothing is renamed or deleted: the configurator may be
+// writing the file at this very moment. What cannot be read keeps its value.
+void ReadSettings(const std::string& path, AppSettings_t& settings);
+
+}  // namespace cli
