@@ -45,10 +45,10 @@ struct WindowQueue {
 TEST(AppState, StartsWithTheFixedValues) {
     auto g = std::make_unique<G_t>();
     EXPECT_FALSE(g->poll_mode);
-    EXPECT_EQ(g->connection_settings.port_settings.speed, 9600u);
-    EXPECT_EQ(g->connection_settings.port_settings.port, 1);
-    EXPECT_EQ(g->connection_settings.timeout, 1000);
-    EXPECT_EQ(g->connection_settings.block_id, 1);
+    EXPECT_EQ(g->connection_settings().port_settings.speed, 9600u);
+    EXPECT_EQ(g->connection_settings().port_settings.port, 1);
+    EXPECT_EQ(g->connection_settings().timeout, 1000);
+    EXPECT_EQ(g->connection_settings().block_id, 1);
     EXPECT_DOUBLE_EQ(g->calibration_gas_concentration, 10.0);
     EXPECT_EQ(g->params.params.count(), 121u);
     EXPECT_FALSE(g->is_port_open());
