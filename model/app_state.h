@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <string>
 
 #include "foundation/connection_settings.h"
 #include "foundation/containers.h"
@@ -91,15 +93,28 @@ public:
     bool can_update_control(const void* key, uint32_t now);
 
     // The link's apply connection settings; afterwards, whatever the result,
-    // copies what the link now holds into connection_settings.
+    // copies what the link now holds into the settings in force. The window
+    // thread and worker 1 (the device search) both apply: the settings lock
+    // is held across the link's apply and the copy, so two applies never
+    // interleave and no reader sees a record half written.
     bool apply_connection_settings(const ConnectionSettings& settings, ustring_t* text);
+    // A copy of the connection settings in force, from any thread.
+    ConnectionSettings connection_settings() const;
+    // Replaces the settings in force without touching the link (start-up,
+    // before the first apply).
+    void set_connection_settings(const ConnectionSettings& settings);
+
+    // The configuration file (start-up and exit): loads the connection
+    // settings and the calibration gas concentration into the fields above
+    // (what cannot be read keeps its value), and saves them.
+    void load_config(const std::string& path);
+    void save_config(const std::string& path) const;
 
     std::atomic<bool> poll_mode{false};
     ParamMap_t params;
     std::atomic<IWindowSide*> main_window{nullptr};
     std::atomic<mb_link_t*> link{nullptr};
     Array_T<found_device_t> found_devices;
-    ConnectionSettings connection_settings;
     double calibration_gas_concentration = 10.0;
 
     // How tasks reach the window thread; set by start-up (and by tests).
@@ -111,6 +126,8 @@ private:
     void post_to_window(std::function<void(IWindowSide&)> fn);
 
     std::map<const void*, uint32_t> hold_off_;
+    mutable std::mutex settings_lock_;
+    ConnectionSettings connection_settings_;
 };
 
 // The application state of the process, made before main runs.

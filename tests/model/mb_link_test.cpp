@@ -201,18 +201,18 @@ TEST_F(LinkTest, ApplyRefusesBadSettingsAndTheStateKeepsWhatTheLinkHolds) {
     EXPECT_FALSE(state_->apply_connection_settings(bad, &text));
     EXPECT_EQ(text::utf8(text), "Настройка порта\nCOM-порт: Неверные данные");
     EXPECT_FALSE(link_->is_open());
-    EXPECT_EQ(state_->connection_settings.port_settings.parity, 0);
-    EXPECT_EQ(state_->connection_settings.timeout, 300);
-    EXPECT_EQ(state_->connection_settings.block_id, 1);
+    EXPECT_EQ(state_->connection_settings().port_settings.parity, 0);
+    EXPECT_EQ(state_->connection_settings().timeout, 300);
+    EXPECT_EQ(state_->connection_settings().block_id, 1);
 
     ConnectionSettings good = settings(700);
     good.block_id = 2;
     good.port_settings.speed = 19200;
     EXPECT_TRUE(state_->apply_connection_settings(good, &text));
     EXPECT_FALSE(link_->is_open());  // closed before, closed after
-    EXPECT_EQ(state_->connection_settings.timeout, 700);
-    EXPECT_EQ(state_->connection_settings.block_id, 2);
-    EXPECT_EQ(state_->connection_settings.port_settings.speed, 19200u);
+    EXPECT_EQ(state_->connection_settings().timeout, 700);
+    EXPECT_EQ(state_->connection_settings().block_id, 2);
+    EXPECT_EQ(state_->connection_settings().port_settings.speed, 19200u);
 
     link_->set_device_path("/dev/luma10-no-such-line");
     EXPECT_FALSE(link_->open(&text));

@@ -1,0 +1,197 @@
+// The connection panel against the simulated detector on a COM number: port
+// scan, filling and reading the fields, applying, connecting, the link state.
+#include "windows/connection_window.h"
+
+#include "link/errors.h"
+#include "window_fixture.h"
+
+using namespace window_test;
+
+namespace {
+
+std::string u8(const ustring_t& s) { return text::utf8(s); }
+
+bool same(const ConnectionSettings& a, const ConnectionSettings& b) {
+    const com_port_settings_t &p = a.port_settings, &q = b.port_settings;
+    return p.speed == q.speed && p.before_send_delay == q.before_send_delay && p.port == q.port &&
+           p.parity == q.parity && p.stop_bits == q.stop_bits && p.permanent_echo == q.permanent_echo &&
+           a.timeout == b.timeout && a.block_id == b.block_id;
+}
+
+class ConnectionPanel : public WindowTest {
+protected:
+    // Runs body on the window thread with a connection window over the
+    // simulated line, once the window has taken its first port scan.
+    void with_panel(const std::function<void(GConnectionForm&, GConnection&)>& body) {
+        start({});
+        run_in_loop([&] {
+            GConnectionForm form;
+            GConnection& c = form.Connection();
+            ASSERT_TRUE(wait_for([&] { return c.ScansTaken() > 0; }));
+            body(form, c);
+        });
+    }
+};
+
+}  // namespace
+
+TEST(ConnectionStateText, FourStatesWithTheirColours) {
+    auto closed = LinkStateText(false, drv_error(kDrvTimeout), 5);
+    EXPECT_EQ(u8(closed.text), "Связь с блоком отсутствует.\nНе открыт порт");
+    EXPECT_EQ(closed.color, UIK::RGB(90, 142, 197));
+
+    auto failing = LinkStateText(true, drv_error(kDrvTimeout), 5);
+    const error_value_t e = drv_error(kDrvTimeout);
+    EXPECT_EQ(u8(failing.text), "Связь с блоком отсутствует.\n" + u8(e.name()) + ". " + u8(e.message()));
+    EXPECT_EQ(failing.color, UIK::RGB(255, 0, 0));
+
+    auto up = LinkStateText(true, success(), 1);
+    EXPECT_EQ(u8(up.text), "Связь с блоком установлена");
+    EXPECT_EQ(up.color, UIK::RGB(0, 255, 0));
+
+    auto waiting = LinkStateText(true, success(), 0);
+    EXPECT_EQ(u8(waiting.text), "Связь с блоком  отсутствует.\nЕще не было запросов");
+    EXPECT_EQ(waiting.color, UIK::RGB(90, 142, 197));
+}
+
+TEST_F(ConnectionPanel, ScanListsTheComNumberWithItsDeviceAndFillReadRoundTrips) {
+    start({});
+    run_in_loop([&] {
+        GConnectionForm form;
+        GConnection& c = form.Connection();
+        EXPECT_EQ(u8(c.ssPort_.Item(0)), "Не задан");
+        ASSERT_TRUE(wait_for([&] { return c.ScansTaken() > 0; }));
+
+        // "НЕ ЗАДАН" first, then the simulator's COM number with its pty.
+        EXPECT_EQ(u8(c.ssPort_.Item(0)), "НЕ ЗАДАН");
+        EXPECT_EQ(c.PortList()[0], 0);
+        int at = -1;
+        for (size_t i = 1; i < c.PortList().count(); ++i)
+            if (c.PortList()[i] == kCom) at = int(i);
+        ASSERT_GT(at, 0);
+        EXPECT_EQ(u8(c.ssPort_.Item(at)), "COM7 (" + sim_->path() + ")");
+        EXPECT_EQ(c.ssPort_.SelectedIndex(), at) << "the port in force is selected";
+
+        ConnectionSettings s;
+        s.port_settings = {19200, 25, uint8_t(kCom), 1, 2, 1, {0, 0}};
+        s.timeout = 450;
+        s.block_id = 17;
+        c.FillControls(s);
+        EXPECT_TRUE(same(c.ReadControls(), s));
+        EXPECT_EQ(G_.connection_settings().block_id, 1) << "filling alone applies nothing";
+
+        // Values the panel cannot show as they are.
+        s.port_settings.port = 29;   // not found by the scan
+        s.port_settings.speed = 14400;  // not in the table
+        s.port_settings.parity = 3;  // any parity shows as on
+        c.FillControls(s);
+        EXPECT_EQ(c.ssPort_.SelectedIndex(), 0);
+        EXPECT_EQ(u8(c.ssSpeed_.SelectedText()), "9600");
+        EXPECT_TRUE(c.cbParity_.IsChecked());
+        const ConnectionSettings r = c.ReadControls();
+        EXPECT_EQ(r.port_settings.port, 0);
+        EXPECT_EQ(r.port_settings.speed, 9600u);
+        EXPECT_EQ(r.port_settings.parity, 1);
+    });
+}
+
+TEST_F(ConnectionPanel, AFieldChangeAppliesAllFieldsAndKeepsTheDelay) {
+    with_panel([&](GConnectionForm& form, GConnection& c) {
+        EXPECT_FALSE(c.btnCancel_.IsEnabled());
+
+        c.iiDelayBeforeSend_.Enter(25);
+        EXPECT_TRUE(c.btnCancel_.IsEnabled());
+        EXPECT_EQ(G_.connection_settings().port_settings.before_send_delay, 25);
+        // Another field later: the delay entered before must stay.
+        c.cbEchoCancelation_.SetChecked(true);
+        EXPECT_EQ(G_.connection_settings().port_settings.permanent_echo, 1);
+        EXPECT_EQ(G_.connection_settings().port_settings.before_send_delay, 25);
+        EXPECT_EQ(link_->port_settings().before_send_delay, 25) << "the link holds it too";
+
+        // The block address keeps its low 8 bits.
+        c.BlockID_.Enter(257);
+        EXPECT_EQ(G_.connection_settings().block_id, 1);
+        EXPECT_EQ(c.BlockID_.Value(), 1) << "refilled from the record in force";
+    });
+}
+
+TEST_F(ConnectionPanel, ConnectShowsTheLinkStateAndAChangeReopensThePort) {
+    with_panel([&](GConnectionForm& form, GConnection& c) {
+        c.Refresh();
+        EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Подключить");
+        EXPECT_EQ(u8(c.BlockConnected_.Text()), "Связь с блоком отсутствует.\nНе открыт порт");
+
+        c.ConnectDisconnect();
+        EXPECT_TRUE(G_.is_port_open());
+        EXPECT_TRUE(c.ReconnectFlag());
+        EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Отключить");
+        ASSERT_TRUE(wait_for([&] { return link_->completed_cycles() > 0; }));
+        c.RefreshState();
+        EXPECT_EQ(u8(c.BlockConnected_.Text()), "Связь с блоком установлена");
+        EXPECT_EQ(c.BlockConnected_.BackColor(), UIK::RGB(0, 255, 0));
+
+        // A change while open reopens the port with the new settings.
+        c.Timeout_.Enter(250);
+        EXPECT_TRUE(G_.is_port_open());
+        EXPECT_EQ(link_->response_timeout(), 250);
+
+        // The detector goes silent: the next link check fails.
+        sim_->set_fault(sim::Fault_t::kSilent);
+        ASSERT_TRUE(wait_for([&] { return link_->link_status().is_error(); }, 8000));
+        c.RefreshState();
+        EXPECT_EQ(u8(c.BlockConnected_.Text()).rfind("Связь с блоком отсутствует.\nModbus-драйвер. ", 0), 0u)
+            << u8(c.BlockConnected_.Text());
+        EXPECT_EQ(c.BlockConnected_.BackColor(), UIK::RGB(255, 0, 0));
+        sim_->clear_faults();
+
+        c.ConnectDisconnect();
+        EXPECT_FALSE(G_.is_port_open());
+        EXPECT_FALSE(c.ReconnectFlag());
+        EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Подключить");
+        ASSERT_TRUE(wait_for([&] { return texts_.clears >= 2; }));
+        EXPECT_TRUE(texts_.errors.empty());
+    });
+}
+
+TEST_F(ConnectionPanel, FailuresGoToTheMessagePanelAndTheFieldsShowWhatIsInForce) {
+    with_panel([&](GConnectionForm& form, GConnection& c) {
+
+        ConnectionSettings bad = G_.connection_settings();
+        bad.port_settings.parity = 7;
+        bad.block_id = 9;
+        EXPECT_FALSE(c.ApplySettings(bad));
+        ASSERT_TRUE(wait_for([&] { return !texts_.errors.empty(); }));
+        EXPECT_EQ(texts_.errors.back(), "Настройка порта\nCOM-порт: Неверные данные");
+        EXPECT_EQ(G_.connection_settings().port_settings.parity, 0);
+        EXPECT_EQ(c.BlockID_.Value(), G_.connection_settings().block_id);
+        EXPECT_FALSE(c.cbParity_.IsChecked());
+
+        // A port number with nothing behind it cannot be opened.
+        c.ssPort_.SetSelectedIndex(0);
+        EXPECT_EQ(G_.connection_settings().port_settings.port, 0);
+        c.ConnectDisconnect();
+        EXPECT_FALSE(G_.is_port_open());
+        EXPECT_FALSE(c.ReconnectFlag());
+        ASSERT_TRUE(wait_for([&] { return texts_.errors.size() >= 2; }));
+        EXPECT_EQ(texts_.errors.back().rfind("Открытие порта\nCOM-порт: ", 0), 0u) << texts_.errors.back();
+    });
+}
+
+TEST_F(ConnectionPanel, EscapeRevertsToTheSettingsOfTheLastShowingUnlessShiftOrCtrlIsHeld) {
+    with_panel([&](GConnectionForm& form, GConnection& c) {
+        form.Show();
+        ASSERT_TRUE(wait_for([&] { return c.ScansTaken() >= 2; })) << "one scan when made, one when shown";
+        const ConnectionSettings before = G_.connection_settings();
+        EXPECT_TRUE(same(c.RevertSnapshot(), before));
+
+        c.ssSpeed_.SetSelectedIndex(5);
+        EXPECT_EQ(G_.connection_settings().port_settings.speed, 38400u);
+        form.HandleFormKey({UIK::kKeyEscape, UIK::kModShift});
+        form.HandleFormKey({UIK::kKeyEscape, UIK::kModCtrl});
+        EXPECT_EQ(G_.connection_settings().port_settings.speed, 38400u);
+        form.HandleFormKey({UIK::kKeyEscape, 0});
+        EXPECT_TRUE(same(G_.connection_settings(), before));
+        EXPECT_EQ(u8(c.ssSpeed_.SelectedText()), "9600");
+        form.Hide();
+    });
+}
