@@ -4,7 +4,6 @@
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
-#include "windows/line_speeds.h"
 #include "windows/write_procedures.h"
 
 using namespace UIK;
@@ -308,7 +307,7 @@ void GStart::Refresh() {
     // 2. The device counts as present once its type has been read on an open port.
     const bool open = g_.is_port_open();
     const bool P = open && p.device_type.is_read();
-    const ConnectionSettings cs = g_.connection_settings;
+    const ConnectionSettings cs = g_.connection_settings();
 
     // 3.
     if (open) bt_connect_.SetCaption(u"Отключиться");
@@ -330,7 +329,11 @@ void GStart::Refresh() {
     const param_snapshot_t id = p.ModbusSettings_Id.snapshot();
     reg_1002_modbus_id_.SetText(P && id.is_read() ? text::format(32, "%d", int(id.u16())) : ustring_t(u"-"));
     const param_snapshot_t baud = p.ModbusSettings_Baud.snapshot();
-    reg_1003_speed_.SetText(P && baud.is_read() ? LineSpeedText(baud.u16()) : ustring_t(u"-"));
+    // A code past the speed table shows an empty text.
+    ustring_t speed(u"-");
+    if (P && baud.is_read())
+        speed = baud.u16() < codes::kSpeedCount ? text::from_uint(codes::kSpeedTable[baud.u16()]) : ustring_t();
+    reg_1003_speed_.SetText(speed);
 
     // 8.
     const uint32_t ver = p.firmware_ver_major.snapshot().u32();
@@ -436,7 +439,7 @@ void GStart::Connect() {
     if (l->is_open()) {
         l->close();
         g_.invalidate_all_parameters();
-    } else if (g_.connection_settings.port_settings.port != 0) {
+    } else if (g_.connection_settings().port_settings.port != 0) {
         g_.invalidate_all_parameters();
         // A failure shows in the connection window's link state, not here.
         l->open();
