@@ -114,7 +114,7 @@ TEST_F(DeviceTest, WriteProceduresReportEveryStep) {
         rec.lines.clear();
         SetParamAndSave(warn, 30);
         SetParamAndSave(G_.params.Threshold_Alarm, 60);
-        ASSERT_TRUE(WaitLines(rec, 8));
+        ASSERT_TRUE(WaitLines(rec, 8)) << ::testing::PrintToString(rec.lines);
         const std::vector<std::string> want = {
             "status: Установка параметра \"Порог 1\"...",
             "clear",

@@ -36,7 +36,7 @@ protected:
         G_.link.store(link_.get());
         if (!poll) link_->worker1().Stop();
         ConnectionSettings cs;
-        cs.timeout = 300;
+        cs.timeout = 1000;  // roomy: sanitizer builds on a busy machine answer late
         cs.port_settings.port = 1;
         G_.apply_connection_settings(cs, nullptr);
         G_.params.invalidate_all();
