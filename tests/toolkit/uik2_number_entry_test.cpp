@@ -8,10 +8,6 @@
 
 #include "uik2_helpers.h"
 
-// Leak checking: fontconfig keeps its configuration for the life of the
-// process. Read by LeakSanitizer in sanitizer builds, unused otherwise.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 using namespace UIK;
 using uik2_test::PushClick;
 using uik2_test::PushKeys;
