@@ -89,10 +89,8 @@ int main(int argc, char** argv) {
     // 5, 6. The configuration file; its connection settings go to the link
     // with the port left closed. A failure leaves the port closed.
     const std::string config_path = ConfigFilePath();
-    AppSettings_t settings;
-    LoadSettings(settings, config_path);
-    G_.calibration_gas_concentration = settings.balloon_strength;
-    G_.apply_connection_settings(settings.connection, nullptr);
+    G_.load_config(config_path);
+    G_.apply_connection_settings(G_.connection_settings(), nullptr);
 
     // 7. The window tree and its message loop.
     auto form = std::make_unique<GNewForm>(G_, plat::program_name());
@@ -122,9 +120,7 @@ int main(int argc, char** argv) {
     link.reset();
 
     // 9. Save the configuration.
-    settings.connection = G_.connection_settings();
-    settings.balloon_strength = G_.calibration_gas_concentration;
-    SaveSettings(settings, config_path);
+    G_.save_config(config_path);
 
     // 10. Resources and the mutex go with their holders.
     return shot_ok ? 0 : 1;

@@ -225,11 +225,11 @@ void GStandardMainFrame2::OnToggleClick(GControl*) {
     log_pane_.SetVisible(!log_pane_.IsVisible());
     ArrangePanels();
     log_toggle_.SetCaption(log_pane_.IsVisible() ? u"Скрыть журнал" : u"Показать журнал");
-    // Keep the pointer over the toggle after the layout moved it.
-    App::Defer([this] {
-        if (GForm* f = Form()) {
-            const GRect r = log_toggle_.FormRect();
-            f->WarpMouse(r.left + toggle_pointer_.x, r.top + toggle_pointer_.y);
-        }
-    });
+    // Keep the pointer over the toggle after the layout moved it. The layout is
+    // done by now, so the pointer is moved at once: a deferred move could
+    // outlive the frame.
+    if (GForm* f = Form()) {
+        const GRect r = log_toggle_.FormRect();
+        f->WarpMouse(r.left + toggle_pointer_.x, r.top + toggle_pointer_.y);
+    }
 }

@@ -4,7 +4,6 @@
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
-#include "windows/line_speeds.h"
 #include "windows/write_procedures.h"
 
 using namespace UIK;
@@ -205,6 +204,8 @@ GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
     for (GForm* f : SubWindows()) openings_.push_back({f, f->Rect()});
     openings_.push_back({connection_.get(), connection_->Rect()});
     openings_.push_back({poll55_.get(), poll55_->Rect()});
+    if (GBitmap* icon = GResources::Image("icoFormSmall"))
+        for (Opening& o : openings_) o.form->SetIcon(icon);
 
     bt_connect_.OnClick.Set([this](GControl*) { Connect(); });
     Bind(bt_connection_settings_, connection_.get());
@@ -328,7 +329,11 @@ void GStart::Refresh() {
     const param_snapshot_t id = p.ModbusSettings_Id.snapshot();
     reg_1002_modbus_id_.SetText(P && id.is_read() ? text::format(32, "%d", int(id.u16())) : ustring_t(u"-"));
     const param_snapshot_t baud = p.ModbusSettings_Baud.snapshot();
-    reg_1003_speed_.SetText(P && baud.is_read() ? LineSpeedText(baud.u16()) : ustring_t(u"-"));
+    // A code past the speed table shows an empty text.
+    ustring_t speed(u"-");
+    if (P && baud.is_read())
+        speed = baud.u16() < codes::kSpeedCount ? text::from_uint(codes::kSpeedTable[baud.u16()]) : ustring_t();
+    reg_1003_speed_.SetText(speed);
 
     // 8.
     const uint32_t ver = p.firmware_ver_major.snapshot().u32();

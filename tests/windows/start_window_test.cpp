@@ -79,7 +79,9 @@ TEST_F(StartWindowTest, OpenPortWithSilentDeviceShowsTheEmptyLook) {
     link_->close();
     s.Refresh();
     EXPECT_EQ(U8(s.bt_connect_.Caption()), "Подключиться\n(COM1 ID:1)");
-    { auto cs = G_.connection_settings(); cs.port_settings.port = 0; G_.set_connection_settings(cs); }
+    ConnectionSettings none = G_.connection_settings();
+    none.port_settings.port = 0;
+    G_.set_connection_settings(none);
     s.Refresh();
     EXPECT_EQ(U8(s.bt_connect_.Caption()), "Подключиться\n(порт не задан)");
 }
@@ -253,7 +255,9 @@ TEST_F(StartWindowTest, ReopeningWithinASecondPutsTheWindowBack) {
 TEST_F(StartWindowTest, ConnectWithoutPortAsksForOne) {
     GStart& s = S();
     link_->close();
-    { auto cs = G_.connection_settings(); cs.port_settings.port = 0; G_.set_connection_settings(cs); }
+    ConnectionSettings none = G_.connection_settings();
+    none.port_settings.port = 0;
+    G_.set_connection_settings(none);
     form_->Show();
     s.Connect();
     EXPECT_FALSE(link_->is_open());
@@ -264,7 +268,8 @@ TEST_F(StartWindowTest, ConnectWithoutPortAsksForOne) {
     s.ConnectionForm().Close();
 
     // With a port the button opens and closes the link, dropping stale values.
-    { auto cs = G_.connection_settings(); cs.port_settings.port = 1; G_.set_connection_settings(cs); }
+    none.port_settings.port = 1;
+    G_.set_connection_settings(none);
     Set(G_.params.device_type, 1);
     s.Connect();
     EXPECT_TRUE(link_->is_open());
