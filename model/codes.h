@@ -61,10 +61,4 @@ inline constexpr const char16_t* kUnitVolume = u"%Об.Д ";  // volume fraction
 // any thread.
 ustring_t UnitText(uint8_t mipex_type, uint8_t sensor_type, uint32_t work_gas);
 
-// Line speeds by the device's speed code 0..7; the connection window offers
-// them in this order. Index 3 (9600) stands in for a speed not in the table.
-inline constexpr uint32_t kSpeedTable[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-inline constexpr size_t kSpeedCount = 8;
-inline constexpr size_t kSpeedFallbackIndex = 3;
-
 }  // namespace codes

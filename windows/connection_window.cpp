@@ -3,8 +3,8 @@
 #include "foundation/task.h"
 #include "link/com_port.h"
 #include "model/app_state.h"
-#include "model/codes.h"
 #include "model/mb_link.h"
+#include "windows/line_speeds.h"
 
 using namespace UIK;
 
@@ -154,7 +154,7 @@ GConnection::GConnection(GControl* parent) : GBaseConnection(parent) {
     btnCancel_.SetEnabled(false);
 
     std::vector<ustring_t> speeds;
-    for (uint32_t s : codes::kSpeedTable) speeds.push_back(text::from_uint(s));
+    for (uint32_t s : kLineSpeeds) speeds.push_back(text::from_uint(s));
     ssSpeed_.SetItems(speeds);
 
     auto changed = [this](GControl*) { FieldChanged(); };
@@ -207,9 +207,9 @@ void GConnection::FillLocked(const ConnectionSettings& s) {
     }
     ssPort_.SetSelectedIndex(port_index);
 
-    int speed_index = int(codes::kSpeedFallbackIndex);
-    for (size_t i = 0; i < codes::kSpeedCount; ++i)
-        if (codes::kSpeedTable[i] == p.speed) speed_index = int(i);
+    int speed_index = int(kLineSpeedFallback);
+    for (size_t i = 0; i < kLineSpeedCount; ++i)
+        if (kLineSpeeds[i] == p.speed) speed_index = int(i);
     ssSpeed_.SetSelectedIndex(speed_index);
 
     cbParity_.SetChecked(p.parity > 0);
@@ -226,9 +226,9 @@ ConnectionSettings GConnection::ReadControls() const {
     const int port_index = ssPort_.SelectedIndex();
     p.port = port_index >= 0 && size_t(port_index) < port_list_.count() ? port_list_[size_t(port_index)] : 0;
     const int speed_index = ssSpeed_.SelectedIndex();
-    p.speed = speed_index >= 0 && size_t(speed_index) < codes::kSpeedCount
-                  ? codes::kSpeedTable[speed_index]
-                  : codes::kSpeedTable[codes::kSpeedFallbackIndex];
+    p.speed = speed_index >= 0 && size_t(speed_index) < kLineSpeedCount
+                  ? kLineSpeeds[speed_index]
+                  : kLineSpeeds[kLineSpeedFallback];
     p.parity = cbParity_.IsChecked() ? 1 : 0;
     p.stop_bits = static_cast<uint8_t>(ssStopBits_.SelectedIndex());
     p.permanent_echo = cbEchoCancelation_.IsChecked() ? 1 : 0;
