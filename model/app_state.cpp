@@ -1,5 +1,6 @@
 #include "model/app_state.h"
 
+#include "foundation/app_config.h"
 #include "foundation/time_services.h"
 #include "link/errors.h"
 #include "model/mb_link.h"
@@ -107,6 +108,22 @@ bool G_t::apply_connection_settings(const ConnectionSettings& settings, ustring_
     const bool ok = l->apply(settings, text);
     connection_settings_ = l->connection_settings();
     return ok;
+}
+
+void G_t::load_config(const std::string& path) {
+    AppSettings_t s;
+    s.connection = connection_settings();
+    s.balloon_strength = calibration_gas_concentration;
+    LoadSettings(s, path);
+    set_connection_settings(s.connection);
+    calibration_gas_concentration = s.balloon_strength;
+}
+
+void G_t::save_config(const std::string& path) const {
+    AppSettings_t s;
+    s.connection = connection_settings();
+    s.balloon_strength = calibration_gas_concentration;
+    SaveSettings(s, path);
 }
 
 ConnectionSettings G_t::connection_settings() const {

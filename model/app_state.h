@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "foundation/connection_settings.h"
 #include "foundation/containers.h"
@@ -102,6 +103,12 @@ public:
     // Replaces the settings in force without touching the link (start-up,
     // before the first apply).
     void set_connection_settings(const ConnectionSettings& settings);
+
+    // The configuration file (start-up and exit): loads the connection
+    // settings and the calibration gas concentration into the fields above
+    // (what cannot be read keeps its value), and saves them.
+    void load_config(const std::string& path);
+    void save_config(const std::string& path) const;
 
     std::atomic<bool> poll_mode{false};
     ParamMap_t params;

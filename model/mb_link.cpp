@@ -100,17 +100,13 @@ ConnectionSettings mb_link_t::connection_settings() const {
 }
 
 void mb_link_t::set_link_status(const error_value_t& e) {
-    // Category first, code last: a reader that sees the new code sees its category.
-    status_category_.store(e.category);
-    status_code_.store(e.code);
+    std::lock_guard<std::mutex> g(status_lock_);
+    status_ = e;
 }
 
 error_value_t mb_link_t::link_status() const {
-    const stdoff::error_category* cat = status_category_.load();
-    error_value_t e;
-    e.code = status_code_.load();
-    if (cat) e.category = cat;
-    return e;
+    std::lock_guard<std::mutex> g(status_lock_);
+    return status_;
 }
 
 error_value_t mb_link_t::read_registers(uint16_t start, uint16_t count, uint16_t* dest, uint8_t slave) {

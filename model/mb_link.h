@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "foundation/connection_settings.h"
@@ -100,8 +101,10 @@ private:
 
     void set_link_status(const error_value_t& e);
 
-    mutable std::atomic<int32_t> status_code_{0};
-    std::atomic<const stdoff::error_category*> status_category_{nullptr};
+    // Written by worker 1, read by the connection window: code and category
+    // travel together under their own small lock.
+    mutable std::mutex status_lock_;
+    error_value_t status_;
     std::atomic<uint8_t> default_slave_{1};
     com_port_t port_;
     com_port_socket_t socket_;

@@ -142,8 +142,9 @@ void run_due_timers() {
         auto it = g_timers.find(id);
         if (it == g_timers.end()) continue;
         TimerEntry& t = it->second;
-        t.deadline += t.interval;
-        if (t.deadline <= now) t.deadline = now + t.interval;  // no burst after a stall
+        // The next tick comes a whole interval after this one, never sooner,
+        // even when this one was late: no burst of ticks after a stall.
+        t.deadline = now + t.interval;
         GTimer* timer = t.timer;
         timer->OnTick(timer);
     }

@@ -1,5 +1,6 @@
 #include "toolkit/canvas.h"
 
+#include <map>
 #include <vector>
 
 #include "platform/sdl/native_ui.h"
@@ -90,11 +91,48 @@ void GCanvas::StretchBitmap(const GBitmap& bmp, const GRect& src, const GRect& d
     if (clip_.Empty() || dst.Empty()) return;
     if (dst.Offset(origin_.x, origin_.y).Intersect(clip_).Empty()) return;
     target_->surface().SetClip(P(clip_));
-    target_->surface().BlitScaled(bmp.surface(), P(src), P(dst.Offset(origin_.x, origin_.y)));
+    target_->surface().BlitScaled(bmp.surface(), P(src), P(dst.Offset(origin_.x, origin_.y)), copy_);
 }
+
+namespace {
+
+// Nine-slice pictures already stretched to a size: buttons and panels are
+// repainted far more often than they are resized.
+struct SkinKey {
+    const GBitmap* bmp;
+    int sx, sy, sw, sh, w, h, m;
+    auto operator<=>(const SkinKey&) const = default;
+};
+std::map<SkinKey, std::unique_ptr<GBitmap>> g_skin_cache;  // window thread only
+constexpr size_t kSkinCacheMax = 256;
+constexpr int kSkinCacheMaxPixels = 1 << 20;
+
+}  // namespace
+
+void DropSkinCache() { g_skin_cache.clear(); }
 
 void GCanvas::DrawSkin(const GBitmap& bmp, const GRect& src, const GRect& dst, int m) {
     if (dst.Empty() || src.Empty()) return;
+    if (dst.Offset(origin_.x, origin_.y).Intersect(clip_).Empty()) return;
+    if (dst.width * dst.height <= kSkinCacheMaxPixels) {
+        SkinKey key{&bmp, src.left, src.top, src.width, src.height, dst.width, dst.height, m};
+        auto it = g_skin_cache.find(key);
+        if (it == g_skin_cache.end()) {
+            if (g_skin_cache.size() >= kSkinCacheMax) g_skin_cache.clear();
+            auto pic = std::make_unique<GBitmap>(dst.width, dst.height);
+            if (bmp.surface().HasAlpha()) pic->surface().MakeTransparent();
+            GCanvas pc(*pic);
+            pc.copy_ = true;
+            pc.DrawSkin(bmp, src, {0, 0, dst.width, dst.height}, m, 0);
+            it = g_skin_cache.emplace(key, std::move(pic)).first;
+        }
+        DrawBitmap(*it->second, dst.left, dst.top);
+        return;
+    }
+    DrawSkin(bmp, src, dst, m, 0);
+}
+
+void GCanvas::DrawSkin(const GBitmap& bmp, const GRect& src, const GRect& dst, int m, int) {
     m = std::min({m, src.width / 2, src.height / 2, dst.width / 2, dst.height / 2});
     const int sx[4] = {src.left, src.left + m, src.Right() - m, src.Right()};
     const int sy[4] = {src.top, src.top + m, src.Bottom() - m, src.Bottom()};

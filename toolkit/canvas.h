@@ -56,6 +56,9 @@ enum GAlign : unsigned {
     kAlignTop = 8, kAlignMiddle = 16, kAlignBottom = 32,
 };
 
+// Forgets the stretched skin pictures (when the skins are deleted).
+void DropSkinCache();
+
 class GCanvas {
 public:
     explicit GCanvas(GBitmap& target);
@@ -85,7 +88,9 @@ public:
     void DrawBitmap(const GBitmap& bmp, int x, int y);
     void StretchBitmap(const GBitmap& bmp, const GRect& src, const GRect& dst);
     // Nine-slice: the corners (margin pixels) of src are kept, the edges and
-    // the middle are stretched to fill dst.
+    // the middle are stretched to fill dst. The stretched picture is kept for
+    // reuse, keyed by the bitmap's address: a caller that deletes a bitmap it
+    // drew this way calls DropSkinCache (skins and images need not).
     void DrawSkin(const GBitmap& bmp, const GRect& src, const GRect& dst, int margin);
 
     // One line of text at (x, y) (top-left of the line box).
@@ -103,7 +108,9 @@ public:
     static GPoint MeasureText(const GFont& font, std::u16string_view text, int width, bool wrap);
 
 private:
+    void DrawSkin(const GBitmap& bmp, const GRect& src, const GRect& dst, int margin, int uncached);
     GBitmap* target_;
+    bool copy_ = false;  // stretch by copying pixels (building a cached picture)
     GPoint origin_{};
     GRect clip_{};  // surface coordinates
 };

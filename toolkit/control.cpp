@@ -74,7 +74,7 @@ GControl::~GControl() {
 
 // ---- properties -----------------------------------------------------------------
 
-const ustring_t& GControl::Name() const { return d_->name.Get(); }
+ustring_t GControl::Name() const { return d_->name.Get(); }
 void GControl::SetName(const ustring_t& name) { d_->name.Set(name); }
 GControl* GControl::Parent() const { return d_->parent.Get(); }
 void GControl::SetParent(GControl* parent) { d_->parent.Set(parent); }

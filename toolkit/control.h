@@ -60,7 +60,7 @@ public:
     GControl& operator=(const GControl&) = delete;
 
     // ---- properties ----
-    const ustring_t& Name() const;
+    ustring_t Name() const;
     void SetName(const ustring_t& name);
     GControl* Parent() const;
     // Moves the control to another parent (null detaches it). The parent does

@@ -62,7 +62,7 @@ void GLabel::SetForeColor(GColor c) {
 GPoint GLabel::PreferredSize(const ustring_t* text, int width) const {
     GFont* f = Font();
     if (!f) return {2 * kPadding, 2 * kPadding};
-    const ustring_t& t = text ? *text : Text();
+    const ustring_t t = text ? *text : Text();
     int w = (width > 0 ? width : Width()) - 2 * kPadding;
     GPoint s = GCanvas::MeasureText(*f, t.view(), w, wrap_);
     if (t.empty()) s.y = f->LineHeight();
@@ -72,10 +72,11 @@ GPoint GLabel::PreferredSize(const ustring_t* text, int width) const {
 void GLabel::Paint(GCanvas& c) {
     GControl::Paint(c);
     GFont* f = Font();
-    if (!f || Text().empty()) return;
+    const ustring_t t = Text();
+    if (!f || t.empty()) return;
     GColor col = IsEnabledThroughParents() ? fore_ : kColorDisabledText;
     GRect r{kPadding, kPadding, Width() - 2 * kPadding, Height() - 2 * kPadding};
-    c.DrawText(*f, Text().view(), r, align_, wrap_, col);
+    c.DrawText(*f, t.view(), r, align_, wrap_, col);
 }
 
 // ---- buttons ------------------------------------------------------------------------

@@ -40,7 +40,7 @@ public:
 class GLabel : public GControl {
 public:
     explicit GLabel(GControl* parent = nullptr);
-    const ustring_t& Text() const { return text_.Get(); }
+    ustring_t Text() const { return text_.Get(); }
     void SetText(const ustring_t& t) { text_.Set(t); }
     unsigned Alignment() const { return align_; }
     void SetAlignment(unsigned a);

@@ -60,6 +60,13 @@ void GEdit::HandleKeyDown(const GKeyEvent& e) {
         if (p >= text_.size()) return p;
         return p + 1 < text_.size() && is_low_surrogate(text_[p + 1]) ? p + 2 : p + 1;
     };
+    if (e.mods & kModCtrl) {
+        // The clipboard: Ctrl+C copies the whole text, Ctrl+V inserts at the caret.
+        if (e.key == 'c') CopyToClipboard(ustring_t(std::u16string_view(text_)));
+        else if (e.key == 'v') HandleText(std::u16string(ClipboardText().view()));
+        else OnKeyDown(this, e);
+        return;
+    }
     switch (e.key) {
     case kKeyBackspace:
         if (caret_ > 0) {

@@ -23,7 +23,7 @@ public:
     bool AcceptsFocus() const override { return true; }
     void HandleText(const std::u16string& t) override;
     // Backspace, Delete, Left, Right, Home, End edit and move; Enter raises
-    // OnEnter; other keys go to OnKeyDown.
+    // OnEnter; Ctrl+C copies the text, Ctrl+V pastes; other keys go to OnKeyDown.
     void HandleKeyDown(const GKeyEvent& e) override;
     void HandleMouseDown(const GMouseEvent& e) override;
     void Paint(GCanvas& c) override;

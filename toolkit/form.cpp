@@ -226,6 +226,11 @@ void GForm::FlashTitle() {
 void GForm::BringToFront() {
     if (f_->window) f_->window->Raise();
 }
+GPoint GForm::CursorPos() {
+    GPoint p;
+    if (plat::ui::IsAcquired()) plat::ui::MousePosition(&p.x, &p.y);
+    return p;
+}
 void GForm::WarpMouse(int x, int y) {
     if (f_->window) f_->window->WarpMouse(x, y);
 }

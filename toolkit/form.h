@@ -47,6 +47,8 @@ public:
     void CenterOnScreen() { PlaceOver(nullptr); }
     void FlashTitle();
     void BringToFront();
+    // The mouse pointer on the screen.
+    static GPoint CursorPos();
     // Moves the mouse pointer to a point of the form (client coordinates).
     void WarpMouse(int x, int y);
     // A press on the form's background drags the form.

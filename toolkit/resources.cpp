@@ -68,6 +68,7 @@ bool GResources::Acquire() {
 void GResources::Release() {
     if (g_store.users == 0) return;
     if (--g_store.users > 0) return;
+    DropSkinCache();
     for (auto& s : g_store.skins) s.reset();
     for (auto& f : g_store.fonts) f.reset();
     g_store.images.clear();

@@ -102,11 +102,8 @@ public:
     GProperty_T() = default;
     explicit GProperty_T(T v) : value_(std::move(v)) {}
 
-    const T& Get() const {
-        if (getter_) cache_ = getter_();
-        else cache_ = value_;
-        return cache_;
-    }
+    // By value: a getter computes it, so there is nothing to refer to.
+    T Get() const { return getter_ ? getter_() : value_; }
     void Set(const T& v) {
         if (setter_) setter_(v);
         else value_ = v;
@@ -120,7 +117,6 @@ public:
 
 private:
     T value_{};
-    mutable T cache_{};
     std::function<T()> getter_;
     std::function<void(const T&)> setter_;
 };

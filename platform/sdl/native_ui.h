@@ -55,8 +55,13 @@ public:
     void Fill(const Rect& r, argb_t color);
     // Copies src_rect of src to the point x, y, honouring src's alpha.
     void Blit(const Surface& src, const Rect& src_rect, int x, int y);
-    // Scales src_rect of src into dst.
-    void BlitScaled(const Surface& src, const Rect& src_rect, const Rect& dst);
+    // Scales src_rect of src into dst; copy replaces the pixels (alpha too)
+    // instead of blending.
+    void BlitScaled(const Surface& src, const Rect& src_rect, const Rect& dst, bool copy = false);
+    // Clears to fully transparent and makes later blits from this surface
+    // blend by its alpha.
+    void MakeTransparent();
+    bool HasAlpha() const;
     // Draws one line of UTF-8 text with its top-left corner at x, y.
     void DrawText(const Font& font, std::string_view utf8, int x, int y, argb_t color);
 

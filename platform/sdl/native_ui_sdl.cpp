@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <map>
 #include <mutex>
 
 #include "foundation/ustring.h"
@@ -44,6 +45,9 @@ bool Acquire() {
     // shown again, and the message loop decides when to leave.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // Everything is drawn in software into the form's surface; copying that to
+    // the window needs no GPU renderer (which would load the GL stack).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
     if (TTF_Init() != 0) { SDL_Quit(); return false; }
     static std::once_flag fc_once;
@@ -167,23 +171,77 @@ void Surface::Blit(const Surface& src, const Rect& src_rect, int x, int y) {
     SDL_BlitSurface(S(src.s_), &sr, S(s_), &dr);
 }
 
-void Surface::BlitScaled(const Surface& src, const Rect& src_rect, const Rect& dst) {
+void Surface::BlitScaled(const Surface& src, const Rect& src_rect, const Rect& dst, bool copy) {
     if (!s_ || !src.s_ || dst.w <= 0 || dst.h <= 0 || src_rect.w <= 0 || src_rect.h <= 0) return;
     SDL_Rect sr = R(src_rect), dr = R(dst);
+    SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+    SDL_GetSurfaceBlendMode(S(src.s_), &mode);
+    if (copy) SDL_SetSurfaceBlendMode(S(src.s_), SDL_BLENDMODE_NONE);
     if (sr.w == dr.w && sr.h == dr.h) SDL_BlitSurface(S(src.s_), &sr, S(s_), &dr);
     else SDL_BlitScaled(S(src.s_), &sr, S(s_), &dr);
+    if (copy) SDL_SetSurfaceBlendMode(S(src.s_), mode);
 }
+
+void Surface::MakeTransparent() {
+    if (!s_) return;
+    SDL_SetClipRect(S(s_), nullptr);
+    SDL_FillRect(S(s_), nullptr, 0);
+    SDL_SetSurfaceBlendMode(S(s_), SDL_BLENDMODE_BLEND);
+}
+
+bool Surface::HasAlpha() const {
+    SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+    if (s_) SDL_GetSurfaceBlendMode(S(s_), &mode);
+    return mode == SDL_BLENDMODE_BLEND;
+}
+
+namespace {
+
+// Rendered lines of text, reused while the same font draws the same text in
+// the same colour: labels are redrawn far more often than they change.
+struct TextKey {
+    void* font;
+    argb_t color;
+    std::string text;
+    bool operator<(const TextKey& o) const {
+        if (font != o.font) return font < o.font;
+        if (color != o.color) return color < o.color;
+        return text < o.text;
+    }
+};
+std::map<TextKey, SDL_Surface*> g_text_cache;  // window thread only
+constexpr size_t kTextCacheMax = 1024;
+
+void drop_text_cache(void* font) {
+    for (auto it = g_text_cache.begin(); it != g_text_cache.end();) {
+        if (font == nullptr || it->first.font == font) {
+            SDL_FreeSurface(it->second);
+            it = g_text_cache.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+}  // namespace
 
 void Surface::DrawText(const Font& font, std::string_view utf8, int x, int y, argb_t color) {
     if (!s_ || utf8.empty() || !font.native()) return;
-    std::string z(utf8);
-    SDL_Color c{uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 255};
-    SDL_Surface* t = TTF_RenderUTF8_Blended(F(font.native()), z.c_str(), c);
-    if (!t) return;
-    SDL_SetSurfaceBlendMode(t, SDL_BLENDMODE_BLEND);
+    TextKey key{font.native(), color, std::string(utf8)};
+    auto it = g_text_cache.find(key);
+    SDL_Surface* t = nullptr;
+    if (it != g_text_cache.end()) {
+        t = it->second;
+    } else {
+        SDL_Color c{uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 255};
+        t = TTF_RenderUTF8_Blended(F(font.native()), key.text.c_str(), c);
+        if (!t) return;
+        SDL_SetSurfaceBlendMode(t, SDL_BLENDMODE_BLEND);
+        if (g_text_cache.size() >= kTextCacheMax) drop_text_cache(nullptr);
+        g_text_cache.emplace(std::move(key), t);
+    }
     SDL_Rect dr{x, y, t->w, t->h};
     SDL_BlitSurface(t, nullptr, S(s_), &dr);
-    SDL_FreeSurface(t);
 }
 
 argb_t Surface::Pixel(int x, int y) const {
@@ -246,6 +304,7 @@ std::unique_ptr<Font> Font::Open(const char* face, int height, int weight) {
 }
 
 Font::~Font() {
+    drop_text_cache(f_);
     // Fonts outliving the font library are left to the process exit.
     if (f_ && TTF_WasInit()) TTF_CloseFont(F(f_));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -104,6 +106,32 @@ TEST(AppState, HoldOffKeepsAControlForItsTime) {
     EXPECT_FALSE(g->can_update_control(&b, 0xFFFFFFF0u));
     EXPECT_FALSE(g->can_update_control(&b, 0x100u));
     EXPECT_TRUE(g->can_update_control(&b, 0x700u));
+}
+
+TEST(AppState, ConfigurationRoundTrip) {
+    char tmpl[] = "/tmp/luma10-state-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::filesystem::path dir = tmpl;
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "luma10.json").string();
+    {
+        auto g = std::make_unique<G_t>();
+        g->connection_settings.port_settings.port = 4;
+        g->connection_settings.port_settings.parity = 2;
+        g->connection_settings.block_id = 17;
+        g->calibration_gas_concentration = 2.5;
+        g->save_config(path);
+    }
+    auto g = std::make_unique<G_t>();
+    g->load_config(path);
+    EXPECT_EQ(g->connection_settings.port_settings.port, 4);
+    EXPECT_EQ(g->connection_settings.port_settings.parity, 2);
+    EXPECT_EQ(g->connection_settings.block_id, 17);
+    EXPECT_DOUBLE_EQ(g->calibration_gas_concentration, 2.5);
+    // A missing file keeps what the state holds.
+    g->load_config((dir / "none.json").string());
+    EXPECT_EQ(g->connection_settings.block_id, 17);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -215,6 +215,9 @@ TEST(NumericLocale, SwitchIsPerThreadAndRestored) {
 class ExportFile : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The failure cases run in a child process; re-executing the test
+        // program is safe whatever threads a sanitizer runtime has started.
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
         dir_ = fs::temp_directory_path() / ("luma_export_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                                             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);

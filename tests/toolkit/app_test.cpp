@@ -35,9 +35,7 @@ TEST(Timer, IntervalBelowTenRunsAtTen) {
     ASSERT_TRUE(App::RunUntil([&] { return at.size() >= 6; }, 3000));
     t.Stop();
     EXPECT_GE(at.front() - start, 10u);
-    // Deadlines advance by the interval, so the mean spacing is the interval.
-    double mean = double(at.back() - at.front()) / double(at.size() - 1);
-    EXPECT_GE(mean, 9.5);
+    for (size_t i = 1; i < at.size(); ++i) EXPECT_GE(at[i] - at[i - 1], 10u) << "tick " << i;
 }
 
 TEST(Timer, ChangingIntervalRestartsAndStopEndsTicks) {
@@ -125,6 +123,8 @@ TEST(Dispatcher, WaitingPostsDoNotBlockWhenTheLoopEnds) {
 TEST(Dispatcher, CallOnWindowThreadWithAndWithoutArgument) {
     static std::atomic<int> calls{0};
     static void* seen = nullptr;
+    calls = 0;
+    seen = nullptr;
     int marker = 0;
     std::thread worker;
     App::Defer([&] {

@@ -1,0 +1,131 @@
+// The configurator's entry point: start-up, the top-level form's message loop,
+// and the orderly exit.
+//
+//   luma10 [--connect] [--screenshot FILE [--after MS]]
+//     --connect          press the connect button once the window is up
+//     --screenshot FILE  render the window to a PNG after MS ms (default 3000)
+//                        and exit; without a display it draws offscreen
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "foundation/app_config.h"
+#include "foundation/instance_mutex.h"
+#include "foundation/settings_store.h"
+#include "model/app_state.h"
+#include "model/mb_link.h"
+#include "platform/display.h"
+#include "platform/paths.h"
+#include "toolkit/uik.h"
+#include "windows/new_form.h"
+#include "windows/write_procedures.h"
+
+namespace {
+
+struct Options_t {
+    bool connect = false;
+    std::string screenshot;
+    unsigned after_ms = 3000;
+};
+
+bool ParseOptions(int argc, char** argv, Options_t& o) {
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--connect") == 0) {
+            o.connect = true;
+        } else if (std::strcmp(a, "--screenshot") == 0 && i + 1 < argc) {
+            o.screenshot = argv[++i];
+        } else if (std::strcmp(a, "--after") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            const unsigned long v = std::strtoul(argv[++i], &end, 10);
+            if (!end || *end || v > 600000) {
+                std::fprintf(stderr, "luma10: --after wants milliseconds (0..600000)\n");
+                return false;
+            }
+            o.after_ms = unsigned(v);
+        } else {
+            std::fprintf(stderr, "usage: luma10 [--connect] [--screenshot FILE [--after MS]]\n");
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options_t opt;
+    if (!ParseOptions(argc, argv, opt)) return 2;
+
+    // 1. The instance mutex, held until exit; a second instance is not refused.
+    InstanceMutex_t instance;
+    bool already = false;
+    instance.Create(kProgramAppId, &already);
+
+    // 2. Toolkit options.
+    auto& env = kmxCommon::EnvVars_t::instance();
+    env.Set(u"true", u"uik.show_native_window_title");
+    env.Set(u"true", u"uik.all_forms_have_size_box");
+    env.Set(u"false", u"uik.default_fullscreen_forms");
+    if (!opt.screenshot.empty() && !plat::has_display()) plat::use_offscreen_video();
+
+    // 3. Skins, fonts and icons.
+    UIK::GResourcesUser resources;
+    if (!resources.Ok()) {
+        std::fprintf(stderr, "luma10: no display can be opened\n");
+        return 1;
+    }
+    UIK::GResources::Image("icoForm");
+    UIK::GResources::Image("icoFormSmall");
+
+    // 4. The device link and the hand-overs to the window thread.
+    G_.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
+    InstallAdjustmentModeProcedure();
+    auto link = std::make_unique<mb_link_t>(G_.params);
+    G_.link.store(link.get());
+
+    // 5, 6. The configuration file; its connection settings go to the link
+    // with the port left closed. A failure leaves the port closed.
+    const std::string config_path = ConfigFilePath();
+    AppSettings_t settings;
+    LoadSettings(settings, config_path);
+    G_.calibration_gas_concentration = settings.balloon_strength;
+    G_.apply_connection_settings(settings.connection, nullptr);
+
+    // 7. The window tree and its message loop.
+    auto form = std::make_unique<GNewForm>(G_, plat::program_name());
+    form->CenterOnScreen();
+    if (opt.connect) UIK::App::Defer([f = form.get()] { f->Start().Connect(); });
+    UIK::GTimer shot;
+    bool shot_ok = true;
+    if (!opt.screenshot.empty()) {
+        shot.SetInterval(opt.after_ms);
+        shot.OnTick.Set([&](UIK::GTimer* t) {
+            t->Stop();
+            shot_ok = form->RenderToPng(opt.screenshot.c_str());
+            if (!shot_ok) std::fprintf(stderr, "luma10: cannot write %s\n", opt.screenshot.c_str());
+            form->Close();
+        });
+        shot.Start();
+    }
+    form->SetModal(true);
+    form->Show();
+    shot.Stop();
+
+    // 8. The loop has ended. Close the port and stop both workers before the
+    // windows go: a running task may point into them.
+    StopDeviceTraffic(*link);
+    form.reset();
+    G_.link.store(nullptr);
+    link.reset();
+
+    // 9. Save the configuration.
+    settings.connection = G_.connection_settings;
+    settings.balloon_strength = G_.calibration_gas_concentration;
+    SaveSettings(settings, config_path);
+
+    // 10. Resources and the mutex go with their holders.
+    return shot_ok ? 0 : 1;
+}

@@ -1,0 +1,73 @@
+#include "windows/new_form.h"
+
+#include "model/mb_link.h"
+
+using namespace UIK;
+
+// ---- GMain ----------------------------------------------------------------------
+
+GMain::GMain(G_t& g, const std::string& program_name, GControl* parent)
+    : GStandardMainFrame2(parent), g_(g), start_(g, program_name) {
+    SetName(u"GMain");
+    SetBounds(0, 0, GStart::kWidth, GStart::kHeight);
+    start_.SetParent(&Content());
+    start_.SetBounds(0, 0, Content().Width(), Content().Height());
+    start_.SetAnchors(kAnchorAll);
+    // The log toggle sits at the lower right corner of the detector picture and
+    // stays hidden: nothing in this program writes to the log.
+    const GRect pic = start_.img_main_.FormRect();
+    LogToggle().SetBounds(pic.Right() - LogToggle().Width(), pic.Bottom() - LogToggle().Height(),
+                          LogToggle().Width(), LogToggle().Height());
+    LogToggle().SetAnchors(kAnchorRight | kAnchorBottom);
+    LogToggle().Hide();
+    g_.main_window.store(this);
+}
+
+GMain::~GMain() {
+    IWindowSide* self = this;
+    g_.main_window.compare_exchange_strong(self, nullptr);
+}
+
+void GMain::show_status_text(const ustring_t& text, uint64_t tick) { start_.ShowStatusText(text, tick); }
+
+void GMain::show_info_message(const ustring_t& text, uint32_t hide_after_ms) { ShowNotice(text, hide_after_ms); }
+
+void GMain::show_error_message(const ustring_t& text, uint32_t hide_after_ms) { ShowError(text, hide_after_ms); }
+
+void GMain::clear_message() { CloseMessage(); }
+
+void StopDeviceTraffic(mb_link_t& link) {
+    link.close();
+    link.worker1().Stop();
+    link.worker2().Stop();
+}
+
+// ---- GNewForm ------------------------------------------------------------------
+
+GNewForm::GNewForm(G_t& g, const std::string& program_name) : g_(g) {
+    SetTitle(u"КОНФИГУРАТОР ЛУМА-10");
+    SetBounds(0, 0, kWidth, kHeight);
+    SetMinimumSize(800, 600);
+    main_ = std::make_unique<GMain>(g, program_name, this);
+    main_->SetBounds(0, 0, kWidth, kHeight);
+    main_->SetAnchors(kAnchorAll);
+    GStart& s = main_->Start();
+    for (GControl* c : std::initializer_list<GControl*>{
+             &s.bt_connect_, &s.bt_connection_settings_, &s.Sudo().Toggle(), &s.bt_alarms_, &s.bt_calibration_,
+             &s.bt_thresholds_, &s.bt_dac_calibration_, &s.bt_uplevel_connection_, &s.bt_datetime_, &s.bt_tests_,
+             &s.bt_journals_, &s.bt_select_gas_})
+        AddTabControl(c);
+    OnShow.ChainFront([](GControl* self) {
+        if (GBitmap* icon = GResources::Image("AppIcon")) static_cast<GForm*>(self)->SetIcon(icon);
+    });
+}
+
+GNewForm::~GNewForm() {
+    // Tasks of the workers may point into the windows: no new one starts from
+    // here on.
+    if (mb_link_t* l = g_.link.load()) {
+        l->worker1().SetStopFlag(true);
+        l->worker2().SetStopFlag(true);
+    }
+    main_.reset();
+}

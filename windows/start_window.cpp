@@ -1,0 +1,456 @@
+#include "windows/start_window.h"
+
+#include "foundation/time_services.h"
+#include "model/app_state.h"
+#include "model/codes.h"
+#include "model/mb_link.h"
+#include "windows/line_speeds.h"
+#include "windows/write_procedures.h"
+
+using namespace UIK;
+
+namespace {
+
+// The display glass of the detector picture, behind the readings.
+constexpr GColor kDisplayColor = RGB(14, 30, 46);
+constexpr int kSmallFont = 2;   // Tahoma 12
+constexpr int kBigFont = 4;     // Tahoma, 72-point cell
+
+void Place(GControl& c, GControl& parent, const char16_t* name, int l, int t, int w, int h) {
+    c.SetParent(&parent);
+    c.SetName(name);
+    c.SetBounds(l, t, w, h);
+}
+
+void Label(GLabel& c, GControl& parent, const char16_t* name, const char16_t* text, int l, int t, int w, int h,
+           unsigned align = kAlignCenter | kAlignMiddle) {
+    Place(c, parent, name, l, t, w, h);
+    c.SetText(text);
+    c.SetAlignment(align);
+}
+
+void Button(GTextButton& b, GControl& parent, const char16_t* name, const char16_t* caption, int l, int t, int w,
+            int h) {
+    Place(b, parent, name, l, t, w, h);
+    b.SetCaption(caption);
+    b.SetFont(kSmallFont);
+}
+
+// A row of a caption and a value on two shades of the panel colour.
+void Row(GFrame& f, GControl& parent, const char16_t* name, int l, int t, int w, int h, GLabel& caption,
+         const char16_t* caption_name, const char16_t* caption_text, int caption_w, GLabel& value,
+         const char16_t* value_name, const char16_t* value_text, int value_w) {
+    Place(f, parent, name, l, t, w, h);
+    Label(caption, f, caption_name, caption_text, 0, 0, caption_w, h);
+    caption.SetBackColor(kColorMid);
+    caption.SetFont(kSmallFont);
+    Label(value, f, value_name, value_text, w - value_w, 0, value_w, h);
+    value.SetBackColor(kColorLight);
+    value.SetFont(kSmallFont);
+}
+
+void Image(GImageFrame& img, GControl& parent, const char16_t* name, const char* resource, int l, int t, int w,
+           int h) {
+    Place(img, parent, name, l, t, w, h);
+    img.SetImageName(resource);
+}
+
+// Number of set bits of a 32-bit mask when it has been read, else 0.
+unsigned BitsOf(const param_snapshot_t& s) { return s.is_read() ? codes::SetBitCount(s.u32()) : 0; }
+
+}  // namespace
+
+// ---- layout ---------------------------------------------------------------------
+
+GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
+    SetName(u"GStart");
+    SetBounds(0, 0, kWidth, kHeight);
+    Label(title_, *this, u"title_", u"КОНФИГУРАТОР ЛУМА-10", 256, 0, 584, 24);
+    title_.SetAnchors(kAnchorTop);
+    Image(img_main_, *this, u"img_main_", "IMG_MAIN", 0, 26, 1024, 742);
+    img_main_.SetAnchors(kAnchorAll);
+    GControl& img = img_main_;
+
+    // Left column.
+    Place(GFrameDT2, img, u"GFrameDT2", 0, 1, 244, 72);
+    Button(bt_alarms_, GFrameDT2, u"bt_alarms_", u"Текущие аварии и предупреждения", 0, 0, 244, 72);
+    Button(bt_calibration_, img, u"bt_calibration_", u"Настройка измерения", 0, 81, 244, 46);
+    Button(bt_thresholds_, img, u"bt_thresholds_", u"Пороги", 0, 137, 244, 46);
+    Button(bt_dac_calibration_, img, u"bt_dac_calibration_", u"Настройка 4-20 мА", 0, 192, 244, 46);
+    Button(bt_uplevel_connection_, img, u"bt_uplevel_connection_", u"Настройка WiFi, RS-485, Hart", 0, 247, 244, 46);
+    Button(bt_datetime_, img, u"bt_datetime_", u"Дата/Время", 0, 300, 244, 46);
+    Button(bt_tests_, img, u"bt_tests_", u"Тесты", 0, 352, 244, 46);
+    Button(bt_journals_, img, u"bt_journals_", u"Журналы", 0, 406, 244, 46);
+    Button(bt_select_gas_, img, u"bt_select_gas_", u"Выбор газа для пропанового оптического датчика", 0, 460, 244,
+           62);
+
+    // Right column.
+    Button(bt_connect_, img, u"bt_connect_", u"Подключиться", 852, 8, 172, 46);
+    Button(bt_connection_settings_, img, u"bt_connection_settings_", u"Настройки связи\nи поиск устройств", 852, 60,
+           172, 62);
+    Row(frame_modbus_id_, img, u"frame_modbus_id_", 856, 127, 168, 32, GLabel6, u"GLabel6", u"ID", 105,
+        reg_1002_modbus_id_, u"reg_1002_modbus_id_", u"1002 R", 62);
+    Row(frame_modbus_speed_, img, u"frame_modbus_speed_", 856, 164, 168, 32, GLabel7, u"GLabel7", u"Скорость", 105,
+        reg_1003_speed_, u"reg_1003_speed_", u"1003 R", 62);
+    Button(bt_wifi_, img, u"bt_wifi_", u"Включить WiFi", 852, 199, 172, 46);
+    Button(bt_poll55_, img, u"bt_poll55_", u"Концентрации 55", 852, 293, 172, 46);
+    for (GControl* c : std::initializer_list<GControl*>{&bt_connect_, &bt_connection_settings_, &frame_modbus_id_,
+                                                        &frame_modbus_speed_, &bt_wifi_, &bt_poll55_})
+        c->SetAnchors(kAnchorRight | kAnchorTop);
+    Button(bt_reset_alarm_block_, img, u"bt_reset_alarm_block_", u"Сброс блокировки аварии", 884, 644, 116, 62);
+    bt_reset_alarm_block_.SetAnchors(kAnchorRight | kAnchorBottom);
+    Label(status_bar_, img, u"status_bar_", u"-----------\n-----------", 0, 712, 1024, 30);
+    status_bar_.SetAnchors(kAnchorLeft | kAnchorRight | kAnchorBottom);
+    status_bar_.SetBackColor(kColorDark);
+    status_bar_.SetFont(kSmallFont);
+
+    // The detector column.
+    Place(frame_over_img_, img, u"frame_over_img_", 0, 0, kOverImageWidth, 742);
+    GControl& col = frame_over_img_;
+    Row(frame_factory_id_, col, u"frame_factory_id_", 3, 0, 308, 32, GLabel3, u"GLabel3", u"Заводской номер", 173,
+        factory_id_, u"factory_id_", u"", 134);
+    Row(frame_version_, col, u"frame_version_", 4, 38, 308, 32, GLabel4, u"GLabel4", u"Версия ПО", 173,
+        reg_1000_1001_version_, u"reg_1000_1001_version_", u"1000 R", 134);
+    Row(frame_mipex_type_, col, u"frame_mipex_type_", 4, 75, 308, 32, GLabel2, u"GLabel2", u"Поверочный газ", 173,
+        reg_6004_mipex_type_, u"reg_6004_mipex_type_", u"6004 R", 134);
+    Image(img_led_fail_status_, col, u"img_led_fail_status_", "IMG_LED_FAIL_STATUS", 75, 131, 36, 38);
+    Image(img_led_power_on_, col, u"img_led_power_on_", "IMG_LED_POWER_ON", 72, 165, 40, 29);
+    Image(img_led_thresh1_, col, u"img_led_thresh1_", "IMG_LED_THRESH", 228, 130, 36, 38);
+    Image(img_led_thresh2_, col, u"img_led_thresh2_", "IMG_LED_THRESH", 228, 159, 36, 38);
+    Place(frame_sudo_placeholder_, col, u"frame_sudo_placeholder_", 0, 648, 316, 62);
+
+    // The detector's display.
+    Place(fr_icon_, col, u"fr_icon_", 47, 200, 244, 120);
+    Label(ico_reg_6004_mipex_type_, fr_icon_, u"ico_reg_6004_mipex_type_", u"% НКПР 6004 R", 4, 7, 86, 17,
+          kAlignLeft | kAlignMiddle);
+    ico_reg_6004_mipex_type_.SetFont(kSmallFont);
+    Image(img_wifi_, fr_icon_, u"img_wifi_", "IMG_WIFI", 103, 6, 24, 16);
+    Label(ico_ss_status_, fr_icon_, u"ico_ss_status_", u"HART", 128, 6, 28, 15);
+    ico_ss_status_.SetFont(kSmallFont);
+    Image(img_ss, fr_icon_, u"img_ss", "IMG_SS", 155, 6, 36, 16);
+    Place(GFrameDT3, fr_icon_, u"GFrameDT3", 20, 24, 180, 71);
+    Label(ico_reg_6002_, GFrameDT3, u"ico_reg_6002_", u"0.0", 0, 0, 178, 71);
+    ico_reg_6002_.SetFont(kBigFont);
+    ico_reg_6002_.SetBackColor(kDisplayColor);
+    Place(ico_threshold_frame_, fr_icon_, u"ico_threshold_frame_", 199, 5, 44, 94);
+    Label(asterix_, ico_threshold_frame_, u"asterix_", u"*", 1, 1, 42, 18);
+    Label(reg_2000_threshold1_title_, ico_threshold_frame_, u"reg_2000_threshold1_title_", u"Пр1", 1, 19, 41, 15);
+    Label(reg_2000_threshold1_, ico_threshold_frame_, u"reg_2000_threshold1_", u"2000 R", 1, 34, 41, 20);
+    Label(reg_2001_threshold2_title_, ico_threshold_frame_, u"reg_2001_threshold2_title_", u"Пр2", 1, 57, 41, 15);
+    Label(reg_2001_threshold2_, ico_threshold_frame_, u"reg_2001_threshold2_", u"2001 R", 1, 72, 41, 20);
+    for (GLabel* l : {&asterix_, &reg_2000_threshold1_title_, &reg_2000_threshold1_, &reg_2001_threshold2_title_,
+                      &reg_2001_threshold2_}) {
+        l->SetFont(kSmallFont);
+        l->SetBackColor(kDisplayColor);
+    }
+    Place(ico_frame_alarms_, fr_icon_, u"ico_frame_alarms_", 10, 102, 228, 18);
+    Label(GLabel13, ico_frame_alarms_, u"GLabel13", u"Аварий:", 0, 0, 70, 18, kAlignRight | kAlignMiddle);
+    Label(ico_reg_alarms_mask_, ico_frame_alarms_, u"ico_reg_alarms_mask_", u"3014 R", 70, 0, 44, 18);
+    Label(GLabel15, ico_frame_alarms_, u"GLabel15", u"Предупр:", 114, 0, 70, 18, kAlignRight | kAlignMiddle);
+    Label(ico_reg_warnings_mask_, ico_frame_alarms_, u"ico_reg_warnings_mask_", u"3016 R", 184, 0, 44, 18);
+    for (GLabel* l : {&GLabel13, &ico_reg_alarms_mask_, &GLabel15, &ico_reg_warnings_mask_}) l->SetFont(kSmallFont);
+
+    img_main_.OnResize.Set([this](GControl*) { CentreOverImage(); });
+    CentreOverImage();
+}
+
+void GBaseStart::CentreOverImage() {
+    // The column's left edge follows the picture's centre; 296 is the width of
+    // the detector drawn in the picture.
+    frame_over_img_.Move((img_main_.Width() - 296) / 2, 0);
+}
+
+// ---- colour pairs ------------------------------------------------------------------
+
+void ColourPair_t::Capture(GLabel* label) {
+    label_ = label;
+    fore_ = label->ForeColor();
+    back_ = label->BackColor();
+    swapped_ = false;
+}
+
+void ColourPair_t::Show(bool swapped) {
+    if (!label_ || swapped == swapped_) return;
+    swapped_ = swapped;
+    label_->SetForeColor(swapped ? back_ : fore_);
+    label_->SetBackColor(swapped ? fore_ : back_);
+}
+
+// ---- GStart -------------------------------------------------------------------------
+
+bool GStart::ShowsPoll55(const std::string& program_name) {
+    return program_name.size() > 3 && program_name.find("qzv") != std::string::npos;
+}
+
+GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
+    : GBaseStart(parent), g_(g), sudo_(g, &frame_sudo_placeholder_) {
+    sudo_.Frame().Move((frame_sudo_placeholder_.Width() - GSudo::kWidth) / 2, 0);
+    colours_[0].Capture(&reg_2000_threshold1_);
+    colours_[1].Capture(&reg_2001_threshold2_);
+    colours_[2].Capture(&reg_2000_threshold1_title_);
+    colours_[3].Capture(&reg_2001_threshold2_title_);
+    colours_[4].Capture(&ico_reg_6002_);
+
+    connection_ = std::make_unique<GConnectionForm>();
+    dac_calibration_ = std::make_unique<GForm_T<GDacCalibration>>();
+    calibration_ = std::make_unique<GForm_T<GCalibration>>();
+    uplevel_connection_ = std::make_unique<GForm_T<GUplevelConnection>>();
+    date_ = std::make_unique<GForm_T<GDate>>();
+    journals_ = std::make_unique<GForm_T<GJournals>>();
+    tests_ = std::make_unique<GForm_T<GTests>>();
+    thresholds_ = std::make_unique<GForm_T<GThresholds>>();
+    alarms_ = std::make_unique<GForm_T<GAlarms>>();
+    select_gas_ = std::make_unique<GForm_T<GSelectGas>>();
+    poll55_ = std::make_unique<GPoll55>();
+    for (GForm* f : SubWindows()) openings_.push_back({f, f->Rect()});
+    openings_.push_back({connection_.get(), connection_->Rect()});
+    openings_.push_back({poll55_.get(), poll55_->Rect()});
+
+    bt_connect_.OnClick.Set([this](GControl*) { Connect(); });
+    Bind(bt_connection_settings_, connection_.get());
+    Bind(bt_alarms_, alarms_.get());
+    BindClick(ico_frame_alarms_, alarms_.get());
+    BindClick(img_led_fail_status_, alarms_.get());
+    Bind(bt_calibration_, calibration_.get());
+    Bind(bt_thresholds_, thresholds_.get());
+    BindClick(ico_threshold_frame_, thresholds_.get());
+    Bind(bt_dac_calibration_, dac_calibration_.get());
+    Bind(bt_uplevel_connection_, uplevel_connection_.get());
+    Bind(bt_datetime_, date_.get());
+    Bind(bt_journals_, journals_.get());
+    Bind(bt_tests_, tests_.get());
+    Bind(bt_select_gas_, select_gas_.get());
+    Bind(bt_poll55_, poll55_.get());
+    bt_wifi_.OnClick.Set([this](GControl*) { ToggleWifi(); });
+    bt_reset_alarm_block_.OnClick.Set([this](GControl*) { ResetAlarmBlock(); });
+    bt_poll55_.SetVisible(ShowsPoll55(program_name));
+
+    Refresh();
+    timer_.OnTick.Set([this](GTimer*) { Tick(Tick64()); });
+    timer_.Start();
+}
+
+GStart::~GStart() { timer_.Stop(); }
+
+std::vector<GForm*> GStart::SubWindows() const {
+    return {dac_calibration_.get(), calibration_.get(), uplevel_connection_.get(), alarms_.get(),
+            thresholds_.get(),      date_.get(),        tests_.get(),              journals_.get(),
+            select_gas_.get()};
+}
+
+void GStart::Bind(GTextButton& b, GForm* form) {
+    b.OnClick.Set([this, form, btn = &b](GControl*) { OpenSubWindow(form, btn, Tick64()); });
+}
+
+void GStart::BindClick(GControl& c, GForm* form) {
+    c.OnMouseDown.Set([this, form, ctl = &c](GControl*, const GMouseEvent& e) {
+        if (e.button == 1) OpenSubWindow(form, ctl, Tick64());
+    });
+}
+
+GStart::Opening* GStart::FindOpening(GForm* form) {
+    for (Opening& o : openings_)
+        if (o.form == form) return &o;
+    return nullptr;
+}
+
+void GStart::OpenSubWindow(GForm* form, GControl* button, uint64_t now) {
+    Opening* o = FindOpening(form);
+    if (!o) return;
+    GControl* beside = button && button->Form() ? static_cast<GControl*>(button->Form()) : button;
+    if (form->IsVisible()) {
+        if (o->last_open < 0 || now - uint64_t(o->last_open) >= kReflashAfterMs) {
+            form->FlashTitle();
+            form->BringToFront();
+        } else {
+            // A second press within a second: the user lost the window, so
+            // bring it back at its first size beside the main window.
+            form->Resize(o->initial.width, o->initial.height);
+            form->PlaceOver(beside);
+        }
+    } else {
+        if (o->last_open < 0) form->PlaceOver(beside);
+        form->SetOwner(Form());
+        form->Show();
+    }
+    o->last_open = int64_t(now);
+}
+
+void GStart::Tick(uint64_t now) {
+    Refresh();
+    sudo_.Refresh();
+    if (dac_calibration_->IsVisible()) dac_calibration_->Tick();
+    if (calibration_->IsVisible()) calibration_->Tick();
+    if (uplevel_connection_->IsVisible()) uplevel_connection_->Tick();
+    if (alarms_->IsVisible()) alarms_->Tick();
+    if (thresholds_->IsVisible()) thresholds_->Tick();
+    if (date_->IsVisible()) date_->Tick();
+    if (tests_->IsVisible()) tests_->Tick();
+    if (journals_->IsVisible()) journals_->Tick();
+    if (select_gas_->IsVisible()) select_gas_->Tick();
+    if (connection_->IsVisible()) connection_->Tick();
+    if (status_bar_.IsVisible() && now - status_tick_ > kStatusShowMs) status_bar_.Hide();
+}
+
+void GStart::ShowStatusText(const ustring_t& text, uint64_t tick) {
+    status_bar_.SetText(text);
+    status_tick_ = tick;
+    status_bar_.Show();
+}
+
+void GStart::Refresh() {
+    ParamMap_t& p = g_.params;
+    // 1. Blink: 9 ticks on, 2 off.
+    if (++blink_ > 10) blink_ = 0;
+    const bool blink = BlinkOn();
+    // 2. The device counts as present once its type has been read on an open port.
+    const bool open = g_.is_port_open();
+    const bool P = open && p.device_type.is_read();
+    const ConnectionSettings cs = g_.connection_settings;
+
+    // 3.
+    if (open) bt_connect_.SetCaption(u"Отключиться");
+    else if (cs.port_settings.port != 0)
+        bt_connect_.SetCaption(
+            text::format(64, "Подключиться\n(COM%u ID:%u)", unsigned(cs.port_settings.port), unsigned(cs.block_id)));
+    else bt_connect_.SetCaption(u"Подключиться\n(порт не задан)");
+
+    // 4.
+    const param_snapshot_t conc = p.concentration.snapshot();
+    ico_reg_6002_.SetText(P && conc.is_read() ? text::format(64, "%0.1f", double(conc.f32())) : ustring_t(u"-.-"));
+
+    // 5.
+    for (GControl* f : std::initializer_list<GControl*>{&frame_modbus_id_, &frame_modbus_speed_, &frame_version_,
+                                                        &frame_factory_id_, &frame_mipex_type_})
+        f->SetVisible(P);
+
+    // 6, 7.
+    const param_snapshot_t id = p.ModbusSettings_Id.snapshot();
+    reg_1002_modbus_id_.SetText(P && id.is_read() ? text::format(32, "%d", int(id.u16())) : ustring_t(u"-"));
+    const param_snapshot_t baud = p.ModbusSettings_Baud.snapshot();
+    reg_1003_speed_.SetText(P && baud.is_read() ? LineSpeedText(baud.u16()) : ustring_t(u"-"));
+
+    // 8.
+    const uint32_t ver = p.firmware_ver_major.snapshot().u32();
+    reg_1000_1001_version_.SetText(text::format(32, "%u.%u", ver / 10, ver % 10));
+    factory_id_.SetText(text::format(32, "%u", p.factory_serial_id.snapshot().u32()));
+
+    // 9.
+    const param_snapshot_t flags = p.status_flags.snapshot();
+    const uint32_t fl = flags.is_read() ? flags.u32() : 0;
+    colours_[4].Show(P && (fl & 0x200));
+
+    // 10.
+    const param_snapshot_t warn = p.Threshold_Warn.snapshot();
+    const param_snapshot_t alarm = p.Threshold_Alarm.snapshot();
+    reg_2000_threshold1_.SetText(P && warn.is_read() ? text::format(16, "%d", int(warn.u8())) : ustring_t());
+    reg_2001_threshold2_.SetText(P && alarm.is_read() ? text::format(16, "%d", int(alarm.u8())) : ustring_t());
+
+    // 11.
+    const bool hi1 = P && (fl & 0x40) && blink;
+    const bool hi2 = P && (fl & 0x80) && blink;
+    colours_[0].Show(hi1);
+    colours_[2].Show(hi1);
+    colours_[1].Show(hi2);
+    colours_[3].Show(hi2);
+
+    // 12.
+    const param_snapshot_t owner = p.adjustment_mode_owner.snapshot();
+    // Values are taken only while read: a value left from an earlier
+    // connection must not steer the lamps or the WiFi command.
+    const param_snapshot_t dout = p.dout_test_enabled.snapshot();
+    if (dout.is_read() && dout.value != 0) {
+        const param_snapshot_t dst = p.dout_test_state.snapshot();
+        const uint64_t st = dst.is_read() ? dst.value : 0;
+        img_led_thresh1_.SetVisible(P && (st & 1));
+        img_led_thresh2_.SetVisible(P && (st & 2));
+    } else {
+        const bool free = !owner.is_read() || owner.value == 0;
+        img_led_thresh1_.SetVisible(P && (fl & 0x40) && free);
+        img_led_thresh2_.SetVisible(P && (fl & 0x80) && free);
+    }
+
+    // 13.
+    const param_snapshot_t am = p.alarms_mask.snapshot();
+    const param_snapshot_t wm = p.warnings_mask.snapshot();
+    const unsigned A = BitsOf(am), W = BitsOf(wm);
+    if (P && am.is_read() && wm.is_read())
+        bt_alarms_.SetCaption(text::format(96, "Текущие аварии (%u)\nи предупреждения (%u)", A, W));
+    else bt_alarms_.SetCaption(u"Текущие аварии\nи предупреждения");
+    ico_reg_alarms_mask_.SetText(P && am.is_read() ? text::format(16, "%u", A) : ustring_t(u" "));
+    ico_reg_warnings_mask_.SetText(P && wm.is_read() ? text::format(16, "%u", W) : ustring_t(u" "));
+
+    // 14.
+    const param_snapshot_t mt = p.mipex_type.snapshot(), st = p.sensor_type.snapshot(),
+                           gas = p.mipex_work_gas.snapshot();
+    ustring_t gas_text(u" - ");
+    if (P && mt.is_read() && st.is_read() && gas.is_read()) gas_text = codes::UnitText(mt.u8(), st.u8(), gas.u32());
+    ico_reg_6004_mipex_type_.SetText(gas_text);
+    reg_6004_mipex_type_.SetText(gas_text);
+
+    // 15.
+    asterix_.SetVisible(P && blink);
+
+    // 16.
+    if (P && owner.is_read()) {
+        switch (owner.u16()) {
+            case 1: ico_ss_status_.SetText(u"CON"); break;
+            case 2: ico_ss_status_.SetText(u"MB"); break;
+            case 3: ico_ss_status_.SetText(u"HART"); break;
+            default: ico_ss_status_.SetText(u"UNKN"); break;
+        }
+    } else {
+        ico_ss_status_.SetText(ustring_t());
+    }
+    const bool ss = P && owner.is_read() && owner.value != 0 && blink;
+    img_ss.SetVisible(ss);
+    ico_ss_status_.SetVisible(ss);
+
+    // 17.
+    const param_snapshot_t wifi = p.wifi_enabled.snapshot();
+    const bool wifi_on = wifi.is_read() && wifi.value != 0;
+    img_wifi_.SetVisible(P && wifi_on);
+    const param_snapshot_t fail = p.param_50205.snapshot();
+    img_led_fail_status_.SetVisible(P && fail.is_read() && fail.value != 0);
+    img_led_power_on_.SetVisible(P);
+
+    // 18.
+    for (GControl* b : std::initializer_list<GControl*>{&bt_uplevel_connection_, &bt_reset_alarm_block_,
+                                                        &bt_select_gas_, &bt_thresholds_, &bt_tests_, &bt_journals_,
+                                                        &bt_datetime_, &bt_dac_calibration_, &bt_calibration_,
+                                                        &bt_alarms_})
+        b->SetEnabled(P);
+
+    // 19.
+    if (g_.can_update_control(&bt_wifi_)) {
+        bt_wifi_.SetEnabled(P);
+        bt_wifi_.SetCaption(P && wifi_on ? u"Отключить WiFi" : u"Включить WiFi");
+    }
+}
+
+void GStart::Connect() {
+    mb_link_t* l = g_.link.load();
+    if (!l) return;
+    if (l->is_open()) {
+        l->close();
+        g_.invalidate_all_parameters();
+    } else if (g_.connection_settings.port_settings.port != 0) {
+        g_.invalidate_all_parameters();
+        // A failure shows in the connection window's link state, not here.
+        l->open();
+    } else {
+        if (IWindowSide* w = g_.main_window.load()) w->show_error_message(u"Не задан порт", kErrorShowMs);
+        OpenSubWindow(connection_.get(), &bt_connect_, Tick64());
+    }
+}
+
+void GStart::ToggleWifi() {
+    g_.hold(&bt_wifi_, kWifiHoldMs);
+    const param_snapshot_t wifi = g_.params.wifi_enabled.snapshot();
+    const bool on = wifi.is_read() && wifi.value != 0;
+    bt_wifi_.SetCaption(on ? u"WiFi отключается..." : u"WiFi включается...");
+    bt_wifi_.SetEnabled(false);
+    SendPlainCommand(on ? 31 : 30, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
+}
+
+void GStart::ResetAlarmBlock() { SendPlainCommand(10, ustring_t(u"Сброс блокировки аварии")); }

@@ -1,0 +1,144 @@
+// The main device window: the detector's live state drawn over its picture,
+// the connect button, the buttons that open every other window, the WiFi and
+// alarm-lock commands, the status line and the adjustment-mode strip.
+//
+// Window thread only. The 100 ms timer redraws everything from the parameter
+// values the poll cycle publishes; nothing here talks to the device directly.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/uik.h"
+#include "windows/connection_form.h"
+#include "windows/sub_windows.h"
+#include "windows/sudo_window.h"
+
+class G_t;
+
+// The layout: every control of the main window at its design-time place.
+class GBaseStart : public UIK::GFrame {
+public:
+    static constexpr int kWidth = 1024;
+    static constexpr int kHeight = 768;
+    static constexpr int kOverImageWidth = 316;
+
+    explicit GBaseStart(UIK::GControl* parent = nullptr);
+
+    // Keeps frame_over_img_ centred on the picture.
+    void CentreOverImage();
+
+    UIK::GLabel title_;
+    UIK::GImageFrame img_main_;
+    UIK::GFrame GFrameDT2;
+    UIK::GTextButton bt_alarms_, bt_calibration_, bt_thresholds_, bt_dac_calibration_, bt_uplevel_connection_,
+        bt_datetime_, bt_tests_, bt_journals_, bt_select_gas_;
+    UIK::GTextButton bt_connect_, bt_connection_settings_, bt_wifi_, bt_poll55_, bt_reset_alarm_block_;
+    UIK::GFrame frame_modbus_id_, frame_modbus_speed_;
+    UIK::GLabel GLabel6, reg_1002_modbus_id_, GLabel7, reg_1003_speed_;
+    UIK::GLabel status_bar_;
+    UIK::GFrame frame_over_img_;
+    UIK::GFrame frame_factory_id_, frame_version_, frame_mipex_type_;
+    UIK::GLabel GLabel3, factory_id_, GLabel4, reg_1000_1001_version_, GLabel2, reg_6004_mipex_type_;
+    UIK::GImageFrame img_led_fail_status_, img_led_power_on_, img_led_thresh1_, img_led_thresh2_;
+    UIK::GFrame frame_sudo_placeholder_;
+    UIK::GFrame fr_icon_;
+    UIK::GLabel ico_reg_6004_mipex_type_;
+    UIK::GImageFrame img_wifi_;
+    UIK::GLabel ico_ss_status_;
+    UIK::GImageFrame img_ss;
+    UIK::GFrame GFrameDT3;
+    UIK::GLabel ico_reg_6002_;
+    UIK::GFrame ico_threshold_frame_;
+    UIK::GLabel asterix_, reg_2000_threshold1_title_, reg_2000_threshold1_, reg_2001_threshold2_title_,
+        reg_2001_threshold2_;
+    UIK::GFrame ico_frame_alarms_;
+    UIK::GLabel GLabel13, ico_reg_alarms_mask_, GLabel15, ico_reg_warnings_mask_;
+};
+
+// A control's text and background colours and the same two exchanged; the
+// control is recoloured only when the state to show changes.
+class ColourPair_t {
+public:
+    void Capture(UIK::GLabel* label);
+    void Show(bool swapped);
+    bool Swapped() const { return swapped_; }
+
+private:
+    UIK::GLabel* label_ = nullptr;
+    UIK::GColor fore_{}, back_{};
+    bool swapped_ = false;
+};
+
+class GStart : public GBaseStart {
+public:
+    static constexpr uint32_t kRefreshMs = 100;
+    static constexpr uint64_t kStatusShowMs = 2000;
+    static constexpr uint64_t kReflashAfterMs = 1000;
+    static constexpr uint32_t kWifiHoldMs = 2000;
+    static constexpr uint32_t kErrorShowMs = 10000;
+
+    // program_name: the executable's base name (decides bt_poll55_).
+    GStart(G_t& g, const std::string& program_name, UIK::GControl* parent = nullptr);
+    ~GStart() override;
+
+    // The timer tick: refresh, the strip, the visible sub-windows, the status
+    // line's time-out. now is the 64-bit tick count.
+    void Tick(uint64_t now);
+    void Refresh();
+    void ShowStatusText(const ustring_t& text, uint64_t tick);
+
+    // Button actions (also what the buttons' click events run).
+    void Connect();
+    void ToggleWifi();
+    void ResetAlarmBlock();
+    // Opens form next to the control that asked for it, at tick now.
+    void OpenSubWindow(UIK::GForm* form, UIK::GControl* button, uint64_t now);
+
+    bool BlinkOn() const { return blink_ < 9; }
+    int BlinkCounter() const { return blink_; }
+    GSudo& Sudo() { return sudo_; }
+    const ColourPair_t& ConcentrationColours() const { return colours_[4]; }
+    const ColourPair_t& ThresholdColours(int i) const { return colours_[i == 1 ? 0 : 1]; }
+
+    GConnectionForm& ConnectionForm() { return *connection_; }
+    GForm_T<GAlarms>& Alarms() { return *alarms_; }
+    GForm_T<GThresholds>& Thresholds() { return *thresholds_; }
+    GPoll55& Poll55() { return *poll55_; }
+    // Every sub-window form, in the order the timer updates them.
+    std::vector<UIK::GForm*> SubWindows() const;
+    // True when a program of that name shows bt_poll55_.
+    static bool ShowsPoll55(const std::string& program_name);
+
+private:
+    struct Opening {
+        UIK::GForm* form;
+        UIK::GRect initial;
+        int64_t last_open = -1;
+    };
+    Opening* FindOpening(UIK::GForm* form);
+    void Bind(UIK::GTextButton& b, UIK::GForm* form);
+    void BindClick(UIK::GControl& c, UIK::GForm* form);
+
+    G_t& g_;
+    GSudo sudo_;
+    ColourPair_t colours_[5];
+    int blink_ = 0;
+    uint64_t status_tick_ = 0;
+
+    std::unique_ptr<GConnectionForm> connection_;
+    std::unique_ptr<GForm_T<GDacCalibration>> dac_calibration_;
+    std::unique_ptr<GForm_T<GCalibration>> calibration_;
+    std::unique_ptr<GForm_T<GUplevelConnection>> uplevel_connection_;
+    std::unique_ptr<GForm_T<GDate>> date_;
+    std::unique_ptr<GForm_T<GJournals>> journals_;
+    std::unique_ptr<GForm_T<GTests>> tests_;
+    std::unique_ptr<GForm_T<GThresholds>> thresholds_;
+    std::unique_ptr<GForm_T<GAlarms>> alarms_;
+    std::unique_ptr<GForm_T<GSelectGas>> select_gas_;
+    std::unique_ptr<GPoll55> poll55_;
+    std::vector<Opening> openings_;
+    UIK::GTimer timer_{kRefreshMs};
+};

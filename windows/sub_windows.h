@@ -1,0 +1,78 @@
+// The sub-window forms the main window opens, and the windows whose own logic
+// comes later: each of those holds an empty frame with its title for now.
+//
+// A window-logic class W used with GForm_T provides:
+//   UIK::GFrame& Frame();            the window's frame, filling the form
+//   UIK::GLabel& Title();            its title_ label; the form's caption
+//   std::vector<UIK::GControl*> InputControls();  appended to the Tab order
+//   void Tick();                     the periodic update while the form is shown
+//   void Shown(); void Hidden();     called in front of the form's own handlers
+#pragma once
+
+#include <vector>
+
+#include "toolkit/uik.h"
+
+template <class W>
+class GForm_T : public UIK::GBaseForm {
+public:
+    GForm_T() {
+        UIK::GFrame& frame = window_.Frame();
+        SetTitle(window_.Title().Text());
+        SetBounds(0, 0, frame.Width(), frame.Height());
+        frame.SetParent(this);
+        frame.SetBounds(0, 0, frame.Width(), frame.Height());
+        frame.SetAnchors(UIK::kAnchorAll);
+        initial_ = Rect();
+        SetMinimumSize(initial_.width, initial_.height);
+        OnShow.ChainFront([this](UIK::GControl*) { window_.Shown(); });
+        OnHide.ChainFront([this](UIK::GControl*) { window_.Hidden(); });
+        for (UIK::GControl* c : window_.InputControls()) AddTabControl(c);
+    }
+
+    W& Window() { return window_; }
+    void Tick() { window_.Tick(); }
+    // The first bounds: re-opening restores this size.
+    const UIK::GRect& InitialBounds() const { return initial_; }
+
+private:
+    W window_;
+    UIK::GRect initial_;
+};
+
+// A window whose controls come later: its frame and title only.
+class GPlaceholderWindow {
+public:
+    GPlaceholderWindow(const char16_t* title, int width, int height);
+    UIK::GFrame& Frame() { return frame_; }
+    UIK::GLabel& Title() { return title_; }
+    std::vector<UIK::GControl*> InputControls() { return {}; }
+    void Tick() {}
+    void Shown() {}
+    void Hidden() {}
+
+private:
+    UIK::GPanel frame_;
+    UIK::GLabel title_;
+};
+
+#define LUMA_PLACEHOLDER_WINDOW(Name, title, w, h) \
+    class Name : public GPlaceholderWindow {       \
+    public:                                        \
+        Name() : GPlaceholderWindow(title, w, h) {} \
+    };
+
+LUMA_PLACEHOLDER_WINDOW(GDacCalibration, u"Настройка 4-20мА", 600, 440)
+LUMA_PLACEHOLDER_WINDOW(GCalibration, u"Настройка измерения", 808, 520)
+LUMA_PLACEHOLDER_WINDOW(GUplevelConnection, u"Настройка RS485, WiFi и HART", 600, 440)
+LUMA_PLACEHOLDER_WINDOW(GDate, u"Дата / Время", 552, 320)
+LUMA_PLACEHOLDER_WINDOW(GJournals, u"Журналы", 800, 600)
+LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
+LUMA_PLACEHOLDER_WINDOW(GThresholds, u"Пороги", 568, 360)
+LUMA_PLACEHOLDER_WINDOW(GAlarms, u"Текущие аварии и предупреждения", 640, 440)
+LUMA_PLACEHOLDER_WINDOW(GSelectGas, u"Выбор газа для пропанового оптического датчика", 568, 440)
+LUMA_PLACEHOLDER_WINDOW(GPoll55Window, u"Концентрации 55", 600, 440)
+
+#undef LUMA_PLACEHOLDER_WINDOW
+
+using GPoll55 = GForm_T<GPoll55Window>;

@@ -1,0 +1,67 @@
+#include "windows/sudo_window.h"
+
+#include "model/app_state.h"
+#include "model/mb_link.h"
+#include "windows/write_procedures.h"
+
+using namespace UIK;
+
+namespace {
+constexpr uint16_t kCommandLeaveAdjustment = 21;
+
+const char16_t* OwnerText(uint16_t owner) {
+    switch (owner) {
+        case 0: return u"Режим наладки отключен";
+        case 1: return u"Режим наладки уже включен для консоли";
+        case 2: return u"Режим наладки включен";
+        case 3: return u"Режим наладки уже включен для HART";
+        default: return u"Режим наладки уже включен для другого интерфейса";
+    }
+}
+}  // namespace
+
+GSudo::GSudo(G_t& g, GControl* parent) : g_(g) {
+    frame_.SetParent(parent);
+    frame_.SetName(u"sudo_");
+    frame_.SetBounds(0, 0, kWidth, parent ? parent->Height() : 62);
+    const int h = frame_.Height();
+    lb_ss_status_.SetParent(&frame_);
+    lb_ss_status_.SetName(u"lb_ss_status_");
+    lb_ss_status_.SetText(u"Режим наладки отключен");
+    lb_ss_status_.SetBounds(0, 0, 180, h);
+    lb_ss_status_.SetAlignment(kAlignCenter | kAlignMiddle);
+    lb_ss_status_.SetWordWrap(true);
+    lb_ss_status_.SetBackColor(RGB(90, 142, 197));
+    lb_ss_status_.SetFont(2);
+    bt_ss_toggle_.SetParent(&frame_);
+    bt_ss_toggle_.SetName(u"bt_ss_toggle_");
+    bt_ss_toggle_.SetCaption(u"Включить режим наладки");
+    bt_ss_toggle_.SetBounds(184, 0, 124, h);
+    bt_ss_toggle_.SetFont(2);
+    bt_ss_toggle_.SetEnabled(false);
+    bt_ss_toggle_.OnClick.Bind(this, &GSudo::OnToggle);
+}
+
+void GSudo::Refresh() {
+    const bool on = g_.adjustment_mode_on();
+    const bool off = g_.adjustment_mode_off();
+    bt_ss_toggle_.SetCaption(on ? u"Отключить режим наладки" : u"Включить режим наладки");
+    bt_ss_toggle_.SetEnabled(on || off);
+    if (!g_.is_connected()) {
+        lb_ss_status_.SetText(u"Нет соединения");
+        return;
+    }
+    const param_snapshot_t owner = g_.params.adjustment_mode_owner.snapshot();
+    if (owner.is_read()) lb_ss_status_.SetText(OwnerText(owner.u16()));
+}
+
+void GSudo::OnToggle(GControl*) {
+    if (g_.adjustment_mode_off()) {
+        g_.enable_adjustment_mode();
+    } else if (g_.adjustment_mode_on()) {
+        // Leaving needs no report: the pending write goes out with the next
+        // poll cycle and the owner register read after it shows the result.
+        if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.command, kCommandLeaveAdjustment);
+    }
+    Refresh();
+}
