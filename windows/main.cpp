@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     link.reset();
 
     // 9. Save the configuration.
-    settings.connection = G_.connection_settings;
+    settings.connection = G_.connection_settings();
     settings.balloon_strength = G_.calibration_gas_concentration;
     SaveSettings(settings, config_path);
 

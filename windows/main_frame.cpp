@@ -226,7 +226,8 @@ void GStandardMainFrame2::OnToggleClick(GControl*) {
     ArrangePanels();
     log_toggle_.SetCaption(log_pane_.IsVisible() ? u"Скрыть журнал" : u"Показать журнал");
     // Keep the pointer over the toggle after the layout moved it.
-    App::Defer([this] {
+    App::Defer([this, alive = std::weak_ptr<bool>(alive_)] {
+        if (!alive.lock()) return;
         if (GForm* f = Form()) {
             const GRect r = log_toggle_.FormRect();
             f->WarpMouse(r.left + toggle_pointer_.x, r.top + toggle_pointer_.y);

@@ -306,7 +306,7 @@ void GStart::Refresh() {
     // 2. The device counts as present once its type has been read on an open port.
     const bool open = g_.is_port_open();
     const bool P = open && p.device_type.is_read();
-    const ConnectionSettings cs = g_.connection_settings;
+    const ConnectionSettings cs = g_.connection_settings();
 
     // 3.
     if (open) bt_connect_.SetCaption(u"Отключиться");
@@ -434,7 +434,7 @@ void GStart::Connect() {
     if (l->is_open()) {
         l->close();
         g_.invalidate_all_parameters();
-    } else if (g_.connection_settings.port_settings.port != 0) {
+    } else if (g_.connection_settings().port_settings.port != 0) {
         g_.invalidate_all_parameters();
         // A failure shows in the connection window's link state, not here.
         l->open();
