@@ -11,13 +11,6 @@ using namespace win_test;
 
 namespace {
 
-// Changes the port of the settings in force without applying them.
-void SetRecordPort(uint8_t port) {
-    ConnectionSettings cs = G_.connection_settings();
-    cs.port_settings.port = port;
-    G_.set_connection_settings(cs);
-}
-
 class StartWindowTest : public WindowTest {
 protected:
     void SetUp() override {
@@ -86,7 +79,7 @@ TEST_F(StartWindowTest, OpenPortWithSilentDeviceShowsTheEmptyLook) {
     link_->close();
     s.Refresh();
     EXPECT_EQ(U8(s.bt_connect_.Caption()), "Подключиться\n(COM1 ID:1)");
-    SetRecordPort(0);
+    { auto cs = G_.connection_settings(); cs.port_settings.port = 0; G_.set_connection_settings(cs); }
     s.Refresh();
     EXPECT_EQ(U8(s.bt_connect_.Caption()), "Подключиться\n(порт не задан)");
 }
@@ -260,7 +253,7 @@ TEST_F(StartWindowTest, ReopeningWithinASecondPutsTheWindowBack) {
 TEST_F(StartWindowTest, ConnectWithoutPortAsksForOne) {
     GStart& s = S();
     link_->close();
-    SetRecordPort(0);
+    { auto cs = G_.connection_settings(); cs.port_settings.port = 0; G_.set_connection_settings(cs); }
     form_->Show();
     s.Connect();
     EXPECT_FALSE(link_->is_open());
@@ -271,7 +264,7 @@ TEST_F(StartWindowTest, ConnectWithoutPortAsksForOne) {
     s.ConnectionForm().Close();
 
     // With a port the button opens and closes the link, dropping stale values.
-    SetRecordPort(1);
+    { auto cs = G_.connection_settings(); cs.port_settings.port = 1; G_.set_connection_settings(cs); }
     Set(G_.params.device_type, 1);
     s.Connect();
     EXPECT_TRUE(link_->is_open());
