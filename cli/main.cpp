@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/config_file.h"
 #include "cli/connection.h"
 
 namespace {
@@ -46,8 +47,13 @@ struct Overrides {
 // command line's options are applied. The defaults are those of a fresh
 // configuration (9600 8N1, COM1, response timeout 1000 ms, address 1);
 // ctx.config_file names the configuration whose values are to seed them.
+// The defaults are what the configurator itself would start with: the
+// configuration file's connection settings (or --config FILE), else the
+// settings of a fresh configuration.
 void fill_defaults(cli::Context& ctx) {
-    ctx.settings = ConnectionSettings{};
+    AppSettings_t s;
+    cli::ReadSettings(cli::ConfigPath(ctx.config_file), s);
+    ctx.settings = s.connection;
 }
 
 bool parse_port(const std::string& v, Overrides& o) {

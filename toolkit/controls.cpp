@@ -156,7 +156,8 @@ void GTextButton::Paint(GCanvas& c) {
     if (!f || caption_.empty()) return;
     int shift = st == kStatePressed ? 1 : 0;
     GColor col = st == kStateDisabled ? kColorDisabledText : fore_;
-    c.DrawText(*f, caption_.view(), all.Inflate(-3).Offset(shift, shift), kAlignCenter | kAlignMiddle, false, col);
+    // Captions longer than the button wrap at word boundaries rather than being cut off.
+    c.DrawText(*f, caption_.view(), all.Inflate(-3).Offset(shift, shift), kAlignCenter | kAlignMiddle, true, col);
 }
 
 void GImgButton::Paint(GCanvas& c) {

@@ -50,7 +50,7 @@ public:
     int Result() const { return result_; }
     // The button of a flag, or null.
     GTextButton* Button(unsigned flag);
-    const ustring_t& Text() const { return text_.Text(); }
+    ustring_t Text() const { return text_.Text(); }
 
     static int Show(const ustring_t& text, unsigned flags, GControl* place_over = nullptr,
                     const ustring_t& title = u"Сообщение");

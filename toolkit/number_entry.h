@@ -68,7 +68,7 @@ public:
     GNumberEdit_t& Number() { return num_; }
     // The button of a key code (0-9 and GNumKey), or null.
     GTextButton* KeyButton(int code);
-    const ustring_t& DisplayText() const { return display_.Text(); }
+    ustring_t DisplayText() const { return display_.Text(); }
     bool Accepted() const { return accepted_; }
 
     void HandleFormKey(const GKeyEvent& e) override;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 #include <deque>
@@ -107,6 +108,8 @@ private:
     UIK::GTimer timer_{1000};
     uint64_t deadline_ = 0;
     UIK::GPoint toggle_pointer_{};
+    // Expires with the frame, so a deferred pointer move finds it gone.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     std::mutex log_lock_;
     logbuf_t pending_{kLogLimit};

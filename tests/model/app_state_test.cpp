@@ -116,21 +116,23 @@ TEST(AppState, ConfigurationRoundTrip) {
     const std::string path = (dir / "luma10.json").string();
     {
         auto g = std::make_unique<G_t>();
-        g->connection_settings.port_settings.port = 4;
-        g->connection_settings.port_settings.parity = 2;
-        g->connection_settings.block_id = 17;
+        ConnectionSettings cs = g->connection_settings();
+        cs.port_settings.port = 4;
+        cs.port_settings.parity = 2;
+        cs.block_id = 17;
+        g->set_connection_settings(cs);
         g->calibration_gas_concentration = 2.5;
         g->save_config(path);
     }
     auto g = std::make_unique<G_t>();
     g->load_config(path);
-    EXPECT_EQ(g->connection_settings.port_settings.port, 4);
-    EXPECT_EQ(g->connection_settings.port_settings.parity, 2);
-    EXPECT_EQ(g->connection_settings.block_id, 17);
+    EXPECT_EQ(g->connection_settings().port_settings.port, 4);
+    EXPECT_EQ(g->connection_settings().port_settings.parity, 2);
+    EXPECT_EQ(g->connection_settings().block_id, 17);
     EXPECT_DOUBLE_EQ(g->calibration_gas_concentration, 2.5);
     // A missing file keeps what the state holds.
     g->load_config((dir / "none.json").string());
-    EXPECT_EQ(g->connection_settings.block_id, 17);
+    EXPECT_EQ(g->connection_settings().block_id, 17);
     std::filesystem::remove_all(dir);
 }
 

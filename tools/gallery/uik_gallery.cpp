@@ -133,7 +133,7 @@ void build_basic(GTabKeyForm& f, States& st) {
 
     heading(&f, 290, 306, 280, u"Флажки");
     const char16_t* caps[] = {u"Чётность", u"Эхоподавление", u"Недоступный", u"Недоступный отмеченный",
-                              u"В фокусе"};
+                              u"Стоп-бит"};
     GCheckBoxCaptioned* focused_cb = nullptr;
     for (int i = 0; i < 5; ++i) {
         auto* cb = make<GCheckBoxCaptioned>(&f, 290, 334 + i * 30, 280, 26);
