@@ -56,20 +56,6 @@ link_state_text_t LinkStateText(bool port_open, const error_value_t& status, uin
     return {t + u" отсутствует.\nЕще не было запросов", kStateIdle};
 }
 
-void GWrapTextButton::Paint(GCanvas& c) {
-    const GRect all{0, 0, Width(), Height()};
-    const int state = SkinState();
-    if (GBitmap* skin = GResources::Skin(SkinIndex()))
-        c.DrawSkin(*skin, GResources::SkinFrame(*skin, state), all, kSkinMargin);
-    else
-        c.FillRect(all, state == kStatePressed ? kColorDark : kColorLight);
-    GFont* f = Font();
-    if (!f || Caption().empty()) return;
-    const int shift = state == kStatePressed ? 1 : 0;
-    const GColor color = state == kStateDisabled ? kColorDisabledText : ForeColor();
-    c.DrawText(*f, Caption().view(), all.Inflate(-3).Offset(shift, shift), kAlignCenter | kAlignMiddle, true, color);
-}
-
 // ---- GBaseConnection -------------------------------------------------------------
 
 GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {

@@ -35,13 +35,6 @@ struct link_state_text_t {
 };
 link_state_text_t LinkStateText(bool port_open, const error_value_t& status, uint64_t completed_cycles);
 
-// A text button whose caption breaks between words to fit its width.
-class GWrapTextButton : public UIK::GTextButton {
-public:
-    using UIK::GTextButton::GTextButton;
-    void Paint(UIK::GCanvas& c) override;
-};
-
 // Layout of the connection panel: two buttons above a two-column table of
 // captions and inputs, and the link state under it, all in Frame_.
 class GBaseConnection : public UIK::GFrame {
@@ -52,7 +45,7 @@ public:
     explicit GBaseConnection(UIK::GControl* parent = nullptr);
 
     UIK::GFrame Frame_;
-    GWrapTextButton btnCancel_;
+    UIK::GTextButton btnCancel_;
     UIK::GTextButton btConnectDisconnect_;
     UIK::GControlsTable GControlsTableDT1;
     UIK::GLabel GLabel2, GLabel3, GLabel4, GLabel5, GLabel7, GLabel1, GLabel6, GLabel8;
