@@ -9,7 +9,7 @@ namespace UIK {
 
 namespace {
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1, precision = -1;
     char conv = 0;
@@ -18,8 +18,8 @@ struct Spec {
 };
 
 // Parses a conversion starting after '%' at index i.
-Spec parse_spec(std::u16string_view f, size_t i) {
-    Spec s;
+Directive parse_directive(std::u16string_view f, size_t i) {
+    Directive s;
     while (i < f.size() && std::strchr("-+ #0", char(f[i])) && f[i] < 128) s.flags += char(f[i++]);
     auto number = [&](int* out) {
         int n = 0;
@@ -50,7 +50,7 @@ Spec parse_spec(std::u16string_view f, size_t i) {
     return s;
 }
 
-std::string spec_prefix(const Spec& s) {
+std::string spec_prefix(const Directive& s) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%%%s", s.flags.c_str());
     std::string p = buf;
@@ -62,7 +62,7 @@ std::string spec_prefix(const Spec& s) {
     return p;
 }
 
-std::string apply(const Spec& s, double dv, int64_t iv, bool is_double) {
+std::string apply(const Directive& s, double dv, int64_t iv, bool is_double) {
     char buf[160];
     bool floating = std::strchr("fFeEgGaA", s.conv) != nullptr;
     if (floating) {
@@ -98,7 +98,7 @@ ustring_t format_one(const ustring_t& fmt, double dv, int64_t iv, bool is_double
             ++i;
             continue;
         }
-        Spec s = parse_spec(f, i + 1);
+        Directive s = parse_directive(f, i + 1);
         if (!s.ok || used) {
             out += f[i];
             continue;
