@@ -3,11 +3,6 @@
 
 #include <cstdlib>
 
-// Sanitizer builds read the suppressions of the libraries' own leaks and
-// races from files under tests/ (these hooks are ignored otherwise).
-extern "C" const char* __lsan_default_options() { return "suppressions=" LUMA_TESTS_DIR "/lsan.supp"; }
-extern "C" const char* __tsan_default_options() { return "suppressions=" LUMA_TESTS_DIR "/tsan.supp"; }
-
 int main(int argc, char** argv) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     // The window's plain framebuffer: SDL's default would render every frame
