@@ -39,6 +39,11 @@ uint64_t current_thread_id();
 
 void sleep_ms(uint32_t ms);
 
+// Asks the system to wake the calling thread as close to its sleep deadlines
+// as it can (Linux otherwise lets a sleep run up to 50 us late so that timers
+// can be grouped). For threads that pace bytes at line speed.
+void use_precise_sleeps();
+
 // A waitable flag. A manual-reset event stays signalled until reset; an
 // auto-reset event releases one waiter and clears itself.
 class Event_t {

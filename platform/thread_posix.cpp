@@ -1,6 +1,7 @@
 #include "platform/thread.h"
 
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -79,6 +80,11 @@ bool SysThread_t::is_current() const {
 }
 
 uint64_t current_thread_id() { return static_cast<uint64_t>(::syscall(SYS_gettid)); }
+
+void use_precise_sleeps() {
+    // The timer slack is per thread; 1 ns is the smallest the kernel takes.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
 
 void sleep_ms(uint32_t ms) {
     struct timespec ts;

@@ -7,6 +7,7 @@
 
 #include "link/crc16.h"
 #include "platform/pty.h"
+#include "platform/thread.h"
 #include "sim/line.h"
 
 namespace sim {
@@ -226,6 +227,9 @@ void Simulator_t::log_bytes(const char* dir, const uint8_t* p, size_t n, const c
 }
 
 void Simulator_t::run() {
+    // Line timing paces every byte with a sleep; the default timer slack
+    // would make each late by up to 50 us.
+    if (opt_.line_timing) plat::use_precise_sleeps();
     std::vector<uint8_t> rx;
     time_point_t first{}, last{};
     uint8_t buf[512];
