@@ -24,7 +24,9 @@ protected:
         S().bt_connect_.PerformClick();
         const std::string serial = std::to_string(sim_->factory_serial(1));
         EXPECT_TRUE(WaitFor([&] { return U8(S().factory_id_.Text()) == serial && U8(S().ico_reg_6002_.Text()) == "35.5"; }))
-            << U8(S().factory_id_.Text()) << " / " << U8(S().ico_reg_6002_.Text());
+            << U8(S().factory_id_.Text()) << " / " << U8(S().ico_reg_6002_.Text()) << " open " << link_->is_open()
+            << " cycles " << link_->completed_cycles() << " status " << U8(link_->link_status().message())
+            << " requests " << sim_->requests() << " replies " << sim_->replies() << " sim " << sim_->path();
     }
 
     // Routes the workers' texts to rec until the end of the test.
