@@ -92,6 +92,23 @@ TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
     EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n");
 }
 
+// An exception reply refuses whatever its code: code 0 (one corrupted byte is
+// enough) neither prints zeros for a read nor counts a write as done.
+TEST_F(CliTest, ExceptionWithCodeZeroFailsReadAndWrite) {
+    peer.run([](Peer& p) { p.read_request(); p.send({1, 0x83, 0x00, 0, 0}); });
+    CtlRun r = luma10ctl("--port 4 read 0 2");
+    peer.join();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Modbus-протокол: Отказ устройства без кода исключения\n");
+
+    peer.run([](Peer& p) { p.read_request(); p.send({1, 0x90, 0x00, 0, 0}); });
+    r = luma10ctl("--port 4 write 5 1");
+    peer.join();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Modbus-протокол: Отказ устройства без кода исключения\n");
+}
+
 TEST_F(CliTest, BadUsageExitsTwoWithUsage) {
     for (const char* args : {"", "read 0", "read 0 126", "--speed 599 read 0 1", "--parity odd2 ports",
                              "--stop-bits 3 ports", "write 0", "write 0 65536", "frobnicate", "read --port"}) {
