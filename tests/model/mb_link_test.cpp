@@ -52,7 +52,7 @@ protected:
 
     bool open(uint16_t timeout = 300) {
         ustring_t text;
-        const bool ok = link_->apply(settings(timeout), &text) && link_->open(&text);
+        const bool ok = !link_->apply(settings(timeout), &text) && !link_->open(&text);
         EXPECT_TRUE(ok) << text::utf8(text);
         return ok;
     }
@@ -215,8 +215,9 @@ TEST_F(LinkTest, ApplyRefusesBadSettingsAndTheStateKeepsWhatTheLinkHolds) {
     EXPECT_EQ(state_->connection_settings().port_settings.speed, 19200u);
 
     link_->set_device_path("/dev/luma10-no-such-line");
-    EXPECT_FALSE(link_->open(&text));
-    EXPECT_EQ(text::utf8(text), "Открытие порта\nCOM-порт: Ошибка открытия порта");
+    EXPECT_TRUE(link_->open(&text).same(comport_error(kComOpenFailed)));
+    EXPECT_EQ(text::utf8(text),
+              "Открытие порта\nCOM-порт: Ошибка открытия порта\n/dev/luma10-no-such-line: устройство отсутствует");
 }
 
 // A journal download on worker 2 holds the master across a selector write and
