@@ -3,9 +3,12 @@
 // and meanwhile a refresh-like loop asks every 100 ms what the windows ask
 // (is the port open, is the device connected, several times each). Prints
 // the longest single is_port_open call and the longest refresh; neither may
-// wait for the line.
-//   bench_refresh [seconds]   (default 6)
+// wait for the line. Also prints how far apart the link checks come: no
+// sooner than 2000 ms after each other, and each costs the response time-out
+// plus 500 ms.
+//   bench_refresh [seconds] [timeout ms]   (defaults 6 and 1000)
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +24,8 @@ using clock_type = std::chrono::steady_clock;
 int main(int argc, char** argv) {
     int seconds = argc > 1 ? std::atoi(argv[1]) : 6;
     if (seconds < 1) seconds = 1;
+    int timeout_ms = argc > 2 ? std::atoi(argv[2]) : 1000;
+    if (timeout_ms < 10 || timeout_ms > 60000) timeout_ms = 1000;
 
     // The far end of the line never answers: every check runs into the time-out.
     plat::Pty_t pty;
@@ -34,22 +39,27 @@ int main(int argc, char** argv) {
     state.link = &link;
     link.set_device_path(pty.slave_path());
     ConnectionSettings cs;
-    cs.timeout = 1000;
-    ustring_t text;
-    (void)text;
-    ConnectionSettings applied = cs;
-    state.apply_connection_settings(applied, nullptr);
-    if (!state.is_port_open()) link.open(nullptr);
+    cs.timeout = uint16_t(timeout_ms);
+    state.apply_connection_settings(cs, nullptr);
+    link.open(nullptr);
     if (!state.is_port_open()) {
         std::fprintf(stderr, "the port did not open\n");
         return 1;
     }
 
-    // Drain what the link sends so the pty never fills up.
+    // Drain what the link sends so the pty never fills up, and note when
+    // each request (one after a quiet spell) begins.
     std::atomic<bool> stop{false};
+    std::vector<clock_type::time_point> requests;
     std::thread drain([&] {
         uint8_t buf[256];
-        while (!stop.load()) pty.read(buf, sizeof buf, 20);
+        auto last = clock_type::time_point{};
+        while (!stop.load()) {
+            if (pty.read(buf, sizeof buf, 20) <= 0) continue;
+            const auto now = clock_type::now();
+            if (now - last > std::chrono::milliseconds(100)) requests.push_back(now);
+            last = now;
+        }
     });
 
     double longest_call_us = 0, longest_refresh_us = 0;
@@ -84,5 +94,15 @@ int main(int argc, char** argv) {
     std::printf("refresh with a silent device: %ld refreshes, %zu is_port_open calls\n", refreshes, calls.size());
     std::printf("  is_port_open: median %.1f us, longest %.1f us\n", median, longest_call_us);
     std::printf("  longest refresh: %.1f us\n", longest_refresh_us);
+    std::vector<double> gaps;
+    for (size_t i = 1; i < requests.size(); ++i)
+        gaps.push_back(std::chrono::duration<double, std::milli>(requests[i] - requests[i - 1]).count());
+    if (!gaps.empty()) {
+        std::sort(gaps.begin(), gaps.end());
+        std::printf("link checks (time-out %d ms): %zu gaps, shortest %.0f ms, median %.0f ms, longest %.0f ms"
+                    " (expected %d)\n",
+                    timeout_ms, gaps.size(), gaps.front(), gaps[gaps.size() / 2], gaps.back(),
+                    std::max(2000, timeout_ms + 500));
+    }
     return 0;
 }

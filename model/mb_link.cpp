@@ -234,17 +234,19 @@ void mb_link_t::poll() {
         error_value_t e;
         port_.reopen(e);
         if (e) {
-            set_link_status(e);
             params_.invalidate_all();
+            set_link_status(e);
             worker1_.stop_event().wait(kCheckBackoffMs);
             return;
         }
     }
 
     const error_value_t check = read_param(params_.factory_serial_id);
+    // Everything is marked not read before the failure shows, so that no one
+    // sees the failure together with values from before it.
+    if (check) params_.invalidate_all();
     set_link_status(check);
     if (check) {
-        params_.invalidate_all();
         worker1_.stop_event().wait(kCheckBackoffMs);
         return;
     }

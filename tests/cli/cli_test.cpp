@@ -87,9 +87,13 @@ TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "Modbus-протокол: Недопустимый адрес\n");
 
+    // The port's failure names the device and the reason.
     r = luma10ctl("--port 29 read 0 1");
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n");
+    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\nCOM29: устройство отсутствует\n");
+    r = luma10ctl("--port /dev/null write 0 1");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n/dev/null: это не последовательный порт\n");
 }
 
 // An exception reply refuses whatever its code: code 0 (one corrupted byte is
