@@ -99,19 +99,26 @@ error_value_t mb_link_t::apply(const ConnectionSettings& settings, ustring_t* te
     return open(text);
 }
 
-void mb_link_t::pause_polling() { pauses_->fetch_add(1); }
+namespace {
 
-void mb_link_t::resume_polling() {
-    int n = pauses_->load();
-    while (n > 0 && !pauses_->compare_exchange_weak(n, n - 1)) {
+// One pause fewer, never below none: a stray resume must not cancel a later pause.
+void release_pause(std::atomic<int>& count) {
+    int n = count.load();
+    while (n > 0 && !count.compare_exchange_weak(n, n - 1)) {
     }
 }
+
+}  // namespace
+
+void mb_link_t::pause_polling() { pauses_->fetch_add(1); }
+
+void mb_link_t::resume_polling() { release_pause(*pauses_); }
 
 bool mb_link_t::polling_paused() const { return pauses_->load() > 0; }
 
 mb_link_t::poll_pause_guard_t::poll_pause_guard_t(mb_link_t& link) : count_(link.pauses_) { count_->fetch_add(1); }
 
-mb_link_t::poll_pause_guard_t::~poll_pause_guard_t() { count_->fetch_sub(1); }
+mb_link_t::poll_pause_guard_t::~poll_pause_guard_t() { release_pause(*count_); }
 
 bool mb_link_t::poll_cut_short() { return worker1_.StopFlag() || polling_paused(); }
 
