@@ -26,7 +26,7 @@ int cmd_read(cli::Context& ctx) {
         return cli::usage_error("read START COUNT: START 0..65535, COUNT 1..125");
     if (start + count > 65536) return cli::usage_error("read: блок выходит за регистр 65535");
     cli::Connection link;
-    if (error_value_t err = link.open(ctx)) return cli::report(err);
+    if (error_value_t err = link.open(ctx)) return cli::report(err, link.open_failure_reason());
     uint16_t values[kMaxRead];
     if (error_value_t err = link.read_registers(uint16_t(start), uint16_t(count), values)) return cli::report(err);
     for (long i = 0; i < count; ++i) std::printf("%ld %u\n", start + i, unsigned(values[i]));
@@ -47,7 +47,7 @@ int cmd_write(cli::Context& ctx) {
         values[i] = uint16_t(v);
     }
     cli::Connection link;
-    if (error_value_t err = link.open(ctx)) return cli::report(err);
+    if (error_value_t err = link.open(ctx)) return cli::report(err, link.open_failure_reason());
     if (error_value_t err = link.write_registers(uint16_t(start), uint16_t(count), values)) return cli::report(err);
     return 0;
 }

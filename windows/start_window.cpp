@@ -407,7 +407,7 @@ void GStart::Refresh() {
     // 9.
     const param_snapshot_t flags = p.status_flags.snapshot();
     const uint32_t fl = flags.is_read() ? flags.u32() : 0;
-    colours_[4].Show(P && (fl & 0x200));
+    colours_[4].Show(P && (fl & codes::kStatusHighlight));
 
     // 10.
     const param_snapshot_t warn = p.Threshold_Warn.snapshot();
@@ -416,8 +416,8 @@ void GStart::Refresh() {
     reg_2001_threshold2_.SetText(P && alarm.is_read() ? text::format(16, "%d", int(alarm.u8())) : ustring_t());
 
     // 11.
-    const bool hi1 = P && (fl & 0x40) && blink;
-    const bool hi2 = P && (fl & 0x80) && blink;
+    const bool hi1 = P && (fl & codes::kStatusThreshold1) && blink;
+    const bool hi2 = P && (fl & codes::kStatusThreshold2) && blink;
     colours_[0].Show(hi1);
     colours_[2].Show(hi1);
     colours_[1].Show(hi2);
@@ -434,9 +434,9 @@ void GStart::Refresh() {
         img_led_thresh1_.SetVisible(P && (st & 1));
         img_led_thresh2_.SetVisible(P && (st & 2));
     } else {
-        const bool free = !owner.is_read() || owner.value == 0;
-        img_led_thresh1_.SetVisible(P && (fl & 0x40) && free);
-        img_led_thresh2_.SetVisible(P && (fl & 0x80) && free);
+        const bool free = !owner.is_read() || owner.value == codes::kOwnerNone;
+        img_led_thresh1_.SetVisible(P && (fl & codes::kStatusThreshold1) && free);
+        img_led_thresh2_.SetVisible(P && (fl & codes::kStatusThreshold2) && free);
     }
 
     // 13.
@@ -463,15 +463,15 @@ void GStart::Refresh() {
     // 16.
     if (P && owner.is_read()) {
         switch (owner.u16()) {
-            case 1: ico_ss_status_.SetText(u"CON"); break;
-            case 2: ico_ss_status_.SetText(u"MB"); break;
-            case 3: ico_ss_status_.SetText(u"HART"); break;
+            case codes::kOwnerConsole: ico_ss_status_.SetText(u"CON"); break;
+            case codes::kOwnerModbus: ico_ss_status_.SetText(u"MB"); break;
+            case codes::kOwnerHart: ico_ss_status_.SetText(u"HART"); break;
             default: ico_ss_status_.SetText(u"UNKN"); break;
         }
     } else {
         ico_ss_status_.SetText(ustring_t());
     }
-    const bool ss = P && owner.is_read() && owner.value != 0 && blink;
+    const bool ss = P && owner.is_read() && owner.value != codes::kOwnerNone && blink;
     img_ss.SetVisible(ss);
     ico_ss_status_.SetVisible(ss);
 
@@ -501,7 +501,8 @@ void GStart::Connect() {
     mb_link_t* l = g_.link.load();
     if (!l) return;
     if (l->is_open()) {
-        l->close();
+        ustring_t text;
+        if (l->close(&text)) g_.error_message(kErrorShowMs, text);
         g_.invalidate_all_parameters();
     } else if (g_.connection_settings().port_settings.port != 0) {
         g_.invalidate_all_parameters();
@@ -519,7 +520,7 @@ void GStart::ToggleWifi() {
     const bool on = wifi.is_read() && wifi.value != 0;
     bt_wifi_.SetCaption(on ? u"WiFi отключается..." : u"WiFi включается...");
     bt_wifi_.SetEnabled(false);
-    SendPlainCommand(on ? 31 : 30, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
+    SendPlainCommand(on ? codes::kCommandWifiOff : codes::kCommandWifiOn, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
 }
 
-void GStart::ResetAlarmBlock() { SendPlainCommand(10, ustring_t(u"Сброс блокировки аварии")); }
+void GStart::ResetAlarmBlock() { SendPlainCommand(codes::kCommandResetAlarmLock, ustring_t(u"Сброс блокировки аварии")); }

@@ -53,7 +53,7 @@ protected:
         G_.window_poster = nullptr;
     }
 
-    bool OpenPort() { return link_->open(); }
+    bool OpenPort() { return !link_->open(); }
     GStart& S() { return form_->Start(); }
     GMain& M() { return form_->Main(); }
     // Publishes a value as if the poll cycle had just read it.
