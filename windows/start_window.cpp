@@ -400,7 +400,7 @@ void GStart::ShowConcentration(bool present, uint32_t flags) {
     const param_snapshot_t conc = g_.params.concentration.snapshot();
     ico_reg_6002_.SetText(present && conc.is_read() ? text::format(64, "%0.1f", double(conc.f32()))
                                                     : ustring_t(u"-.-"));
-    colours_[4].Show(present && (flags & 0x200));
+    colours_[4].Show(present && (flags & codes::kStatusHighlight));
 }
 
 void GStart::ShowIdentification(bool present) {
@@ -430,8 +430,8 @@ void GStart::ShowThresholds(bool present, uint32_t flags, bool blink) {
     reg_2001_threshold2_.SetText(present && alarm.is_read() ? text::format(16, "%d", int(alarm.u8())) : ustring_t());
 
     // An exceeded threshold blinks: its value and title swap colours.
-    const bool hi1 = present && (flags & 0x40) && blink;
-    const bool hi2 = present && (flags & 0x80) && blink;
+    const bool hi1 = present && (flags & codes::kStatusThreshold1) && blink;
+    const bool hi2 = present && (flags & codes::kStatusThreshold2) && blink;
     colours_[0].Show(hi1);
     colours_[2].Show(hi1);
     colours_[1].Show(hi2);
@@ -450,9 +450,9 @@ void GStart::ShowThresholdLamps(bool present, uint32_t flags) {
         img_led_thresh2_.SetVisible(present && (st & 2));
     } else {
         const param_snapshot_t owner = g_.params.adjustment_mode_owner.snapshot();
-        const bool free = !owner.is_read() || owner.value == 0;
-        img_led_thresh1_.SetVisible(present && (flags & 0x40) && free);
-        img_led_thresh2_.SetVisible(present && (flags & 0x80) && free);
+        const bool free = !owner.is_read() || owner.value == codes::kOwnerNone;
+        img_led_thresh1_.SetVisible(present && (flags & codes::kStatusThreshold1) && free);
+        img_led_thresh2_.SetVisible(present && (flags & codes::kStatusThreshold2) && free);
     }
 }
 
@@ -481,15 +481,15 @@ void GStart::ShowAdjustmentOwner(bool present, bool blink) {
     const param_snapshot_t owner = g_.params.adjustment_mode_owner.snapshot();
     if (present && owner.is_read()) {
         switch (owner.u16()) {
-            case 1: ico_ss_status_.SetText(u"CON"); break;
-            case 2: ico_ss_status_.SetText(u"MB"); break;
-            case 3: ico_ss_status_.SetText(u"HART"); break;
+            case codes::kOwnerConsole: ico_ss_status_.SetText(u"CON"); break;
+            case codes::kOwnerModbus: ico_ss_status_.SetText(u"MB"); break;
+            case codes::kOwnerHart: ico_ss_status_.SetText(u"HART"); break;
             default: ico_ss_status_.SetText(u"UNKN"); break;
         }
     } else {
         ico_ss_status_.SetText(ustring_t());
     }
-    const bool held = present && owner.is_read() && owner.value != 0 && blink;
+    const bool held = present && owner.is_read() && owner.value != codes::kOwnerNone && blink;
     img_ss.SetVisible(held);
     ico_ss_status_.SetVisible(held);
 }
@@ -524,7 +524,8 @@ void GStart::Connect() {
     mb_link_t* l = g_.link.load();
     if (!l) return;
     if (l->is_open()) {
-        l->close();
+        ustring_t text;
+        if (l->close(&text)) g_.error_message(kErrorShowMs, text);
         g_.invalidate_all_parameters();
     } else if (g_.connection_settings().port_settings.port != 0) {
         g_.invalidate_all_parameters();
@@ -542,7 +543,7 @@ void GStart::ToggleWifi() {
     const bool on = wifi.is_read() && wifi.value != 0;
     bt_wifi_.SetCaption(on ? u"WiFi отключается..." : u"WiFi включается...");
     bt_wifi_.SetEnabled(false);
-    SendPlainCommand(on ? 31 : 30, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
+    SendPlainCommand(on ? codes::kCommandWifiOff : codes::kCommandWifiOn, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
 }
 
-void GStart::ResetAlarmBlock() { SendPlainCommand(10, ustring_t(u"Сброс блокировки аварии")); }
+void GStart::ResetAlarmBlock() { SendPlainCommand(codes::kCommandResetAlarmLock, ustring_t(u"Сброс блокировки аварии")); }

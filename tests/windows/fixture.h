@@ -128,7 +128,7 @@ protected:
         G_.params.invalidate_all();
     }
 
-    bool OpenPort() { return link_->open(); }
+    bool OpenPort() { return !link_->open(); }
     GStart& S() { return form_->Start(); }
     GMain& M() { return form_->Main(); }
     // Publishes a value as if the poll cycle had just read it.
