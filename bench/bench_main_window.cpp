@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
     G_.apply_connection_settings(cs, nullptr);
     auto form = std::make_unique<GNewForm>(G_, "luma10");
     GStart& start = form->Start();
-    if (!link->open()) {
-        std::fprintf(stderr, "bench_main_window: cannot open %s\n", sim.path().c_str());
+    if (const error_value_t e = link->open()) {
+        std::fprintf(stderr, "bench_main_window: cannot open %s: %s\n", sim.path().c_str(), text::utf8(e.message()).c_str());
         return 1;
     }
 
