@@ -46,13 +46,17 @@ protected:
         if (sim_) sim_->stop();
     }
 
-    ConnectionSettings settings(uint16_t timeout = 300) const {
+    // A roomy response time-out: a loaded machine may keep the simulator from
+    // answering for a while.
+    static constexpr uint16_t kRoomyTimeoutMs = 3000;
+
+    ConnectionSettings settings(uint16_t timeout = kRoomyTimeoutMs) const {
         ConnectionSettings s;
         s.timeout = timeout;
         return s;
     }
 
-    bool open(uint16_t timeout = 300) {
+    bool open(uint16_t timeout = kRoomyTimeoutMs) {
         ustring_t text;
         const bool ok = !link_->apply(settings(timeout), &text) && !link_->open(&text);
         EXPECT_TRUE(ok) << text::utf8(text);
@@ -286,7 +290,7 @@ TEST_F(LinkTest, ApplyRefusesBadSettingsAndTheStateKeepsWhatTheLinkHolds) {
     EXPECT_EQ(text::utf8(text), "Настройка порта\nCOM-порт: Неверные данные");
     EXPECT_FALSE(link_->is_open());
     EXPECT_EQ(state_->connection_settings().port_settings.parity, 0);
-    EXPECT_EQ(state_->connection_settings().timeout, 300);
+    EXPECT_EQ(state_->connection_settings().timeout, kRoomyTimeoutMs);
     EXPECT_EQ(state_->connection_settings().block_id, 1);
 
     ConnectionSettings good = settings(700);
