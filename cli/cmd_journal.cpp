@@ -209,7 +209,7 @@ int run_journal(cli::Context& ctx) {
 
 }  // namespace
 
-LUMA_CLI_COMMAND("journal",
-                 "journal NAME [--format csv|txt] [-o FILE] [--partial]  журнал устройства (threshold1, threshold2, "
-                 "alarms, setup, config, counters, trend)",
-                 run_journal);
+LUMA_CLI_COMMAND_WITH_OPTIONS("journal",
+                              "journal ЖУРНАЛ [--format csv|txt] [-o ФАЙЛ] [--partial]  журнал устройства "
+                              "(threshold1, threshold2, alarms, setup, config, counters, trend)",
+                              run_journal, "--format= -o= --partial");

@@ -119,7 +119,12 @@ bool OpenDevice(Context& ctx, mb_link_t& link) {
     link.set_device_path(ctx.device_path);
     ustring_t text;
     if (link.apply(ctx.settings, &text) || link.open(&text)) {
-        std::fprintf(stderr, "%s\n", text::utf8(text).c_str());
+        // The link's port message starts with the operation's name on a line
+        // of its own (for the message panel); the tool's form is
+        // "<category>: <message>", as for every other failure.
+        std::u16string_view message = text.view();
+        if (const size_t end = message.find(u'\n'); end != message.npos) message.remove_prefix(end + 1);
+        std::fprintf(stderr, "%s\n", text::utf8(ustring_t(message)).c_str());
         return false;
     }
     return true;

@@ -115,7 +115,7 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     ssPort_.SetItems({kNotSetFirst});
     ssSpeed_.SetCaption(u" Скорость ");
     ssStopBits_.SetCaption(u" Стоп-бит ");
-    ssStopBits_.SetItems({u"1", u"1.5", u"2"});
+    ssStopBits_.SetItems({kStopBitsNames[0], kStopBitsNames[1], kStopBitsNames[2]});
     iiDelayBeforeSend_.SetPrompt(u"Задержка передачи, мс");
     Timeout_.SetPrompt(u"Таймаут, мс");
     BlockID_.SetPrompt(u"Адрес блока");
