@@ -7,7 +7,8 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev
   rapidjson-dev
-  libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev
+  libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev libx11-dev
+  xvfb
   fonts-liberation fonts-wine
   locales
 )
