@@ -126,6 +126,7 @@ enum WindowStyle : uint32_t {
     kStylePopup = 0,       // no border, no title
     kStyleTitle = 1,       // native caption with system menu, minimise and maximise
     kStyleSizeBox = 2,     // sizing border
+    kStyleMenu = 4,        // a drop-down or menu: kept off the task bar
 };
 
 class Window {
@@ -160,6 +161,13 @@ private:
     Window() = default;
     void* w_ = nullptr;
 };
+
+// What the window manager is told about the window of an id: its title,
+// whether it asks for a native frame (title bar, border), whether it may show
+// in the task bar. For tests and diagnostics; false/empty for an unknown id.
+std::string WindowTitle(uint32_t id);
+bool WindowDecorated(uint32_t id);
+bool WindowInTaskbar(uint32_t id);
 
 // ---- monitors ---------------------------------------------------------------
 

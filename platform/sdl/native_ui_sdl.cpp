@@ -328,6 +328,7 @@ std::unique_ptr<Window> Window::Create(const std::string& title_utf8, uint32_t s
     uint32_t flags = SDL_WINDOW_HIDDEN;
     if (!(style & kStyleTitle)) flags |= SDL_WINDOW_BORDERLESS;
     if (style & kStyleSizeBox) flags |= SDL_WINDOW_RESIZABLE;
+    if (style & kStyleMenu) flags |= SDL_WINDOW_SKIP_TASKBAR;
     SDL_Window* w = SDL_CreateWindow(title_utf8.c_str(), 0, 0, 300, 300, flags);
     if (!w) return nullptr;
     std::unique_ptr<Window> win(new Window());
@@ -387,6 +388,19 @@ void Window::SetIcon(const Surface& icon) {
 void Window::WarpMouse(int x, int y) { SDL_WarpMouseInWindow(W(w_), x, y); }
 void Window::StartTextInput() { SDL_StartTextInput(); }
 void Window::StopTextInput() { SDL_StopTextInput(); }
+
+std::string WindowTitle(uint32_t id) {
+    SDL_Window* w = SDL_GetWindowFromID(id);
+    return w ? std::string(SDL_GetWindowTitle(w)) : std::string();
+}
+bool WindowDecorated(uint32_t id) {
+    SDL_Window* w = SDL_GetWindowFromID(id);
+    return w && !(SDL_GetWindowFlags(w) & SDL_WINDOW_BORDERLESS);
+}
+bool WindowInTaskbar(uint32_t id) {
+    SDL_Window* w = SDL_GetWindowFromID(id);
+    return w && !(SDL_GetWindowFlags(w) & SDL_WINDOW_SKIP_TASKBAR);
+}
 
 // ---- monitors -------------------------------------------------------------------
 

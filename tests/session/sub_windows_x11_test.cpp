@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "foundation/settings_store.h"
 #include "model/app_state.h"
 #include "model/mb_link.h"
 #include "platform/sdl/native_ui.h"
@@ -33,6 +34,12 @@ struct OnDisplay {
         setenv("DISPLAY", x.Display().c_str(), 1);
         setenv("SDL_VIDEODRIVER", "x11", 1);
         setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+        // The program's own toolkit options: native titles and sizing
+        // borders, forms placed in the work area.
+        auto& env = kmxCommon::EnvVars_t::instance();
+        env.Set(u"true", u"uik.show_native_window_title");
+        env.Set(u"true", u"uik.all_forms_have_size_box");
+        env.Set(u"false", u"uik.default_fullscreen_forms");
     }
 };
 
@@ -181,6 +188,57 @@ TEST_F(SubWindowsOnX11, EveryWindowReopensWhereItWasLeft) {
         const GRect m = form_->Rect();
         EXPECT_EQ(first.left, m.left + (m.width - first.width) / 2);
         EXPECT_EQ(first.top, m.top + (m.height - first.height) / 2);
+    });
+}
+
+// Asks for the keypad's facts once it is open, then closes it.
+void when_keypad_open(GInputInt64Label& l, std::function<void(GInputNumberForm&)> fn, int turns = 4000) {
+    App::Defer([&l, fn, turns] {
+        if (GInputNumberForm* f = l.OpenForm(); f && f->HasNativeWindow()) {
+            fn(*f);
+            plat::ui::PushKey(f->NativeWindowId(), kKeyEscape, 0);
+        } else if (turns > 0) {
+            when_keypad_open(l, fn, turns - 1);
+        }
+    });
+}
+
+TEST_F(SubWindowsOnX11, NativeWindowsCarryTitlesAndOnlyTheFramesTheyDoNotDraw) {
+    InLoop([&] {
+        form_->Show();
+        using plat::ui::WindowDecorated;
+        using plat::ui::WindowInTaskbar;
+        using plat::ui::WindowTitle;
+        EXPECT_EQ(WindowTitle(form_->NativeWindowId()), "КОНФИГУРАТОР ЛУМА-10");
+        EXPECT_TRUE(WindowDecorated(form_->NativeWindowId()));
+        GStart& s = form_->Start();
+        GConnectionForm& cf = s.ConnectionForm();
+        Click(*form_, s.bt_connection_settings_);
+        ASSERT_TRUE(App::RunUntil([&] { return cf.HasNativeWindow(); }, 10000));
+        EXPECT_EQ(WindowTitle(cf.NativeWindowId()), "Настройка связи");
+        EXPECT_TRUE(WindowDecorated(cf.NativeWindowId()));
+
+        // A drop-down list: borderless, off the task bar, named.
+        GConnection& c = cf.Connection();
+        c.ssPort_.DropDown();
+        GContextMenuForm2* menu = c.ssPort_.DroppedMenu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_FALSE(WindowDecorated(menu->NativeWindowId()));
+        EXPECT_FALSE(WindowInTaskbar(menu->NativeWindowId()));
+        EXPECT_EQ(WindowTitle(menu->NativeWindowId()), "Порт");
+        menu->Close();
+
+        // The keypad draws its own title line: no native one.
+        bool decorated = true;
+        std::string title;
+        when_keypad_open(c.BlockID_, [&](GInputNumberForm& f) {
+            decorated = WindowDecorated(f.NativeWindowId());
+            title = WindowTitle(f.NativeWindowId());
+        });
+        EXPECT_FALSE(c.BlockID_.OpenEntry());
+        EXPECT_FALSE(decorated);
+        EXPECT_EQ(title, "Адрес блока");
+        cf.Close();
     });
 }
 
