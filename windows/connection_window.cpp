@@ -119,6 +119,13 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     iiDelayBeforeSend_.SetPrompt(u"Задержка передачи, мс");
     Timeout_.SetPrompt(u"Таймаут, мс");
     BlockID_.SetPrompt(u"Адрес блока");
+    // What the record's fields can hold and the line can use: the delay and
+    // the time-out are 16-bit milliseconds (a zero time-out would fail every
+    // exchange at once), the address is a Modbus slave address (0 is the
+    // broadcast, above 247 reserved).
+    iiDelayBeforeSend_.SetRange(0, 65535);
+    Timeout_.SetRange(1, 65535);
+    BlockID_.SetRange(1, 247);
 
     BlockConnected_.SetParent(&GControlsTableDT1);
     BlockConnected_.SetName(u"BlockConnected_");
