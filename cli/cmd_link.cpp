@@ -6,6 +6,7 @@
 #include "cli/connection.h"
 #include "link/errors.h"
 #include "model/app_state.h"
+#include "model/codes.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ int cmd_read(cli::Context& ctx) {
         return cli::usage_error("read НАЧАЛО КОЛИЧЕСТВО: НАЧАЛО 0..65535, КОЛИЧЕСТВО 1..125");
     if (start + count > 65536) return cli::usage_error("read: блок выходит за регистр 65535");
     cli::Connection link;
-    if (error_value_t err = link.open(ctx)) return cli::report(err);
+    if (error_value_t err = link.open(ctx)) return cli::report(err, link.open_failure_reason());
     uint16_t values[kMaxRead];
     if (error_value_t err = link.read_registers(uint16_t(start), uint16_t(count), values)) return cli::report(err);
     for (long i = 0; i < count; ++i) std::printf("%ld %u\n", start + i, unsigned(values[i]));
@@ -49,14 +50,15 @@ int cmd_write(cli::Context& ctx) {
         values[i] = uint16_t(v);
     }
     cli::Connection link;
-    if (error_value_t err = link.open(ctx)) return cli::report(err);
+    if (error_value_t err = link.open(ctx)) return cli::report(err, link.open_failure_reason());
     if (error_value_t err = link.write_registers(uint16_t(start), uint16_t(count), values)) {
         cli::report(err);
         // The detector refuses settings with "illegal function" while this
         // master does not hold its adjustment mode.
         if (err == mb_error(1))
             std::fprintf(stderr, "Подсказка: настройки записываются только в режиме настройки; включите его "
-                                 "командой 20: luma10ctl write %u 20\n", unsigned(G_.params.command.reg()));
+                                 "командой %u: luma10ctl write %u %u\n", unsigned(codes::kCommandEnterAdjustment),
+                         unsigned(G_.params.command.reg()), unsigned(codes::kCommandEnterAdjustment));
         return 1;
     }
     return 0;

@@ -87,9 +87,30 @@ TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "Modbus-протокол: Недопустимый адрес\n");
 
+    // The port's failure names the device and the reason.
     r = luma10ctl("--port 29 read 0 1");
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n");
+    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\nCOM29: устройство отсутствует\n");
+    r = luma10ctl("--port /dev/null write 0 1");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n/dev/null: это не последовательный порт\n");
+}
+
+// An exception reply refuses whatever its code: code 0 (one corrupted byte is
+// enough) neither prints zeros for a read nor counts a write as done.
+TEST_F(CliTest, ExceptionWithCodeZeroFailsReadAndWrite) {
+    peer.run([](Peer& p) { p.read_request(); p.send({1, 0x83, 0x00, 0, 0}); });
+    CtlRun r = luma10ctl("--port 4 read 0 2");
+    peer.join();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Modbus-протокол: Отказ устройства без кода исключения\n");
+
+    peer.run([](Peer& p) { p.read_request(); p.send({1, 0x90, 0x00, 0, 0}); });
+    r = luma10ctl("--port 4 write 5 1");
+    peer.join();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Modbus-протокол: Отказ устройства без кода исключения\n");
 }
 
 TEST_F(CliTest, BadUsageExitsTwoWithUsage) {
