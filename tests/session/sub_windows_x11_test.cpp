@@ -119,15 +119,18 @@ TEST_F(SubWindowsOnX11, OpeningAndClosingTwoHundredTimesNeverCrashes) {
             GForm* form;
         };
         std::vector<Way> ways;
-        const std::vector<GTextButton*> buttons = {&s.bt_dac_calibration_, &s.bt_calibration_,
-                                                   &s.bt_uplevel_connection_, &s.bt_alarms_,
-                                                   &s.bt_thresholds_,       &s.bt_datetime_,
-                                                   &s.bt_tests_,            &s.bt_journals_,
-                                                   &s.bt_select_gas_};
-        const std::vector<GForm*> forms = s.SubWindows();
-        ASSERT_EQ(forms.size(), buttons.size());
-        for (size_t i = 0; i < forms.size(); ++i) ways.push_back({buttons[i], forms[i]});
-        ways.push_back({&s.bt_connection_settings_, &s.ConnectionForm()});
+        // Every window the left-hand buttons open, and the connection window.
+        const std::pair<const char*, GTextButton*> named[] = {
+            {"dac", &s.bt_dac_calibration_},  {"calibration", &s.bt_calibration_},
+            {"device-link", &s.bt_uplevel_connection_}, {"alarms", &s.bt_alarms_},
+            {"thresholds", &s.bt_thresholds_}, {"clock", &s.bt_datetime_},
+            {"tests", &s.bt_tests_},          {"journals", &s.bt_journals_},
+            {"gas", &s.bt_select_gas_},       {"connection", &s.bt_connection_settings_}};
+        for (const auto& [name, button] : named) {
+            GForm* f = s.FindSubWindow(name);
+            ASSERT_NE(f, nullptr) << name;
+            ways.push_back({button, f});
+        }
 
         // Besides the poll cycle, two threads wake the window thread all the
         // time, as a busy worker does: the native layer addresses its wake-up
