@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/alarms_window.h"
 
 template <class W>
 class GForm_T : public UIK::GBaseForm {
@@ -69,7 +70,6 @@ LUMA_PLACEHOLDER_WINDOW(GDate, u"Дата / Время", 552, 320)
 LUMA_PLACEHOLDER_WINDOW(GJournals, u"Журналы", 800, 600)
 LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GThresholds, u"Пороги", 568, 360)
-LUMA_PLACEHOLDER_WINDOW(GAlarms, u"Текущие аварии и предупреждения", 640, 440)
 LUMA_PLACEHOLDER_WINDOW(GSelectGas, u"Выбор газа для пропанового оптического датчика", 568, 440)
 LUMA_PLACEHOLDER_WINDOW(GPoll55Window, u"Концентрации 55", 600, 440)
 
