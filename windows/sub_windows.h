@@ -13,6 +13,7 @@
 
 #include "toolkit/uik.h"
 #include "windows/alarms_window.h"
+#include "windows/journals_window.h"
 
 template <class W>
 class GForm_T : public UIK::GBaseForm {
@@ -67,7 +68,6 @@ LUMA_PLACEHOLDER_WINDOW(GDacCalibration, u"Настройка 4-20мА", 600, 44
 LUMA_PLACEHOLDER_WINDOW(GCalibration, u"Настройка измерения", 808, 520)
 LUMA_PLACEHOLDER_WINDOW(GUplevelConnection, u"Настройка RS485, WiFi и HART", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GDate, u"Дата / Время", 552, 320)
-LUMA_PLACEHOLDER_WINDOW(GJournals, u"Журналы", 800, 600)
 LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GThresholds, u"Пороги", 568, 360)
 LUMA_PLACEHOLDER_WINDOW(GSelectGas, u"Выбор газа для пропанового оптического датчика", 568, 440)
