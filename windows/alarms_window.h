@@ -8,7 +8,6 @@
 #include "toolkit/uik.h"
 
 class G_t;
-extern G_t G_;
 
 // Layout: the title across the top, then for alarms and warnings a title bar
 // and a list under it. The lists grow with their texts (see GAlarms::Refresh).
@@ -33,7 +32,7 @@ public:
     static constexpr int kListGap = 2;
     static constexpr int kGroupGap = 20;
 
-    explicit GAlarms(G_t& g = G_);
+    explicit GAlarms(G_t& g);
 
     // Window thread: titles, lists and the flow layout from the masks.
     void Refresh();

@@ -27,7 +27,6 @@
 #include "toolkit/uik.h"
 
 class G_t;
-extern G_t G_;
 class ITask;
 
 // Layout of one page: the load button, the download's progress, the export
@@ -154,7 +153,7 @@ public:
 
 class GJournals : public GBaseJournals {
 public:
-    explicit GJournals(G_t& g = G_);
+    explicit GJournals(G_t& g);
     ~GJournals() override;
 
     // The window-logic interface of GForm_T.

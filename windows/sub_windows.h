@@ -27,6 +27,7 @@
 #include "toolkit/uik.h"
 #include "windows/alarms_window.h"
 #include "windows/journals_window.h"
+#include "windows/poll55_window.h"
 
 class G_t;
 
@@ -86,7 +87,6 @@ LUMA_PLACEHOLDER_WINDOW(GDate, u"Дата / Время", 552, 320)
 LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GThresholds, u"Пороги", 568, 360)
 LUMA_PLACEHOLDER_WINDOW(GSelectGas, u"Выбор газа для пропанового оптического датчика", 568, 440)
-LUMA_PLACEHOLDER_WINDOW(GPoll55Window, u"Концентрации 55", 600, 440)
 
 #undef LUMA_PLACEHOLDER_WINDOW
 

@@ -2,10 +2,10 @@
 // registers reach the window through the poll cycle.
 #include "model/codes.h"
 #include "model/journal_records.h"
-#include "window_fixture.h"
+#include "fixture.h"
 #include "windows/sub_windows.h"
 
-using namespace window_test;
+using namespace win_test;
 
 namespace {
 
@@ -27,7 +27,7 @@ protected:
     static bool until(const std::function<bool()>& pred, int ms = kPollLimitMs) {
         UIK::GTimer turn(20);
         turn.Start();
-        return wait_for(pred, ms);
+        return WaitFor(pred, ms);
     }
     // Refreshes until the alarm title reads want.
     bool WaitForTitle(GAlarms& w, const std::string& want) {
@@ -43,16 +43,16 @@ protected:
 }  // namespace
 
 TEST_F(AlarmsWindow, CountsAllBitsListsTheTextsAndFlowsTheLayout) {
-    start(sim::Options_t{});
+    StartLine(sim::Options_t{});
     SetMask(kAlarmMaskReg, 0b101);
     SetMask(kWarningMaskReg, 0);
-    run_in_loop([&] {
-        GForm_T<GAlarms> form;
+    InLoop([&] {
+        GForm_T<GAlarms> form(G_);
         GAlarms& w = form.Window();
         EXPECT_EQ(u8(w.alarms_.Text()), "------------");
         EXPECT_EQ(form.Width(), 640);
         EXPECT_EQ(form.Height(), 600);
-        ASSERT_TRUE(link_->open());
+        ASSERT_TRUE(OpenPort());
 
         ASSERT_TRUE(WaitForTitle(w, "Аварии (2)"));
         EXPECT_EQ(u8(w.alarms_.Text()), "e0 - Ошибка инициализации сенсора MIPEX\ne2 - Сенсор MIPEX неисправен\n");
@@ -112,9 +112,9 @@ TEST_F(AlarmsWindow, CountsAllBitsListsTheTextsAndFlowsTheLayout) {
 }
 
 TEST_F(AlarmsWindow, WithoutAConnectionTheCountsAreZeroButAReadMaskStillShows) {
-    start(sim::Options_t{});
-    run_in_loop([&] {
-        GForm_T<GAlarms> form;
+    StartLine(sim::Options_t{});
+    InLoop([&] {
+        GForm_T<GAlarms> form(G_);
         GAlarms& w = form.Window();
         // The port is closed, the masks still marked read from before.
         G_.params.alarms_mask.publish(0b1000, 1);

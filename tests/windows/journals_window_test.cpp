@@ -10,10 +10,10 @@
 
 #include "model/journal_export.h"
 #include "sim/journals.h"
-#include "window_fixture.h"
+#include "fixture.h"
 #include "windows/sub_windows.h"
 
-using namespace window_test;
+using namespace win_test;
 using namespace luma;
 namespace fs = std::filesystem;
 
@@ -36,14 +36,14 @@ protected:
     // window's 100 ms timer driving its periodic update.
     void Open(const sim::Options_t& o, bool connect = true) {
         options_ = o;
-        start(o);
-        form_ = std::make_unique<GForm_T<GJournals>>();
-        if (connect) ASSERT_TRUE(link_->open());
+        StartLine(o);
+        journals_ = std::make_unique<GForm_T<GJournals>>(G_);
+        if (connect) ASSERT_TRUE(OpenPort());
         tick_.OnTick.Set([this](UIK::GTimer*) {
-            if (form_->IsVisible()) form_->Tick();
+            if (journals_->IsVisible()) journals_->Tick();
         });
         tick_.Start();
-        form_->Show();
+        journals_->Show();
     }
 
     void TearDown() override {
@@ -54,12 +54,12 @@ protected:
             link_->worker1().Stop();
             link_->worker2().Stop();
         }
-        form_.reset();
+        journals_.reset();
         WindowTest::TearDown();
     }
 
-    GJournals& W() { return form_->Window(); }
-    static bool until(const std::function<bool()>& pred, int ms = kLimitMs) { return wait_for(pred, ms); }
+    GJournals& W() { return journals_->Window(); }
+    static bool until(const std::function<bool()>& pred, int ms = kLimitMs) { return WaitFor(pred, ms); }
 
     // The device's record i of a list journal, as the window shows it.
     template <typename Item>
@@ -83,7 +83,7 @@ protected:
     }
 
     sim::Options_t options_;
-    std::unique_ptr<GForm_T<GJournals>> form_;
+    std::unique_ptr<GForm_T<GJournals>> journals_;
     UIK::GTimer tick_{100};
 };
 
@@ -93,7 +93,7 @@ TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
     sim::Options_t o;
     o.records.threshold1 = 12;
     Open(o);
-    run_in_loop([&] {
+    InLoop([&] {
         GJournal<0>& p = W().page0_;
         auto shows = [&](uint32_t i) {
             return u8(p.text_.Text()) == "Всего записей: 12\n\n" +
@@ -138,7 +138,7 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
     sim::Options_t o;
     o.records.threshold1 = 45;
     Open(o);
-    run_in_loop([&] {
+    InLoop([&] {
         GJournal<0>& p = W().page0_;
         ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
@@ -196,7 +196,7 @@ TEST_F(JournalsWindow, LoadDuringADownloadOnlyStopsItAndPagesDownloadOneAfterAno
     o.records.alarms = 3000;
     o.records.config = 6;
     Open(o);
-    run_in_loop([&] {
+    InLoop([&] {
         GJournal<2>& p = W().page2_;
         W().SelectPage(2);
         ASSERT_TRUE(until([&] { return G_.is_connected(); }));
@@ -253,7 +253,7 @@ TEST_F(JournalsWindow, LoadDuringADownloadOnlyStopsItAndPagesDownloadOneAfterAno
 
 TEST_F(JournalsWindow, PageButtonsAndCtrlTabSwitchPagesOtherKeysGoToTheFormsHandler) {
     Open(sim::Options_t{}, /*connect=*/false);
-    run_in_loop([&] {
+    InLoop([&] {
         GJournals& w = W();
         EXPECT_EQ(w.CurrentPage(), 0);
         EXPECT_TRUE(w.page0_.IsVisible());
@@ -276,14 +276,14 @@ TEST_F(JournalsWindow, PageButtonsAndCtrlTabSwitchPagesOtherKeysGoToTheFormsHand
         EXPECT_EQ(link_->worker1().PeriodicCount(), 2u);
 
         w.SelectPage(0);
-        form_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl | UIK::kModShift});
+        journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl | UIK::kModShift});
         UIK::App::ProcessPending();
         EXPECT_EQ(w.CurrentPage(), 6);
         EXPECT_TRUE(w.page6_.IsVisible());
-        form_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
+        journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
         UIK::App::ProcessPending();
         EXPECT_EQ(w.CurrentPage(), 0);
-        form_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
+        journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
         UIK::App::ProcessPending();
         EXPECT_EQ(w.CurrentPage(), 1);
         EXPECT_EQ(u8(w.page1_.text_.Text()), "Нет связи");
@@ -291,13 +291,13 @@ TEST_F(JournalsWindow, PageButtonsAndCtrlTabSwitchPagesOtherKeysGoToTheFormsHand
         // Hidden and shown again: the form's own handler saved before the
         // window installed its own gets the other keys, and the page-switch
         // handler is not stacked twice.
-        form_->Hide();
+        journals_->Hide();
         int other_keys = 0;
-        form_->OnFormKey.Set([&](UIK::GForm*, const UIK::GKeyEvent& e) { other_keys += e.key == 'a'; });
-        form_->Show();
-        form_->HandleFormKey(UIK::GKeyEvent{'a', 0});
+        journals_->OnFormKey.Set([&](UIK::GForm*, const UIK::GKeyEvent& e) { other_keys += e.key == 'a'; });
+        journals_->Show();
+        journals_->HandleFormKey(UIK::GKeyEvent{'a', 0});
         EXPECT_EQ(other_keys, 1);
-        form_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
+        journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
         UIK::App::ProcessPending();
         EXPECT_EQ(w.CurrentPage(), 2);
         EXPECT_EQ(other_keys, 1);
@@ -311,7 +311,7 @@ TEST_F(JournalsWindow, ExportsThroughTheSaveDialogToThePathAsTypedByItsExtension
     const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "Журналы";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    run_in_loop([&] {
+    InLoop([&] {
         GJournal<0>& p = W().page0_;
         ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
@@ -367,7 +367,7 @@ TEST_F(JournalsWindow, AFailedExportIsReportedAndLeavesNoPartialFile) {
     fs::create_directories(dir / "locked");
     std::ofstream(dir / "locked" / "old.csv") << "old";
     ::chmod((dir / "locked").c_str(), 0555);
-    run_in_loop([&] {
+    InLoop([&] {
         GJournal<0>& p = W().page0_;
         p.records.append(item1_t{0, {26, 3, 12, 15, 30, 59}, 123});
         p.loaded = true;
