@@ -172,6 +172,7 @@ template <int N>
 void GJournal<N>::Refresh(bool rebuild) {
     const bool connected = g_.is_connected();
     const bool loading = this->loading.load();
+    if (progress_waiting_) DrawProgress();
     bt_load_.SetCaption(loading ? kStopLoading : load_pressed_ ? kLoadAgain : kLoadAll);
     // A stopped download still finishing its record keeps the button off:
     // a new one posted now would be ended by the old one's hand-over.
@@ -241,9 +242,20 @@ void GJournal<N>::run_on_window_thread(const std::function<void()>& fn) {
 
 template <int N>
 void GJournal<N>::show_progress(uint32_t range, uint32_t position, const ustring_t& text) {
-    progress_.SetRange(0, range);
-    progress_.SetPosition(position);
-    ShowText(text);
+    progress_range_ = range;
+    progress_position_ = position;
+    progress_text_ = text;
+    progress_waiting_ = true;
+    if (Tick64() - progress_drawn_at_ >= kProgressDrawMs) DrawProgress();
+}
+
+template <int N>
+void GJournal<N>::DrawProgress() {
+    progress_waiting_ = false;
+    progress_drawn_at_ = Tick64();
+    progress_.SetRange(0, progress_range_);
+    progress_.SetPosition(progress_position_);
+    ShowText(progress_text_);
 }
 
 template <int N>
@@ -390,9 +402,24 @@ void GJournals::HandleKey(GForm* form, const GKeyEvent& e) {
     if (previous_key_) previous_key_(form, e);
 }
 
+void GJournals::Tick() {
+    Page(current_).Refresh(false);
+    UpdatePreviewWanted();
+}
+
+void GJournals::UpdatePreviewWanted() {
+    bool downloading = false;
+    for (GJournalPage* p : pages_) downloading = downloading || p->Downloading();
+    preview_wanted_->store(!downloading && Page(current_).ShowsPreview());
+}
+
 void GJournals::SelectPreviewTask() {
     if (periodic_) g_.remove_periodic_task(periodic_);
+    UpdatePreviewWanted();
     G_t* g = &g_;
     const preview_block_t block{Page(current_).PreviewStart(), Page(current_).PreviewCount()};
-    periodic_ = g_.add_periodic_task(make_task([g, block] { ReadPreview(g, block); }));
+    // A preview nobody sees would only take the line from a download.
+    periodic_ = g_.add_periodic_task(make_task([g, block, wanted = preview_wanted_] {
+        if (wanted->load()) ReadPreview(g, block);
+    }));
 }

@@ -15,7 +15,9 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -51,6 +53,7 @@ class GJournalPage : public GBaseJournal {
 public:
     static constexpr uint32_t kRecordsPerPage = 20;
     static constexpr uint32_t kErrorShowMs = 10000;
+    static constexpr uint64_t kProgressDrawMs = 100;
 
     GJournalPage(G_t& g, luma::journal_kind kind);
     ~GJournalPage() override;
@@ -65,6 +68,10 @@ public:
     virtual void Refresh(bool rebuild) = 0;
     // bt_load_: start a download, or stop the one running.
     virtual void LoadOrStop() {}
+    // The page shows the device's record at the bar (not downloaded ones).
+    virtual bool ShowsPreview() const { return true; }
+    // A download of the page has been posted and has not handed over yet.
+    virtual bool Downloading() const { return false; }
     // bt_export_: the save-file dialog, then ExportTo.
     void Export();
     // Writes the page's journal to path as chosen: CSV when the name ends in
@@ -105,6 +112,8 @@ public:
 
     void Refresh(bool rebuild) override;
     void LoadOrStop() override;
+    bool ShowsPreview() const override { return !this->loaded && !this->loading.load(); }
+    bool Downloading() const override { return pending_; }
 
     // bt_load_ has been pressed at least once.
     bool LoadPressed() const { return load_pressed_; }
@@ -121,8 +130,18 @@ protected:
     std::string ExportBytes(luma::export_format format) const override;
 
 private:
+    // Progress is drawn at most every kProgressDrawMs: a fast line reports
+    // more records than a screen can show, and drawing each would hold up
+    // the download that waits for the report. The last report is kept and
+    // drawn by the next refresh.
+    void DrawProgress();
+
     bool load_pressed_ = false;
     bool pending_ = false;
+    uint32_t progress_range_ = 0, progress_position_ = 0;
+    ustring_t progress_text_;
+    bool progress_waiting_ = false;
+    uint64_t progress_drawn_at_ = 0;
 };
 
 // The counters page: the eight counters as the device holds them; export is
@@ -161,7 +180,7 @@ public:
     UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     // The main window's timer: the visible page without rebuilding its text.
-    void Tick() { Page(current_).Refresh(false); }
+    void Tick();
     void Shown();
     void Hidden();
 
@@ -187,12 +206,17 @@ public:
 private:
     // Replaces the periodic preview task with one for the current page.
     void SelectPreviewTask();
+    // Whether the preview task reads: only while the page shown previews the
+    // device and no download needs the line.
+    void UpdatePreviewWanted();
 
     G_t& g_;
     GJournalPage* pages_[luma::kJournalCount];
     UIK::GTextButton* buttons_[luma::kJournalCount];
     int current_ = 0;
     ITask* periodic_ = nullptr;
+    // Read by the preview task on worker 1, set on the window thread.
+    std::shared_ptr<std::atomic<bool>> preview_wanted_ = std::make_shared<std::atomic<bool>>(true);
     UIK::GTabKeyForm* key_form_ = nullptr;
     std::function<void(UIK::GForm*, const UIK::GKeyEvent&)> previous_key_;
 };

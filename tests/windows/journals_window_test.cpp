@@ -165,6 +165,9 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         EXPECT_EQ(u8(p.text_.Text()), page_text(0, 20));
         p.sb_.SetPosition(30);
         EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
+        // The README's picture of the window with a downloaded journal.
+        if (const char* dir = std::getenv("LUMA10_SCREENSHOT_DIR"))
+            EXPECT_TRUE(journals_->RenderToPng((fs::path(dir) / "journals-window.png").c_str()));
         EXPECT_EQ(u8(p.text_.Text()).rfind("31. ", std::string::npos) != std::string::npos, true);
 
         // The link goes: the records stay and page on; nothing to load or
