@@ -118,8 +118,15 @@ GJournalPage::~GJournalPage() = default;
 uint16_t GJournalPage::PreviewStart() const { return kPreview[int(kind_)].start; }
 uint16_t GJournalPage::PreviewCount() const { return kPreview[int(kind_)].count; }
 
+ustring_t GJournalPage::ScreenText(const ustring_t& t) {
+    std::u16string s(t.view());
+    for (size_t i = s.find(u'\t'); i != std::u16string::npos; i = s.find(u'\t', i + 4)) s.replace(i, 1, u"    ");
+    return ustring_t(std::u16string_view(s));
+}
+
 void GJournalPage::ShowText(const ustring_t& t) {
-    if (text_.Text() != t) text_.SetText(t);
+    const ustring_t shown = ScreenText(t);
+    if (text_.Text() != shown) text_.SetText(shown);
 }
 
 void GJournalPage::SetScroll(int64_t hi, int64_t position) {

@@ -80,6 +80,9 @@ public:
     error_value_t ExportTo(const ustring_t& path);
     // The default file name: "luma10 log YYYYMMDD_HHMMSS" of the local time.
     static ustring_t DefaultExportName();
+    // A record text as the page shows it: the labels draw no tab stops, so
+    // each tab becomes four spaces (exports keep their tabs).
+    static ustring_t ScreenText(const ustring_t& t);
 
 protected:
     virtual std::string ExportBytes(luma::export_format format) const = 0;

@@ -20,6 +20,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string u8(const ustring_t& s) { return text::utf8(s); }
+// A text as a journal page shows it (tabs as spaces).
+std::string screen(const ustring_t& s) { return u8(GJournalPage::ScreenText(s)); }
 
 constexpr int kLimitMs = 20000;
 
@@ -97,7 +99,7 @@ TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
         GJournal<0>& p = W().page0_;
         auto shows = [&](uint32_t i) {
             return u8(p.text_.Text()) == "Всего записей: 12\n\n" +
-                                             u8(record_text(DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)));
+                                             screen(record_text(DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)));
         };
         ASSERT_TRUE(until([&] { return shows(0); })) << u8(p.text_.Text());
         EXPECT_EQ(u8(p.bt_load_.Caption()), "Загрузить весь архив");
@@ -126,7 +128,7 @@ TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
         uint32_t c[8];
         set.counters(c);
         const counters_t want{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
-        ASSERT_TRUE(until([&] { return W().page5_.text_.Text() == counters_text(want); }))
+        ASSERT_TRUE(until([&] { return u8(W().page5_.text_.Text()) == screen(counters_text(want)); }))
             << u8(W().page5_.text_.Text());
         EXPECT_TRUE(W().page5_.bt_export_.IsEnabled());
         EXPECT_FALSE(W().page5_.bt_load_.IsVisible());
@@ -157,7 +159,7 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
 
         auto page_text = [&](uint32_t from, uint32_t to) {
             std::string t = "Всего записей: 45\n\n";
-            for (uint32_t i = from; i < to; ++i) t += u8(record_text(p.records[i])) + "\n\n";
+            for (uint32_t i = from; i < to; ++i) t += screen(record_text(p.records[i])) + "\n\n";
             return t;
         };
         p.sb_.SetPosition(0);
