@@ -129,6 +129,26 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     BlockConnected_.SetBackColor(kStateIdle);
 }
 
+// ---- GPortSelector ----------------------------------------------------------------
+
+void GPortSelector::HandleMouseUp(const GMouseEvent& e) {
+    if (!OnDropRequest) {
+        GStringSelector::HandleMouseUp(e);
+        return;
+    }
+    const bool click = IsPressed() && e.button == 1 && GRect{0, 0, Width(), Height()}.Contains(e.x, e.y);
+    GButtonBase::HandleMouseUp(e);
+    if (click) OnDropRequest();
+}
+
+void GPortSelector::HandleKeyDown(const GKeyEvent& e) {
+    if (OnDropRequest && (e.key == kKeyEnter || e.key == kKeySpace) && !(e.mods & kModCtrl)) {
+        OnDropRequest();
+        return;
+    }
+    GStringSelector::HandleKeyDown(e);
+}
+
 // ---- GConnection ------------------------------------------------------------------
 
 GConnection::GConnection(GControl* parent) : GBaseConnection(parent) {
@@ -153,6 +173,11 @@ GConnection::GConnection(GControl* parent) : GBaseConnection(parent) {
     BlockID_.OnValueAccepted.Set(entered);
     btnCancel_.OnClick.Set([this](GControl*) { Revert(); });
     btConnectDisconnect_.OnClick.Set([this](GControl*) { ConnectDisconnect(); });
+    // Adapters come and go: the list dropped down shows the ports as they are now.
+    ssPort_.OnDropRequest = [this] {
+        drop_after_scan_ = true;
+        StartPortScan();
+    };
     OnResize.Set([this](GControl*) { Frame_.Move((Width() - Frame_.Width()) / 2, Frame_.Top()); });
 
     StartPortScan();
@@ -322,6 +347,10 @@ void GConnection::TakePorts(const std::vector<found_port_t>& ports) {
     FillLocked(G_.connection_settings());
     --update_counter_;
     ++scans_taken_;
+    if (drop_after_scan_) {
+        drop_after_scan_ = false;
+        ssPort_.DropDown();
+    }
 }
 
 // ---- GConnectionForm -------------------------------------------------------------

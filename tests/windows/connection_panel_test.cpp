@@ -3,6 +3,7 @@
 #include "windows/connection_window.h"
 
 #include "link/errors.h"
+#include "platform/pty.h"
 #include "fixture.h"
 
 using namespace win_test;
@@ -95,6 +96,36 @@ TEST_F(ConnectionPanel, ScanListsTheComNumberWithItsDeviceAndFillReadRoundTrips)
     });
 }
 
+// An adapter plugged in while the window is open shows in the port list as
+// soon as the list is dropped down: every drop scans afresh.
+TEST_F(ConnectionPanel, DroppingThePortListDownScansThePortsAfresh) {
+    with_panel([&](GConnectionForm& form, GConnection& c) {
+        const int scans = c.ScansTaken();
+        form.Show();
+        ASSERT_TRUE(WaitFor([&] { return c.ScansTaken() > scans; }));  // the one when shown
+        plat::Pty_t plugged;
+        ASSERT_TRUE(plugged.open());
+        const std::string item = "COM12 (" + plugged.slave_path() + ")";
+        auto listed = [&](const std::vector<ustring_t>& items) {
+            for (const ustring_t& i : items)
+                if (u8(i) == item) return true;
+            return false;
+        };
+        ASSERT_FALSE(listed(c.ssPort_.Items()));
+        ASSERT_TRUE(plat::register_com_link(12, plugged.slave_path()));
+        const int before = c.ScansTaken();
+
+        c.ssPort_.HandleKeyDown(UIK::GKeyEvent{UIK::kKeyEnter, 0});
+        EXPECT_EQ(c.ssPort_.DroppedMenu(), nullptr) << "dropped only when the scan is in";
+        ASSERT_TRUE(WaitFor([&] { return c.ssPort_.DroppedMenu() != nullptr; }));
+        EXPECT_GT(c.ScansTaken(), before);
+        EXPECT_TRUE(listed(c.ssPort_.Items()));
+        EXPECT_TRUE(listed(c.ssPort_.DroppedMenu()->List().Items()));
+        c.ssPort_.DroppedMenu()->Close();
+        plat::unregister_com_link(12);
+    });
+}
+
 TEST_F(ConnectionPanel, AFieldChangeAppliesAllFieldsAndKeepsTheDelay) {
     with_panel([&](GConnectionForm& form, GConnection& c) {
         EXPECT_FALSE(c.btnCancel_.IsEnabled());
@@ -173,7 +204,8 @@ TEST_F(ConnectionPanel, FailuresGoToTheMessagePanelAndTheFieldsShowWhatIsInForce
         EXPECT_FALSE(G_.is_port_open());
         EXPECT_FALSE(c.ReconnectFlag());
         ASSERT_TRUE(WaitFor([&] { return texts_.errors.size() >= 2; }));
-        EXPECT_EQ(texts_.errors.back().rfind("Открытие порта\nCOM-порт: ", 0), 0u) << texts_.errors.back();
+        // The message panel names the reason on a line of its own.
+        EXPECT_EQ(texts_.errors.back(), "Открытие порта\nCOM-порт: Ошибка открытия порта\nCOM-порт не задан");
     });
 }
 
