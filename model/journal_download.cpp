@@ -142,13 +142,17 @@ journal_download_result_t download_list(G_t& g, journal_page_T<Item>& page) {
     // The count is read anew with every block, so a journal that grows while
     // it downloads is read to its new end.
     for (uint32_t i = 0; i < count.snapshot().u32() && page.loading.load(); ++i) {
+        const Item* record = nullptr;
         {
+            // The record is taken from the parameters before the lock goes:
+            // the journals window's preview reads the same block on worker 1
+            // and could otherwise decode another record into them in between.
             ExchangeLock lock(*link);
             result.error = link->write_param(selector, i);
             if (!result.error) result.error = link->read_block(journal.block_start, journal.block_count);
+            if (!result.error) record = records.append(selected_record<Item>(p));
         }
         if (result.error) break;
-        const Item* record = records.append(selected_record<Item>(p));
         report_progress(page, result.expected, *record, clock.ElapsedMs());
     }
 

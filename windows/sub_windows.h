@@ -25,6 +25,9 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/alarms_window.h"
+#include "windows/journals_window.h"
+#include "windows/poll55_window.h"
 
 class G_t;
 
@@ -81,12 +84,9 @@ LUMA_PLACEHOLDER_WINDOW(GDacCalibration, u"Настройка 4-20мА", 600, 44
 LUMA_PLACEHOLDER_WINDOW(GCalibration, u"Настройка измерения", 808, 520)
 LUMA_PLACEHOLDER_WINDOW(GUplevelConnection, u"Настройка RS485, WiFi и HART", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GDate, u"Дата / Время", 552, 320)
-LUMA_PLACEHOLDER_WINDOW(GJournals, u"Журналы", 800, 600)
 LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GThresholds, u"Пороги", 568, 360)
-LUMA_PLACEHOLDER_WINDOW(GAlarms, u"Текущие аварии и предупреждения", 640, 440)
 LUMA_PLACEHOLDER_WINDOW(GSelectGas, u"Выбор газа для пропанового оптического датчика", 568, 440)
-LUMA_PLACEHOLDER_WINDOW(GPoll55Window, u"Концентрации 55", 600, 440)
 
 #undef LUMA_PLACEHOLDER_WINDOW
 

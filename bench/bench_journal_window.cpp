@@ -1,0 +1,202 @@
+// The journals window must not slow a download down. A threshold-1 journal is
+// downloaded from the line-timed simulator twice: bare (the download and its
+// hand-overs served by a plain queue, as luma10ctl does) and through the
+// window (its load button, progress reports and hand-over on the toolkit's
+// window thread, the form shown and rendered, the main window's 100 ms
+// refresh running). Both with the poll cycle running, as in the program.
+// Prints records per second and the share of the line's limit for each.
+//
+// Then the page redraw: a threshold-1 page holding 65 536 downloaded records
+// is moved to 200 scroll positions; each move rebuilds the 20-record text and
+// renders the form.
+//   bench_journal_window
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "model/app_state.h"
+#include "model/journal_download.h"
+#include "model/mb_link.h"
+#include "model/window_queue.h"
+#include "sim/simulator.h"
+#include "toolkit/uik.h"
+#include "windows/sub_windows.h"
+
+using namespace luma;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kBitsPerChar = 10.0;
+constexpr unsigned read_exchange(unsigned registers) { return 8 + (5 + 2 * registers); }
+constexpr unsigned write_exchange(unsigned registers) { return (9 + 2 * registers) + 8; }
+constexpr unsigned kStartChars = read_exchange(1) + read_exchange(14) + read_exchange(2);
+constexpr unsigned kListRecordChars = write_exchange(2) + read_exchange(8);
+
+struct QueuePage : journal_page_T<item1_t> {
+    explicit QueuePage(window_queue_t& q) : queue(q) {}
+    void run_on_window_thread(const std::function<void()>& fn) override { queue.call(fn); }
+    void show_progress(uint32_t, uint32_t, const ustring_t&) override {}
+    void refresh_rebuilt() override {}
+    window_queue_t& queue;
+};
+
+// A line-timed simulator, a link over g opened to it.
+struct Line {
+    Line(unsigned speed, uint32_t records, G_t& g) : g_(g) {
+        sim::Options_t o;
+        o.line_timing = true;
+        o.speed = speed;
+        o.trend_delay_ms = 0;
+        o.records.set_all(records);
+        o.log = [](const std::string&) {};
+        sim = std::make_unique<sim::Simulator_t>(o);
+        std::string err;
+        if (!sim->start(&err)) {
+            std::fprintf(stderr, "имитатор: %s\n", err.c_str());
+            return;
+        }
+        mb_link_t::set_read_diagnostics(false);
+        link = std::make_unique<mb_link_t>(g.params);
+        g.link = link.get();
+        link->set_device_path(sim->path());
+        ConnectionSettings cs;
+        cs.port_settings.speed = speed;
+        ustring_t text;
+        ok = !link->apply(cs, &text) && !link->open(&text);
+        if (!ok) std::fprintf(stderr, "%s\n", text::utf8(text).c_str());
+    }
+    ~Line() {
+        if (link) {
+            link->close();
+            link->worker1().Stop();
+            link->worker2().Stop();
+        }
+        g_.link = nullptr;
+        link.reset();
+        if (sim) sim->stop();
+    }
+    G_t& g_;
+    std::unique_ptr<sim::Simulator_t> sim;
+    std::unique_ptr<mb_link_t> link;
+    bool ok = false;
+};
+
+double bare(unsigned speed, uint32_t records) {
+    auto g = std::make_unique<G_t>();
+    window_queue_t queue;
+    g->window_poster = queue.poster();
+    Line line(speed, records, *g);
+    if (!line.ok) return 0;
+    QueuePage page(queue);
+    const auto t0 = Clock::now();
+    const journal_download_result_t r = download_journal_serving(*g, page, queue);
+    const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (r.error || page.records.count() != records) return 0;
+    return records / secs;
+}
+
+double through_window(unsigned speed, uint32_t records) {
+    auto g = std::make_unique<G_t>();
+    g->window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
+    Line line(speed, records, *g);
+    if (!line.ok) return 0;
+    double rate = 0;
+    {
+        GForm_T<GJournals> form(*g);
+        UIK::GTimer tick(100);
+        tick.OnTick.Set([&](UIK::GTimer*) { form.Tick(); });
+        UIK::App::Defer([&] {
+            form.Show();
+            tick.Start();
+            GJournal<0>& page = form.Window().page0_;
+            if (!UIK::App::RunUntil([&] { return g->is_connected(); }, 20000)) {
+                UIK::App::Quit();
+                return;
+            }
+            const auto t0 = Clock::now();
+            page.LoadOrStop();
+            UIK::App::RunUntil([&] { return !page.DownloadPending(); }, 600000);
+            const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
+            if (page.records.count() == records) rate = records / secs;
+            UIK::App::Quit();
+        });
+        UIK::App::RunMessageLoop(nullptr);
+        // Workers stop before the window goes.
+        line.link->close();
+        line.link->worker1().Stop();
+        line.link->worker2().Stop();
+    }
+    return rate;
+}
+
+double median3(double (*f)(unsigned, uint32_t), unsigned speed, uint32_t records) {
+    double runs[3];
+    for (double& r : runs) r = f(speed, records);
+    std::sort(std::begin(runs), std::end(runs));
+    return runs[1];
+}
+
+void redraw() {
+    auto g = std::make_unique<G_t>();
+    GForm_T<GJournals> form(*g);
+    GJournal<0>& page = form.Window().page0_;
+    for (uint32_t i = 0; i < kMaxReservedRecords; ++i)
+        page.records.append(item1_t{i, {26, 3, 12, uint8_t(i % 24), uint8_t(i % 60), uint8_t(i % 60)}, uint16_t(i % 1000)});
+    page.loaded = true;
+    double worst = 0, total = 0;
+    UIK::App::Defer([&] {
+        form.Show();
+        page.Refresh(true);
+        form.Render();
+        constexpr int kMoves = 200;
+        double text_total = 0;
+        for (int k = 0; k < kMoves; ++k) {
+            const auto t0 = Clock::now();
+            page.sb_.SetPosition(int64_t(k) * 327 % kMaxReservedRecords);
+            const auto t1 = Clock::now();
+            form.Render();
+            const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+            text_total += std::chrono::duration<double, std::milli>(t1 - t0).count();
+            worst = std::max(worst, ms);
+            total += ms;
+        }
+        std::printf("страница из 20 записей при %u загруженных: перерисовка %.3f мс в среднем (текст %.3f, "
+                    "отрисовка %.3f), худшая %.3f мс (цель: меньше 5 мс)\n",
+                    kMaxReservedRecords, total / kMoves, text_total / kMoves, (total - text_total) / kMoves, worst);
+        UIK::App::Quit();
+    });
+    UIK::App::RunMessageLoop(nullptr);
+}
+
+}  // namespace
+
+int main() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    UIK::GResourcesUser res;
+    if (!res.Ok()) {
+        std::fprintf(stderr, "bench_journal_window: no video driver\n");
+        return 1;
+    }
+    struct Run {
+        unsigned speed;
+        uint32_t records;
+    };
+    const Run runs[] = {{9600, 40}, {115200, 400}};
+    for (const Run& run : runs) {
+        const double limit = run.records / ((kStartChars + run.records * kListRecordChars) * kBitsPerChar / run.speed);
+        const double b = median3(bare, run.speed, run.records);
+        const double w = median3(through_window, run.speed, run.records);
+        std::printf("Порог 1 %6u бод, с опросом: без окна %7.1f записей/с (доля %.3f), через окно %7.1f записей/с "
+                    "(доля %.3f), разница %+.1f %%\n",
+                    run.speed, b, b / limit, w, w / limit, b > 0 ? (w - b) / b * 100.0 : 0.0);
+        std::fflush(stdout);
+    }
+    redraw();
+    return 0;
+}

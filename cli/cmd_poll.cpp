@@ -1,0 +1,70 @@
+// luma10ctl poll --from A --to B [--passes N]: asks each address of the range
+// in turn for its concentration and temperature, as the concentration poll
+// window does, and prints one line per address:
+//   "<address> <concentration> <temperature>"  when the device answered
+//   "<address> <message>"                       when it did not
+// The temperature field holds its error message when only that read failed.
+// The link's own poll cycle is held back meanwhile.
+#include <cstdio>
+#include <future>
+
+#include "cli/command.h"
+#include "cli/connection.h"
+#include "cli/device_report.h"
+#include "model/app_state.h"
+#include "model/concentration_poll.h"
+#include "model/mb_link.h"
+
+namespace {
+
+struct PollOptions {
+    long from = 1, to = 55, passes = 1;
+};
+
+int parse(const std::vector<std::string>& args, PollOptions& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        long* target = a == "--from" ? &o.from : a == "--to" ? &o.to : a == "--passes" ? &o.passes : nullptr;
+        if (!target) return cli::usage_error("лишний аргумент: " + a);
+        if (i + 1 >= args.size()) return cli::usage_error("нет значения у " + a);
+        const std::string& v = args[++i];
+        const long max = target == &o.passes ? 1000000 : 247;
+        if (!cli::parse_number(v, 1, max, *target))
+            return cli::usage_error("недопустимое значение " + a + ": " + v + " (1.." + std::to_string(max) + ")");
+    }
+    if (o.from > o.to) return cli::usage_error("--from больше --to");
+    return 0;
+}
+
+std::string line_of(const luma::poll_result_t& r) {
+    std::string s = std::to_string(r.address) + " " + text::utf8(luma::concentration_text(r));
+    if (r.concentration_read) s += " " + text::utf8(luma::temperature_text(r));
+    return s;
+}
+
+int run_poll(cli::Context& ctx) {
+    PollOptions o;
+    if (int rc = parse(ctx.args, o)) return rc;
+    mb_link_t::set_read_diagnostics(false);
+    mb_link_t link(G_.params);
+    if (!cli::OpenDevice(ctx, link)) return 1;
+    const mb_link_t::poll_pause_guard_t pause(link);
+    for (long pass = 0; pass < o.passes; ++pass) {
+        for (long a = o.from; a <= o.to; ++a) {
+            // On the link's worker, as every exchange is.
+            std::promise<luma::poll_result_t> done;
+            link.worker1().Post([&] { done.set_value(luma::poll_address(link, uint8_t(a))); });
+            const luma::poll_result_t r = done.get_future().get();
+            std::printf("%s\n", line_of(r).c_str());
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+LUMA_CLI_COMMAND_WITH_OPTIONS("poll",
+                              "poll [--from ОТ] [--to ДО] [--passes N]  концентрация и температура адресов ОТ..ДО "
+                              "(1..55), N проходов",
+                              run_poll, "--from= --to= --passes=");

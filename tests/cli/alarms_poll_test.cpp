@@ -1,0 +1,104 @@
+// luma10ctl alarms and luma10ctl poll run as programs against the simulated
+// line on a pty.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "sim/simulator.h"
+#include "tests/link/pty_peer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+Result ctl(const std::string& args) {
+    testing_peer::use_temp_config_dir();
+    const fs::path dir = std::getenv("LUMA10_CONFIG_DIR");
+    const fs::path out = dir / "alarms_poll_out", err = dir / "alarms_poll_err";
+    const std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
+    const int status = std::system(cmd.c_str());
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+sim::Options_t quiet() {
+    sim::Options_t o;
+    o.drift = 0;
+    o.log = [](const std::string&) {};
+    return o;
+}
+
+TEST(AlarmsCommand, PrintsBothTitlesWithTheirCountsAndTheTextsOfTheSetBits) {
+    sim::Options_t o = quiet();
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    // Alarm bits 0, 2 and 20 (no text); warning bit 4.
+    ASSERT_TRUE(s.set_register(1, 50272, 0b101));
+    ASSERT_TRUE(s.set_register(1, 50273, 1u << 4));
+    ASSERT_TRUE(s.set_register(1, 50274, 1u << 4));
+    ASSERT_TRUE(s.set_register(1, 50275, 0));
+    Result r = ctl("alarms --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Аварии (3)\n"
+              "e0 - Ошибка инициализации сенсора MIPEX\n"
+              "e2 - Сенсор MIPEX неисправен\n"
+              "Предупреждения (1)\n"
+              "w4 - Датчик в режиме сохранения\n");
+
+    // Nobody at the address: exit 1, the link's reason, nothing on stdout.
+    r = ctl("alarms --port " + s.path() + " --address 9 --timeout 100");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Modbus-драйвер: Таймаут приёма данных\n");
+    EXPECT_EQ(ctl("alarms extra").code, 2);
+}
+
+TEST(PollCommand, OneLinePerAddressWithValuesOrTheErrorForScriptedLineChecks) {
+    sim::Options_t o = quiet();
+    o.addresses = {3};
+    o.concentration = 12.5;
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    // The simulated temperature drifts by up to 0.2 around its value.
+    ASSERT_TRUE(s.set_temperature(3, 21.5));
+    Result r = ctl("poll --port " + s.path() + " --timeout 40 --from 2 --to 4 --passes 2");
+    EXPECT_EQ(r.code, 0) << r.err;
+    const std::regex pass("2 Таймаут приёма данных\n3 12\\.5 21\\.[3-7]°C\n4 Таймаут приёма данных\n");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(r.out, m, pass)) << r.out;
+    const std::string rest = m.suffix();
+    EXPECT_TRUE(std::regex_match(rest, pass)) << r.out;
+
+    // Bad ranges are usage errors.
+    EXPECT_EQ(ctl("poll --port " + s.path() + " --from 5 --to 4").code, 2);
+    EXPECT_EQ(ctl("poll --port " + s.path() + " --from 0").code, 2);
+    EXPECT_EQ(ctl("poll --port " + s.path() + " --passes").code, 2);
+    EXPECT_EQ(ctl("poll --port " + s.path() + " --bogus 1").code, 2);
+}
+
+}  // namespace

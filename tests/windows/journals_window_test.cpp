@@ -1,0 +1,400 @@
+// The journals window over the simulated detector on a pty: the preview
+// through the record selector, downloads through the window's own path,
+// paging, page switching by button and key, and exports through the
+// toolkit's save-file dialog.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "model/journal_export.h"
+#include "sim/journals.h"
+#include "fixture.h"
+#include "windows/sub_windows.h"
+
+using namespace win_test;
+using namespace luma;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string u8(const ustring_t& s) { return text::utf8(s); }
+// A text as a journal page shows it (tabs as spaces).
+std::string screen(const ustring_t& s) { return u8(GJournalPage::ScreenText(s)); }
+
+constexpr int kLimitMs = 20000;
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+class JournalsWindow : public WindowTest {
+protected:
+    // The detector with these journals, the window made and shown, the main
+    // window's 100 ms timer driving its periodic update.
+    void Open(const sim::Options_t& o, bool connect = true) {
+        options_ = o;
+        StartLine(o);
+        journals_ = std::make_unique<GForm_T<GJournals>>(G_);
+        if (connect) ASSERT_TRUE(OpenPort());
+        tick_.OnTick.Set([this](UIK::GTimer*) {
+            if (journals_->IsVisible()) journals_->Tick();
+        });
+        tick_.Start();
+        journals_->Show();
+    }
+
+    void TearDown() override {
+        tick_.Stop();
+        // Workers first: no download or preview may outlive the window.
+        if (link_) {
+            link_->close();
+            link_->worker1().Stop();
+            link_->worker2().Stop();
+        }
+        journals_.reset();
+        WindowTest::TearDown();
+    }
+
+    GJournals& W() { return journals_->Window(); }
+    static bool until(const std::function<bool()>& pred, int ms = kLimitMs) { return WaitFor(pred, ms); }
+
+    // The device's record i of a list journal, as the window shows it.
+    template <typename Item>
+    Item DeviceRecord(sim::Journal_t j, uint32_t i) const {
+        const sim::JournalSet_t set(options_.seed, options_.records);
+        const sim::ListRecord_t d = set.record(j, i);
+        Item r;
+        r.number = i;
+        r.time = device_time_from_seconds(uint32_t(d.time));
+        if constexpr (std::is_same_v<Item, item3_t>) r.code = d.value;
+        else r.concentration = d.value;
+        return r;
+    }
+
+    // Presses bt_load_ and waits for the hand-over.
+    template <int N>
+    void Download(GJournal<N>& page) {
+        page.LoadOrStop();
+        ASSERT_TRUE(page.DownloadPending());
+        ASSERT_TRUE(until([&] { return !page.DownloadPending(); }, 60000));
+    }
+
+    sim::Options_t options_;
+    std::unique_ptr<GForm_T<GJournals>> journals_;
+    UIK::GTimer tick_{100};
+};
+
+}  // namespace
+
+TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
+    sim::Options_t o;
+    o.records.threshold1 = 12;
+    Open(o);
+    InLoop([&] {
+        GJournal<0>& p = W().page0_;
+        auto shows = [&](uint32_t i) {
+            return u8(p.text_.Text()) == "Всего записей: 12\n\n" +
+                                             screen(record_text(DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)));
+        };
+        ASSERT_TRUE(until([&] { return shows(0); })) << u8(p.text_.Text());
+        EXPECT_EQ(u8(p.bt_load_.Caption()), "Загрузить весь архив");
+        EXPECT_TRUE(p.bt_load_.IsEnabled());
+        EXPECT_FALSE(p.bt_export_.IsEnabled());
+        EXPECT_EQ(p.sb_.Maximum(), 11);
+
+        p.sb_.SetPosition(5);
+        ASSERT_TRUE(until([&] { return shows(5); })) << u8(p.text_.Text());
+        // The wheel over the page moves the same bar.
+        UIK::GMouseEvent wheel;
+        wheel.wheel = -2;
+        p.text_.HandleMouseWheel(wheel);
+        EXPECT_EQ(p.sb_.Position(), 7);
+        ASSERT_TRUE(until([&] { return shows(7); })) << u8(p.text_.Text());
+
+        // The trend page previews the trend the same way.
+        W().SelectPage(6);
+        GJournal<6>& t = W().page6_;
+        ASSERT_TRUE(until([&] { return u8(t.text_.Text()).rfind("Всего записей: 200\n\n1. ", 0) == 0; }))
+            << u8(t.text_.Text());
+
+        // The counters page shows the device's counters.
+        W().SelectPage(5);
+        const sim::JournalSet_t set(o.seed, o.records);
+        uint32_t c[8];
+        set.counters(c);
+        const counters_t want{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+        ASSERT_TRUE(until([&] { return u8(W().page5_.text_.Text()) == screen(counters_text(want)); }))
+            << u8(W().page5_.text_.Text());
+        EXPECT_TRUE(W().page5_.bt_export_.IsEnabled());
+        EXPECT_FALSE(W().page5_.bt_load_.IsVisible());
+        EXPECT_FALSE(W().page5_.sb_.IsVisible());
+    });
+}
+
+TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
+    sim::Options_t o;
+    o.records.threshold1 = 45;
+    Open(o);
+    InLoop([&] {
+        GJournal<0>& p = W().page0_;
+        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
+        Download(p);
+        ASSERT_TRUE(p.loaded);
+        ASSERT_EQ(p.records.count(), 45u);
+        for (uint32_t i = 0; i < 45; ++i)
+            ASSERT_EQ(p.records[i], DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)) << i;
+        ASSERT_TRUE(until([&] { return !texts_.info.empty(); }));
+        EXPECT_EQ(texts_.info.back().rfind("Журнал загружен за ", 0), 0u) << texts_.info.back();
+        EXPECT_EQ(p.progress_.Maximum(), 45);
+        EXPECT_EQ(p.progress_.Position(), 45);
+        ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
+        EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
+        EXPECT_TRUE(p.bt_export_.IsEnabled());
+        EXPECT_EQ(p.sb_.Maximum(), 44);
+
+        auto page_text = [&](uint32_t from, uint32_t to) {
+            std::string t = "Всего записей: 45\n\n";
+            for (uint32_t i = from; i < to; ++i) t += screen(record_text(p.records[i])) + "\n\n";
+            return t;
+        };
+        p.sb_.SetPosition(0);
+        p.Refresh(true);
+        EXPECT_EQ(u8(p.text_.Text()), page_text(0, 20));
+        p.sb_.SetPosition(30);
+        EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
+        // The README's picture of the window with a downloaded journal.
+        if (const char* dir = std::getenv("LUMA10_SCREENSHOT_DIR"))
+            EXPECT_TRUE(journals_->RenderToPng((fs::path(dir) / "journals-window.png").c_str()));
+        EXPECT_EQ(u8(p.text_.Text()).rfind("31. ", std::string::npos) != std::string::npos, true);
+
+        // The link goes: the records stay and page on; nothing to load or
+        // export without a device; a page without records says so.
+        link_->close();
+        p.Refresh(true);
+        EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
+        p.sb_.SetPosition(44);
+        EXPECT_EQ(u8(p.text_.Text()), page_text(44, 45));
+        EXPECT_FALSE(p.bt_load_.IsEnabled());
+        EXPECT_FALSE(p.bt_export_.IsEnabled());
+        W().SelectPage(1);
+        EXPECT_EQ(u8(W().page1_.text_.Text()), "Нет связи");
+        EXPECT_EQ(W().page1_.sb_.Maximum(), 0);
+        EXPECT_EQ(W().page1_.sb_.Position(), 0);
+
+        // Pressing load without a connection starts nothing and leaves the
+        // page idle, not loading for ever.
+        W().page1_.LoadOrStop();
+        EXPECT_FALSE(W().page1_.loading.load());
+        EXPECT_FALSE(W().page1_.DownloadPending());
+        W().page1_.Refresh(true);
+        EXPECT_EQ(u8(W().page1_.text_.Text()), "Нет связи");
+    });
+}
+
+TEST_F(JournalsWindow, LoadDuringADownloadOnlyStopsItAndPagesDownloadOneAfterAnother) {
+    sim::Options_t o;
+    o.records.alarms = 3000;
+    o.records.config = 6;
+    Open(o);
+    InLoop([&] {
+        GJournal<2>& p = W().page2_;
+        W().SelectPage(2);
+        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
+        p.LoadOrStop();
+        EXPECT_TRUE(p.loading.load());
+        ASSERT_TRUE(until([&] { return p.progress_.Position() >= 3; }));
+        p.Refresh(false);
+        EXPECT_EQ(u8(p.bt_load_.Caption()), "Остановить загрузку");
+        EXPECT_EQ(p.progress_.Maximum(), 3000);
+        EXPECT_EQ(u8(p.text_.Text()).rfind("Всего записей: 3000. Загружено:", 0), 0u) << u8(p.text_.Text());
+
+        // A page switch leaves the download running.
+        W().SelectPage(4);
+        EXPECT_TRUE(p.loading.load());
+        W().SelectPage(2);
+
+        // Stop: only the flag changes; the page is neither loaded nor
+        // changed until the hand-over.
+        const size_t before = p.records.count();
+        p.LoadOrStop();
+        EXPECT_FALSE(p.loading.load());
+        EXPECT_FALSE(p.loaded);
+        EXPECT_EQ(p.records.count(), before);
+        // Until the stopped download has handed over, a new one cannot start.
+        p.Refresh(false);
+        EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
+        if (p.DownloadPending()) {
+            EXPECT_FALSE(p.bt_load_.IsEnabled());
+            p.LoadOrStop();
+            EXPECT_FALSE(p.loading.load());
+        }
+        ASSERT_TRUE(until([&] { return !p.DownloadPending(); }));
+        EXPECT_TRUE(p.loaded);
+        EXPECT_GT(p.records.count(), 0u);
+        EXPECT_LT(p.records.count(), 3000u);
+        for (uint32_t i = 0; i < p.records.count(); ++i)
+            ASSERT_EQ(p.records[i], DeviceRecord<item3_t>(sim::Journal_t::kAlarms, i)) << i;
+        ASSERT_TRUE(until([&] { return !texts_.info.empty(); }));
+        EXPECT_EQ(texts_.info.back().rfind("Загрузка журнала прервана через ", 0), 0u) << texts_.info.back();
+        ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
+        EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
+
+        // Two pages posted one after the other both download in full, while
+        // another page is shown.
+        W().page4_.LoadOrStop();
+        GJournal<0>& t1 = W().page0_;
+        t1.LoadOrStop();
+        W().SelectPage(3);
+        ASSERT_TRUE(until([&] { return !W().page4_.DownloadPending() && !t1.DownloadPending(); }, 60000));
+        EXPECT_EQ(W().page4_.records.count(), 6u);
+        EXPECT_EQ(t1.records.count(), 50u);
+    });
+}
+
+TEST_F(JournalsWindow, PageButtonsAndCtrlTabSwitchPagesOtherKeysGoToTheFormsHandler) {
+    Open(sim::Options_t{}, /*connect=*/false);
+    InLoop([&] {
+        GJournals& w = W();
+        EXPECT_EQ(w.CurrentPage(), 0);
+        EXPECT_TRUE(w.page0_.IsVisible());
+        EXPECT_FALSE(w.page6_.IsVisible());
+        // The poll cycle and one preview task: a page switch replaces it.
+        EXPECT_NE(w.PreviewTask(), nullptr);
+        EXPECT_EQ(link_->worker1().PeriodicCount(), 2u);
+
+        w.PageButton(3).PerformClick();
+        UIK::App::ProcessPending();
+        EXPECT_EQ(w.CurrentPage(), 3);
+        EXPECT_TRUE(w.page3_.IsVisible());
+        EXPECT_FALSE(w.page0_.IsVisible());
+        EXPECT_EQ(link_->worker1().PeriodicCount(), 2u);
+        // The button that is down does nothing.
+        const ITask* task = w.PreviewTask();
+        w.PageButton(3).PerformClick();
+        UIK::App::ProcessPending();
+        EXPECT_EQ(w.PreviewTask(), task);
+        EXPECT_EQ(link_->worker1().PeriodicCount(), 2u);
+
+        w.SelectPage(0);
+        journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl | UIK::kModShift});
+        UIK::App::ProcessPending();
+        EXPECT_EQ(w.CurrentPage(), 6);
+        EXPECT_TRUE(w.page6_.IsVisible());
+        journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
+        UIK::App::ProcessPending();
+        EXPECT_EQ(w.CurrentPage(), 0);
+        journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
+        UIK::App::ProcessPending();
+        EXPECT_EQ(w.CurrentPage(), 1);
+        EXPECT_EQ(u8(w.page1_.text_.Text()), "Нет связи");
+
+        // Hidden and shown again: the form's own handler saved before the
+        // window installed its own gets the other keys, and the page-switch
+        // handler is not stacked twice.
+        journals_->Hide();
+        int other_keys = 0;
+        journals_->OnFormKey.Set([&](UIK::GForm*, const UIK::GKeyEvent& e) { other_keys += e.key == 'a'; });
+        journals_->Show();
+        journals_->HandleFormKey(UIK::GKeyEvent{'a', 0});
+        EXPECT_EQ(other_keys, 1);
+        journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
+        UIK::App::ProcessPending();
+        EXPECT_EQ(w.CurrentPage(), 2);
+        EXPECT_EQ(other_keys, 1);
+    });
+}
+
+TEST_F(JournalsWindow, ExportsThroughTheSaveDialogToThePathAsTypedByItsExtension) {
+    sim::Options_t o;
+    o.records.threshold1 = 7;
+    Open(o);
+    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "Журналы";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    InLoop([&] {
+        GJournal<0>& p = W().page0_;
+        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
+        Download(p);
+        ASSERT_EQ(p.records.count(), 7u);
+        ASSERT_TRUE(until([&] { return p.bt_export_.IsEnabled(); }));
+
+        // Types a name into the dialog once it is up and saves.
+        auto export_as = [&](const std::string& name) -> std::string {
+            std::string proposed;
+            UIK::GTimer typist(20);
+            typist.OnTick.Set([&](UIK::GTimer* t) {
+                for (UIK::GForm* f : UIK::GForm::ShownForms()) {
+                    auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
+                    if (!d) continue;
+                    t->Stop();
+                    proposed = text::to_utf8(d->NameField().Text());
+                    d->NameField().SetText(text::from_utf8((dir / name).string()));
+                    d->TryAccept();
+                    return;
+                }
+            });
+            typist.Start();
+            p.Export();
+            return proposed;
+        };
+        const std::string proposed = export_as("Отчёт.CSV");
+        EXPECT_EQ(proposed.rfind("luma10 log ", 0), 0u) << proposed;
+        EXPECT_EQ(proposed.size(), std::string("luma10 log 20261208_060000").size()) << proposed;
+        EXPECT_EQ(slurp(dir / "Отчёт.CSV"), export_bytes(p.records, export_format::csv));
+        EXPECT_FALSE(fs::exists(dir / "отчёт.csv"));
+
+        export_as("Отчёт.dat");
+        EXPECT_EQ(slurp(dir / "Отчёт.dat"), export_bytes(p.records, export_format::text));
+        EXPECT_TRUE(texts_.errors.empty());
+
+        // The counters export the values as they stand, the device's.
+        W().SelectPage(5);
+        const sim::JournalSet_t set(o.seed, o.records);
+        uint32_t c[8];
+        set.counters(c);
+        const counters_t want{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+        ASSERT_TRUE(until([&] { return W().page5_.bt_export_.IsEnabled() && counters_from_params(G_.params) == want; }));
+        ASSERT_FALSE(W().page5_.ExportTo(text::u16((dir / "c.txt").string())));
+        EXPECT_EQ(slurp(dir / "c.txt"), export_bytes(want, export_format::text));
+    });
+}
+
+TEST_F(JournalsWindow, AFailedExportIsReportedAndLeavesNoPartialFile) {
+    Open(sim::Options_t{}, /*connect=*/false);
+    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "export-fail";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "taken.csv");  // a folder where the file should go
+    fs::create_directories(dir / "locked");
+    std::ofstream(dir / "locked" / "old.csv") << "old";
+    ::chmod((dir / "locked").c_str(), 0555);
+    InLoop([&] {
+        GJournal<0>& p = W().page0_;
+        p.records.append(item1_t{0, {26, 3, 12, 15, 30, 59}, 123});
+        p.loaded = true;
+
+        const error_value_t e = p.ExportTo(text::u16((dir / "taken.csv").string()));
+        ASSERT_TRUE(e.is_error());
+        EXPECT_EQ(e.category, &export_category());
+        ASSERT_TRUE(until([&] { return texts_.errors.size() == 1; }));
+        EXPECT_NE(texts_.errors[0].find("(Экспорт журнала. "), std::string::npos) << texts_.errors[0];
+        EXPECT_NE(texts_.errors[0].find("taken.csv"), std::string::npos) << texts_.errors[0];
+        size_t entries = 0;
+        for (const auto& entry : fs::directory_iterator(dir)) entries += entry.path().filename() != "locked";
+        EXPECT_EQ(entries, 1u);
+        EXPECT_TRUE(fs::is_directory(dir / "taken.csv"));
+
+        // A folder the user may not write into (not enforced for root): the
+        // old file stays as it was.
+        const error_value_t locked = p.ExportTo(text::u16((dir / "locked" / "old.csv").string()));
+        if (locked.is_error()) {
+            EXPECT_EQ(slurp(dir / "locked" / "old.csv"), "old");
+            ASSERT_TRUE(until([&] { return texts_.errors.size() == 2; }));
+        }
+    });
+    ::chmod((dir / "locked").c_str(), 0755);
+}
