@@ -70,7 +70,7 @@ LUMA_PLACEHOLDER_WINDOW(GJournals, u"Журналы", 800, 600)
 LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
 #include "windows/thresholds_window.h"
 LUMA_PLACEHOLDER_WINDOW(GAlarms, u"Текущие аварии и предупреждения", 640, 440)
-LUMA_PLACEHOLDER_WINDOW(GSelectGas, u"Выбор газа для пропанового оптического датчика", 568, 440)
+#include "windows/select_gas_window.h"
 LUMA_PLACEHOLDER_WINDOW(GPoll55Window, u"Концентрации 55", 600, 440)
 
 #undef LUMA_PLACEHOLDER_WINDOW
