@@ -11,7 +11,6 @@
 #include "windows/settings_procedures.h"
 
 class G_t;
-extern G_t G_;
 
 // The layout: a 552 x 200 frame with the title, a table of two rows (date and
 // time, three fields each) and the buttons under it.
@@ -31,7 +30,7 @@ public:
 
 class GDate : public GBaseDateTime {
 public:
-    explicit GDate(G_t& g = G_);
+    explicit GDate(G_t& g);
 
     void Refresh();
     // The button actions.

@@ -13,7 +13,6 @@
 
 class G_t;
 class mb_param_t;
-extern G_t G_;
 
 // The layout: a 640 x 400 frame with the title, the gas list at the top right
 // and the scroll box for the coefficient table below.
@@ -39,7 +38,7 @@ class GSelectGas : public GBaseSelectGas {
 public:
     static constexpr uint32_t kHoldMs = 2000;
 
-    explicit GSelectGas(G_t& g = G_);
+    explicit GSelectGas(G_t& g);
     ~GSelectGas() override;
 
     void Refresh();

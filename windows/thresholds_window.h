@@ -13,7 +13,6 @@
 class G_t;
 class mb_param_t;
 class ITask;
-extern G_t G_;
 
 // The layout: a 568 x 280 frame with the title, the adjustment-mode button
 // and a table of four rows, caption on the left and input on the right.
@@ -36,7 +35,7 @@ public:
     static constexpr int64_t kMin = 0;
     static constexpr int64_t kMax = 100;
 
-    explicit GThresholds(G_t& g = G_);
+    explicit GThresholds(G_t& g);
     ~GThresholds() override;
 
     // Shows the values read and enables the table by the adjustment mode.

@@ -73,7 +73,7 @@ TEST_F(DateWindow, FollowsTheDeviceClockUntilEditedAndWritesTheFieldsAsBcd) {
     o.owner = 2;
     start_open(o);
     run_in_loop([&] {
-        GForm_T<GDate> form;
+        GForm_T<GDate> form(G_);
         GDate& w = form.Window();
         EXPECT_EQ(text::utf8(form.Title()), "Дата / Время");
         ASSERT_TRUE(poll_for([&] {
@@ -118,7 +118,7 @@ TEST_F(DateWindow, InvalidDatesAreRefusedAndCancelBringsTheDeviceClockBack) {
     o.owner = 2;
     start_open(o);
     run_in_loop([&] {
-        GForm_T<GDate> form;
+        GForm_T<GDate> form(G_);
         GDate& w = form.Window();
         ASSERT_TRUE(poll_for([&] {
             w.Refresh();
@@ -163,7 +163,7 @@ TEST_F(DateWindow, TheComputersTimeIsWrittenOneSecondAheadAndTheLayoutValuesAreR
     InstallAdjustmentModeProcedure();
     start(o);
     run_in_loop([&] {
-        GForm_T<GDate> form;
+        GForm_T<GDate> form(G_);
         GDate& w = form.Window();
         // Before the device clock has been read the fields hold the layout's
         // impossible values.
@@ -198,7 +198,7 @@ TEST_F(DateWindow, TheComputersTimeIsWrittenOneSecondAheadAndTheLayoutValuesAreR
 TEST_F(DateWindow, WithoutTheModeTheFieldsAreLockedAndTheButtonAsksForIt) {
     start_open();  // nobody holds the mode
     run_in_loop([&] {
-        GForm_T<GDate> form;
+        GForm_T<GDate> form(G_);
         GDate& w = form.Window();
         ASSERT_TRUE(poll_for([&] {
             w.Refresh();

@@ -46,7 +46,7 @@ TEST_F(SelectGasWindow, AGasWithoutACoefficientIsMarkedAndRefusedAndAnotherIsWri
     InstallAdjustmentModeProcedure();
     start(o);
     run_in_loop([&] {
-        GForm_T<GSelectGas> form;
+        GForm_T<GSelectGas> form(G_);
         GSelectGas& w = form.Window();
         EXPECT_EQ(w.list_.Count(), 15);
         w.Refresh();
@@ -88,7 +88,7 @@ TEST_F(SelectGasWindow, CoefficientEntriesAreFilteredWrittenAndHeldForTwoSeconds
     o.owner = 2;
     start_open(o);
     run_in_loop([&] {
-        GForm_T<GSelectGas> form;
+        GForm_T<GSelectGas> form(G_);
         GSelectGas& w = form.Window();
         ASSERT_TRUE(wait_read(w));
         UIK::GInputDoubleLabel& etan = w.Coefficient(2);

@@ -18,7 +18,7 @@ TEST_F(ThresholdsWindow, ShowsTheDeviceValuesAndClampsAnEntryBeforeWritingIt) {
     o.owner = 2;
     start_open(o);
     run_in_loop([&] {
-        GForm_T<GThresholds> form;
+        GForm_T<GThresholds> form(G_);
         GThresholds& w = form.Window();
         EXPECT_EQ(text::utf8(form.Title()), "Пороги");
         ASSERT_TRUE(poll_for([&] {
@@ -50,7 +50,7 @@ TEST_F(ThresholdsWindow, ARefreshFromTheDeviceNeverWrites) {
     o.owner = 2;
     start_open(o);
     run_in_loop([&] {
-        GForm_T<GThresholds> form;
+        GForm_T<GThresholds> form(G_);
         GThresholds& w = form.Window();
         ASSERT_TRUE(poll_for([&] {
             w.Refresh();
@@ -76,7 +76,7 @@ TEST_F(ThresholdsWindow, TheTableFollowsWhoHoldsTheAdjustmentMode) {
     o.owner = 1;  // the console holds it
     start_open(o);
     run_in_loop([&] {
-        GForm_T<GThresholds> form;
+        GForm_T<GThresholds> form(G_);
         GThresholds& w = form.Window();
         ASSERT_TRUE(poll_for([&] {
             w.Refresh();
