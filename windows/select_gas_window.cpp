@@ -124,14 +124,21 @@ void GSelectGas::SelectGas(int index) {
 }
 
 // A coefficient must be a number of at least 0 that the device's float holds;
-// anything else puts the present value back.
+// anything else puts the present value back and writes nothing.
 void GSelectGas::OnFilter(GControl* c, double& v) {
     if (updating_ > 0) return;
-    if (std::isnan(v) || v < 0 || !(v <= double(FLT_MAX))) v = static_cast<GInputDoubleLabel*>(c)->Value();
+    if (std::isnan(v) || v < 0 || !(v <= double(FLT_MAX))) {
+        v = static_cast<GInputDoubleLabel*>(c)->Value();
+        refused_ = true;
+    }
 }
 
 void GSelectGas::OnAccepted(GControl* c, double v) {
     if (updating_ > 0) return;
+    if (refused_) {
+        refused_ = false;
+        return;
+    }
     const intptr_t i = static_cast<GInputDoubleLabel*>(c)->Tag();
     const mb_param_t* p = g_.params.coeffs_gas(int(i));
     if (!p) return;

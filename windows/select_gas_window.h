@@ -64,6 +64,9 @@ private:
 
     G_t& g_;
     int updating_ = 0;
+    // Set by the filter when it put an entry's present value back: nothing
+    // is written then.
+    bool refused_ = false;
     std::unique_ptr<UIK::GControlsTableExt> table_;
     std::unique_ptr<UIK::GInputDoubleLabel> inputs_[codes::kGasCount];
 };

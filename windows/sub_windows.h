@@ -79,7 +79,7 @@ private:
 
 LUMA_PLACEHOLDER_WINDOW(GDacCalibration, u"Настройка 4-20мА", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GCalibration, u"Настройка измерения", 808, 520)
-LUMA_PLACEHOLDER_WINDOW(GUplevelConnection, u"Настройка RS485, WiFi и HART", 600, 440)
+#include "windows/uplevel_window.h"
 #include "windows/date_window.h"
 LUMA_PLACEHOLDER_WINDOW(GJournals, u"Журналы", 800, 600)
 LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)

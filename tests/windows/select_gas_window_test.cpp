@@ -99,6 +99,10 @@ TEST_F(SelectGasWindow, CoefficientEntriesAreFilteredWrittenAndHeldForTwoSeconds
         EXPECT_DOUBLE_EQ(etan.Value(), double(0.65f));
         etan.Enter(std::nan(""));
         EXPECT_DOUBLE_EQ(etan.Value(), double(0.65f));
+        etan.Enter(1e39);  // no float holds it
+        EXPECT_DOUBLE_EQ(etan.Value(), double(0.65f));
+        poll_for([] { return false; }, 300);
+        EXPECT_FALSE(saw_status_starting("Установка параметра")) << "a refused entry writes nothing: " << all_status();
 
         // 0 is a value: written, and the gas then has no coefficient.
         etan.Enter(0.0);
