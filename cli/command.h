@@ -31,6 +31,10 @@ struct Command {
     const char* name;
     const char* usage;  // one line, shown in the usage text: "read START COUNT"
     CommandFn run;
+    // Options of the same names as connection options that mean the
+    // command's own values when they follow the command name (null-ended
+    // list, or null): "--port P --address 1 device-link --address 7".
+    const char* const* own_options = nullptr;
 };
 
 void register_command(const Command& cmd);
@@ -46,3 +50,5 @@ struct Registrar {
 #define LUMA_CLI_CONCAT(a, b) LUMA_CLI_CONCAT2(a, b)
 #define LUMA_CLI_COMMAND(name, usage, fn) \
     static ::cli::Registrar LUMA_CLI_CONCAT(cli_registrar_, __LINE__)(::cli::Command{name, usage, fn})
+#define LUMA_CLI_COMMAND_WITH_OPTIONS(name, usage, fn, own) \
+    static ::cli::Registrar LUMA_CLI_CONCAT(cli_registrar_, __LINE__)(::cli::Command{name, usage, fn, own})

@@ -110,6 +110,12 @@ bool takes_value(const std::string& name) {
     return false;
 }
 
+bool own_option(const char* const* own, const std::string& name) {
+    for (; own && *own; ++own)
+        if (name == *own) return true;
+    return false;
+}
+
 void apply(const Overrides& o, cli::Context& ctx) {
     com_port_settings_t& s = ctx.settings.port_settings;
     if (o.port) s.port = static_cast<uint8_t>(*o.port);
@@ -129,6 +135,7 @@ int main(int argc, char** argv) {
     cli::Context ctx;
     Overrides o;
     std::string command;
+    const char* const* own = nullptr;  // the own options of the command, once named
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") { print_usage(stdout); return 0; }
@@ -140,6 +147,12 @@ int main(int argc, char** argv) {
                 value = a.substr(eq + 1);
                 inline_value = true;
             }
+        }
+        if (own_option(own, name)) {
+            // The command's own value: it and its argument go to the command.
+            ctx.args.push_back(a);
+            if (!inline_value && i + 1 < argc) ctx.args.push_back(argv[++i]);
+            continue;
         }
         if (name == "--echo" && !inline_value) { o.echo = true; continue; }
         if (takes_value(name)) {
@@ -154,8 +167,13 @@ int main(int argc, char** argv) {
             }
             continue;
         }
-        if (command.empty() && a.compare(0, 1, "-") != 0) command = a;
-        else ctx.args.push_back(a);
+        if (command.empty() && a.compare(0, 1, "-") != 0) {
+            command = a;
+            for (const cli::Command& c : cli::commands())
+                if (command == c.name) own = c.own_options;
+        } else {
+            ctx.args.push_back(a);
+        }
     }
     if (command.empty()) { print_usage(stderr); return 2; }
 

@@ -1,10 +1,8 @@
 #include "windows/select_gas_window.h"
 
-#include <cfloat>
-#include <cmath>
-
 #include "model/app_state.h"
 #include "platform/time.h"
+#include "windows/settings_procedures.h"
 #include "windows/write_procedures.h"
 
 using namespace UIK;
@@ -18,13 +16,6 @@ constexpr int kTableInset = 40;
 void Release(G_t& g, const void* key) { g.hold(key, 0, plat::tick32() - 1); }
 
 }  // namespace
-
-ustring_t GasRefusalText(size_t index) {
-    ustring_t t(u"Нельзя выбрать газ \"");
-    t += codes::GasTableB(index).name;
-    t += u"\" - отсутствует корректировочный коэффициент";
-    return t;
-}
 
 GBaseSelectGas::GBaseSelectGas() {
     SetName(u"GSelectGas");
@@ -102,12 +93,7 @@ std::vector<GControl*> GSelectGas::InputControls() {
     return v;
 }
 
-bool GSelectGas::CoefficientPresent(size_t index) const {
-    const mb_param_t* p = g_.params.coeffs_gas(int(index));
-    if (!p) return false;
-    const param_snapshot_t s = p->snapshot();
-    return s.is_read() && s.f32() > 0.0f;
-}
+bool GSelectGas::CoefficientPresent(size_t index) const { return GasCoefficientPresent(g_.params, index); }
 
 void GSelectGas::SelectGas(int index) {
     if (updating_ > 0 || index < 0 || size_t(index) >= codes::kGasCount) return;
@@ -127,7 +113,7 @@ void GSelectGas::SelectGas(int index) {
 // anything else puts the present value back and writes nothing.
 void GSelectGas::OnFilter(GControl* c, double& v) {
     if (updating_ > 0) return;
-    if (std::isnan(v) || v < 0 || !(v <= double(FLT_MAX))) {
+    if (!ValidCoefficient(v)) {
         v = static_cast<GInputDoubleLabel*>(c)->Value();
         refused_ = true;
     }

@@ -31,9 +31,6 @@ public:
     UIK::GTextButton bt_ss_enable_;
 };
 
-// The refusal of a gas without a coefficient, as the message panel shows it.
-ustring_t GasRefusalText(size_t index);
-
 class GSelectGas : public GBaseSelectGas {
 public:
     static constexpr uint32_t kHoldMs = 2000;

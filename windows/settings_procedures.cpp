@@ -1,5 +1,6 @@
 #include "windows/settings_procedures.h"
 
+#include <cfloat>
 #include <chrono>
 #include <thread>
 
@@ -76,6 +77,24 @@ void SetClockAndSave(G_t& g, uint64_t bytes) {
     G_t* gp = &g;
     g.post_to_worker1(make_task([gp, bytes] { (void)procedures::RunSetClock(*gp, bytes); }));
 }
+
+// ---- gas selection ------------------------------------------------------------------
+
+bool GasCoefficientPresent(const ParamMap_t& p, size_t index) {
+    const mb_param_t* c = const_cast<ParamMap_t&>(p).coeffs_gas(int(index));
+    if (!c) return false;
+    const param_snapshot_t s = c->snapshot();
+    return s.is_read() && s.f32() > 0.0f;
+}
+
+ustring_t GasRefusalText(size_t index) {
+    ustring_t t(u"Нельзя выбрать газ \"");
+    t += codes::GasTableB(index).name;
+    t += u"\" - отсутствует корректировочный коэффициент";
+    return t;
+}
+
+bool ValidCoefficient(double v) { return v >= 0 && v <= double(FLT_MAX); }
 
 // ---- the device's Modbus speed and address --------------------------------------------
 

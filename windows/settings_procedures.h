@@ -4,6 +4,7 @@
 // settings along. Nothing here touches a control.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -13,6 +14,7 @@
 
 class G_t;
 class mb_param_t;
+struct ParamMap_t;
 
 // ---- device clock -----------------------------------------------------------
 
@@ -44,6 +46,16 @@ error_value_t RunSetClock(G_t& g, uint64_t bytes);
 
 // Queues RunSetClock on worker 1.
 void SetClockAndSave(G_t& g, uint64_t bytes);
+
+// ---- gas selection -------------------------------------------------------------
+
+// True when the coefficient of gas index (1..14) has been read and is above 0:
+// only then may the gas be chosen. Propane (0) needs none and is not asked.
+bool GasCoefficientPresent(const ParamMap_t& p, size_t index);
+// The refusal of a gas without a coefficient, as the message panel shows it.
+ustring_t GasRefusalText(size_t index);
+// A coefficient the device can take: a number of at least 0 a float holds.
+bool ValidCoefficient(double v);
 
 // ---- the device's Modbus speed and address ------------------------------------
 
