@@ -46,5 +46,5 @@ int run_clock(cli::Context& ctx) {
 
 }  // namespace
 
-LUMA_CLI_COMMAND("clock", "clock [--set-now | --set \"ГГГГ-ММ-ДД ЧЧ:ММ:СС\"]  часы устройства: показать или установить",
-                 run_clock);
+LUMA_CLI_COMMAND_WITH_OPTIONS("clock", "clock [--set-now | --set \"ГГГГ-ММ-ДД ЧЧ:ММ:СС\"]  часы устройства: показать или установить",
+                 run_clock, "--set= --set-now");

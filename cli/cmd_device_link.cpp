@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr uint16_t kCommandWifiOn = 30;
-constexpr uint16_t kCommandWifiOff = 31;
 
 int run_device_link(cli::Context& ctx) {
     cli::CommandArgs a;
@@ -60,7 +58,7 @@ int run_device_link(cli::Context& ctx) {
     } else if (option == "--wifi") {
         const bool on = value == "on";
         result = s.run([&] {
-            procedures::RunCommand(G_, G_.params.command, on ? kCommandWifiOn : kCommandWifiOff,
+            procedures::RunCommand(G_, G_.params.command, on ? codes::kCommandWifiOn : codes::kCommandWifiOff,
                                    ustring_t(on ? u"Включение WiFi" : u"Отключение WiFi"));
             return success();
         });
@@ -75,11 +73,11 @@ int run_device_link(cli::Context& ctx) {
 
 // --address and --speed after the command name are the device's new values;
 // before it they are the connection's, as for every command.
-const char* const kOwnOptions[] = {"--address", "--speed", nullptr};
+constexpr const char* kOwnOptions = "--address= --speed= --wifi= --wifi-channel= --hart=";
 
 }  // namespace
 
 LUMA_CLI_COMMAND_WITH_OPTIONS("device-link",
-                 "device-link --address N | --speed BAUD | --wifi on|off | --wifi-channel N | --hart N  "
-                 "связь устройства: Modbus, WiFi, HART",
+                 "device-link --address АДРЕС | --speed БОД | --wifi on|off | --wifi-channel КАНАЛ | --hart "
+                 "АДРЕС  связь устройства: Modbus, WiFi, HART",
                  run_device_link, kOwnOptions);

@@ -53,7 +53,7 @@ int run_gas(cli::Context& ctx) {
     if (a.has("--coefficient")) {
         if (a.positional.size() != 1 || !cli::parse_number(a.values["--coefficient"], 1, 14, coefficient_index) ||
             !parse_coefficient(a.positional[0], coefficient))
-            return cli::usage_error("gas --coefficient INDEX VALUE: INDEX 1..14, VALUE число от 0");
+            return cli::usage_error("gas --coefficient НОМЕР ЗНАЧЕНИЕ: НОМЕР 1..14, ЗНАЧЕНИЕ число от 0");
     } else if (a.positional.size() > 1) {
         return cli::usage_error("gas: один газ, имя или номер 0..14");
     } else if (a.positional.size() == 1 && !gas_index(a.positional[0], index)) {
@@ -86,4 +86,4 @@ int run_gas(cli::Context& ctx) {
 
 }  // namespace
 
-LUMA_CLI_COMMAND("gas", "gas [NAME|INDEX] [--coefficient INDEX VALUE]  газ и коэффициенты коррекции", run_gas);
+LUMA_CLI_COMMAND_WITH_OPTIONS("gas", "gas [ГАЗ] [--coefficient НОМЕР ЗНАЧЕНИЕ]  газ (имя или номер 0..14) и коэффициенты коррекции", run_gas, "--coefficient=");

@@ -54,7 +54,7 @@ int run_thresholds(cli::Context& ctx) {
 
 }  // namespace
 
-LUMA_CLI_COMMAND("thresholds",
-                 "thresholds [--warn N] [--alarm N] [--save N] [--hysteresis N]  пороги (0..100): показать или "
+LUMA_CLI_COMMAND_WITH_OPTIONS("thresholds",
+                 "thresholds [--warn П] [--alarm П] [--save П] [--hysteresis П]  пороги 0..100: показать или "
                  "записать",
-                 run_thresholds);
+                 run_thresholds, "--warn= --alarm= --save= --hysteresis=");

@@ -29,13 +29,23 @@ using CommandFn = int (*)(Context& ctx);
 
 struct Command {
     const char* name;
-    const char* usage;  // one line, shown in the usage text: "read START COUNT"
+    const char* usage;  // one line, shown in the usage text: "read НАЧАЛО КОЛИЧЕСТВО"
     CommandFn run;
-    // Options of the same names as connection options that mean the
-    // command's own values when they follow the command name (null-ended
-    // list, or null): "--port P --address 1 device-link --address 7".
-    const char* const* own_options = nullptr;
+    // The command's own options, separated by spaces; a trailing '=' marks one
+    // that takes a value ("--format= -o= --partial"). Any other argument that
+    // starts with '-' is an unknown option.
+    const char* options = "";
 };
+
+// Checks the arguments left for a command against its own options: empty
+// when all are known, else the message naming the first unknown one. An
+// option may carry its value after '=' ("--warn=5").
+std::string unknown_option(const Command& cmd, const std::vector<std::string>& args);
+// Whether name is one of the command's own options; takes_value (may be
+// null) receives whether it takes a value. An own option of the same name as
+// a connection option means the command's value when it follows the command
+// name: "--address 1 device-link --address 7".
+bool is_command_option(const Command& cmd, const std::string& name, bool* takes_value);
 
 void register_command(const Command& cmd);
 const std::vector<Command>& commands();
@@ -50,5 +60,5 @@ struct Registrar {
 #define LUMA_CLI_CONCAT(a, b) LUMA_CLI_CONCAT2(a, b)
 #define LUMA_CLI_COMMAND(name, usage, fn) \
     static ::cli::Registrar LUMA_CLI_CONCAT(cli_registrar_, __LINE__)(::cli::Command{name, usage, fn})
-#define LUMA_CLI_COMMAND_WITH_OPTIONS(name, usage, fn, own) \
-    static ::cli::Registrar LUMA_CLI_CONCAT(cli_registrar_, __LINE__)(::cli::Command{name, usage, fn, own})
+#define LUMA_CLI_COMMAND_WITH_OPTIONS(name, usage, fn, options) \
+    static ::cli::Registrar LUMA_CLI_CONCAT(cli_registrar_, __LINE__)(::cli::Command{name, usage, fn, options})

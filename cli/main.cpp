@@ -13,16 +13,16 @@
 namespace {
 
 const char* const kOptionsHelp =
-    "Параметры подключения:\n"
-    "  --port P          номер COM-порта (3 или COM3) или путь к устройству (/dev/ttyUSB0)\n"
-    "  --speed N         скорость, 600..256000\n"
-    "  --parity P        none|odd|even|mark|space\n"
-    "  --stop-bits S     1|1.5|2\n"
+    "Параметры подключения (по умолчанию — из файла конфигурации luma10.json):\n"
+    "  --port ПОРТ       номер COM-порта (3 или COM3) или путь к устройству (/dev/ttyUSB0)\n"
+    "  --speed БОД       скорость, 600..256000\n"
+    "  --parity ЧЁТНОСТЬ none|odd|even|mark|space\n"
+    "  --stop-bits СТОП  1|1.5|2\n"
     "  --echo            адаптер возвращает эхо каждого отправленного байта\n"
-    "  --delay MS        задержка перед отправкой, мс\n"
-    "  --timeout MS      таймаут ответа, мс\n"
-    "  --address N       адрес устройства Modbus\n"
-    "  --config FILE     файл конфигурации\n";
+    "  --delay МС        задержка перед отправкой, мс\n"
+    "  --timeout МС      таймаут ответа, мс\n"
+    "  --address АДРЕС   адрес устройства Modbus\n"
+    "  --config ФАЙЛ     файл конфигурации\n";
 
 void print_usage(FILE* out) {
     std::fprintf(out, "Использование: luma10ctl [параметры] КОМАНДА [аргументы]\n\nКоманды:\n");
@@ -110,12 +110,6 @@ bool takes_value(const std::string& name) {
     return false;
 }
 
-bool own_option(const char* const* own, const std::string& name) {
-    for (; own && *own; ++own)
-        if (name == *own) return true;
-    return false;
-}
-
 void apply(const Overrides& o, cli::Context& ctx) {
     com_port_settings_t& s = ctx.settings.port_settings;
     if (o.port) s.port = static_cast<uint8_t>(*o.port);
@@ -135,7 +129,7 @@ int main(int argc, char** argv) {
     cli::Context ctx;
     Overrides o;
     std::string command;
-    const char* const* own = nullptr;  // the own options of the command, once named
+    const cli::Command* cmd = nullptr;  // once the command has been named
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") { print_usage(stdout); return 0; }
@@ -148,13 +142,23 @@ int main(int argc, char** argv) {
                 inline_value = true;
             }
         }
-        if (own_option(own, name)) {
-            // The command's own value: it and its argument go to the command.
+        bool own_takes_value = false;
+        if (cmd && is_command_option(*cmd, name, &own_takes_value)) {
+            // The command's own option, even where a connection option has
+            // the same name: it and its value go to the command.
             ctx.args.push_back(a);
-            if (!inline_value && i + 1 < argc) ctx.args.push_back(argv[++i]);
+            if (own_takes_value && !inline_value && i + 1 < argc) ctx.args.push_back(argv[++i]);
             continue;
         }
-        if (name == "--echo" && !inline_value) { o.echo = true; continue; }
+        if (name == "--echo") {
+            if (inline_value) {
+                cli::usage_error("параметр --echo не принимает значения: " + a);
+                print_usage(stderr);
+                return 2;
+            }
+            o.echo = true;
+            continue;
+        }
         if (takes_value(name)) {
             if (!inline_value) {
                 if (i + 1 >= argc) { cli::usage_error("нет значения у " + name); print_usage(stderr); return 2; }
@@ -170,23 +174,30 @@ int main(int argc, char** argv) {
         if (command.empty() && a.compare(0, 1, "-") != 0) {
             command = a;
             for (const cli::Command& c : cli::commands())
-                if (command == c.name) own = c.own_options;
+                if (command == c.name) cmd = &c;
         } else {
             ctx.args.push_back(a);
         }
     }
-    if (command.empty()) { print_usage(stderr); return 2; }
+    if (!command.empty() && !cmd) {
+        cli::usage_error("неизвестная команда: " + command);
+        print_usage(stderr);
+        return 2;
+    }
+    // An option neither of the connection nor of the command is named as
+    // such, before the command sees its arguments.
+    const std::string unknown = cli::unknown_option(cmd ? *cmd : cli::Command{"", "", nullptr}, ctx.args);
+    if (!unknown.empty()) {
+        cli::usage_error(unknown);
+        print_usage(stderr);
+        return 2;
+    }
+    if (!cmd) { print_usage(stderr); return 2; }
 
     fill_defaults(ctx);
     apply(o, ctx);
 
-    for (const cli::Command& c : cli::commands()) {
-        if (command != c.name) continue;
-        int rc = c.run(ctx);
-        if (rc == 2) print_usage(stderr);
-        return rc;
-    }
-    cli::usage_error("неизвестная команда: " + command);
-    print_usage(stderr);
-    return 2;
+    const int rc = cmd->run(ctx);
+    if (rc == 2) print_usage(stderr);
+    return rc;
 }

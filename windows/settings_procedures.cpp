@@ -143,10 +143,10 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
             report(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));
         else
             report(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
-                                title.c_str(), arg(ErrorText(result)).c_str()));
+                                title.c_str(), arg(window_message_text(result)).c_str()));
     } else {
         report(text::format(kMaxText, "Не известно, был ли параметр установлен \"%s\"\n(%s)", title.c_str(),
-                            arg(ErrorText(e)).c_str()));
+                            arg(window_message_text(e)).c_str()));
         pause_ms(200);
         report(u"Пробуем изменить настройки драйвера и проверить связь...");
         switch_settings();
@@ -155,7 +155,7 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         if (read) {
             report(ustring_t());
             g.error_message(kErrorShowMs, text::format(kMaxText, "Связь разорвана. Отключаем драйвер.\n(%s)",
-                                                       arg(ErrorText(read)).c_str()));
+                                                       arg(window_message_text(read)).c_str()));
             G_t* gp = &g;
             side.on_window_thread([gp] {
                 if (mb_link_t* link = gp->link.load()) link->close();
@@ -169,7 +169,7 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         result = g.save_settings();
         pause_ms(100);
         if (!result) report(u"Настройки сохранены");
-        else report(text::format(kMaxText, "Настройки не сохранены\n(%s)", arg(ErrorText(result)).c_str()));
+        else report(text::format(kMaxText, "Настройки не сохранены\n(%s)", arg(window_message_text(result)).c_str()));
     }
     g.clear_message();
     return result;

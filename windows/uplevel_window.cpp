@@ -11,8 +11,6 @@ using namespace UIK;
 
 namespace {
 
-constexpr uint16_t kCommandWifiOn = 30;
-constexpr uint16_t kCommandWifiOff = 31;
 constexpr int kCaptionW = 278, kInputL = 280, kInputW = 200, kRowH = 40, kRowPitch = 42;
 
 void Heading(GLabel& l, GControl& parent, const char16_t* name, const char16_t* text, int top) {
@@ -113,9 +111,9 @@ GUplevelConnection::GUplevelConnection(G_t& g) : g_(g) {
         in->OnValueAccepted.Bind(this, &GUplevelConnection::OnValueAccepted);
     }
     wifi_enable_.OnClick.Set(
-        [](GControl*) { SendPlainCommand(kCommandWifiOn, ustring_t(u"Включение WiFi")); });
+        [](GControl*) { SendPlainCommand(codes::kCommandWifiOn, ustring_t(u"Включение WiFi")); });
     wifi_disable_.OnClick.Set(
-        [](GControl*) { SendPlainCommand(kCommandWifiOff, ustring_t(u"Отключение WiFi")); });
+        [](GControl*) { SendPlainCommand(codes::kCommandWifiOff, ustring_t(u"Отключение WiFi")); });
     bt_ss_enable_.OnClick.Set([this](GControl*) {
         g_.enable_adjustment_mode();
         Refresh();

@@ -160,7 +160,6 @@ TEST_F(DateWindow, InvalidDatesAreRefusedAndCancelBringsTheDeviceClockBack) {
 TEST_F(DateWindow, TheComputersTimeIsWrittenOneSecondAheadAndTheLayoutValuesAreRefused) {
     sim::Options_t o;
     o.owner = 2;
-    InstallAdjustmentModeProcedure();
     start(o);
     run_in_loop([&] {
         GForm_T<GDate> form(G_);
@@ -171,7 +170,7 @@ TEST_F(DateWindow, TheComputersTimeIsWrittenOneSecondAheadAndTheLayoutValuesAreR
         EXPECT_EQ(text::utf8(w.in_year_.Text()), "2018");
         w.Apply();
         ASSERT_TRUE(wait_error("Некорректная дата/время"));
-        ASSERT_TRUE(link_->open());
+        ASSERT_TRUE(OpenPort());
 
         ASSERT_TRUE(poll_for([&] {
             w.Refresh();

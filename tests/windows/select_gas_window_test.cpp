@@ -43,7 +43,6 @@ protected:
 TEST_F(SelectGasWindow, AGasWithoutACoefficientIsMarkedAndRefusedAndAnotherIsWritten) {
     sim::Options_t o;
     o.owner = 2;
-    InstallAdjustmentModeProcedure();
     start(o);
     run_in_loop([&] {
         GForm_T<GSelectGas> form(G_);
@@ -54,7 +53,7 @@ TEST_F(SelectGasWindow, AGasWithoutACoefficientIsMarkedAndRefusedAndAnotherIsWri
         EXPECT_FALSE(w.Coefficient(0).IsEditable());
         EXPECT_EQ(text::utf8(w.Coefficient(0).Text()), " 1.000");
 
-        ASSERT_TRUE(link_->open());
+        ASSERT_TRUE(OpenPort());
         set_coefficient(1, 0.0f);
         ASSERT_TRUE(wait_read(w));
         EXPECT_EQ(text::utf8(w.list_.Item(0)), "Пропан");

@@ -5,26 +5,27 @@
 
 #include <string>
 
-#include "window_fixture.h"
-#include "windows/write_procedures.h"
+#include "fixture.h"
 
 namespace settings_test {
 
-using namespace window_test;
+using namespace win_test;
 
 class SettingsWindowTest : public WindowTest {
 protected:
-    // A detector at address 1; owner is who holds adjustment mode at start
-    // (2: this link).
-    void start_open(sim::Options_t o = {}, uint16_t timeout_ms = 300) {
-        InstallAdjustmentModeProcedure();
-        start(o, timeout_ms);
-        ASSERT_TRUE(link_->open());
+    // A detector at address 1 (owner: who holds adjustment mode at start, 2
+    // this link), the poll cycle running, the port closed or open.
+    void start(sim::Options_t o = {}, uint16_t timeout_ms = kRoomyTimeoutMs) { StartLine(std::move(o), timeout_ms); }
+    void start_open(sim::Options_t o = {}, uint16_t timeout_ms = kRoomyTimeoutMs) {
+        start(std::move(o), timeout_ms);
+        ASSERT_TRUE(OpenPort());
     }
+    static void run_in_loop(const std::function<void()>& body) { InLoop(body); }
+    static bool wait_for(const std::function<bool()>& pred, int ms = kWaitMs) { return WaitFor(pred, ms); }
 
     // Waits for a condition on values the workers publish without posting
     // anything to the window thread: the loop is woken every 20 ms to look.
-    static bool poll_for(const std::function<bool()>& pred, int ms = 8000) {
+    static bool poll_for(const std::function<bool()>& pred, int ms = kWaitMs) {
         for (int waited = 0; waited < ms; waited += 20)
             if (UIK::App::RunUntil(pred, 20)) return true;
         return pred();
@@ -47,10 +48,10 @@ protected:
             if (s.rfind(head, 0) == 0) return true;
         return false;
     }
-    bool wait_status(const std::string& text, int ms = 8000) {
+    bool wait_status(const std::string& text, int ms = kWaitMs) {
         return poll_for([&] { return saw_status(text); }, ms);
     }
-    bool wait_error(const std::string& text, int ms = 8000) {
+    bool wait_error(const std::string& text, int ms = kWaitMs) {
         return poll_for(
             [&] {
                 for (const std::string& s : texts_.errors)

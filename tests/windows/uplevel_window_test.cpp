@@ -55,7 +55,7 @@ protected:
                    w.hart_id_.HasValue() && w.ssSpeed_.IsEnabled();
         });
     }
-    bool wait_text(GUplevelConnection& w, const std::string& t, int ms = 10000) {
+    bool wait_text(GUplevelConnection& w, const std::string& t, int ms = kWaitMs) {
         return poll_for([&] { return text::utf8(w.status_.Text()) == t; }, ms);
     }
 };
@@ -169,7 +169,7 @@ TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnswe
         sim_->set_fault(sim::Fault_t::kSilent);
         a.answer(UIK::kMsgYes);
         w.modbus_id_.Enter(9);
-        ASSERT_TRUE(poll_for([&] { return !texts_.errors.empty(); }, 10000)) << all_status();
+        ASSERT_TRUE(poll_for([&] { return !texts_.errors.empty(); })) << all_status();
         EXPECT_EQ(texts_.errors.back().rfind("Связь разорвана. Отключаем драйвер.\n(Modbus-драйвер. ", 0), 0u)
             << texts_.errors.back();
         ASSERT_TRUE(poll_for([&] { return !G_.is_port_open(); }));
