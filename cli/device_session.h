@@ -43,8 +43,10 @@ public:
     void clear_message() override {}
 
 private:
-    mb_link_t link_;
+    // The queue outlives the link: a worker may still be inside a post when
+    // the link stops it.
     window_queue_t queue_;
+    mb_link_t link_;
     int errors_ = 0;
 };
 
