@@ -1,5 +1,7 @@
 #include "windows/select_gas_window.h"
 
+#include <cfloat>
+
 #include "model/app_state.h"
 #include "platform/time.h"
 #include "windows/settings_procedures.h"
@@ -68,6 +70,7 @@ GSelectGas::GSelectGas(G_t& g) : g_(g) {
             in->SetValue(1.0);
             in->SetEditable(false);
         } else {
+            in->SetRange(0.0, double(FLT_MAX));
             in->OnValueEntered.Bind(this, &GSelectGas::OnFilter);
             in->OnValueAccepted.Bind(this, &GSelectGas::OnAccepted);
         }

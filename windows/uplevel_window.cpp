@@ -118,6 +118,10 @@ GUplevelConnection::GUplevelConnection(G_t& g) : g_(g) {
         g_.enable_adjustment_mode();
         Refresh();
     });
+    // The entry form refuses a value outside the caption's range and names it;
+    // the filter below guards the values that arrive otherwise.
+    wifi_channel_.SetRange(kChannelMin, kChannelMax);
+    hart_id_.SetRange(kHartMin, kHartMax);
     Refresh();
 }
 

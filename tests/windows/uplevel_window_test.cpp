@@ -208,7 +208,12 @@ TEST_F(UplevelWindow, WifiCommandsAndTheRangesOfChannelAndHartAddress) {
         ASSERT_TRUE(wait_status("Команда \"Отключение WiFi\" отправлена")) << all_status();
         EXPECT_EQ(reg(sim::reg::kWifiEnabled), 0);
 
-        // Outside the captions' ranges the field keeps its value and nothing is written.
+        // The entry forms refuse what the captions exclude; values entered
+        // otherwise are put back and nothing is written.
+        EXPECT_EQ(w.wifi_channel_.Minimum(), 1);
+        EXPECT_EQ(w.wifi_channel_.Maximum(), 12);
+        EXPECT_EQ(w.hart_id_.Minimum(), 0);
+        EXPECT_EQ(w.hart_id_.Maximum(), 15);
         for (int64_t bad : {-1, 0, 13}) {
             w.wifi_channel_.Enter(bad);
             EXPECT_EQ(w.wifi_channel_.Value(), 6) << bad;
