@@ -14,8 +14,9 @@ std::vector<Command>& registry() {
 
 void register_command(const Command& cmd) { registry().push_back(cmd); }
 
-std::string unknown_option(const Command& cmd, const std::vector<std::string>& args) {
-    // The command's options as names, and whether each takes a value.
+namespace {
+// The command's options as names, and whether each takes a value.
+std::vector<std::pair<std::string, bool>> option_list(const Command& cmd) {
     std::vector<std::pair<std::string, bool>> known;
     const std::string list = cmd.options ? cmd.options : "";
     for (size_t pos = 0; pos < list.size();) {
@@ -27,21 +28,39 @@ std::string unknown_option(const Command& cmd, const std::vector<std::string>& a
         if (!name.empty()) known.emplace_back(name, takes_value);
         pos = end + 1;
     }
+    return known;
+}
+}  // namespace
+
+bool is_command_option(const Command& cmd, const std::string& name, bool* takes_value) {
+    for (const auto& [n, tv] : option_list(cmd))
+        if (n == name) {
+            if (takes_value) *takes_value = tv;
+            return true;
+        }
+    return false;
+}
+
+std::string unknown_option(const Command& cmd, const std::vector<std::string>& args) {
+    const std::vector<std::pair<std::string, bool>> known = option_list(cmd);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         // Not an option: a plain argument, or a negative number (the
         // command's own check refuses it with its range).
         if (a.size() < 2 || a[0] != '-' || (a[1] >= '0' && a[1] <= '9')) continue;
+        const size_t eq = a.find('=');
+        const std::string given = a.substr(0, eq);
         bool found = false;
         for (const auto& [name, takes_value] : known) {
-            if (a != name) continue;
+            if (given != name) continue;
             found = true;
-            if (takes_value) ++i;  // its value may look like an option
+            if (takes_value && eq == std::string::npos) ++i;  // its value may look like an option
         }
         if (!found) return "неизвестный параметр: " + a;
     }
     return {};
 }
+
 const std::vector<Command>& commands() { return registry(); }
 
 }  // namespace cli

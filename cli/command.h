@@ -38,8 +38,14 @@ struct Command {
 };
 
 // Checks the arguments left for a command against its own options: empty
-// when all are known, else the message naming the first unknown one.
+// when all are known, else the message naming the first unknown one. An
+// option may carry its value after '=' ("--warn=5").
 std::string unknown_option(const Command& cmd, const std::vector<std::string>& args);
+// Whether name is one of the command's own options; takes_value (may be
+// null) receives whether it takes a value. An own option of the same name as
+// a connection option means the command's value when it follows the command
+// name: "--address 1 device-link --address 7".
+bool is_command_option(const Command& cmd, const std::string& name, bool* takes_value);
 
 void register_command(const Command& cmd);
 const std::vector<Command>& commands();

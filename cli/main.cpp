@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
     cli::Context ctx;
     Overrides o;
     std::string command;
+    const cli::Command* cmd = nullptr;  // once the command has been named
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") { print_usage(stdout); return 0; }
@@ -140,6 +141,14 @@ int main(int argc, char** argv) {
                 value = a.substr(eq + 1);
                 inline_value = true;
             }
+        }
+        bool own_takes_value = false;
+        if (cmd && is_command_option(*cmd, name, &own_takes_value)) {
+            // The command's own option, even where a connection option has
+            // the same name: it and its value go to the command.
+            ctx.args.push_back(a);
+            if (own_takes_value && !inline_value && i + 1 < argc) ctx.args.push_back(argv[++i]);
+            continue;
         }
         if (name == "--echo") {
             if (inline_value) {
@@ -162,12 +171,14 @@ int main(int argc, char** argv) {
             }
             continue;
         }
-        if (command.empty() && a.compare(0, 1, "-") != 0) command = a;
-        else ctx.args.push_back(a);
+        if (command.empty() && a.compare(0, 1, "-") != 0) {
+            command = a;
+            for (const cli::Command& c : cli::commands())
+                if (command == c.name) cmd = &c;
+        } else {
+            ctx.args.push_back(a);
+        }
     }
-    const cli::Command* cmd = nullptr;
-    for (const cli::Command& c : cli::commands())
-        if (command == c.name) cmd = &c;
     if (!command.empty() && !cmd) {
         cli::usage_error("неизвестная команда: " + command);
         print_usage(stderr);

@@ -82,11 +82,11 @@ private:
 
 LUMA_PLACEHOLDER_WINDOW(GDacCalibration, u"Настройка 4-20мА", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GCalibration, u"Настройка измерения", 808, 520)
-LUMA_PLACEHOLDER_WINDOW(GUplevelConnection, u"Настройка RS485, WiFi и HART", 600, 440)
-LUMA_PLACEHOLDER_WINDOW(GDate, u"Дата / Время", 552, 320)
+#include "windows/uplevel_window.h"
+#include "windows/date_window.h"
 LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
-LUMA_PLACEHOLDER_WINDOW(GThresholds, u"Пороги", 568, 360)
-LUMA_PLACEHOLDER_WINDOW(GSelectGas, u"Выбор газа для пропанового оптического датчика", 568, 440)
+#include "windows/thresholds_window.h"
+#include "windows/select_gas_window.h"
 
 #undef LUMA_PLACEHOLDER_WINDOW
 

@@ -34,22 +34,23 @@ uint64_t ParamValueFromFloat(float v) {
 
 namespace procedures {
 
-void RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
+error_value_t RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
     const std::string title = arg(p.title());
     g.status_text(text::format(kMaxText, "Установка параметра \"%s\"...", title.c_str()));
     if (const error_value_t e = g.write_parameter(p, value)) {
         g.error_message(kErrorShowMs, text::format(kMaxText, "Параметр \"%s\" не был установлен\n(%s)", title.c_str(),
                                                    arg(e).c_str()));
-        return;
+        return e;
     }
     g.clear_message();
     g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен\nСохраняем настройки...", title.c_str()));
     if (const error_value_t e = g.save_settings()) {
         g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
                                    title.c_str(), arg(e).c_str()));
-        return;
+        return e;
     }
     g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));
+    return success();
 }
 
 void RunEnableAdjustmentMode(G_t& g) {
@@ -94,7 +95,7 @@ void RunCommand(G_t& g, const mb_param_t& p, uint16_t value, const ustring_t& ti
 // thread, whichever thread makes the call.
 void SetParamAndSave(const mb_param_t& p, uint64_t value) {
     G_t* g = &G_;
-    g->post_to_worker1(make_task([g, &p, value] { procedures::RunSetParamAndSave(*g, p, value); }));
+    g->post_to_worker1(make_task([g, &p, value] { (void)procedures::RunSetParamAndSave(*g, p, value); }));
 }
 
 void SendCommand(const mb_param_t& p, uint8_t value, std::optional<ustring_t> title) {

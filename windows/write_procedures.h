@@ -35,9 +35,10 @@ void EnableAdjustmentMode();
 void SendPlainCommand(uint16_t value, std::optional<ustring_t> title);
 
 // The worker-side bodies of the above, run on the calling thread (which must be
-// a worker: they block on the line). Exposed for the tasks and for tests.
+// a worker: they block on the line). Exposed for the tasks, for luma10ctl and
+// for tests; RunSetParamAndSave returns the first failure, or success.
 namespace procedures {
-void RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value);
+error_value_t RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value);
 void RunEnableAdjustmentMode(G_t& g);
 void RunCommand(G_t& g, const mb_param_t& p, uint16_t value, const ustring_t& title);
 }  // namespace procedures

@@ -69,5 +69,5 @@ TEST(Program, ScreenshotWithOpenIsOfTheWholeSubWindow) {
     const Run_t r = Luma10("--open thresholds --screenshot " + shot + " --after 300");
     ASSERT_EQ(r.code, 0) << r.err;
     // The thresholds window's own size, not the main window's 1024 x 768.
-    EXPECT_EQ(PngSize(shot), std::make_pair(568u, 360u));
+    EXPECT_EQ(PngSize(shot), std::make_pair(568u, 280u));
 }

@@ -1,0 +1,83 @@
+// luma10ctl device-link --address N | --speed BAUD | --wifi on|off |
+// --wifi-channel N | --hart N: the device's own link settings, changed as the
+// link settings window changes them. The speed and the address go through
+// the window's change procedure, which switches this program's connection
+// along with the device; every step's text is printed on stderr as the window
+// shows it, and the command exits 1 when the device is lost.
+#include <cstdio>
+
+#include "cli/connection.h"
+#include "cli/device_session.h"
+#include "model/codes.h"
+#include "windows/settings_procedures.h"
+#include "windows/write_procedures.h"
+
+namespace {
+
+
+int run_device_link(cli::Context& ctx) {
+    cli::CommandArgs a;
+    if (!cli::ParseCommandArgs(ctx.args, {"--address", "--speed", "--wifi", "--wifi-channel", "--hart"}, {}, a))
+        return 2;
+    if (!a.positional.empty()) return cli::usage_error("device-link: лишний аргумент " + a.positional[0]);
+    if (a.order.size() != 1)
+        return cli::usage_error("device-link: одно из --address, --speed, --wifi, --wifi-channel, --hart");
+    const std::string option = a.order[0];
+    const std::string value = a.values[option];
+    long n = 0;
+    if (option == "--address" && !cli::parse_number(value, 1, 247, n))
+        return cli::usage_error("device-link --address: допустимо 1..247");
+    if (option == "--speed") {
+        long baud;
+        n = -1;
+        if (cli::parse_number(value, 1, 1000000, baud))
+            for (size_t i = 0; i < codes::kSpeedCount; ++i)
+                if (codes::kSpeedTable[i] == unsigned(baud)) n = long(i);
+        if (n < 0)
+            return cli::usage_error(
+                "device-link --speed: 1200, 2400, 4800, 9600, 19200, 38400, 57600 или 115200");
+    }
+    if (option == "--wifi" && value != "on" && value != "off")
+        return cli::usage_error("device-link --wifi: on или off");
+    if (option == "--wifi-channel" && !cli::parse_number(value, 1, 12, n))
+        return cli::usage_error("device-link --wifi-channel: допустимо 1..12");
+    if (option == "--hart" && !cli::parse_number(value, 0, 15, n))
+        return cli::usage_error("device-link --hart: допустимо 0..15");
+
+    cli::DeviceSession s;
+    if (!s.open(ctx)) return 1;
+    ParamMap_t& p = G_.params;
+    error_value_t result;
+    if (option == "--address" || option == "--speed") {
+        s.ensure_adjustment_mode();
+        mb_param_t& param = option == "--speed" ? p.ModbusSettings_Baud : p.ModbusSettings_Id;
+        link_change_side_t side;
+        side.on_window_thread = [&s](const std::function<void()>& fn) { s.call(fn); };
+        const uint16_t v = uint16_t(n);
+        result = s.run([&] { return procedures::RunLinkSettingChange(G_, param, v, v, side); });
+    } else if (option == "--wifi") {
+        const bool on = value == "on";
+        result = s.run([&] {
+            procedures::RunCommand(G_, G_.params.command, on ? codes::kCommandWifiOn : codes::kCommandWifiOff,
+                                   ustring_t(on ? u"Включение WiFi" : u"Отключение WiFi"));
+            return success();
+        });
+    } else {
+        s.ensure_adjustment_mode();
+        const mb_param_t& param = option == "--hart" ? p.Hart_Id : p.wifi_channel;
+        const uint16_t v = uint16_t(n);
+        result = s.run([&] { return procedures::RunSetParamAndSave(G_, param, v); });
+    }
+    return result || s.error_shown() ? 1 : 0;
+}
+
+// --address and --speed after the command name are the device's new values;
+// before it they are the connection's, as for every command.
+constexpr const char* kOwnOptions = "--address= --speed= --wifi= --wifi-channel= --hart=";
+
+}  // namespace
+
+LUMA_CLI_COMMAND_WITH_OPTIONS("device-link",
+                 "device-link --address АДРЕС | --speed БОД | --wifi on|off | --wifi-channel КАНАЛ | --hart "
+                 "АДРЕС  связь устройства: Modbus, WiFi, HART",
+                 run_device_link, kOwnOptions);

@@ -1,0 +1,110 @@
+// The thresholds window against the simulated detector: the values read by
+// its own reader, the clamp of an entry, the write with the save command, and
+// the table guarded by the adjustment mode.
+#include "settings_fixture.h"
+#include "sim/device.h"
+#include "windows/sub_windows.h"
+
+using namespace settings_test;
+
+namespace {
+
+class ThresholdsWindow : public SettingsWindowTest {};
+
+}  // namespace
+
+TEST_F(ThresholdsWindow, ShowsTheDeviceValuesAndClampsAnEntryBeforeWritingIt) {
+    sim::Options_t o;
+    o.owner = 2;
+    start_open(o);
+    run_in_loop([&] {
+        GForm_T<GThresholds> form(G_);
+        GThresholds& w = form.Window();
+        EXPECT_EQ(text::utf8(form.Title()), "Пороги");
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.Threshold_Warn_.HasValue() && w.Threshold_Delta_.HasValue() && w.table_.IsEnabled();
+        }));
+        EXPECT_EQ(w.Threshold_Warn_.Value(), 20);
+        EXPECT_EQ(w.Threshold_Alarm_.Value(), 50);
+        EXPECT_EQ(w.Threshold_BDSafe_.Value(), 90);
+        EXPECT_EQ(w.Threshold_Delta_.Value(), 2);
+        EXPECT_FALSE(w.bt_ss_enable_.IsVisible()) << "the mode is held, nothing to ask for";
+
+        // 250 is written as 100, above "Порог 2": no order between them.
+        w.Threshold_Warn_.Enter(250);
+        EXPECT_EQ(w.Threshold_Warn_.Value(), 100);
+        ASSERT_TRUE(wait_status("Параметр \"Порог 1\" установлен\nНастройки сохранены")) << all_status();
+        EXPECT_EQ(reg(sim::reg::kThresholdWarn), 100);
+        EXPECT_TRUE(saw_status("Установка параметра \"Порог 1\"..."));
+
+        w.Threshold_Delta_.Enter(-5);
+        ASSERT_TRUE(wait_status("Параметр \"Гистерезис\" установлен\nНастройки сохранены")) << all_status();
+        EXPECT_EQ(reg(sim::reg::kThresholdDelta), 0);
+        EXPECT_TRUE(texts_.errors.empty());
+    });
+}
+
+TEST_F(ThresholdsWindow, ARefreshFromTheDeviceNeverWrites) {
+    sim::Options_t o;
+    o.owner = 2;
+    start_open(o);
+    run_in_loop([&] {
+        GForm_T<GThresholds> form(G_);
+        GThresholds& w = form.Window();
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.Threshold_Alarm_.Value() == 50;
+        }));
+        // The device changes by itself (its console, say): the window follows.
+        ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdAlarm, 61));
+        ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdSave, 7));
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.Threshold_Alarm_.Value() == 61 && w.Threshold_BDSafe_.Value() == 7;
+        }));
+
+        // Give a wrongly queued write time to show.
+        poll_for([] { return false; }, 300);
+        EXPECT_TRUE(texts_.status.empty()) << all_status();
+        EXPECT_TRUE(texts_.errors.empty());
+    });
+}
+
+TEST_F(ThresholdsWindow, TheTableFollowsWhoHoldsTheAdjustmentMode) {
+    sim::Options_t o;
+    o.owner = 1;  // the console holds it
+    start_open(o);
+    run_in_loop([&] {
+        GForm_T<GThresholds> form(G_);
+        GThresholds& w = form.Window();
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return G_.params.adjustment_mode_owner.read_equals(1) && w.Threshold_Warn_.HasValue();
+        }));
+        EXPECT_FALSE(w.table_.IsEnabled());
+        EXPECT_FALSE(w.bt_ss_enable_.IsVisible());
+
+        // Nobody holds it: the button asks for it, and the table opens.
+        ASSERT_TRUE(sim_->set_owner(1, 0));
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.bt_ss_enable_.IsVisible();
+        }));
+        EXPECT_FALSE(w.table_.IsEnabled());
+        w.bt_ss_enable_.OnClick(&w.bt_ss_enable_);
+        ASSERT_TRUE(wait_status("Режим наладки включен")) << all_status();
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.table_.IsEnabled();
+        }));
+        EXPECT_FALSE(w.bt_ss_enable_.IsVisible());
+
+        // Without a connection the table is disabled and keeps the last values.
+        link_->close();
+        G_.invalidate_all_parameters();
+        w.Refresh();
+        EXPECT_FALSE(w.table_.IsEnabled());
+        EXPECT_EQ(w.Threshold_Warn_.Value(), 20);
+    });
+}

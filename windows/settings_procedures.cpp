@@ -1,0 +1,178 @@
+#include "windows/settings_procedures.h"
+
+#include <cfloat>
+#include <chrono>
+#include <thread>
+
+#include "link/errors.h"
+#include "model/app_state.h"
+#include "model/codes.h"
+#include "model/mb_link.h"
+#include "windows/write_procedures.h"
+
+namespace {
+
+constexpr uint32_t kErrorShowMs = 10000;
+constexpr size_t kMaxText = 2048;
+
+std::string arg(const ustring_t& s) { return text::utf8(s); }
+std::string arg(const char16_t* s) { return s ? text::to_utf8(s) : std::string(); }
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool in(int64_t v, int64_t lo, int64_t hi) { return v >= lo && v <= hi; }
+
+}  // namespace
+
+// ---- device clock ----------------------------------------------------------------
+
+bool ValidClockFields(const clock_fields_t& f) {
+    if (!in(f.year, 0, 99) && !in(f.year, 2000, 2099)) return false;
+    if (!in(f.month, 1, 12) || !in(f.day, 1, 31) || !in(f.hour, 0, 23) || !in(f.minute, 0, 59) ||
+        !in(f.second, 0, 59))
+        return false;
+    using namespace std::chrono;
+    const int y = int(f.year < 2000 ? f.year + 2000 : f.year);
+    return year_month_day(year(y), month(unsigned(f.month)), day(unsigned(f.day))).ok();
+}
+
+uint64_t ClockBytes(const clock_fields_t& f) {
+    const int64_t fields[6] = {f.year < 2000 ? f.year : f.year - 2000, f.month, f.day, f.hour, f.minute, f.second};
+    uint64_t bytes = 0;
+    for (int i = 0; i < 6; ++i) bytes |= uint64_t(uint8_t(fields[i])) << (8 * i);
+    return bytes;
+}
+
+uint64_t ClockBcdValue(uint64_t bytes) {
+    uint64_t v = 0;
+    for (int i = 0; i < 6; ++i) {
+        const unsigned b = unsigned(bytes >> (8 * i)) & 0xFF;
+        v |= uint64_t(((b / 10) % 10) << 4 | (b % 10)) << (8 * i);
+    }
+    return v;
+}
+
+clock_fields_t OneSecondLater(const plat::LocalTime_t& t) {
+    using namespace std::chrono;
+    const sys_days day0 = year_month_day(year(t.year), month(unsigned(t.month)), day(unsigned(t.day)));
+    const sys_seconds later = day0 + hours(t.hour) + minutes(t.minute) + seconds(t.second) + seconds(1);
+    const sys_days d = floor<days>(later);
+    const year_month_day ymd(d);
+    const hh_mm_ss<seconds> hms(later - d);
+    clock_fields_t f;
+    f.year = int(ymd.year());
+    f.month = unsigned(ymd.month());
+    f.day = unsigned(ymd.day());
+    f.hour = hms.hours().count();
+    f.minute = hms.minutes().count();
+    f.second = hms.seconds().count();
+    return f;
+}
+
+namespace procedures {
+error_value_t RunSetClock(G_t& g, uint64_t bytes) { return RunSetParamAndSave(g, g.params.date_bcd, ClockBcdValue(bytes)); }
+}  // namespace procedures
+
+void SetClockAndSave(G_t& g, uint64_t bytes) {
+    G_t* gp = &g;
+    g.post_to_worker1(make_task([gp, bytes] { (void)procedures::RunSetClock(*gp, bytes); }));
+}
+
+// ---- gas selection ------------------------------------------------------------------
+
+bool GasCoefficientPresent(const ParamMap_t& p, size_t index) {
+    const mb_param_t* c = const_cast<ParamMap_t&>(p).coeffs_gas(int(index));
+    if (!c) return false;
+    const param_snapshot_t s = c->snapshot();
+    return s.is_read() && s.f32() > 0.0f;
+}
+
+ustring_t GasRefusalText(size_t index) {
+    ustring_t t(u"Нельзя выбрать газ \"");
+    t += codes::GasTableB(index).name;
+    t += u"\" - отсутствует корректировочный коэффициент";
+    return t;
+}
+
+bool ValidCoefficient(double v) { return v >= 0 && v <= double(FLT_MAX); }
+
+// ---- the device's Modbus speed and address --------------------------------------------
+
+void SwitchConnectionSettings(G_t& g, const mb_param_t& p, uint16_t v) {
+    ConnectionSettings cs = g.connection_settings();
+    if (&p == &g.params.ModbusSettings_Baud) {
+        if (v >= codes::kSpeedCount) return;
+        cs.port_settings.speed = codes::kSpeedTable[v];
+    } else {
+        if (v == 0) return;
+        cs.block_id = uint8_t(v);
+    }
+    // A failure leaves the settings the link now holds in force; the read-back
+    // that follows shows whether the device can still be reached.
+    g.apply_connection_settings(cs, nullptr);
+}
+
+namespace procedures {
+
+error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s, const link_change_side_t& side) {
+    const std::string title = arg(p.title());
+    auto report = [&](const ustring_t& t) {
+        if (side.report) side.report(t);
+        g.status_text(t);
+    };
+    auto switch_settings = [&] {
+        G_t* gp = &g;
+        mb_param_t* pp = &p;
+        side.on_window_thread([gp, pp, s] { SwitchConnectionSettings(*gp, *pp, s); });
+    };
+
+    g.status_text(text::format(kMaxText, "Установка параметра \"%s\"...", title.c_str()));
+    error_value_t result;
+    if (const error_value_t e = g.write_parameter(p, w); !e) {
+        pause_ms(500);
+        report(text::format(kMaxText, "Параметр \"%s\" установлен\nНеобходимо изменить настройки драйвера...",
+                            title.c_str()));
+        switch_settings();
+        pause_ms(500);
+        report(text::format(kMaxText,
+                            "Настройки драйвера изменены в соответствии с параметром \"%s\"\nСохраняем настройки...",
+                            title.c_str()));
+        result = g.save_settings();
+        pause_ms(100);
+        if (!result)
+            report(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));
+        else
+            report(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
+                                title.c_str(), arg(window_message_text(result)).c_str()));
+    } else {
+        report(text::format(kMaxText, "Не известно, был ли параметр установлен \"%s\"\n(%s)", title.c_str(),
+                            arg(window_message_text(e)).c_str()));
+        pause_ms(200);
+        report(u"Пробуем изменить настройки драйвера и проверить связь...");
+        switch_settings();
+        mb_link_t* l = g.link.load();
+        const error_value_t read = l ? l->read_param(p) : comport_error(kComNotOpen);
+        if (read) {
+            report(ustring_t());
+            g.error_message(kErrorShowMs, text::format(kMaxText, "Связь разорвана. Отключаем драйвер.\n(%s)",
+                                                       arg(window_message_text(read)).c_str()));
+            G_t* gp = &g;
+            side.on_window_thread([gp] {
+                if (mb_link_t* link = gp->link.load()) link->close();
+                gp->invalidate_all_parameters();
+            });
+            return read;
+        }
+        pause_ms(500);
+        report(text::format(kMaxText, "Связь есть, значит параметр \"%s\" был установлен\nСохраняем настройки...",
+                            title.c_str()));
+        result = g.save_settings();
+        pause_ms(100);
+        if (!result) report(u"Настройки сохранены");
+        else report(text::format(kMaxText, "Настройки не сохранены\n(%s)", arg(window_message_text(result)).c_str()));
+    }
+    g.clear_message();
+    return result;
+}
+
+}  // namespace procedures
