@@ -62,12 +62,12 @@ private:
         Name() : GPlaceholderWindow(title, w, h) {} \
     };
 
-LUMA_PLACEHOLDER_WINDOW(GDacCalibration, u"Настройка 4-20мА", 600, 440)
-LUMA_PLACEHOLDER_WINDOW(GCalibration, u"Настройка измерения", 808, 520)
+#include "windows/dac_window.h"
+#include "windows/calibration_window.h"
 LUMA_PLACEHOLDER_WINDOW(GUplevelConnection, u"Настройка RS485, WiFi и HART", 600, 440)
 LUMA_PLACEHOLDER_WINDOW(GDate, u"Дата / Время", 552, 320)
 LUMA_PLACEHOLDER_WINDOW(GJournals, u"Журналы", 800, 600)
-LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
+#include "windows/tests_window.h"
 LUMA_PLACEHOLDER_WINDOW(GThresholds, u"Пороги", 568, 360)
 LUMA_PLACEHOLDER_WINDOW(GAlarms, u"Текущие аварии и предупреждения", 640, 440)
 LUMA_PLACEHOLDER_WINDOW(GSelectGas, u"Выбор газа для пропанового оптического датчика", 568, 440)
