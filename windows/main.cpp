@@ -1,19 +1,23 @@
 // The configurator's entry point: start-up, the top-level form's message loop,
 // and the orderly exit.
 //
-//   luma10 [--connect] [--screenshot FILE [--after MS]]
+//   luma10 [--connect] [--open NAME] [--screenshot FILE [--after MS]]
 //     --connect          press the connect button once the window is up
-//     --screenshot FILE  render the window to a PNG after MS ms (default 3000)
-//                        and exit; without a display it draws offscreen
+//     --open NAME        open the named sub-window once the window is up
+//     --screenshot FILE  render the window (the opened sub-window with --open)
+//                        to a PNG after MS ms (default 3000) and exit; without
+//                        a display it draws offscreen
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "foundation/app_config.h"
 #include "foundation/instance_mutex.h"
 #include "foundation/settings_store.h"
+#include "foundation/time_services.h"
 #include "model/app_state.h"
 #include "model/mb_link.h"
 #include "platform/display.h"
@@ -26,6 +30,7 @@ namespace {
 
 struct Options_t {
     bool connect = false;
+    std::string open;
     std::string screenshot;
     unsigned after_ms = 3000;
 };
@@ -35,6 +40,20 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
         const char* a = argv[i];
         if (std::strcmp(a, "--connect") == 0) {
             o.connect = true;
+        } else if (std::strcmp(a, "--open") == 0 && i + 1 < argc) {
+            o.open = argv[++i];
+            std::string names;
+            bool known = false;
+            for (std::string_view n : GStart::SubWindowNames()) {
+                known = known || n == o.open;
+                names += names.empty() ? "" : ", ";
+                names += n;
+            }
+            if (!known) {
+                std::fprintf(stderr, "luma10: no window named \"%s\"; --open takes one of: %s\n", o.open.c_str(),
+                             names.c_str());
+                return false;
+            }
         } else if (std::strcmp(a, "--screenshot") == 0 && i + 1 < argc) {
             o.screenshot = argv[++i];
         } else if (std::strcmp(a, "--after") == 0 && i + 1 < argc) {
@@ -46,7 +65,7 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
             }
             o.after_ms = unsigned(v);
         } else {
-            std::fprintf(stderr, "usage: luma10 [--connect] [--screenshot FILE [--after MS]]\n");
+            std::fprintf(stderr, "usage: luma10 [--connect] [--open NAME] [--screenshot FILE [--after MS]]\n");
             return false;
         }
     }
@@ -96,13 +115,15 @@ int main(int argc, char** argv) {
     auto form = std::make_unique<GNewForm>(G_, plat::program_name());
     form->CenterOnScreen();
     if (opt.connect) UIK::App::Defer([f = form.get()] { f->Start().Connect(); });
+    if (!opt.open.empty()) UIK::App::Defer([&] { form->Start().OpenSubWindow(opt.open, Tick64()); });
     UIK::GTimer shot;
     bool shot_ok = true;
     if (!opt.screenshot.empty()) {
         shot.SetInterval(opt.after_ms);
         shot.OnTick.Set([&](UIK::GTimer* t) {
             t->Stop();
-            shot_ok = form->RenderToPng(opt.screenshot.c_str());
+            UIK::GForm* shown = opt.open.empty() ? nullptr : form->Start().FindSubWindow(opt.open);
+            shot_ok = (shown ? shown : form.get())->RenderToPng(opt.screenshot.c_str());
             if (!shot_ok) std::fprintf(stderr, "luma10: cannot write %s\n", opt.screenshot.c_str());
             form->Close();
         });

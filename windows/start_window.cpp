@@ -1,5 +1,8 @@
 #include "windows/start_window.h"
 
+#include <iterator>
+#include <type_traits>
+
 #include "foundation/time_services.h"
 #include "model/app_state.h"
 #include "model/codes.h"
@@ -181,6 +184,67 @@ bool GStart::ShowsPoll55(const std::string& program_name) {
     return program_name.size() > 3 && program_name.find("qzv") != std::string::npos;
 }
 
+// ---- the sub-window table ----------------------------------------------------------
+
+namespace {
+
+using Opener = GControl& (*)(GBaseStart&);
+
+template <auto Member>
+GControl& Ctl(GBaseStart& s) {
+    return s.*Member;
+}
+
+template <class F>
+std::unique_ptr<GForm> MakeForm(G_t& g) {
+    if constexpr (std::is_constructible_v<F, G_t&>) return std::make_unique<F>(g);
+    else return std::make_unique<F>();
+}
+
+template <class F>
+void TickForm(GForm& f) {
+    static_cast<F&>(f).Tick();
+}
+
+}  // namespace
+
+// A row of the table: the name `luma10 --open` takes, how the form is made and
+// updated, the button whose click opens it and other controls a left press
+// on which opens it.
+struct SubWindowRow_t {
+    const char* name;
+    std::unique_ptr<GForm> (*make)(G_t&);
+    void (*tick)(GForm&);
+    Opener button;
+    Opener presses[2];
+};
+
+namespace {
+
+template <class F>
+constexpr SubWindowRow_t Row(const char* name, Opener button, Opener press1 = nullptr, Opener press2 = nullptr) {
+    return {name, MakeForm<F>, TickForm<F>, button, {press1, press2}};
+}
+
+// Every sub-window of the main window, in the order the timer updates them.
+constexpr SubWindowRow_t kSubWindows[] = {
+    Row<GForm_T<GDacCalibration>>("dac", Ctl<&GBaseStart::bt_dac_calibration_>),
+    Row<GForm_T<GCalibration>>("calibration", Ctl<&GBaseStart::bt_calibration_>),
+    Row<GForm_T<GUplevelConnection>>("device-link", Ctl<&GBaseStart::bt_uplevel_connection_>),
+    Row<GForm_T<GAlarms>>("alarms", Ctl<&GBaseStart::bt_alarms_>, Ctl<&GBaseStart::ico_frame_alarms_>,
+                          Ctl<&GBaseStart::img_led_fail_status_>),
+    Row<GForm_T<GThresholds>>("thresholds", Ctl<&GBaseStart::bt_thresholds_>,
+                              Ctl<&GBaseStart::ico_threshold_frame_>),
+    Row<GForm_T<GDate>>("clock", Ctl<&GBaseStart::bt_datetime_>),
+    Row<GForm_T<GTests>>("tests", Ctl<&GBaseStart::bt_tests_>),
+    Row<GForm_T<GJournals>>("journals", Ctl<&GBaseStart::bt_journals_>),
+    Row<GForm_T<GSelectGas>>("gas", Ctl<&GBaseStart::bt_select_gas_>),
+    Row<GConnectionForm>("connection", Ctl<&GBaseStart::bt_connection_settings_>),
+    Row<GPoll55>("poll55", Ctl<&GBaseStart::bt_poll55_>),
+};
+
+}  // namespace
+
 GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
     : GBaseStart(parent), g_(g), sudo_(g, &frame_sudo_placeholder_) {
     sudo_.Frame().Move((frame_sudo_placeholder_.Width() - GSudo::kWidth) / 2, 0);
@@ -190,38 +254,25 @@ GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
     colours_[3].Capture(&reg_2001_threshold2_title_);
     colours_[4].Capture(&ico_reg_6002_);
 
-    connection_ = std::make_unique<GConnectionForm>();
-    dac_calibration_ = std::make_unique<GForm_T<GDacCalibration>>();
-    calibration_ = std::make_unique<GForm_T<GCalibration>>();
-    uplevel_connection_ = std::make_unique<GForm_T<GUplevelConnection>>();
-    date_ = std::make_unique<GForm_T<GDate>>();
-    journals_ = std::make_unique<GForm_T<GJournals>>();
-    tests_ = std::make_unique<GForm_T<GTests>>();
-    thresholds_ = std::make_unique<GForm_T<GThresholds>>();
-    alarms_ = std::make_unique<GForm_T<GAlarms>>();
-    select_gas_ = std::make_unique<GForm_T<GSelectGas>>();
-    poll55_ = std::make_unique<GPoll55>();
-    for (GForm* f : SubWindows()) openings_.push_back({f, f->Rect()});
-    openings_.push_back({connection_.get(), connection_->Rect()});
-    openings_.push_back({poll55_.get(), poll55_->Rect()});
-    if (GBitmap* icon = GResources::Image("icoFormSmall"))
-        for (Opening& o : openings_) o.form->SetIcon(icon);
+    GBitmap* icon = GResources::Image("icoFormSmall");
+    sub_windows_.reserve(std::size(kSubWindows));
+    for (const SubWindowRow_t& row : kSubWindows) {
+        SubWindow_t& w = sub_windows_.emplace_back(SubWindow_t{&row, row.make(g), {}});
+        GForm* form = w.form.get();
+        w.initial = form->Rect();
+        if (icon) form->SetIcon(icon);
+        GControl& button = row.button(*this);
+        button.OnClick.Set([this, form, &button](GControl*) { OpenSubWindow(form, &button, Tick64()); });
+        for (Opener press : row.presses) {
+            if (!press) continue;
+            GControl& c = press(*this);
+            c.OnMouseDown.Set([this, form, &c](GControl*, const GMouseEvent& e) {
+                if (e.button == 1) OpenSubWindow(form, &c, Tick64());
+            });
+        }
+    }
 
     bt_connect_.OnClick.Set([this](GControl*) { Connect(); });
-    Bind(bt_connection_settings_, connection_.get());
-    Bind(bt_alarms_, alarms_.get());
-    BindClick(ico_frame_alarms_, alarms_.get());
-    BindClick(img_led_fail_status_, alarms_.get());
-    Bind(bt_calibration_, calibration_.get());
-    Bind(bt_thresholds_, thresholds_.get());
-    BindClick(ico_threshold_frame_, thresholds_.get());
-    Bind(bt_dac_calibration_, dac_calibration_.get());
-    Bind(bt_uplevel_connection_, uplevel_connection_.get());
-    Bind(bt_datetime_, date_.get());
-    Bind(bt_journals_, journals_.get());
-    Bind(bt_tests_, tests_.get());
-    Bind(bt_select_gas_, select_gas_.get());
-    Bind(bt_poll55_, poll55_.get());
     bt_wifi_.OnClick.Set([this](GControl*) { ToggleWifi(); });
     bt_reset_alarm_block_.OnClick.Set([this](GControl*) { ResetAlarmBlock(); });
     bt_poll55_.SetVisible(ShowsPoll55(program_name));
@@ -231,65 +282,78 @@ GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
     timer_.Start();
 }
 
-GStart::~GStart() { timer_.Stop(); }
+GStart::~GStart() {
+    timer_.Stop();
+    CloseSubWindows();
+    // The forms go in the reverse order of their making.
+    while (!sub_windows_.empty()) sub_windows_.pop_back();
+}
+
+std::vector<std::string_view> GStart::SubWindowNames() {
+    std::vector<std::string_view> names;
+    for (const SubWindowRow_t& row : kSubWindows) names.emplace_back(row.name);
+    return names;
+}
 
 std::vector<GForm*> GStart::SubWindows() const {
-    return {dac_calibration_.get(), calibration_.get(), uplevel_connection_.get(), alarms_.get(),
-            thresholds_.get(),      date_.get(),        tests_.get(),              journals_.get(),
-            select_gas_.get()};
+    std::vector<GForm*> forms;
+    for (const SubWindow_t& w : sub_windows_) forms.push_back(w.form.get());
+    return forms;
 }
 
-void GStart::Bind(GTextButton& b, GForm* form) {
-    b.OnClick.Set([this, form, btn = &b](GControl*) { OpenSubWindow(form, btn, Tick64()); });
-}
-
-void GStart::BindClick(GControl& c, GForm* form) {
-    c.OnMouseDown.Set([this, form, ctl = &c](GControl*, const GMouseEvent& e) {
-        if (e.button == 1) OpenSubWindow(form, ctl, Tick64());
-    });
-}
-
-GStart::Opening* GStart::FindOpening(GForm* form) {
-    for (Opening& o : openings_)
-        if (o.form == form) return &o;
+GForm* GStart::FindSubWindow(std::string_view name) const {
+    for (const SubWindow_t& w : sub_windows_)
+        if (name == w.row->name) return w.form.get();
     return nullptr;
 }
 
+GStart::SubWindow_t* GStart::Find(const GForm* form) {
+    for (SubWindow_t& w : sub_windows_)
+        if (w.form.get() == form) return &w;
+    return nullptr;
+}
+
+bool GStart::OpenSubWindow(std::string_view name, uint64_t now) {
+    for (SubWindow_t& w : sub_windows_) {
+        if (name != w.row->name) continue;
+        OpenSubWindow(w.form.get(), &w.row->button(*this), now);
+        return true;
+    }
+    return false;
+}
+
 void GStart::OpenSubWindow(GForm* form, GControl* button, uint64_t now) {
-    Opening* o = FindOpening(form);
-    if (!o) return;
+    SubWindow_t* w = Find(form);
+    if (!w) return;
     GControl* beside = button && button->Form() ? static_cast<GControl*>(button->Form()) : button;
     if (form->IsVisible()) {
-        if (o->last_open < 0 || now - uint64_t(o->last_open) >= kReflashAfterMs) {
+        if (w->last_open < 0 || now - uint64_t(w->last_open) >= kReflashAfterMs) {
             form->FlashTitle();
             form->BringToFront();
         } else {
             // A second press within a second: the user lost the window, so
             // bring it back at its first size beside the main window.
-            form->Resize(o->initial.width, o->initial.height);
+            form->Resize(w->initial.width, w->initial.height);
             form->PlaceOver(beside);
         }
     } else {
-        if (o->last_open < 0) form->PlaceOver(beside);
+        if (w->last_open < 0) form->PlaceOver(beside);
         form->SetOwner(Form());
         form->Show();
     }
-    o->last_open = int64_t(now);
+    w->last_open = int64_t(now);
+}
+
+void GStart::CloseSubWindows() {
+    for (SubWindow_t& w : sub_windows_)
+        if (w.form->IsVisible()) w.form->Close();
 }
 
 void GStart::Tick(uint64_t now) {
     Refresh();
     sudo_.Refresh();
-    if (dac_calibration_->IsVisible()) dac_calibration_->Tick();
-    if (calibration_->IsVisible()) calibration_->Tick();
-    if (uplevel_connection_->IsVisible()) uplevel_connection_->Tick();
-    if (alarms_->IsVisible()) alarms_->Tick();
-    if (thresholds_->IsVisible()) thresholds_->Tick();
-    if (date_->IsVisible()) date_->Tick();
-    if (tests_->IsVisible()) tests_->Tick();
-    if (journals_->IsVisible()) journals_->Tick();
-    if (select_gas_->IsVisible()) select_gas_->Tick();
-    if (connection_->IsVisible()) connection_->Tick();
+    for (SubWindow_t& w : sub_windows_)
+        if (w.form->IsVisible()) w.row->tick(*w.form);
     if (status_bar_.IsVisible() && now - status_tick_ > kStatusShowMs) status_bar_.Hide();
 }
 
@@ -445,7 +509,7 @@ void GStart::Connect() {
         l->open();
     } else {
         if (IWindowSide* w = g_.main_window.load()) w->show_error_message(u"Не задан порт", kErrorShowMs);
-        OpenSubWindow(connection_.get(), &bt_connect_, Tick64());
+        OpenSubWindow(&ConnectionForm(), &bt_connect_, Tick64());
     }
 }
 

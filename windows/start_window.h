@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "toolkit/uik.h"
@@ -17,6 +19,7 @@
 #include "windows/sudo_window.h"
 
 class G_t;
+struct SubWindowRow_t;
 
 // The layout: every control of the main window at its design-time place.
 class GBaseStart : public UIK::GFrame {
@@ -94,8 +97,15 @@ public:
     void Connect();
     void ToggleWifi();
     void ResetAlarmBlock();
-    // Opens form next to the control that asked for it, at tick now.
+    // Opens form next to the control that asked for it, at tick now: a hidden
+    // form is shown (placed beside it the first time); a shown one is flashed,
+    // or put back at its first size when asked again within a second.
     void OpenSubWindow(UIK::GForm* form, UIK::GControl* button, uint64_t now);
+    // Opens the sub-window of that name as its button would; false when no
+    // sub-window has that name.
+    bool OpenSubWindow(std::string_view name, uint64_t now);
+    // Hides every shown sub-window.
+    void CloseSubWindows();
 
     bool BlinkOn() const { return blink_ < 9; }
     int BlinkCounter() const { return blink_; }
@@ -103,42 +113,42 @@ public:
     const ColourPair_t& ConcentrationColours() const { return colours_[4]; }
     const ColourPair_t& ThresholdColours(int i) const { return colours_[i == 1 ? 0 : 1]; }
 
-    GConnectionForm& ConnectionForm() { return *connection_; }
-    GForm_T<GAlarms>& Alarms() { return *alarms_; }
-    GForm_T<GThresholds>& Thresholds() { return *thresholds_; }
-    GPoll55& Poll55() { return *poll55_; }
+    // The names `luma10 --open` takes, in the order of the sub-window table.
+    static std::vector<std::string_view> SubWindowNames();
+    // The sub-window form of that name, or nullptr.
+    UIK::GForm* FindSubWindow(std::string_view name) const;
     // Every sub-window form, in the order the timer updates them.
     std::vector<UIK::GForm*> SubWindows() const;
+    // The form of a window-logic class W, and the connection form.
+    template <class W>
+    GForm_T<W>& SubWindow() const {
+        return FormOf<GForm_T<W>>();
+    }
+    GConnectionForm& ConnectionForm() const { return FormOf<GConnectionForm>(); }
     // True when a program of that name shows bt_poll55_.
     static bool ShowsPoll55(const std::string& program_name);
 
 private:
-    struct Opening {
-        UIK::GForm* form;
-        UIK::GRect initial;
-        int64_t last_open = -1;
+    // A sub-window made from its row of the table.
+    struct SubWindow_t {
+        const SubWindowRow_t* row;
+        std::unique_ptr<UIK::GForm> form;
+        UIK::GRect initial;       // first bounds, restored by a quick re-opening
+        int64_t last_open = -1;   // tick count of the last opening; -1: never
     };
-    Opening* FindOpening(UIK::GForm* form);
-    void Bind(UIK::GTextButton& b, UIK::GForm* form);
-    void BindClick(UIK::GControl& c, UIK::GForm* form);
+    SubWindow_t* Find(const UIK::GForm* form);
+    template <class F>
+    F& FormOf() const {
+        for (const SubWindow_t& w : sub_windows_)
+            if (auto* f = dynamic_cast<F*>(w.form.get())) return *f;
+        std::abort();  // every form type has its row in the table
+    }
 
     G_t& g_;
     GSudo sudo_;
     ColourPair_t colours_[5];
     int blink_ = 0;
     uint64_t status_tick_ = 0;
-
-    std::unique_ptr<GConnectionForm> connection_;
-    std::unique_ptr<GForm_T<GDacCalibration>> dac_calibration_;
-    std::unique_ptr<GForm_T<GCalibration>> calibration_;
-    std::unique_ptr<GForm_T<GUplevelConnection>> uplevel_connection_;
-    std::unique_ptr<GForm_T<GDate>> date_;
-    std::unique_ptr<GForm_T<GJournals>> journals_;
-    std::unique_ptr<GForm_T<GTests>> tests_;
-    std::unique_ptr<GForm_T<GThresholds>> thresholds_;
-    std::unique_ptr<GForm_T<GAlarms>> alarms_;
-    std::unique_ptr<GForm_T<GSelectGas>> select_gas_;
-    std::unique_ptr<GPoll55> poll55_;
-    std::vector<Opening> openings_;
+    std::vector<SubWindow_t> sub_windows_;
     UIK::GTimer timer_{kRefreshMs};
 };

@@ -2,21 +2,36 @@
 // comes later: each of those holds an empty frame with its title for now.
 //
 // A window-logic class W used with GForm_T provides:
+//   explicit W(G_t& g);              made once at start, on the window thread;
+//                                    g is the application state (parameter
+//                                    map, link, worker posts, status line and
+//                                    message panel texts, hold-off table)
 //   UIK::GFrame& Frame();            the window's frame, filling the form
 //   UIK::GLabel& Title();            its title_ label; the form's caption
 //   std::vector<UIK::GControl*> InputControls();  appended to the Tab order
-//   void Tick();                     the periodic update while the form is shown
+//   void Tick();                     every 100 ms while the form is shown
 //   void Shown(); void Hidden();     called in front of the form's own handlers
+//
+// Keep the G_t& (a window lives as long as the application state); do not
+// reach for the global G_ or the main window: texts for the user go through
+// g.status_text(), g.info_message(), g.error_message() and g.clear_message().
+//
+// Each window is one row of the sub-window table in start_window.cpp (its
+// name for `luma10 --open`, its form type, the controls that open it). To
+// build a window, replace its placeholder line below by an #include of its
+// own header declaring a class of the same name; its row stays as it is.
 #pragma once
 
 #include <vector>
 
 #include "toolkit/uik.h"
 
+class G_t;
+
 template <class W>
 class GForm_T : public UIK::GBaseForm {
 public:
-    GForm_T() {
+    explicit GForm_T(G_t& g) : window_(g) {
         UIK::GFrame& frame = window_.Frame();
         SetTitle(window_.Title().Text());
         SetBounds(0, 0, frame.Width(), frame.Height());
@@ -56,10 +71,10 @@ private:
     UIK::GLabel title_;
 };
 
-#define LUMA_PLACEHOLDER_WINDOW(Name, title, w, h) \
-    class Name : public GPlaceholderWindow {       \
-    public:                                        \
-        Name() : GPlaceholderWindow(title, w, h) {} \
+#define LUMA_PLACEHOLDER_WINDOW(Name, title, w, h)            \
+    class Name : public GPlaceholderWindow {                  \
+    public:                                                   \
+        explicit Name(G_t&) : GPlaceholderWindow(title, w, h) {} \
     };
 
 #include "windows/dac_window.h"

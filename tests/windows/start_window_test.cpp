@@ -2,6 +2,8 @@
 // published by the test (the poll cycle is stopped), the port is really open
 // on a pseudo-terminal with a detector that does not answer.
 #include <bit>
+#include <set>
+#include <string_view>
 
 #include "fixture.h"
 #include "model/codes.h"
@@ -224,7 +226,7 @@ TEST_F(StartWindowTest, StatusLineHidesTwoSecondsAfterItsLastText) {
 TEST_F(StartWindowTest, ReopeningWithinASecondPutsTheWindowBack) {
     GStart& s = S();
     form_->Show();
-    auto& w = s.Thresholds();
+    auto& w = s.SubWindow<GThresholds>();
     const UIK::GRect first = w.Rect();
     s.OpenSubWindow(&w, &s.bt_thresholds_, 5000);
     ASSERT_TRUE(w.IsVisible());
@@ -249,6 +251,53 @@ TEST_F(StartWindowTest, ReopeningWithinASecondPutsTheWindowBack) {
     EXPECT_TRUE(w.IsVisible());
     EXPECT_EQ(w.Rect().left, before.left);
     w.Close();
+    form_->Close();
+}
+
+TEST_F(StartWindowTest, EverySubWindowOpensByItsNameAndByItsControls) {
+    GStart& s = S();
+    form_->Show();
+    const std::vector<std::string_view> names = GStart::SubWindowNames();
+    ASSERT_EQ(names.size(), s.SubWindows().size());
+    std::set<UIK::GForm*> distinct;
+    for (std::string_view n : names) {
+        UIK::GForm* f = s.FindSubWindow(n);
+        ASSERT_NE(f, nullptr) << n;
+        distinct.insert(f);
+        ASSERT_FALSE(f->IsVisible()) << n;
+        EXPECT_TRUE(s.OpenSubWindow(n, 1000));
+        EXPECT_TRUE(f->IsVisible()) << n;
+        EXPECT_EQ(f->Owner(), form_.get()) << n;
+    }
+    EXPECT_EQ(distinct.size(), names.size());
+    EXPECT_FALSE(s.OpenSubWindow("bogus", 1000));
+    EXPECT_EQ(s.FindSubWindow("bogus"), nullptr);
+    s.CloseSubWindows();
+    for (UIK::GForm* f : s.SubWindows()) EXPECT_FALSE(f->IsVisible()) << U8(f->Title());
+
+    // Each button opens its own window; the alarm and threshold displays open
+    // theirs on a left press only.
+    const std::pair<UIK::GControl*, const char*> buttons[] = {
+        {&s.bt_dac_calibration_, "dac"},       {&s.bt_calibration_, "calibration"},
+        {&s.bt_uplevel_connection_, "device-link"}, {&s.bt_alarms_, "alarms"},
+        {&s.bt_thresholds_, "thresholds"},     {&s.bt_datetime_, "clock"},
+        {&s.bt_tests_, "tests"},               {&s.bt_journals_, "journals"},
+        {&s.bt_select_gas_, "gas"},            {&s.bt_connection_settings_, "connection"},
+        {&s.bt_poll55_, "poll55"}};
+    for (auto [button, name] : buttons) {
+        button->OnClick(button);
+        EXPECT_TRUE(s.FindSubWindow(name)->IsVisible()) << name;
+        s.CloseSubWindows();
+    }
+    const std::pair<UIK::GControl*, const char*> presses[] = {
+        {&s.ico_frame_alarms_, "alarms"}, {&s.img_led_fail_status_, "alarms"}, {&s.ico_threshold_frame_, "thresholds"}};
+    for (auto [control, name] : presses) {
+        control->OnMouseDown(control, UIK::GMouseEvent{.button = 3});
+        EXPECT_FALSE(s.FindSubWindow(name)->IsVisible()) << name;
+        control->OnMouseDown(control, UIK::GMouseEvent{.button = 1});
+        EXPECT_TRUE(s.FindSubWindow(name)->IsVisible()) << name;
+        s.CloseSubWindows();
+    }
     form_->Close();
 }
 

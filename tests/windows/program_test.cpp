@@ -1,0 +1,73 @@
+// luma10 run as a program: --open names a sub-window, and the screenshot is
+// of that window.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "windows/start_window.h"
+
+namespace {
+
+struct Run_t {
+    int code = -1;
+    std::string err;
+};
+
+std::string TempDir() {
+    static const std::string dir = [] {
+        char tmpl[] = "/tmp/luma10-program-test-XXXXXX";
+        const char* d = ::mkdtemp(tmpl);
+        return std::string(d ? d : "/tmp");
+    }();
+    return dir;
+}
+
+// Runs luma10 offscreen with its configuration in a folder of its own.
+Run_t Luma10(const std::string& args) {
+    const std::string dir = TempDir();
+    const std::string err_file = dir + "/stderr";
+    const std::string cmd = "LUMA10_CONFIG_DIR=" + dir + " SDL_VIDEODRIVER=offscreen " + LUMA10_PATH + " " + args +
+                            " >/dev/null 2>" + err_file;
+    Run_t r;
+    const int status = std::system(cmd.c_str());
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream f(err_file);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    r.err = ss.str();
+    return r;
+}
+
+// Width and height from a PNG's header; 0, 0 when it is not one.
+std::pair<unsigned, unsigned> PngSize(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    unsigned char h[24] = {};
+    if (!f.read(reinterpret_cast<char*>(h), sizeof h) || h[1] != 'P' || h[2] != 'N' || h[3] != 'G') return {0, 0};
+    auto be32 = [&](int i) { return unsigned(h[i]) << 24 | unsigned(h[i + 1]) << 16 | unsigned(h[i + 2]) << 8 | h[i + 3]; };
+    return {be32(16), be32(20)};
+}
+
+}  // namespace
+
+TEST(Program, OpenWithAnUnknownNameIsAUsageErrorListingTheNames) {
+    const Run_t r = Luma10("--open bogus");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("\"bogus\""), std::string::npos) << r.err;
+    for (std::string_view n : GStart::SubWindowNames()) EXPECT_NE(r.err.find(n), std::string::npos) << n;
+    EXPECT_EQ(Luma10("--open").code, 2);
+}
+
+TEST(Program, ScreenshotWithOpenIsOfTheWholeSubWindow) {
+    const std::string shot = TempDir() + "/thresholds.png";
+    std::remove(shot.c_str());
+    const Run_t r = Luma10("--open thresholds --screenshot " + shot + " --after 300");
+    ASSERT_EQ(r.code, 0) << r.err;
+    // The thresholds window's own size, not the main window's 1024 x 768.
+    EXPECT_EQ(PngSize(shot), std::make_pair(568u, 360u));
+}
