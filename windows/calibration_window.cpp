@@ -81,8 +81,6 @@ GBaseCalibration::GBaseCalibration() {
         c->SetFont(kSmallFont);
 }
 
-GCalibration::GCalibration() : GCalibration(G_) {}
-
 GCalibration::GCalibration(G_t& g) : g_(g) {
     bt_air_is_on_.OnClick.Bind(this, &GCalibration::OnAirIsOn);
     bt_gas_is_on_.OnClick.Bind(this, &GCalibration::OnGasIsOn);

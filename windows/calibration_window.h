@@ -43,7 +43,6 @@ public:
 class GCalibration : public GBaseCalibration {
 public:
     explicit GCalibration(G_t& g);
-    GCalibration();  // over the application state G_, until the form passes it
     ~GCalibration() override;
 
     UIK::GFrame& Frame() { return *this; }

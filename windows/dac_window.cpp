@@ -96,8 +96,6 @@ GBaseDacCalibration::GBaseDacCalibration() {
         c->SetFont(kSmallFont);
 }
 
-GDacCalibration::GDacCalibration() : GDacCalibration(G_) {}
-
 GDacCalibration::GDacCalibration(G_t& g) : g_(g) {
     bt_ss_enable_.OnClick.Bind(this, &GDacCalibration::OnEnableAdjustment);
     bt_toggle_.OnClick.Bind(this, &GDacCalibration::OnToggle);
@@ -183,8 +181,8 @@ void GDacCalibration::OnEnableAdjustment(GControl*) {
 }
 
 void GDacCalibration::OnToggle(GControl*) {
-    if (DacModeOn()) device_modes::SwitchDacCalibration(false);
-    else if (DacModeOff()) device_modes::SwitchDacCalibration(true);
+    if (DacModeOn()) device_modes::SwitchDacCalibration(g_, false);
+    else if (DacModeOff()) device_modes::SwitchDacCalibration(g_, true);
     Refresh();
 }
 

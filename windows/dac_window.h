@@ -53,7 +53,6 @@ public:
 class GDacCalibration : public GBaseDacCalibration {
 public:
     explicit GDacCalibration(G_t& g);
-    GDacCalibration();  // over the application state G_, until the form passes it
 
     UIK::GFrame& Frame() { return *this; }
     UIK::GLabel& Title() { return title_; }

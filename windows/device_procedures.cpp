@@ -143,18 +143,18 @@ bool RunSpanStart(G_t& g, float concentration) {
 
 namespace device_modes {
 
-void SwitchDacCalibration(bool on) {
-    SendCommand(G_.params.dac_calibration_mode, on ? codes::kModeOn : codes::kModeOff,
+void SwitchDacCalibration(G_t& g, bool on) {
+    SendCommand(g.params.dac_calibration_mode, on ? codes::kModeOn : codes::kModeOff,
                 ustring_t(on ? u"Включить настройку ЦАП" : u"Выключить настройку ЦАП"));
 }
 
-void SwitchCurrentTest(bool on) {
-    SendCommand(G_.params.dac_test_enabled, on ? codes::kModeOn : codes::kModeOff,
+void SwitchCurrentTest(G_t& g, bool on) {
+    SendCommand(g.params.dac_test_enabled, on ? codes::kModeOn : codes::kModeOff,
                 ustring_t(on ? u"Включить тест ЦАП" : u"Выключить тест ЦАП"));
 }
 
-void SwitchOutputsTest(bool on) {
-    SendCommand(G_.params.dout_test_enabled, on ? codes::kModeOn : codes::kModeOff,
+void SwitchOutputsTest(G_t& g, bool on) {
+    SendCommand(g.params.dout_test_enabled, on ? codes::kModeOn : codes::kModeOff,
                 ustring_t(on ? u"Включить тест дискретных выходов" : u"Выключить тест дискретных выходов"));
 }
 

@@ -72,7 +72,7 @@ extern const char16_t* const kZeroConcentrationRefusal;
 // The commands that switch a device mode on or off (SendCommand: adjustment
 // mode request first). Window thread or worker.
 namespace device_modes {
-void SwitchDacCalibration(bool on);
-void SwitchCurrentTest(bool on);
-void SwitchOutputsTest(bool on);
+void SwitchDacCalibration(G_t& g, bool on);
+void SwitchCurrentTest(G_t& g, bool on);
+void SwitchOutputsTest(G_t& g, bool on);
 }  // namespace device_modes

@@ -77,8 +77,6 @@ GBaseTests::GBaseTests() {
         c->SetFont(kSmallFont);
 }
 
-GTests::GTests() : GTests(G_) {}
-
 GTests::GTests(G_t& g) : g_(g) {
     bt_ss_enable_.OnClick.Bind(this, &GTests::OnEnableAdjustment);
     bt_toggle_.OnClick.Bind(this, &GTests::OnToggle);
@@ -159,14 +157,14 @@ void GTests::OnEnableAdjustment(GControl*) {
 }
 
 void GTests::OnToggle(GControl*) {
-    if (CurrentTestOn()) device_modes::SwitchCurrentTest(false);
-    else if (CurrentTestOff()) device_modes::SwitchCurrentTest(true);
+    if (CurrentTestOn()) device_modes::SwitchCurrentTest(g_, false);
+    else if (CurrentTestOff()) device_modes::SwitchCurrentTest(g_, true);
     Refresh();
 }
 
 void GTests::OnToggle2(GControl*) {
-    if (OutputsTestOn()) device_modes::SwitchOutputsTest(false);
-    else if (OutputsTestOff()) device_modes::SwitchOutputsTest(true);
+    if (OutputsTestOn()) device_modes::SwitchOutputsTest(g_, false);
+    else if (OutputsTestOff()) device_modes::SwitchOutputsTest(g_, true);
     Refresh();
 }
 

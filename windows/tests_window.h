@@ -45,7 +45,6 @@ public:
 class GTests : public GBaseTests {
 public:
     explicit GTests(G_t& g);
-    GTests();  // over the application state G_, until the form passes it
 
     UIK::GFrame& Frame() { return *this; }
     UIK::GLabel& Title() { return title_; }

@@ -62,7 +62,7 @@ TEST(CalibrationState, ConcentrationFilter) {
 TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
     StartDevice({}, /*poll=*/false);
     run_in_loop([&] {
-        GCalibrationForm form;
+        GCalibrationForm form(G_);
         GCalibration& w = form.Window();
         form.Show();
         Present(2);
@@ -96,7 +96,7 @@ TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
 TEST_F(CalibrationWindow, EnabledStatesByAdjustmentModeAndState) {
     StartDevice({}, /*poll=*/false);
     run_in_loop([&] {
-        GCalibrationForm form;
+        GCalibrationForm form(G_);
         GCalibration& w = form.Window();
         form.Show();
         w.Refresh();
@@ -144,7 +144,7 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
     o.calibration_ms = 4000;
     StartDevice(o);
     run_in_loop([&] {
-        GCalibrationForm form;
+        GCalibrationForm form(G_);
         GCalibration& w = form.Window();
         form.Show();
         ASSERT_TRUE(WaitConnected(0));
@@ -186,7 +186,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
     o.calibration_error = 5;
     StartDevice(o);
     run_in_loop([&] {
-        GCalibrationForm form;
+        GCalibrationForm form(G_);
         GCalibration& w = form.Window();
         form.Show();
         ASSERT_TRUE(WaitConnected(2));

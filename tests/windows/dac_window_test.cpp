@@ -33,7 +33,7 @@ TEST(DacStoredCode, CutTowardsZeroAndNothingForNoNumber) {
 TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
     StartDevice({}, /*poll=*/false);
     run_in_loop([&] {
-        GDacForm form;
+        GDacForm form(G_);
         GDacCalibration& w = form.Window();
         form.Show();
         Present(2);
@@ -68,7 +68,7 @@ TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
 TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
     StartDevice();
     run_in_loop([&] {
-        GDacForm form;
+        GDacForm form(G_);
         GDacCalibration& w = form.Window();
         form.Show();
         ASSERT_TRUE(WaitConnected(0));

@@ -15,7 +15,7 @@ class TestsWindow : public CalibrationWindowTest {};
 TEST_F(TestsWindow, EnabledStatesFromPublishedValues) {
     StartDevice({}, /*poll=*/false);
     run_in_loop([&] {
-        GTestsForm form;
+        GTestsForm form(G_);
         GTests& w = form.Window();
         form.Show();
         Present(0);
@@ -50,7 +50,7 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
     o.owner = 2;
     StartDevice(o);
     run_in_loop([&] {
-        GTestsForm form;
+        GTestsForm form(G_);
         GTests& w = form.Window();
         form.Show();
         ASSERT_TRUE(WaitConnected(2));
