@@ -84,9 +84,6 @@ enum calibration_state_t : uint16_t {
     kCalibrationSensorFault = 8,
     kCalibrationAborted = 9,
 };
-// The concentration of a span calibration, percent, as the window keeps it.
-inline constexpr double kCalibrationGasMin = 0.01;
-inline constexpr double kCalibrationGasMax = 100.0;
 
 // Current output: the DAC code range (register 50187), the test current range
 // in mA (register 50181), and the bits of the discrete outputs pattern

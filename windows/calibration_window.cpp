@@ -1,5 +1,6 @@
 #include "windows/calibration_window.h"
 
+#include "foundation/app_config.h"
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
@@ -137,7 +138,7 @@ void GCalibration::OnAirIsOn(GControl*) {
 
 void GCalibration::OnGasIsOn(GControl*) {
     const float c = float(g_.calibration_gas_concentration);
-    if (!(c >= float(codes::kCalibrationGasMin))) {
+    if (!(c >= float(kBalloonStrengthMin))) {
         g_.error_message(kErrorShowMs, calibration::kZeroConcentrationRefusal);
     } else {
         g_.clear_message();

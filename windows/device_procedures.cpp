@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/errors.h"
+#include "foundation/app_config.h"
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
@@ -96,8 +97,8 @@ const char16_t* const kZeroConcentrationRefusal =
     u"При нулевой концентрации будет произведена коррекция нуля, а не настройка второй точки";
 
 double FilterConcentration(double value) {
-    if (!(value >= codes::kCalibrationGasMin)) value = codes::kCalibrationGasMin;  // NaN too
-    if (value > codes::kCalibrationGasMax) value = codes::kCalibrationGasMax;
+    if (!(value >= kBalloonStrengthMin)) value = kBalloonStrengthMin;  // NaN too
+    if (value > kBalloonStrengthMax) value = kBalloonStrengthMax;
     return std::floor(value * 100.0 + 0.5) / 100.0;
 }
 
