@@ -20,7 +20,6 @@
 #include "model/app_state.h"
 #include "model/journal_download.h"
 #include "model/mb_link.h"
-#include "model/poll_pause.h"
 #include "model/window_queue.h"
 #include "sim/simulator.h"
 
@@ -83,11 +82,11 @@ Figure measure(unsigned speed, bool poll, uint32_t records, unsigned line_chars)
         ConnectionSettings cs;
         cs.port_settings.speed = speed;
         ustring_t text;
-        if (!link.apply(cs, &text) || !link.open(&text)) {
+        if (link.apply(cs, &text) || link.open(&text)) {
             std::fprintf(stderr, "%s\n", text::utf8(text).c_str());
             return f;
         }
-        std::optional<poll_pause_t> pause;
+        std::optional<mb_link_t::poll_pause_guard_t> pause;
         if (!poll) pause.emplace(link);
         BenchPage<Item> page(queue);
         const auto t0 = std::chrono::steady_clock::now();

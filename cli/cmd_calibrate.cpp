@@ -158,7 +158,7 @@ int run_calibrate(cli::Context& ctx) {
 
 }  // namespace
 
-LUMA_CLI_COMMAND("calibrate",
-                 "calibrate zero | span --concentration X  калибровка датчика (коррекция нуля или по ПГС), до конца; "
+LUMA_CLI_COMMAND_WITH_OPTIONS("calibrate",
+                 "calibrate zero | span --concentration ПРОЦЕНТ  калибровка датчика (коррекция нуля или по ПГС), до конца; "
                  "Ctrl+C прерывает",
-                 run_calibrate);
+                 run_calibrate, "--concentration=");

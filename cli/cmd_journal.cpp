@@ -19,7 +19,6 @@
 #include "model/journal_download.h"
 #include "model/journal_export.h"
 #include "model/mb_link.h"
-#include "model/poll_pause.h"
 #include "model/window_queue.h"
 #include "platform/interrupt.h"
 #include "platform/terminal.h"
@@ -159,7 +158,7 @@ int export_counters(mb_link_t& link, const Options& o, StderrMessages& messages)
     });
     const error_value_t e = done.get_future().get();
     if (e) {
-        messages.line(ustring_t(u"Ошибка загрузки журнала\n") + e.name() + u". " + e.message());
+        messages.line(ustring_t(u"Ошибка загрузки журнала\n") + window_message_text(e));
         return 1;
     }
     return write_output(o, export_bytes(counters, o.format));
@@ -190,7 +189,7 @@ int run_journal(cli::Context& ctx) {
 
     int rc;
     {
-        poll_pause_t pause(link);
+        mb_link_t::poll_pause_guard_t pause(link);
         switch (journal_kind(kind)) {
         case journal_kind::threshold1: rc = download_and_export<item1_t>(link, o, queue, progress); break;
         case journal_kind::threshold2: rc = download_and_export<item2_t>(link, o, queue, progress); break;
@@ -210,7 +209,7 @@ int run_journal(cli::Context& ctx) {
 
 }  // namespace
 
-LUMA_CLI_COMMAND("journal",
-                 "journal NAME [--format csv|txt] [-o FILE] [--partial]  журнал устройства (threshold1, threshold2, "
-                 "alarms, setup, config, counters, trend)",
-                 run_journal);
+LUMA_CLI_COMMAND_WITH_OPTIONS("journal",
+                              "journal ЖУРНАЛ [--format csv|txt] [-o ФАЙЛ] [--partial]  журнал устройства "
+                              "(threshold1, threshold2, alarms, setup, config, counters, trend)",
+                              run_journal, "--format= -o= --partial");

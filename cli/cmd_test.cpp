@@ -92,4 +92,4 @@ int run_test(cli::Context& ctx) {
 
 }  // namespace
 
-LUMA_CLI_COMMAND("test", "test current MA | outputs [threshold1] [threshold2] [fail] | off  тесты выходов", run_test);
+LUMA_CLI_COMMAND("test", "test current МА | outputs [threshold1] [threshold2] [fail] | off  тесты выходов", run_test);

@@ -29,9 +29,17 @@ using CommandFn = int (*)(Context& ctx);
 
 struct Command {
     const char* name;
-    const char* usage;  // one line, shown in the usage text: "read START COUNT"
+    const char* usage;  // one line, shown in the usage text: "read НАЧАЛО КОЛИЧЕСТВО"
     CommandFn run;
+    // The command's own options, separated by spaces; a trailing '=' marks one
+    // that takes a value ("--format= -o= --partial"). Any other argument that
+    // starts with '-' is an unknown option.
+    const char* options = "";
 };
+
+// Checks the arguments left for a command against its own options: empty
+// when all are known, else the message naming the first unknown one.
+std::string unknown_option(const Command& cmd, const std::vector<std::string>& args);
 
 void register_command(const Command& cmd);
 const std::vector<Command>& commands();
@@ -46,3 +54,5 @@ struct Registrar {
 #define LUMA_CLI_CONCAT(a, b) LUMA_CLI_CONCAT2(a, b)
 #define LUMA_CLI_COMMAND(name, usage, fn) \
     static ::cli::Registrar LUMA_CLI_CONCAT(cli_registrar_, __LINE__)(::cli::Command{name, usage, fn})
+#define LUMA_CLI_COMMAND_WITH_OPTIONS(name, usage, fn, options) \
+    static ::cli::Registrar LUMA_CLI_CONCAT(cli_registrar_, __LINE__)(::cli::Command{name, usage, fn, options})

@@ -31,7 +31,7 @@ std::string file_to_read(const std::string& path) {
 }  // namespace
 
 std::string ConfigPath(const std::string& config_file) {
-    return config_file.empty() ? ConfigFilePath() : config_file;
+    return config_file.empty() ? ConfiguratorConfigFilePath() : config_file;
 }
 
 void ReadSettings(const std::string& path, AppSettings_t& settings) {

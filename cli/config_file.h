@@ -9,7 +9,8 @@
 namespace cli {
 
 // The file the configurator would load: config_file when given, otherwise
-// its own file in the configuration folder.
+// the configurator's luma10.json in the configuration folder (the folder of
+// the programs, which luma10ctl shares).
 std::string ConfigPath(const std::string& config_file);
 
 // Loads what the configurator would start with from path. Companion files of

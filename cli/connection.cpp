@@ -48,8 +48,9 @@ error_value_t Connection::write_registers(uint16_t start, uint16_t count, const 
     return err;
 }
 
-int report(const error_value_t& err) {
+int report(const error_value_t& err, const ustring_t& detail) {
     std::fprintf(stderr, "%s\n", text::utf8(err.describe()).c_str());
+    if (!detail.empty()) std::fprintf(stderr, "%s\n", text::utf8(detail).c_str());
     return 1;
 }
 

@@ -23,6 +23,8 @@ public:
     error_value_t open(const Context& ctx);
 
     com_port_t& port() { return port_; }
+    // After a failed open: "<device path>: <reason>".
+    ustring_t open_failure_reason() const { return port_.open_failure_reason(); }
     mb_driver_t& master() { return master_; }
     uint8_t address() const { return address_; }
 
@@ -38,8 +40,9 @@ private:
     uint8_t address_ = 1;
 };
 
-// Prints "<category name>: <message>" on stderr; returns exit code 1.
-int report(const error_value_t& err);
+// Prints "<category name>: <message>" on stderr, and detail on a line of its
+// own when there is one; returns exit code 1.
+int report(const error_value_t& err, const ustring_t& detail = ustring_t());
 // Prints a line on stderr; returns exit code 2.
 int usage_error(const std::string& message);
 

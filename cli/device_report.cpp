@@ -30,10 +30,10 @@ std::string baud_text(uint16_t code) {
 
 const char* owner_text(uint16_t owner) {
     switch (owner) {
-        case 0: return "нет";
-        case 1: return "консоль";
-        case 2: return "Modbus";
-        case 3: return "HART";
+        case codes::kOwnerNone: return "нет";
+        case codes::kOwnerConsole: return "консоль";
+        case codes::kOwnerModbus: return "Modbus";
+        case codes::kOwnerHart: return "HART";
         default: return "неизвестно";
     }
 }
@@ -118,8 +118,13 @@ namespace cli {
 bool OpenDevice(Context& ctx, mb_link_t& link) {
     link.set_device_path(ctx.device_path);
     ustring_t text;
-    if (!link.apply(ctx.settings, &text) || !link.open(&text)) {
-        std::fprintf(stderr, "%s\n", text::utf8(text).c_str());
+    if (link.apply(ctx.settings, &text) || link.open(&text)) {
+        // The link's port message starts with the operation's name on a line
+        // of its own (for the message panel); the tool's form is
+        // "<category>: <message>", as for every other failure.
+        std::u16string_view message = text.view();
+        if (const size_t end = message.find(u'\n'); end != message.npos) message.remove_prefix(end + 1);
+        std::fprintf(stderr, "%s\n", text::utf8(ustring_t(message)).c_str());
         return false;
     }
     return true;

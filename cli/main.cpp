@@ -13,16 +13,16 @@
 namespace {
 
 const char* const kOptionsHelp =
-    "Параметры подключения:\n"
-    "  --port P          номер COM-порта (3 или COM3) или путь к устройству (/dev/ttyUSB0)\n"
-    "  --speed N         скорость, 600..256000\n"
-    "  --parity P        none|odd|even|mark|space\n"
-    "  --stop-bits S     1|1.5|2\n"
+    "Параметры подключения (по умолчанию — из файла конфигурации luma10.json):\n"
+    "  --port ПОРТ       номер COM-порта (3 или COM3) или путь к устройству (/dev/ttyUSB0)\n"
+    "  --speed БОД       скорость, 600..256000\n"
+    "  --parity ЧЁТНОСТЬ none|odd|even|mark|space\n"
+    "  --stop-bits СТОП  1|1.5|2\n"
     "  --echo            адаптер возвращает эхо каждого отправленного байта\n"
-    "  --delay MS        задержка перед отправкой, мс\n"
-    "  --timeout MS      таймаут ответа, мс\n"
-    "  --address N       адрес устройства Modbus\n"
-    "  --config FILE     файл конфигурации\n";
+    "  --delay МС        задержка перед отправкой, мс\n"
+    "  --timeout МС      таймаут ответа, мс\n"
+    "  --address АДРЕС   адрес устройства Modbus\n"
+    "  --config ФАЙЛ     файл конфигурации\n";
 
 void print_usage(FILE* out) {
     std::fprintf(out, "Использование: luma10ctl [параметры] КОМАНДА [аргументы]\n\nКоманды:\n");
@@ -141,7 +141,15 @@ int main(int argc, char** argv) {
                 inline_value = true;
             }
         }
-        if (name == "--echo" && !inline_value) { o.echo = true; continue; }
+        if (name == "--echo") {
+            if (inline_value) {
+                cli::usage_error("параметр --echo не принимает значения: " + a);
+                print_usage(stderr);
+                return 2;
+            }
+            o.echo = true;
+            continue;
+        }
         if (takes_value(name)) {
             if (!inline_value) {
                 if (i + 1 >= argc) { cli::usage_error("нет значения у " + name); print_usage(stderr); return 2; }
@@ -157,18 +165,28 @@ int main(int argc, char** argv) {
         if (command.empty() && a.compare(0, 1, "-") != 0) command = a;
         else ctx.args.push_back(a);
     }
-    if (command.empty()) { print_usage(stderr); return 2; }
+    const cli::Command* cmd = nullptr;
+    for (const cli::Command& c : cli::commands())
+        if (command == c.name) cmd = &c;
+    if (!command.empty() && !cmd) {
+        cli::usage_error("неизвестная команда: " + command);
+        print_usage(stderr);
+        return 2;
+    }
+    // An option neither of the connection nor of the command is named as
+    // such, before the command sees its arguments.
+    const std::string unknown = cli::unknown_option(cmd ? *cmd : cli::Command{"", "", nullptr}, ctx.args);
+    if (!unknown.empty()) {
+        cli::usage_error(unknown);
+        print_usage(stderr);
+        return 2;
+    }
+    if (!cmd) { print_usage(stderr); return 2; }
 
     fill_defaults(ctx);
     apply(o, ctx);
 
-    for (const cli::Command& c : cli::commands()) {
-        if (command != c.name) continue;
-        int rc = c.run(ctx);
-        if (rc == 2) print_usage(stderr);
-        return rc;
-    }
-    cli::usage_error("неизвестная команда: " + command);
-    print_usage(stderr);
-    return 2;
+    const int rc = cmd->run(ctx);
+    if (rc == 2) print_usage(stderr);
+    return rc;
 }

@@ -86,9 +86,13 @@ bool read_connection(const Json* conn, ConnectionSettings& out) {
 
 std::string ConfigFilePath() { return plat::config_dir() + "/" + plat::program_name() + ".json"; }
 
+std::string ConfiguratorConfigFilePath() { return plat::config_dir() + "/luma10.json"; }
+
 bool SettingsFromJson(const std::string& json, AppSettings_t& settings) {
+    // Iterative parsing keeps the call stack flat however deeply the text
+    // nests, so a hostile or damaged file cannot overflow it.
     rapidjson::Document doc;
-    doc.Parse(json.data(), json.size());
+    doc.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());
     if (doc.HasParseError()) return false;
     const Json* app = member(&doc, "app_config");
     if (!app || !app->IsObject()) return false;

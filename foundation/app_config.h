@@ -19,6 +19,9 @@ inline constexpr double kBalloonStrengthMax = 100.0;
 
 // <configuration folder>/<program name>.json (luma10.json for luma10).
 std::string ConfigFilePath();
+// <configuration folder>/luma10.json: the configurator's file, which the
+// command-line tool reads for its defaults whatever its own name.
+std::string ConfiguratorConfigFilePath();
 
 // Reads the file into settings. Never fails: what cannot be read keeps its
 // current value. The connection part is taken all or nothing.

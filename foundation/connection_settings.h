@@ -17,6 +17,10 @@ struct com_port_settings_t {
 };
 static_assert(sizeof(com_port_settings_t) == 12);
 
+// The names the connection window and luma10ctl give the line settings' codes.
+inline constexpr const char16_t* kParityNames[] = {u"Нет", u"Нечётная", u"Чётная", u"Маркер", u"Пробел"};
+inline constexpr const char16_t* kStopBitsNames[] = {u"1", u"1.5", u"2"};
+
 // Line settings plus the master's response timeout and the device address (16 bytes).
 struct ConnectionSettings {
     com_port_settings_t port_settings;

@@ -39,9 +39,16 @@ ustring_t error_value_t::describe() const {
     return s;
 }
 
-ustring_t error_value_t::describe(const char16_t* operation) const {
+ustring_t window_message_text(const error_value_t& e) {
+    ustring_t s(e.name());
+    s += u". ";
+    s += e.message();
+    return s;
+}
+
+ustring_t port_message_text(const char16_t* operation, const error_value_t& e) {
     ustring_t s(operation);
     s += u"\n";
-    s += describe();
+    s += e.describe();
     return s;
 }

@@ -67,9 +67,16 @@ struct error_value_t {
     const char16_t* message() const { return category->message(code); }
     // "<name>: <message>", the form used by logs and the command-line tool.
     ustring_t describe() const;
-    // "<operation>\n<name>: <message>", the form of the device link's port texts.
-    ustring_t describe(const char16_t* operation) const;
 };
+
+// The sentence forms of an error for the user; every text built from an error
+// value goes through one of these.
+//   window_message_text: "<name>. <message>", which window messages put into
+//     their own sentence (usually after "\n(").
+//   port_message_text: "<operation>\n<name>: <message>", the device link's
+//     texts of its port operations ("Открытие порта", "Настройка порта").
+ustring_t window_message_text(const error_value_t& e);
+ustring_t port_message_text(const char16_t* operation, const error_value_t& e);
 
 inline error_value_t success() { return error_value_t(); }
 inline error_value_t app_error(int32_t code) { return error_value_t(code, app::assert_category()); }

@@ -62,6 +62,10 @@ size_t SafeFile_t::ReadAll(std::string& bytes) {
 bool SafeFile_t::OpenWrite() {
     if (state_ != kIdle) return false;
     failed_ = false;
+    // Whatever an interrupted write left is put right first: without a file,
+    // a complete .fswwb_new or a backup may be the only copy of the content,
+    // and the first-time path below would truncate the one and orphan the other.
+    Repair();
     if (file_exists(name_)) {
         if (!file_.create(new_)) return false;
         state_ = kReplacing;

@@ -27,7 +27,8 @@ public:
     // Appends the whole file to bytes in chunks of 1024; returns bytes read.
     size_t ReadAll(std::string& bytes);
 
-    // Creates the new file (when there is no file yet, after the marker).
+    // Repairs as OpenRead does, then creates the new file (when there is no
+    // file yet, after the marker).
     bool OpenWrite();
     bool Write(const void* data, size_t n);
     // Forces the new file to disk and puts it in place of the old one. When

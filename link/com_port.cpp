@@ -32,27 +32,48 @@ int wire_time_ms(uint32_t n, const com_port_settings_t& s) {
 
 com_port_t::~com_port_t() { close(); }
 
-bool com_port_t::is_open() const {
-    ScopedLock_t guard(lock_);
-    return line_.is_open();
+void com_port_t::set_open(bool open) {
+    open_.store(open, std::memory_order_release);
+    failed_.store(false, std::memory_order_release);
 }
 
 void com_port_t::open(error_value_t& err) {
     err = success();
     ScopedLock_t guard(lock_);
-    if (line_.is_open()) return;
+    if (open_.load(std::memory_order_relaxed)) return;
     open_locked(err);
+    if (!err) set_open(true);
 }
 
+// Opens the line on the target path; the open flag is the caller's business.
 void com_port_t::open_locked(error_value_t& err) {
-    std::string path = target_path();
-    last_open_ = path.empty() ? plat::SerialOpen::not_found : line_.open(path, line_of(settings_));
+    const std::string path = target_path();
+    const com_port_settings_t s = settings();
+    last_open_path_ = path;
+    last_open_ = path.empty() ? plat::SerialOpen::not_found : line_.open(path, line_of(s));
     if (last_open_ != plat::SerialOpen::ok) err = comport_error(kComOpenFailed);
 }
 
-void com_port_t::close() {
+error_value_t com_port_t::close() {
     ScopedLock_t guard(lock_);
-    line_.close();
+    const bool closed = line_.close();
+    set_open(false);
+    return closed ? success() : comport_error(kComCloseFailed);
+}
+
+void com_port_t::reopen(error_value_t& err) {
+    err = success();
+    ScopedLock_t guard(lock_);
+    if (!open_.load(std::memory_order_relaxed) || !failed_.load(std::memory_order_relaxed)) return;
+    line_.close();  // a failed device may fail its close too; the line is gone either way
+    open_locked(err);
+    if (!err) failed_.store(false, std::memory_order_release);
+}
+
+ustring_t com_port_t::open_failure_reason() const {
+    ScopedLock_t guard(lock_);
+    if (last_open_ == plat::SerialOpen::ok) return ustring_t();
+    return port_open_reason(last_open_path_, last_open_, settings().port);
 }
 
 void com_port_t::configure(const com_port_settings_t& settings, error_value_t& err) {
@@ -62,15 +83,19 @@ void com_port_t::configure(const com_port_settings_t& settings, error_value_t& e
     }
     err = success();
     ScopedLock_t guard(lock_);
-    settings_ = settings;
-    if (line_.is_open()) {
+    {
+        std::lock_guard<std::mutex> g(settings_lock_);
+        settings_ = settings;
+    }
+    if (open_.load(std::memory_order_relaxed)) {
         line_.close();
         open_locked(err);
+        set_open(!err);
     }
 }
 
 com_port_settings_t com_port_t::settings() const {
-    ScopedLock_t guard(lock_);
+    std::lock_guard<std::mutex> g(settings_lock_);
     return settings_;
 }
 
@@ -78,39 +103,35 @@ uint32_t com_port_t::write(const uint8_t* data, uint32_t count, error_value_t& e
     err = success();
     if (data == nullptr) { err = comport_error(kComInvalidData); return 0; }
     if (count == 0) { err = comport_error(kComInvalidSize); return 0; }
-    uint16_t delay;
-    {
-        ScopedLock_t guard(lock_);
-        if (!line_.is_open()) { err = comport_error(kComNotOpen); return 0; }
-        delay = settings_.before_send_delay;
-    }
+    if (!is_open()) { err = comport_error(kComNotOpen); return 0; }
     // The delay gives a slow device time to turn its RS-485 driver around;
     // it must not hold the lock, so that close() is never kept waiting.
+    const uint16_t delay = settings().before_send_delay;
     if (delay != 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
 
     ScopedLock_t guard(lock_);
-    if (!line_.is_open()) { err = comport_error(kComNotOpen); return 0; }
+    if (!open_.load(std::memory_order_relaxed)) { err = comport_error(kComNotOpen); return 0; }
+    const com_port_settings_t s = settings();
+    // The device failed and could not be opened again: nothing goes out.
+    if (!line_.is_open()) { err = comport_error(kComWriteFailed); return 0; }
     // Bytes a late reply left behind would be taken for the start of the
     // answer to this frame.
     line_.discard_input();
     long written = line_.write(data, count);
     if (written < 0 || static_cast<uint32_t>(written) != count) {
         err = comport_error(kComWriteFailed);
+        if (written < 0) failed_.store(true, std::memory_order_release);
         return written < 0 ? 0 : static_cast<uint32_t>(written);
     }
-    if (settings_.permanent_echo) {
+    if (s.permanent_echo) {
         // write() returns when the bytes are queued, not sent: wait until they
         // have left so the echo deadline starts from the line, not the queue.
         if (!line_.drain()) err = comport_error(kComWriteFailed);
-        else if (int32_t code = read_echo(data, count, settings_); code != kComOk) err = comport_error(code);
+        else if (int32_t code = read_echo(data, count, s); code != kComOk) err = comport_error(code);
     }
     return count;
 }
 
-// Reads back the echo of what was just sent, in pieces of at most 64 bytes,
-// and compares it. Each piece may take its wire time plus a margin to come in
-// full. Returns "Эхо отсутствует" when not one echo byte came, "Эхо не
-// совпадает с запросом" when some came but short or different, else success.
 int32_t com_port_t::read_echo(const uint8_t* sent, uint32_t count, const com_port_settings_t& s) {
     uint8_t echo[kEchoPiece];
     bool any = false;
@@ -137,25 +158,38 @@ uint32_t com_port_t::read(uint8_t* buffer, uint32_t capacity, error_value_t& err
     if (buffer == nullptr) { err = comport_error(kComInvalidData); return 0; }
     if (capacity == 0) { err = comport_error(kComInvalidSize); return 0; }
     ScopedLock_t guard(lock_);
-    if (!line_.is_open()) { err = comport_error(kComNotOpen); return 0; }
+    if (!open_.load(std::memory_order_relaxed)) { err = comport_error(kComNotOpen); return 0; }
+    if (!line_.is_open()) { err = comport_error(kComReadFailed); return 0; }
     long n = line_.read(buffer, capacity);
-    if (n < 0) { err = comport_error(kComReadFailed); return 0; }
+    if (n < 0) {
+        err = comport_error(kComReadFailed);
+        failed_.store(true, std::memory_order_release);
+        return 0;
+    }
     return static_cast<uint32_t>(n);
 }
 
 void com_port_t::set_device_path(const std::string& path) {
-    ScopedLock_t guard(lock_);
+    std::lock_guard<std::mutex> g(settings_lock_);
     device_path_ = path;
 }
 
 std::string com_port_t::device_path() const {
-    ScopedLock_t guard(lock_);
+    std::lock_guard<std::mutex> g(settings_lock_);
     return device_path_;
 }
 
 std::string com_port_t::target_path() const {
-    ScopedLock_t guard(lock_);
-    return device_path_.empty() ? plat::com_device_path(settings_.port) : device_path_;
+    std::string path;
+    unsigned port;
+    {
+        std::lock_guard<std::mutex> g(settings_lock_);
+        path = device_path_;
+        port = settings_.port;
+    }
+    // Looked up at every open: the ports folder and the system's devices may
+    // have changed since the last one.
+    return path.empty() ? plat::com_device_path(port) : path;
 }
 
 plat::SerialOpen com_port_t::last_open_result() const {

@@ -5,10 +5,15 @@
 // Threads: open, close and configure come from the window thread, write and
 // read from the workers through the Modbus master. Every operation that
 // touches the line takes the port's recursive lock; the before-send delay
-// sleeps outside it.
+// sleeps outside it. The open state is kept in an atomic as well, changed
+// only under the lock, so that asking whether the port is open never waits
+// for a read in progress; the settings have a small lock of their own, never
+// held across the line.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <functional>
 #include <string>
 
@@ -28,11 +33,30 @@ public:
     com_port_t(const com_port_t&) = delete;
     com_port_t& operator=(const com_port_t&) = delete;
 
-    bool is_open() const;
+    // Never waits: reads the atomic open state.
+    bool is_open() const { return open_.load(std::memory_order_acquire); }
     // Opens the port with the stored settings unless it is open already.
-    // Failure: "Ошибка открытия порта"; the port stays closed.
+    // Failure: "Ошибка открытия порта"; the port stays closed, and
+    // open_failure_reason() says why.
     void open(error_value_t& err);
-    void close();
+    // Closes the port if open. The port is closed afterwards in any case; a
+    // failure the system reported on the way is "Ошибка закрытия порта".
+    error_value_t close();
+
+    // Whether the device failed under an open port (a read or write the
+    // system refused: an adapter pulled out, the far end of a pty gone) since
+    // it was last opened. The port stays open until closed.
+    bool failed() const { return failed_.load(std::memory_order_acquire); }
+    // For an open port whose device failed: closes the line and opens the
+    // device again, looking up the device behind the COM number afresh, so
+    // that an adapter plugged back in is found whatever the system now calls
+    // it. The port stays open either way; when the device cannot be opened
+    // (err "Ошибка открытия порта") it stays failed, and the next try may
+    // succeed. A port that is closed, or open and not failed, is left alone.
+    void reopen(error_value_t& err);
+    // The line under "Ошибка открытия порта" for the last failed open:
+    // "<device path>: <reason>". Empty after a successful open.
+    ustring_t open_failure_reason() const;
     // Checks and stores new settings (speed 600..256000, parity 0..4, stop
     // bits 0..2, else "Неверные данные" and nothing changes); an open port is
     // reopened with them, and stays closed if that fails.
@@ -66,12 +90,18 @@ public:
 private:
     void open_locked(error_value_t& err);
     int32_t read_echo(const uint8_t* sent, uint32_t count, const com_port_settings_t& s);
+    void set_open(bool open);
 
+    // Guards settings_ and device_path_ only; taken after lock_ where both are held.
+    mutable std::mutex settings_lock_;
     com_port_settings_t settings_;
+    std::string device_path_;
     mutable RecursiveLock_t lock_;
     plat::Serial_t line_;
-    std::string device_path_;
+    std::atomic<bool> open_{false};
+    std::atomic<bool> failed_{false};
     plat::SerialOpen last_open_ = plat::SerialOpen::ok;
+    std::string last_open_path_;
 };
 
 // data_socket_t over a port it points to but does not own.

@@ -1,7 +1,10 @@
 // Error categories of the serial transport and the Modbus master.
 #pragma once
 
+#include <string>
+
 #include "foundation/error.h"
+#include "platform/serial.h"
 
 // "COM-порт": failures of the serial port.
 enum comport_code : int32_t {
@@ -14,6 +17,7 @@ enum comport_code : int32_t {
     kComReadFailed = 6,
     kComNoEcho = 7,
     kComEchoMismatch = 8,
+    kComCloseFailed = 9,
 };
 
 class comport_error_category final : public stdoff::error_category {
@@ -23,6 +27,12 @@ public:
 };
 const stdoff::error_category& comport_category();
 inline error_value_t comport_error(int32_t code) { return error_value_t(code, comport_category()); }
+
+// Why a port did not open, as the line under "Ошибка открытия порта":
+// "<device path>: <reason>" (busy, absent, not a serial port, no permission
+// with the hint to join the dialout group). Without a path (nothing behind
+// the COM number) the port is named by its number; COM 0 is no port at all.
+ustring_t port_open_reason(const std::string& path, plat::SerialOpen result, unsigned com_number);
 
 // "Modbus-драйвер": failures found by the master itself.
 enum drv_code : int32_t {
@@ -44,6 +54,11 @@ const stdoff::error_category& drv_category();
 inline error_value_t drv_error(int32_t code) { return error_value_t(code, drv_category()); }
 
 // "Modbus-протокол": exception codes reported by the device, as received.
+// An exception reply always ends its exchange with an error: an exception
+// code of 0, which as an error code would read as success, is kept as
+// kMbZeroException. Codes without a message of their own are named with
+// their number.
+inline constexpr int32_t kMbZeroException = 0x100;
 class mb_error_category_t final : public stdoff::error_category {
 public:
     const char16_t* name() const override;
@@ -51,3 +66,5 @@ public:
 };
 const stdoff::error_category& mb_category();
 inline error_value_t mb_error(int32_t code) { return error_value_t(code, mb_category()); }
+// The error of an exception reply carrying this exception code byte; never success.
+inline error_value_t mb_exception(uint8_t code) { return mb_error(code == 0 ? kMbZeroException : code); }

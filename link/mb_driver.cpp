@@ -73,12 +73,13 @@ bool parse_reply(const uint8_t* buf, size_t received, mb_request_t& reply, error
         n = 6;
     } else if (f > 0x80) {
         // Exception reply: address, function | 0x80, exception code, CRC. Its
-        // checksum is not checked: devices in the field send it wrong.
+        // checksum is not checked: devices in the field send it wrong. So one
+        // corrupted byte can turn the code into 0, and that still refuses.
         if (received < 5) return false;
         reply.slave = buf[0];
         reply.function = f;
         reply.data_length = 0;
-        err = mb_error(buf[2]);
+        err = mb_exception(buf[2]);
         return true;
     } else {
         // A function code no reply carries: nothing tells where the frame

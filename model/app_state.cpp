@@ -3,6 +3,7 @@
 #include "foundation/app_config.h"
 #include "foundation/time_services.h"
 #include "link/errors.h"
+#include "model/codes.h"
 #include "model/mb_link.h"
 #include "platform/time.h"
 
@@ -10,7 +11,6 @@ G_t G_;
 
 namespace {
 
-constexpr uint16_t kCommandSaveSettings = 2;
 constexpr uint32_t kInfoMessageMs = 10000;
 
 }  // namespace
@@ -25,17 +25,17 @@ bool G_t::is_port_open() const {
 
 bool G_t::is_connected() const { return is_port_open() && params.device_type.is_read(); }
 
-bool G_t::adjustment_mode_on() const { return is_connected() && params.adjustment_mode_owner.read_equals(2); }
+bool G_t::adjustment_mode_on() const { return is_connected() && params.adjustment_mode_owner.read_equals(codes::kOwnerModbus); }
 
-bool G_t::adjustment_mode_off() const { return is_connected() && params.adjustment_mode_owner.read_equals(0); }
+bool G_t::adjustment_mode_off() const { return is_connected() && params.adjustment_mode_owner.read_equals(codes::kOwnerNone); }
 
-error_value_t G_t::write_parameter(const mb_param_t& p, uint16_t value) {
+error_value_t G_t::write_parameter(const mb_param_t& p, uint64_t value) {
     mb_link_t* l = link.load();
     if (!l) return comport_error(kComNotOpen);
     return l->write_param(p, value);
 }
 
-error_value_t G_t::save_settings() { return write_parameter(params.command, kCommandSaveSettings); }
+error_value_t G_t::save_settings() { return write_parameter(params.command, codes::kCommandSaveSettings); }
 
 void G_t::post_to_worker1(ITask* task) {
     if (mb_link_t* l = link.load()) l->worker1().PostTask(task);
@@ -105,7 +105,7 @@ bool G_t::apply_connection_settings(const ConnectionSettings& settings, ustring_
     mb_link_t* l = link.load();
     if (!l) return false;
     std::lock_guard<std::mutex> g(settings_lock_);
-    const bool ok = l->apply(settings, text);
+    const bool ok = !l->apply(settings, text).is_error();
     connection_settings_ = l->connection_settings();
     return ok;
 }

@@ -66,7 +66,11 @@ public:
 
     // Device operations (worker only).
     size_t invalidate_all_parameters() { return params.invalidate_all(); }
-    error_value_t write_parameter(const mb_param_t& p, uint16_t value);
+    // The parameter's registers (up to four words, lowest first) written now;
+    // "Порт не открыт" without a link. The one write path of the windows'
+    // procedures.
+    error_value_t write_parameter(const mb_param_t& p, uint64_t value);
+    // The save-settings command.
     error_value_t save_settings();
 
     // Hand-overs to the workers. Ownership of the task passes to the worker;

@@ -61,6 +61,26 @@ inline constexpr const char16_t* kUnitVolume = u"%Об.Д ";  // volume fraction
 // any thread.
 ustring_t UnitText(uint8_t mipex_type, uint8_t sensor_type, uint32_t work_gas);
 
+// Values written into the command register (`command`, 50190).
+inline constexpr uint16_t kCommandSaveSettings = 2;
+inline constexpr uint16_t kCommandResetAlarmLock = 10;
+inline constexpr uint16_t kCommandEnterAdjustment = 20;
+inline constexpr uint16_t kCommandLeaveAdjustment = 21;
+inline constexpr uint16_t kCommandWifiOn = 30;
+inline constexpr uint16_t kCommandWifiOff = 31;
+
+// The interface holding adjustment mode (`adjustment_mode_owner`, 50276).
+// Settings may be edited only while it is kOwnerModbus: this link.
+inline constexpr uint16_t kOwnerNone = 0;
+inline constexpr uint16_t kOwnerConsole = 1;
+inline constexpr uint16_t kOwnerModbus = 2;
+inline constexpr uint16_t kOwnerHart = 3;
+
+// Bits of `status_flags` (50204).
+inline constexpr uint32_t kStatusThreshold1 = 0x40;  // threshold 1 reached
+inline constexpr uint32_t kStatusThreshold2 = 0x80;  // threshold 2 reached
+inline constexpr uint32_t kStatusHighlight = 0x200;  // the concentration is shown highlighted
+
 // Line speeds by the device's speed code 0..7; the connection window offers
 // them in this order. Index 3 (9600) stands in for a speed not in the table.
 inline constexpr uint32_t kSpeedTable[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};

@@ -35,13 +35,6 @@ template <> constexpr list_journal_t kList<item6_t>{&ParamMap_t::config_log_coun
 
 device_time_t time_of(const mb_param_t& p) { return device_time_from_value(p.snapshot().value); }
 
-// "<category>. <message>", the form window messages put into their sentence.
-ustring_t error_sentence(const error_value_t& e) {
-    ustring_t s(e.name());
-    s += u". ";
-    s += e.message();
-    return s;
-}
 
 ustring_t seconds_text(const char* fmt, int64_t elapsed_ms) {
     return text::format(256, fmt, static_cast<double>(elapsed_ms) / 1000.0);
@@ -134,7 +127,7 @@ journal_download_result_t download_list(G_t& g, journal_page_T<Item>& page) {
 
     result.error = read_start(link, journal.count);
     if (result.error) {
-        g.error_message(0, ustring_t(u"Ошибка загрузки журнала\n") + error_sentence(result.error));
+        g.error_message(0, ustring_t(u"Ошибка загрузки журнала\n") + window_message_text(result.error));
         hand_over(page, records);
         return result;
     }
@@ -162,7 +155,7 @@ journal_download_result_t download_list(G_t& g, journal_page_T<Item>& page) {
     const int64_t elapsed = clock.ElapsedMs();
     if (result.error) {
         g.error_message(0, seconds_text("Ошибка загрузки журнала через %.3lf с после начала\n", elapsed) +
-                               error_sentence(result.error));
+                               window_message_text(result.error));
     } else if (page.loading.load()) {
         g.info_message(seconds_text("Журнал загружен за %.3lf с", elapsed));
     } else {
@@ -181,7 +174,7 @@ journal_download_result_t download_trend(G_t& g, journal_page_T<item7_t>& page) 
 
     result.error = read_start(link, &ParamMap_t::trend_count);
     if (result.error) {
-        g.error_message(0, ustring_t(u"Ошибка загрузки журнала \"Тренд\"\n") + error_sentence(result.error));
+        g.error_message(0, ustring_t(u"Ошибка загрузки журнала \"Тренд\"\n") + window_message_text(result.error));
         hand_over(page, records);
         return result;
     }
@@ -201,7 +194,7 @@ journal_download_result_t download_trend(G_t& g, journal_page_T<item7_t>& page) 
         if (result.error) {
             g.error_message(0, seconds_text("Ошибка загрузки журнала \"Тренд\" через %.3lf с после начала\n",
                                             clock.ElapsedMs()) +
-                                   error_sentence(result.error));
+                                   window_message_text(result.error));
             result.received = records.count();
             hand_over(page, records);
             return result;

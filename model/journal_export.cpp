@@ -5,6 +5,7 @@
 #include <random>
 
 #include "model/journal_text.h"
+#include "platform/dirs.h"
 #include "platform/numeric_locale.h"
 #include "platform/files.h"
 
@@ -75,6 +76,10 @@ const char16_t* export_category_t::message(int32_t code) const {
     case kExportNoAccess: return u"Нет доступа к папке или файлу";
     case kExportDiskFull: return u"Недостаточно места на диске";
     case kExportNoFolder: return u"Папка не найдена";
+    case kExportFolderRefusesFiles: return u"В этой папке нельзя создавать файлы";
+    case kExportTargetIsFolder: return u"Под этим именем уже есть папка";
+    case kExportNameTooLong: return u"Слишком длинное имя файла";
+    case kExportReadOnlyDisk: return u"Диск доступен только для чтения";
     default: return u"Неизвестная ошибка";
     }
 }
@@ -90,20 +95,29 @@ std::atomic<unsigned> g_fresh_counter{0};
 
 error_value_t export_error(int32_t code) { return error_value_t(code, export_category()); }
 
-// Names the cause when the system told one, else the step that failed.
-error_value_t export_failure(int os_error, int32_t step_code) {
-    switch (os_error) {
-    case EACCES: case EPERM: case EROFS: return export_error(kExportNoAccess);
-    case ENOSPC: case EDQUOT: return export_error(kExportDiskFull);
-    case ENOENT: case ENOTDIR: return export_error(kExportNoFolder);
-    default: return export_error(step_code);
-    }
-}
-
 std::string folder_of(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Names the cause when the system told one, else the step that failed. A
+// missing entry is the folder only when the folder is really absent: virtual
+// file systems such as /proc answer the same to a new file in a folder that
+// exists.
+error_value_t export_failure(int os_error, int32_t step_code, const std::string& path) {
+    switch (os_error) {
+    case EACCES: case EPERM: return export_error(kExportNoAccess);
+    case EROFS: return export_error(kExportReadOnlyDisk);
+    case ENOSPC: case EDQUOT: return export_error(kExportDiskFull);
+    case ENOTDIR: return export_error(kExportNoFolder);
+    case ENOENT:
+        if (!plat::is_dir(folder_of(path))) return export_error(kExportNoFolder);
+        return export_error(step_code == kExportCreateFailed ? kExportFolderRefusesFiles : step_code);
+    case EISDIR: return export_error(kExportTargetIsFolder);
+    case ENAMETOOLONG: return export_error(kExportNameTooLong);
+    default: return export_error(step_code);
+    }
 }
 
 }  // namespace
@@ -117,7 +131,7 @@ error_value_t write_export_file(const std::string& path, const std::string& byte
     const std::string fresh = folder_of(path) + "/.luma10_export_" + std::to_string(std::random_device{}()) + "_" +
                               std::to_string(g_fresh_counter++) + ".tmp";
     plat::File_t file;
-    if (!file.create(fresh)) return export_failure(errno, kExportCreateFailed);
+    if (!file.create(fresh)) return export_failure(errno, kExportCreateFailed, path);
     bool ok = file.write_all(bytes.data(), bytes.size()) && file.sync();
     int os_error = errno;
     if (!file.close() && ok) {
@@ -126,12 +140,12 @@ error_value_t write_export_file(const std::string& path, const std::string& byte
     }
     if (!ok) {
         plat::delete_file(fresh);
-        return export_failure(os_error, kExportWriteFailed);
+        return export_failure(os_error, kExportWriteFailed, path);
     }
     if (!plat::rename_file(fresh, path)) {
         os_error = errno;
         plat::delete_file(fresh);
-        return export_failure(os_error, kExportReplaceFailed);
+        return export_failure(os_error, kExportReplaceFailed, path);
     }
     // Makes the rename itself durable; either way a complete file is in place.
     plat::sync_folder_of(path);

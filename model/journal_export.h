@@ -36,6 +36,10 @@ enum export_code : int32_t {
     kExportNoAccess = 4,
     kExportDiskFull = 5,
     kExportNoFolder = 6,
+    kExportFolderRefusesFiles = 7,
+    kExportTargetIsFolder = 8,
+    kExportNameTooLong = 9,
+    kExportReadOnlyDisk = 10,
 };
 
 class export_category_t final : public stdoff::error_category {

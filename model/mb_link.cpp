@@ -19,10 +19,11 @@ constexpr uint8_t kReadHolding = 3;
 constexpr uint8_t kWriteMultiple = 16;
 
 const char16_t kOpenOperation[] = u"Открытие порта";
+const char16_t kCloseOperation[] = u"Закрытие порта";
 const char16_t kApplyOperation[] = u"Настройка порта";
 
 void fill_text(ustring_t* text, const char16_t* operation, const error_value_t& e) {
-    if (text) *text = e.describe(operation);
+    if (text) *text = port_message_text(operation, e);
 }
 
 int64_t now_ms() { return static_cast<int64_t>(Tick64()); }
@@ -39,7 +40,7 @@ mb_link_t::mb_link_t(ParamMap_t& params) : socket_(&port_), params_(params) {
 }
 
 mb_link_t::~mb_link_t() {
-    close();
+    close();  // closed whatever it reports
     worker1_.Stop();
     worker2_.Stop();
     mb_link_t* self = this;
@@ -54,42 +55,72 @@ bool mb_link_t::is_open() const { return port_.is_open(); }
 
 void mb_link_t::set_device_path(const std::string& path) { port_.set_device_path(path); }
 
-bool mb_link_t::open(ustring_t* text) {
+error_value_t mb_link_t::open(ustring_t* text) {
     params_.invalidate_all();
     error_value_t e;
     port_.open(e);
     if (e) {
         fill_text(text, kOpenOperation, e);
-        return false;
+        if (text && e.same(comport_error(kComOpenFailed))) {
+            const ustring_t reason = port_.open_failure_reason();
+            if (!reason.empty()) *text += u"\n" + reason;
+        }
+        return e;
     }
     master_.arm();
     completed_cycles_.store(0);
-    return true;
+    return success();
 }
 
-bool mb_link_t::close() {
+error_value_t mb_link_t::close(ustring_t* text) {
     master_.disarm();
-    port_.close();
+    const error_value_t e = port_.close();
     completed_cycles_.store(0);
     params_.invalidate_all();
-    return true;
+    if (e) fill_text(text, kCloseOperation, e);
+    return e;
 }
 
-bool mb_link_t::apply(const ConnectionSettings& settings, ustring_t* text) {
+error_value_t mb_link_t::apply(const ConnectionSettings& settings, ustring_t* text) {
     const bool was_open = is_open();
+    // The port is closed afterwards whatever the close reports; what counts
+    // here is whether the new settings take.
     close();
     error_value_t e;
     port_.configure(settings.port_settings, e);
     if (e) {
         fill_text(text, kApplyOperation, e);
-        return false;
+        return e;
     }
     master_.cancel();
     master_.set_response_timeout(settings.timeout);
     default_slave_.store(settings.block_id);
-    if (!was_open) return true;
+    if (!was_open) return success();
     return open(text);
 }
+
+namespace {
+
+// One pause fewer, never below none: a stray resume must not cancel a later pause.
+void release_pause(std::atomic<int>& count) {
+    int n = count.load();
+    while (n > 0 && !count.compare_exchange_weak(n, n - 1)) {
+    }
+}
+
+}  // namespace
+
+void mb_link_t::pause_polling() { pauses_->fetch_add(1); }
+
+void mb_link_t::resume_polling() { release_pause(*pauses_); }
+
+bool mb_link_t::polling_paused() const { return pauses_->load() > 0; }
+
+mb_link_t::poll_pause_guard_t::poll_pause_guard_t(mb_link_t& link) : count_(link.pauses_) { count_->fetch_add(1); }
+
+mb_link_t::poll_pause_guard_t::~poll_pause_guard_t() { release_pause(*count_); }
+
+bool mb_link_t::poll_cut_short() { return worker1_.StopFlag() || polling_paused(); }
 
 ConnectionSettings mb_link_t::connection_settings() const {
     ConnectionSettings s;
@@ -199,14 +230,30 @@ void mb_link_t::poll() {
         pending_.clear();
         return;
     }
+    if (polling_paused()) return;
     const int64_t now = now_ms();
     if (cycle_start_ >= 0 && now - cycle_start_ < kPollPeriodMs) return;
     cycle_start_ = now;
 
+    // The device failed under the open port: this check first opens it again.
+    // Until that succeeds the check fails with the open's error.
+    if (port_.failed()) {
+        error_value_t e;
+        port_.reopen(e);
+        if (e) {
+            params_.invalidate_all();
+            set_link_status(e);
+            worker1_.stop_event().wait(kCheckBackoffMs);
+            return;
+        }
+    }
+
     const error_value_t check = read_param(params_.factory_serial_id);
+    // Everything is marked not read before the failure shows, so that no one
+    // sees the failure together with values from before it.
+    if (check) params_.invalidate_all();
     set_link_status(check);
     if (check) {
-        params_.invalidate_all();
         worker1_.stop_event().wait(kCheckBackoffMs);
         return;
     }
@@ -218,6 +265,8 @@ void mb_link_t::poll() {
     }
     // Each write is read back at once, so the parameters show what the device
     // now holds. Failures are left for the next cycle to show.
+    // A pause that came meanwhile does not hold these back: they were taken
+    // out of the map and would be lost.
     for (const auto& [start, w] : writes) {
         write_registers(start, w.count, w.value);
         read_block(start, w.count);
@@ -225,8 +274,8 @@ void mb_link_t::poll() {
 
     bool all_read = true;
     for (mb_topic_t* t : params_.topics) {
+        if (poll_cut_short()) return;
         if (read_block(t->start, t->count)) all_read = false;
-        if (worker1_.StopFlag()) return;
     }
     if (all_read) completed_cycles_.fetch_add(1);
 }

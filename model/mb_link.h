@@ -4,7 +4,8 @@
 // date with a poll cycle on worker 1 while the port is open.
 //
 // Threads: open, close and apply run on the window thread (and on worker 1 for
-// the device search); register operations block and run on the workers. The
+// the device search); register operations block and run on the workers;
+// is_open never waits for the line and may be asked on every refresh. The
 // pending-write map is guarded by the link lock; every exchange is serialised
 // by the master's exchange lock, which a journal download on worker 2 holds
 // across a selector write and the block read that follows it.
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -41,11 +43,15 @@ public:
     // default); console tools whose output is data turn it off.
     static void set_read_diagnostics(bool on);
 
-    // Port operations. text (may be null) receives "<operation>\n<category>:
-    // <message>" on failure; the port is then closed.
-    bool open(ustring_t* text = nullptr);
-    bool close();
-    bool apply(const ConnectionSettings& settings, ustring_t* text = nullptr);
+    // Port operations; each returns its error value (success: code 0). text
+    // (may be null) receives the message for the user on failure,
+    // "<operation>\n<category>: <message>" (port_message_text); a port that
+    // did not open adds a line "<device path>: <reason>". After a failed open
+    // or apply the port is closed; close leaves it closed whatever it returns.
+    error_value_t open(ustring_t* text = nullptr);
+    error_value_t close(ustring_t* text = nullptr);
+    error_value_t apply(const ConnectionSettings& settings, ustring_t* text = nullptr);
+    // Never waits for the line.
     bool is_open() const;
     // Opens this device path instead of the device of the COM number (from
     // the next open on); empty goes back to the COM number.
@@ -90,7 +96,34 @@ public:
     // Number of writes waiting for the next cycle.
     size_t pending_writes() const;
 
-    // One turn of the poll cycle (worker 1 runs it as a periodic task).
+    // Pausing the poll cycle, for work that wants the line to itself (a
+    // journal download, a poll of several addresses). Counted: the cycle
+    // runs again when every pause has been resumed. While paused worker 1
+    // sends no poll requests (a cycle under way stops before its next
+    // request) but runs its one-shot tasks as usual. Any thread; never waits.
+    // A resume without a pause does nothing.
+    void pause_polling();
+    void resume_polling();
+    bool polling_paused() const;
+
+    // A pause held for the guard's lifetime. The count it holds outlives the
+    // link if need be, so the guard may be destroyed before or after the
+    // link, on any thread.
+    class poll_pause_guard_t {
+    public:
+        explicit poll_pause_guard_t(mb_link_t& link);
+        ~poll_pause_guard_t();
+        poll_pause_guard_t(const poll_pause_guard_t&) = delete;
+        poll_pause_guard_t& operator=(const poll_pause_guard_t&) = delete;
+
+    private:
+        std::shared_ptr<std::atomic<int>> count_;
+    };
+
+    // One turn of the poll cycle (worker 1 runs it as a periodic task). While
+    // the port is open and its device has failed (an adapter pulled out), the
+    // turn that is due for a link check opens the device again first: the
+    // same device path, or whatever device the COM number now names.
     void poll();
 
 private:
@@ -100,6 +133,8 @@ private:
     };
 
     void set_link_status(const error_value_t& e);
+    // The poll cycle is to stop where it is: worker 1 stopping, or a pause.
+    bool poll_cut_short();
 
     // Written by worker 1, read by the connection window: code and category
     // travel together under their own small lock.
@@ -114,6 +149,9 @@ private:
     objectthread_t worker2_;
     mutable RecursiveLock_t link_lock_;
     std::map<uint16_t, pending_write_t> pending_;
+
+    // Shared with the pause guards, see poll_pause_guard_t.
+    std::shared_ptr<std::atomic<int>> pauses_ = std::make_shared<std::atomic<int>>(0);
 
     ParamMap_t& params_;
     // Start tick of the last poll cycle; -1 while none has started.

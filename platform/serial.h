@@ -24,12 +24,15 @@ struct SerialLine {
     uint8_t stop_bits = 0;   // 0 one, 1 one and a half (sent as two), 2 two
 };
 
+// How an open ended; the system's error numbers mapped to what the user can act on.
 enum class SerialOpen {
     ok,
-    not_found,   // no such device
-    busy,        // another opener holds it
-    refused,     // the device opened but refused the line settings
-    failed,      // any other failure
+    not_found,      // no such device (also: no device behind the COM number)
+    busy,           // another opener holds it
+    not_serial,     // the path exists but is not a serial line
+    no_permission,  // the user may not open it
+    refused,        // the device opened but refused the line settings
+    failed,         // any other failure
 };
 
 class Serial_t {
@@ -43,7 +46,9 @@ public:
     // no flow control, RTS on and DTR off, and discards anything pending. On
     // any failure the line stays closed.
     SerialOpen open(const std::string& path, const SerialLine& line);
-    void close();
+    // Closes the line; false when the system reported a failure closing it
+    // (the descriptor is released all the same).
+    bool close();
     bool is_open() const { return fd_ >= 0; }
 
     // Writes all bytes (waiting while the output queue is full, at most about

@@ -108,10 +108,18 @@ SerialOpen Serial_t::open(const std::string& path, const SerialLine& line) {
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         switch (errno) {
-        case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: return SerialOpen::not_found;
+        case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: case ELOOP: return SerialOpen::not_found;
         case EBUSY: return SerialOpen::busy;
+        case EACCES: case EPERM: case EROFS: return SerialOpen::no_permission;
+        case EISDIR: return SerialOpen::not_serial;
         default: return SerialOpen::failed;
         }
+    }
+    // A regular file, a pipe or a directory opens but carries no line.
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        ::close(fd);
+        return SerialOpen::not_serial;
     }
     // Not shared: TIOCEXCL keeps other openers out (except privileged ones),
     // and the advisory lock stops a second instance of this program even when
@@ -124,8 +132,10 @@ SerialOpen Serial_t::open(const std::string& path, const SerialLine& line) {
     }
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) {
+        // ENOTTY: a character device that is no terminal (/dev/null, /dev/zero).
+        const int e = errno;
         ::close(fd);
-        return SerialOpen::failed;
+        return e == ENOTTY || e == EINVAL ? SerialOpen::not_serial : SerialOpen::failed;
     }
     make_raw(tio, line);
     speed_t std_speed = standard_speed(line.speed);
@@ -157,15 +167,18 @@ SerialOpen Serial_t::open(const std::string& path, const SerialLine& line) {
     return SerialOpen::ok;
 }
 
-void Serial_t::close() {
-    if (fd_ < 0) return;
+bool Serial_t::close() {
+    if (fd_ < 0) return true;
     // The exclusive flag belongs to the terminal, not to this descriptor, and
     // outlives the close where the terminal does (a pty slave lives as long as
     // its master): clear it, or an unprivileged reopen would find it busy.
     ::ioctl(fd_, TIOCNXCL);
     ::flock(fd_, LOCK_UN);
-    ::close(fd_);
+    // close() releases the descriptor even when it reports a failure (EIO from
+    // a device that failed); it must not be retried, EINTR included.
+    const int r = ::close(fd_);
     fd_ = -1;
+    return r == 0 || errno == EINTR;
 }
 
 long Serial_t::write(const uint8_t* data, size_t n) {

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Builds everything and starts the configurator against the simulated
-# detector, with a demo configuration folder kept apart from the user's own:
+# Builds the configurator and the simulator (nothing else) and starts the
+# configurator against the simulated detector, with a demo configuration
+# folder kept apart from the user's own:
 #   scripts/run.sh [luma10 options...]
 # The simulator runs on the first free COM number of the demo folder and is
 # stopped when luma10 exits. Press "Подключиться" to see the live detector.
+# What is saved in the demo folder stays: the demo configuration is written
+# only when there is none, and later runs only point its port at the
+# simulator's COM number.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 build="${BUILD_DIR:-build}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-# TARGETS="luma10 luma10-sim" builds only the two programs.
-cmake --build "$build" -j "${JOBS:-2}" ${TARGETS:+--target $TARGETS}
+cmake --build "$build" -j "${JOBS:-2}" --target luma10 luma10-sim
 
 demo="$PWD/$build/demo-config"
 mkdir -p "$demo/ports"
@@ -32,31 +35,9 @@ if [ "$com" -gt 254 ]; then
   exit 1
 fi
 
-cat >"$demo/luma10.json" <<JSON
-{
-    "app_config": {
-        "connection": {
-            "block_id": 1,
-            "driver_config": {
-                "port_config": {
-                    "port": $com,
-                    "speed": 9600,
-                    "parity": 0,
-                    "stop_bits": 0,
-                    "permanent_echo": false,
-                    "before_send_delay": 0
-                },
-                "timeout": 1000
-            }
-        },
-        "params": {
-            "balloon_strength": 10.0
-        }
-    }
-}
-JSON
+bash scripts/demo-config.sh "$demo/luma10.json" "$com"
 
-"$build/sim/luma10-sim" --com "$com" --address 1 --address 3 --foreign 5 --concentration 12.5 >"$demo/sim.log" 2>&1 &
+"$build/luma10-sim" --com "$com" --address 1 --address 3 --foreign 5 --concentration 12.5 >"$demo/sim.log" 2>&1 &
 sim_pid=$!
 trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT
 # Wait until the simulator has registered its line.

@@ -1,16 +1,34 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a fresh Debian 12 machine. Idempotent:
 # packages already present are not fetched again, so repeated runs are quick.
+#   scripts/setup.sh            everything for the full build and its tests
+#   scripts/setup.sh --fuzz     and clang with libFuzzer for scripts/fuzz.sh
+#   scripts/setup.sh --no-gui   only what luma10ctl and luma10-sim need
 set -euo pipefail
+
+gui=1
+fuzz=0
+for arg in "$@"; do
+  case "$arg" in
+    --fuzz) fuzz=1 ;;
+    --no-gui) gui=0 ;;
+    *) echo "setup: unknown option $arg" >&2; exit 2 ;;
+  esac
+done
 
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev
   rapidjson-dev
-  libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev
-  fonts-liberation fonts-wine
+  python3
   locales
 )
+if [ "$gui" -eq 1 ]; then
+  packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev fonts-liberation fonts-wine)
+fi
+if [ "$fuzz" -eq 1 ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

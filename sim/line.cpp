@@ -57,6 +57,8 @@ public:
         case plat::SerialOpen::ok: return true;
         case plat::SerialOpen::not_found: error = path_ + ": нет такого устройства"; break;
         case plat::SerialOpen::busy: error = path_ + ": устройство занято"; break;
+        case plat::SerialOpen::not_serial: error = path_ + ": не последовательный порт"; break;
+        case plat::SerialOpen::no_permission: error = path_ + ": нет прав доступа"; break;
         case plat::SerialOpen::refused: error = path_ + ": устройство не приняло настройки линии"; break;
         case plat::SerialOpen::failed: error = path_ + ": не удалось открыть"; break;
         }

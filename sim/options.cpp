@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/dirs.h"
 #include "sim/simulator.h"
 
 namespace sim {
@@ -205,7 +206,18 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             o.owner = int(u);
         } else if (a == "--state") {
             if (!need()) return false;
-            o.state_file = v;
+            // The file itself may be new; its folder must be there, or every
+            // save command would fail unseen.
+            const std::string path = v;
+            const size_t slash = path.rfind('/');
+            const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+            if (path.empty() || path.back() == '/') return bad("нужно имя файла");
+            if (plat::is_dir(path)) return bad("это папка, нужно имя файла");
+            if (!plat::is_dir(folder)) {
+                error = "папка файла состояния не найдена: " + folder;
+                return false;
+            }
+            o.state_file = path;
         } else if (a == "--seed") {
             if (!need()) return false;
             if (!number<uint32_t>(v, u, 0, UINT32_MAX)) return bad(nullptr);
@@ -229,7 +241,8 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
         } else if (a == "--concentration" || a == "--drift") {
             if (!need()) return false;
             double d;
-            if (!real(v, d) || d < 0 || d > 1000) return bad(nullptr);
+            // Written so that NaN, which fails every comparison, is refused too.
+            if (!real(v, d) || !(d >= 0 && d <= 1000)) return bad("0..1000");
             (a == "--drift" ? o.drift : o.concentration) = d;
         } else if (a == "--calibration-time" || a == "--trend-delay" || a == "--late" || a == "--drop-after") {
             if (!need()) return false;

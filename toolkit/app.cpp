@@ -77,15 +77,27 @@ void release_slot(WaitSlot* slot, bool ran) {
     g_disp.cv.notify_all();
 }
 
-// Runs every entry queued now; entries queued meanwhile wait for the next call.
+// Runs the entries queued so far (those queued meanwhile wait for the next
+// turn). Each is taken off the queue only when its turn comes: an entry that
+// runs a nested loop (a modal form, a wait for a condition) must leave the
+// ones behind it to that loop, since a worker may be blocked until its
+// posted call has run.
 bool run_queue() {
-    std::deque<Entry> taken;
+    size_t n;
     {
         std::lock_guard<std::mutex> g(g_disp.m);
-        taken.swap(g_disp.queue);
+        n = g_disp.queue.size();
     }
-    if (taken.empty()) return false;
-    for (Entry& e : taken) {
+    bool ran = false;
+    for (; n > 0; --n) {
+        Entry e;
+        {
+            std::lock_guard<std::mutex> g(g_disp.m);
+            if (g_disp.queue.empty()) break;
+            e = std::move(g_disp.queue.front());
+            g_disp.queue.pop_front();
+        }
+        ran = true;
         if (e.fn) {
             e.fn();
         } else if (e.task) {
@@ -96,7 +108,7 @@ bool run_queue() {
         }
         if (e.owned) delete e.task;
     }
-    return true;
+    return ran;
 }
 
 bool queue_empty() {

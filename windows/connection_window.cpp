@@ -47,9 +47,7 @@ link_state_text_t LinkStateText(bool port_open, const error_value_t& status, uin
     if (!port_open) return {t + u"отсутствует.\nНе открыт порт", kStateIdle};
     if (status) {
         t += u"отсутствует.\n";
-        t += status.name();
-        t += u". ";
-        t += status.message();
+        t += window_message_text(status);
         return {t, kStateError};
     }
     if (completed_cycles > 0) return {t + u"установлена", kStateUp};
@@ -117,7 +115,7 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     ssPort_.SetItems({kNotSetFirst});
     ssSpeed_.SetCaption(u" Скорость ");
     ssStopBits_.SetCaption(u" Стоп-бит ");
-    ssStopBits_.SetItems({u"1", u"1.5", u"2"});
+    ssStopBits_.SetItems({kStopBitsNames[0], kStopBitsNames[1], kStopBitsNames[2]});
     iiDelayBeforeSend_.SetPrompt(u"Задержка передачи, мс");
     Timeout_.SetPrompt(u"Таймаут, мс");
     BlockID_.SetPrompt(u"Адрес блока");
@@ -249,10 +247,10 @@ void GConnection::ConnectDisconnect() {
     ustring_t text;
     if (l->is_open()) {
         reconnect_ = false;
-        if (l->close()) G_.clear_message();
+        if (!l->close(&text)) G_.clear_message();
         else G_.error_message(kErrorShowMs, text);
         G_.invalidate_all_parameters();
-    } else if (l->open(&text)) {
+    } else if (!l->open(&text)) {
         G_.clear_message();
         reconnect_ = true;
     } else {

@@ -30,7 +30,7 @@ constexpr start_texts_t kSpanTexts{"Не удалось запустить на�
                                    "Не удалось подтвердить концентрацию для настройки второй точки\n(%s)"};
 
 void Fail(G_t& g, const char* form, const error_value_t& e) {
-    g.error_message(kErrorShowMs, text::format(kMaxText, form, text::utf8(ErrorText(e)).c_str()));
+    g.error_message(kErrorShowMs, text::format(kMaxText, form, text::utf8(window_message_text(e)).c_str()));
 }
 
 // Steps 1 to 3 of both starts, then the start command. The read-back must

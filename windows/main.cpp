@@ -1,9 +1,12 @@
 // The configurator's entry point: start-up, the top-level form's message loop,
 // and the orderly exit.
 //
-//   luma10 [--connect] [--open NAME] [--screenshot FILE [--after MS]]
+//   luma10 [--connect] [--open NAME] [--verbose] [--screenshot FILE [--after MS]]
 //     --connect          press the connect button once the window is up
 //     --open NAME        open the named sub-window once the window is up
+//     --verbose          a line on standard output for every failed register
+//                        read of the poll cycle (off: a windowed program has
+//                        nobody reading its terminal)
 //     --screenshot FILE  render the window (the opened sub-window with --open)
 //                        to a PNG after MS ms (default 3000) and exit; without
 //                        a display it draws offscreen
@@ -30,6 +33,7 @@ namespace {
 
 struct Options_t {
     bool connect = false;
+    bool verbose = false;
     std::string open;
     std::string screenshot;
     unsigned after_ms = 3000;
@@ -40,6 +44,8 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
         const char* a = argv[i];
         if (std::strcmp(a, "--connect") == 0) {
             o.connect = true;
+        } else if (std::strcmp(a, "--verbose") == 0) {
+            o.verbose = true;
         } else if (std::strcmp(a, "--open") == 0 && i + 1 < argc) {
             o.open = argv[++i];
             std::string names;
@@ -65,7 +71,8 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
             }
             o.after_ms = unsigned(v);
         } else {
-            std::fprintf(stderr, "usage: luma10 [--connect] [--open NAME] [--screenshot FILE [--after MS]]\n");
+            std::fprintf(stderr,
+                         "usage: luma10 [--connect] [--open NAME] [--verbose] [--screenshot FILE [--after MS]]\n");
             return false;
         }
     }
@@ -102,6 +109,7 @@ int main(int argc, char** argv) {
     // 4. The device link and the hand-overs to the window thread.
     G_.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
     InstallAdjustmentModeProcedure();
+    mb_link_t::set_read_diagnostics(opt.verbose);
     auto link = std::make_unique<mb_link_t>(G_.params);
     G_.link.store(link.get());
 

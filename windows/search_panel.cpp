@@ -144,7 +144,7 @@ void GScanner::Search(std::shared_ptr<Shared_t> shared, RunFlag flag) {
 
     mb_link_t* l = G_.link.load();
     ustring_t text;
-    if (!l || !l->open(&text)) {
+    if (!l || l->open(&text)) {
         G_.error_message(kErrorShowMs, text::format(kTextMax, "Поиск. %s", text::utf8(text).c_str()));
         finish();
         return;

@@ -364,144 +364,168 @@ void GStart::ShowStatusText(const ustring_t& text, uint64_t tick) {
 }
 
 void GStart::Refresh() {
-    ParamMap_t& p = g_.params;
-    // 1. Blink: 9 ticks on, 2 off.
+    // Blink: 9 ticks on, 2 off.
     if (++blink_ > 10) blink_ = 0;
     const bool blink = BlinkOn();
-    // 2. The device counts as present once its type has been read on an open port.
+    // The device counts as present once its type has been read on an open port.
     const bool open = g_.is_port_open();
-    const bool P = open && p.device_type.is_read();
-    const ConnectionSettings cs = g_.connection_settings();
+    const bool present = open && g_.params.device_type.is_read();
+    const param_snapshot_t flags = g_.params.status_flags.snapshot();
+    const uint32_t fl = flags.is_read() ? flags.u32() : 0;
 
-    // 3.
+    ShowConnectCaption(open);
+    ShowConcentration(present, fl);
+    ShowIdentification(present);
+    ShowThresholds(present, fl, blink);
+    ShowThresholdLamps(present, fl);
+    ShowAlarmCounts(present);
+    ShowGasText(present);
+    asterix_.SetVisible(present && blink);
+    ShowAdjustmentOwner(present, blink);
+    ShowWifiAndLamps(present);
+    EnableDeviceButtons(present);
+    ShowWifiButton(present);
+}
+
+void GStart::ShowConnectCaption(bool open) {
+    const ConnectionSettings cs = g_.connection_settings();
     if (open) bt_connect_.SetCaption(u"Отключиться");
     else if (cs.port_settings.port != 0)
         bt_connect_.SetCaption(
             text::format(64, "Подключиться\n(COM%u ID:%u)", unsigned(cs.port_settings.port), unsigned(cs.block_id)));
     else bt_connect_.SetCaption(u"Подключиться\n(порт не задан)");
+}
 
-    // 4.
-    const param_snapshot_t conc = p.concentration.snapshot();
-    ico_reg_6002_.SetText(P && conc.is_read() ? text::format(64, "%0.1f", double(conc.f32())) : ustring_t(u"-.-"));
+void GStart::ShowConcentration(bool present, uint32_t flags) {
+    const param_snapshot_t conc = g_.params.concentration.snapshot();
+    ico_reg_6002_.SetText(present && conc.is_read() ? text::format(64, "%0.1f", double(conc.f32()))
+                                                    : ustring_t(u"-.-"));
+    colours_[4].Show(present && (flags & codes::kStatusHighlight));
+}
 
-    // 5.
+void GStart::ShowIdentification(bool present) {
+    ParamMap_t& p = g_.params;
     for (GControl* f : std::initializer_list<GControl*>{&frame_modbus_id_, &frame_modbus_speed_, &frame_version_,
                                                         &frame_factory_id_, &frame_mipex_type_})
-        f->SetVisible(P);
+        f->SetVisible(present);
 
-    // 6, 7.
     const param_snapshot_t id = p.ModbusSettings_Id.snapshot();
-    reg_1002_modbus_id_.SetText(P && id.is_read() ? text::format(32, "%d", int(id.u16())) : ustring_t(u"-"));
+    reg_1002_modbus_id_.SetText(present && id.is_read() ? text::format(32, "%d", int(id.u16())) : ustring_t(u"-"));
     const param_snapshot_t baud = p.ModbusSettings_Baud.snapshot();
     // A code past the speed table shows an empty text.
     ustring_t speed(u"-");
-    if (P && baud.is_read())
+    if (present && baud.is_read())
         speed = baud.u16() < codes::kSpeedCount ? text::from_uint(codes::kSpeedTable[baud.u16()]) : ustring_t();
     reg_1003_speed_.SetText(speed);
 
-    // 8.
     const uint32_t ver = p.firmware_ver_major.snapshot().u32();
     reg_1000_1001_version_.SetText(text::format(32, "%u.%u", ver / 10, ver % 10));
     factory_id_.SetText(text::format(32, "%u", p.factory_serial_id.snapshot().u32()));
+}
 
-    // 9.
-    const param_snapshot_t flags = p.status_flags.snapshot();
-    const uint32_t fl = flags.is_read() ? flags.u32() : 0;
-    colours_[4].Show(P && (fl & 0x200));
+void GStart::ShowThresholds(bool present, uint32_t flags, bool blink) {
+    const param_snapshot_t warn = g_.params.Threshold_Warn.snapshot();
+    const param_snapshot_t alarm = g_.params.Threshold_Alarm.snapshot();
+    reg_2000_threshold1_.SetText(present && warn.is_read() ? text::format(16, "%d", int(warn.u8())) : ustring_t());
+    reg_2001_threshold2_.SetText(present && alarm.is_read() ? text::format(16, "%d", int(alarm.u8())) : ustring_t());
 
-    // 10.
-    const param_snapshot_t warn = p.Threshold_Warn.snapshot();
-    const param_snapshot_t alarm = p.Threshold_Alarm.snapshot();
-    reg_2000_threshold1_.SetText(P && warn.is_read() ? text::format(16, "%d", int(warn.u8())) : ustring_t());
-    reg_2001_threshold2_.SetText(P && alarm.is_read() ? text::format(16, "%d", int(alarm.u8())) : ustring_t());
-
-    // 11.
-    const bool hi1 = P && (fl & 0x40) && blink;
-    const bool hi2 = P && (fl & 0x80) && blink;
+    // An exceeded threshold blinks: its value and title swap colours.
+    const bool hi1 = present && (flags & codes::kStatusThreshold1) && blink;
+    const bool hi2 = present && (flags & codes::kStatusThreshold2) && blink;
     colours_[0].Show(hi1);
     colours_[2].Show(hi1);
     colours_[1].Show(hi2);
     colours_[3].Show(hi2);
+}
 
-    // 12.
-    const param_snapshot_t owner = p.adjustment_mode_owner.snapshot();
+void GStart::ShowThresholdLamps(bool present, uint32_t flags) {
     // Values are taken only while read: a value left from an earlier
-    // connection must not steer the lamps or the WiFi command.
-    const param_snapshot_t dout = p.dout_test_enabled.snapshot();
+    // connection must not steer the lamps.
+    const param_snapshot_t dout = g_.params.dout_test_enabled.snapshot();
     if (dout.is_read() && dout.value != 0) {
-        const param_snapshot_t dst = p.dout_test_state.snapshot();
+        // The discrete-output test: the lamps show the test pattern.
+        const param_snapshot_t dst = g_.params.dout_test_state.snapshot();
         const uint64_t st = dst.is_read() ? dst.value : 0;
-        img_led_thresh1_.SetVisible(P && (st & 1));
-        img_led_thresh2_.SetVisible(P && (st & 2));
+        img_led_thresh1_.SetVisible(present && (st & 1));
+        img_led_thresh2_.SetVisible(present && (st & 2));
     } else {
-        const bool free = !owner.is_read() || owner.value == 0;
-        img_led_thresh1_.SetVisible(P && (fl & 0x40) && free);
-        img_led_thresh2_.SetVisible(P && (fl & 0x80) && free);
+        const param_snapshot_t owner = g_.params.adjustment_mode_owner.snapshot();
+        const bool free = !owner.is_read() || owner.value == codes::kOwnerNone;
+        img_led_thresh1_.SetVisible(present && (flags & codes::kStatusThreshold1) && free);
+        img_led_thresh2_.SetVisible(present && (flags & codes::kStatusThreshold2) && free);
     }
+}
 
-    // 13.
-    const param_snapshot_t am = p.alarms_mask.snapshot();
-    const param_snapshot_t wm = p.warnings_mask.snapshot();
-    const unsigned A = BitsOf(am), W = BitsOf(wm);
-    if (P && am.is_read() && wm.is_read())
-        bt_alarms_.SetCaption(text::format(96, "Текущие аварии (%u)\nи предупреждения (%u)", A, W));
+void GStart::ShowAlarmCounts(bool present) {
+    const param_snapshot_t am = g_.params.alarms_mask.snapshot();
+    const param_snapshot_t wm = g_.params.warnings_mask.snapshot();
+    const unsigned alarms = BitsOf(am), warnings = BitsOf(wm);
+    if (present && am.is_read() && wm.is_read())
+        bt_alarms_.SetCaption(text::format(96, "Текущие аварии (%u)\nи предупреждения (%u)", alarms, warnings));
     else bt_alarms_.SetCaption(u"Текущие аварии\nи предупреждения");
-    ico_reg_alarms_mask_.SetText(P && am.is_read() ? text::format(16, "%u", A) : ustring_t(u" "));
-    ico_reg_warnings_mask_.SetText(P && wm.is_read() ? text::format(16, "%u", W) : ustring_t(u" "));
+    ico_reg_alarms_mask_.SetText(present && am.is_read() ? text::format(16, "%u", alarms) : ustring_t(u" "));
+    ico_reg_warnings_mask_.SetText(present && wm.is_read() ? text::format(16, "%u", warnings) : ustring_t(u" "));
+}
 
-    // 14.
-    const param_snapshot_t mt = p.mipex_type.snapshot(), st = p.sensor_type.snapshot(),
-                           gas = p.mipex_work_gas.snapshot();
+void GStart::ShowGasText(bool present) {
+    const param_snapshot_t mt = g_.params.mipex_type.snapshot(), st = g_.params.sensor_type.snapshot(),
+                           gas = g_.params.mipex_work_gas.snapshot();
     ustring_t gas_text(u" - ");
-    if (P && mt.is_read() && st.is_read() && gas.is_read()) gas_text = codes::UnitText(mt.u8(), st.u8(), gas.u32());
+    if (present && mt.is_read() && st.is_read() && gas.is_read())
+        gas_text = codes::UnitText(mt.u8(), st.u8(), gas.u32());
     ico_reg_6004_mipex_type_.SetText(gas_text);
     reg_6004_mipex_type_.SetText(gas_text);
+}
 
-    // 15.
-    asterix_.SetVisible(P && blink);
-
-    // 16.
-    if (P && owner.is_read()) {
+void GStart::ShowAdjustmentOwner(bool present, bool blink) {
+    const param_snapshot_t owner = g_.params.adjustment_mode_owner.snapshot();
+    if (present && owner.is_read()) {
         switch (owner.u16()) {
-            case 1: ico_ss_status_.SetText(u"CON"); break;
-            case 2: ico_ss_status_.SetText(u"MB"); break;
-            case 3: ico_ss_status_.SetText(u"HART"); break;
+            case codes::kOwnerConsole: ico_ss_status_.SetText(u"CON"); break;
+            case codes::kOwnerModbus: ico_ss_status_.SetText(u"MB"); break;
+            case codes::kOwnerHart: ico_ss_status_.SetText(u"HART"); break;
             default: ico_ss_status_.SetText(u"UNKN"); break;
         }
     } else {
         ico_ss_status_.SetText(ustring_t());
     }
-    const bool ss = P && owner.is_read() && owner.value != 0 && blink;
-    img_ss.SetVisible(ss);
-    ico_ss_status_.SetVisible(ss);
+    const bool held = present && owner.is_read() && owner.value != codes::kOwnerNone && blink;
+    img_ss.SetVisible(held);
+    ico_ss_status_.SetVisible(held);
+}
 
-    // 17.
-    const param_snapshot_t wifi = p.wifi_enabled.snapshot();
-    const bool wifi_on = wifi.is_read() && wifi.value != 0;
-    img_wifi_.SetVisible(P && wifi_on);
-    const param_snapshot_t fail = p.param_50205.snapshot();
-    img_led_fail_status_.SetVisible(P && fail.is_read() && fail.value != 0);
-    img_led_power_on_.SetVisible(P);
+void GStart::ShowWifiAndLamps(bool present) {
+    const param_snapshot_t wifi = g_.params.wifi_enabled.snapshot();
+    img_wifi_.SetVisible(present && wifi.is_read() && wifi.value != 0);
+    const param_snapshot_t fail = g_.params.param_50205.snapshot();
+    img_led_fail_status_.SetVisible(present && fail.is_read() && fail.value != 0);
+    img_led_power_on_.SetVisible(present);
+}
 
-    // 18.
+void GStart::EnableDeviceButtons(bool present) {
+    // bt_connect_, bt_connection_settings_ and bt_poll55_ stay enabled.
     for (GControl* b : std::initializer_list<GControl*>{&bt_uplevel_connection_, &bt_reset_alarm_block_,
                                                         &bt_select_gas_, &bt_thresholds_, &bt_tests_, &bt_journals_,
                                                         &bt_datetime_, &bt_dac_calibration_, &bt_calibration_,
                                                         &bt_alarms_})
-        b->SetEnabled(P);
+        b->SetEnabled(present);
+}
 
-    // 19.
-    if (g_.can_update_control(&bt_wifi_)) {
-        bt_wifi_.SetEnabled(P);
-        bt_wifi_.SetCaption(P && wifi_on ? u"Отключить WiFi" : u"Включить WiFi");
-    }
+void GStart::ShowWifiButton(bool present) {
+    // Left alone while a WiFi command holds it.
+    if (!g_.can_update_control(&bt_wifi_)) return;
+    const param_snapshot_t wifi = g_.params.wifi_enabled.snapshot();
+    const bool wifi_on = wifi.is_read() && wifi.value != 0;
+    bt_wifi_.SetEnabled(present);
+    bt_wifi_.SetCaption(present && wifi_on ? u"Отключить WiFi" : u"Включить WiFi");
 }
 
 void GStart::Connect() {
     mb_link_t* l = g_.link.load();
     if (!l) return;
     if (l->is_open()) {
-        l->close();
+        ustring_t text;
+        if (l->close(&text)) g_.error_message(kErrorShowMs, text);
         g_.invalidate_all_parameters();
     } else if (g_.connection_settings().port_settings.port != 0) {
         g_.invalidate_all_parameters();
@@ -519,7 +543,7 @@ void GStart::ToggleWifi() {
     const bool on = wifi.is_read() && wifi.value != 0;
     bt_wifi_.SetCaption(on ? u"WiFi отключается..." : u"WiFi включается...");
     bt_wifi_.SetEnabled(false);
-    SendPlainCommand(on ? 31 : 30, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
+    SendPlainCommand(on ? codes::kCommandWifiOff : codes::kCommandWifiOn, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
 }
 
-void GStart::ResetAlarmBlock() { SendPlainCommand(10, ustring_t(u"Сброс блокировки аварии")); }
+void GStart::ResetAlarmBlock() { SendPlainCommand(codes::kCommandResetAlarmLock, ustring_t(u"Сброс блокировки аварии")); }

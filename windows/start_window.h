@@ -144,6 +144,21 @@ private:
         std::abort();  // every form type has its row in the table
     }
 
+    // The steps of the 100 ms refresh, in the order it runs them. present:
+    // the device type has been read on an open port; flags: the device's
+    // status flags (0 while unread).
+    void ShowConnectCaption(bool open);
+    void ShowConcentration(bool present, uint32_t flags);
+    void ShowIdentification(bool present);
+    void ShowThresholds(bool present, uint32_t flags, bool blink);
+    void ShowThresholdLamps(bool present, uint32_t flags);
+    void ShowAlarmCounts(bool present);
+    void ShowGasText(bool present);
+    void ShowAdjustmentOwner(bool present, bool blink);
+    void ShowWifiAndLamps(bool present);
+    void EnableDeviceButtons(bool present);
+    void ShowWifiButton(bool present);
+
     G_t& g_;
     GSudo sudo_;
     ColourPair_t colours_[5];

@@ -1,20 +1,19 @@
 #include "windows/sudo_window.h"
 
 #include "model/app_state.h"
+#include "model/codes.h"
 #include "model/mb_link.h"
 #include "windows/write_procedures.h"
 
 using namespace UIK;
 
 namespace {
-constexpr uint16_t kCommandLeaveAdjustment = 21;
-
 const char16_t* OwnerText(uint16_t owner) {
     switch (owner) {
-        case 0: return u"Режим наладки отключен";
-        case 1: return u"Режим наладки уже включен для консоли";
-        case 2: return u"Режим наладки включен";
-        case 3: return u"Режим наладки уже включен для HART";
+        case codes::kOwnerNone: return u"Режим наладки отключен";
+        case codes::kOwnerConsole: return u"Режим наладки уже включен для консоли";
+        case codes::kOwnerModbus: return u"Режим наладки включен";
+        case codes::kOwnerHart: return u"Режим наладки уже включен для HART";
         default: return u"Режим наладки уже включен для другого интерфейса";
     }
 }
@@ -61,7 +60,7 @@ void GSudo::OnToggle(GControl*) {
     } else if (g_.adjustment_mode_on()) {
         // Leaving needs no report: the pending write goes out with the next
         // poll cycle and the owner register read after it shows the result.
-        if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.command, kCommandLeaveAdjustment);
+        if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.command, codes::kCommandLeaveAdjustment);
     }
     Refresh();
 }

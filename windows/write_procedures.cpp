@@ -4,16 +4,14 @@
 #include <cstring>
 #include <thread>
 
-#include "model/app_state.h"
-#include "model/mb_link.h"
 #include "link/errors.h"
+#include "model/app_state.h"
+#include "model/codes.h"
+#include "model/mb_link.h"
 
 namespace {
 
 constexpr uint32_t kErrorShowMs = 10000;
-constexpr uint16_t kCommandSaveSettings = 2;
-constexpr uint16_t kCommandEnterAdjustment = 20;
-constexpr uint16_t kAdjustmentOwnerThisLink = 2;
 // The device needs a moment after the request before its owner register says
 // who holds the mode.
 constexpr auto kAdjustmentSettleTime = std::chrono::milliseconds(100);
@@ -24,11 +22,7 @@ std::string arg(const char16_t* s) { return s ? text::to_utf8(s) : std::string()
 
 constexpr size_t kMaxText = 2048;
 
-error_value_t write_now(G_t& g, const mb_param_t& p, uint64_t value) {
-    mb_link_t* l = g.link.load();
-    if (!l) return comport_error(kComNotOpen);
-    return l->write_param(p, value);
-}
+std::string arg(const error_value_t& e) { return text::utf8(window_message_text(e)); }
 
 }  // namespace
 
@@ -38,28 +32,21 @@ uint64_t ParamValueFromFloat(float v) {
     return bits;
 }
 
-ustring_t ErrorText(const error_value_t& e) {
-    ustring_t t(e.name());
-    t += u". ";
-    t += e.message();
-    return t;
-}
-
 namespace procedures {
 
 void RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
     const std::string title = arg(p.title());
     g.status_text(text::format(kMaxText, "Установка параметра \"%s\"...", title.c_str()));
-    if (const error_value_t e = write_now(g, p, value)) {
+    if (const error_value_t e = g.write_parameter(p, value)) {
         g.error_message(kErrorShowMs, text::format(kMaxText, "Параметр \"%s\" не был установлен\n(%s)", title.c_str(),
-                                                   arg(ErrorText(e)).c_str()));
+                                                   arg(e).c_str()));
         return;
     }
     g.clear_message();
     g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен\nСохраняем настройки...", title.c_str()));
-    if (const error_value_t e = write_now(g, g.params.command, kCommandSaveSettings)) {
+    if (const error_value_t e = g.save_settings()) {
         g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
-                                   title.c_str(), arg(ErrorText(e)).c_str()));
+                                   title.c_str(), arg(e).c_str()));
         return;
     }
     g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));
@@ -67,9 +54,9 @@ void RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
 
 void RunEnableAdjustmentMode(G_t& g) {
     g.status_text(u"Включение режима наладки...");
-    if (const error_value_t e = write_now(g, g.params.command, kCommandEnterAdjustment)) {
+    if (const error_value_t e = g.write_parameter(g.params.command, codes::kCommandEnterAdjustment)) {
         g.error_message(kErrorShowMs,
-                        text::format(kMaxText, "Включение режима наладки не удалось\n(%s)", arg(ErrorText(e)).c_str()));
+                        text::format(kMaxText, "Включение режима наладки не удалось\n(%s)", arg(e).c_str()));
         return;
     }
     std::this_thread::sleep_for(kAdjustmentSettleTime);
@@ -77,10 +64,10 @@ void RunEnableAdjustmentMode(G_t& g) {
     const error_value_t e = l ? l->read_param(g.params.adjustment_mode_owner) : comport_error(kComNotOpen);
     if (e) {
         g.error_message(kErrorShowMs, text::format(kMaxText, "Не удалось прочитать состояние режима наладки\n(%s)",
-                                                   arg(ErrorText(e)).c_str()));
+                                                   arg(e).c_str()));
         return;
     }
-    if (g.params.adjustment_mode_owner.read_equals(kAdjustmentOwnerThisLink)) {
+    if (g.params.adjustment_mode_owner.read_equals(codes::kOwnerModbus)) {
         g.status_text(u"Режим наладки включен");
         g.clear_message();
     } else {
@@ -91,9 +78,9 @@ void RunEnableAdjustmentMode(G_t& g) {
 void RunCommand(G_t& g, const mb_param_t& p, uint16_t value, const ustring_t& title) {
     const std::string name = arg(title);
     g.status_text(text::format(kMaxText, "Отсылка команды \"%s\"...", name.c_str()));
-    if (const error_value_t e = write_now(g, p, value)) {
+    if (const error_value_t e = g.write_parameter(p, value)) {
         g.error_message(kErrorShowMs, text::format(kMaxText, "Команда \"%s\" не была отправлена\n(%s)", name.c_str(),
-                                                   arg(ErrorText(e)).c_str()));
+                                                   arg(e).c_str()));
         return;
     }
     g.clear_message();

@@ -42,9 +42,6 @@ void RunEnableAdjustmentMode(G_t& g);
 void RunCommand(G_t& g, const mb_param_t& p, uint16_t value, const ustring_t& title);
 }  // namespace procedures
 
-// The window-message form of an error: "<category>. <message>".
-ustring_t ErrorText(const error_value_t& e);
-
 // Makes the application state's enable-adjustment-mode hand-over run the
 // request above (start-up calls it once).
 void InstallAdjustmentModeProcedure();

@@ -87,17 +87,78 @@ TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "Modbus-протокол: Недопустимый адрес\n");
 
+    // The port's failure names the device and the reason.
     r = luma10ctl("--port 29 read 0 1");
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n");
+    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\nCOM29: устройство отсутствует\n");
+    r = luma10ctl("--port /dev/null write 0 1");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n/dev/null: это не последовательный порт\n");
+}
+
+// An exception reply refuses whatever its code: code 0 (one corrupted byte is
+// enough) neither prints zeros for a read nor counts a write as done.
+TEST_F(CliTest, ExceptionWithCodeZeroFailsReadAndWrite) {
+    peer.run([](Peer& p) { p.read_request(); p.send({1, 0x83, 0x00, 0, 0}); });
+    CtlRun r = luma10ctl("--port 4 read 0 2");
+    peer.join();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Modbus-протокол: Отказ устройства без кода исключения\n");
+
+    peer.run([](Peer& p) { p.read_request(); p.send({1, 0x90, 0x00, 0, 0}); });
+    r = luma10ctl("--port 4 write 5 1");
+    peer.join();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Modbus-протокол: Отказ устройства без кода исключения\n");
 }
 
 TEST_F(CliTest, BadUsageExitsTwoWithUsage) {
     for (const char* args : {"", "read 0", "read 0 126", "--speed 599 read 0 1", "--parity odd2 ports",
-                             "--stop-bits 3 ports", "write 0", "write 0 65536", "frobnicate", "read --port"}) {
+                             "--stop-bits 3 ports", "write 0", "write 0 65536", "write 0 -1", "frobnicate",
+                             "read --port"}) {
         CtlRun r = luma10ctl(args);
         EXPECT_EQ(r.code, 2) << args;
-        EXPECT_NE(r.err.find("read START COUNT"), std::string::npos) << args;
+        EXPECT_NE(r.err.find("read НАЧАЛО КОЛИЧЕСТВО"), std::string::npos) << args;
+    }
+    // The usage and its messages are Russian throughout.
+    CtlRun r = luma10ctl("read 0");
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+              "luma10ctl: read НАЧАЛО КОЛИЧЕСТВО: НАЧАЛО 0..65535, КОЛИЧЕСТВО 1..125");
+    for (const char* english : {"START", "COUNT", "VALUE", "FILE", "NAME", " MS "})
+        EXPECT_EQ(r.err.find(english), std::string::npos) << english << " in\n" << r.err;
+}
+
+TEST_F(CliTest, UnknownOptionsAreNamed) {
+    const struct {
+        const char* args;
+        const char* message;
+    } cases[] = {
+        {"--bogus read 0 1", "luma10ctl: неизвестный параметр: --bogus\n"},
+        {"read 0 1 --bogus=3", "luma10ctl: неизвестный параметр: --bogus=3\n"},
+        {"--echo=1 read 0 1", "luma10ctl: параметр --echo не принимает значения: --echo=1\n"},
+        {"ports -x", "luma10ctl: неизвестный параметр: -x\n"},
+        {"journal alarms --csv", "luma10ctl: неизвестный параметр: --csv\n"},
+        {"--bogus", "luma10ctl: неизвестный параметр: --bogus\n"},
+    };
+    for (const auto& c : cases) {
+        CtlRun r = luma10ctl(c.args);
+        EXPECT_EQ(r.code, 2) << c.args;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), c.message) << c.args;
+    }
+    // A command's own options, and their values, are not taken for unknown ones.
+    CtlRun r = luma10ctl("--port 29 journal alarms --format txt -o -dash.txt --partial");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(r.err.find("неизвестный"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, PortFailureOfALinkCommandIsOneCategoryLine) {
+    // No operation line before it: "<category>: <message>", as every failure.
+    for (const char* args : {"--port 29 info", "--port 29 watch", "--port 29 journal alarms"}) {
+        CtlRun r = luma10ctl(args);
+        EXPECT_EQ(r.code, 1) << args;
+        EXPECT_EQ(r.err.rfind("COM-порт: Ошибка открытия порта", 0), 0u) << args << ":\n" << r.err;
+        EXPECT_EQ(r.err.find("Открытие порта"), std::string::npos) << args << ":\n" << r.err;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "sim/simulator.h"
 #include "tests/link/pty_peer.h"
@@ -85,7 +86,8 @@ TEST(DeviceCommands, SettingsReadsTheFileAndLeavesEverythingInPlace) {
     Result r = ctl("settings --config " + file.string());
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out,
-              "port=3\nspeed=19200\nparity=2\nstop_bits=2\npermanent_echo=1\nbefore_send_delay=15\n"
+              "port=3\nspeed=19200\nparity=Чётная (2)\nstop_bits=2 (2)\npermanent_echo=Да (1)\n"
+              "before_send_delay=15\n"
               "timeout=800\nblock_id=7\nballoon_strength=2.5\n");
 
     // An interrupted replacement left only the new file: it is what the
@@ -100,8 +102,46 @@ TEST(DeviceCommands, SettingsReadsTheFileAndLeavesEverythingInPlace) {
     fs::remove(dir / "a.json.fswwb_new");
     r = ctl("settings --config " + file.string());
     EXPECT_EQ(r.out,
-              "port=1\nspeed=9600\nparity=0\nstop_bits=0\npermanent_echo=0\nbefore_send_delay=0\n"
+              "port=1\nspeed=9600\nparity=Нет (0)\nstop_bits=1 (0)\npermanent_echo=Нет (0)\n"
+              "before_send_delay=0\n"
               "timeout=1000\nblock_id=1\nballoon_strength=10\n");
+}
+
+TEST(DeviceCommands, SettingsNamesEveryCodeAsTheConnectionWindowDoes) {
+    testing_peer::use_temp_config_dir();
+    const fs::path file = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "names.json";
+    for (const auto& [parity, stop, name] : {std::tuple{1, 1, "parity=Нечётная (1)\nstop_bits=1.5 (1)\n"},
+                                            std::tuple{3, 0, "parity=Маркер (3)\nstop_bits=1 (0)\n"},
+                                            std::tuple{4, 2, "parity=Пробел (4)\nstop_bits=2 (2)\n"},
+                                            std::tuple{9, 7, "parity=недопустимое значение (9)\n"
+                                                             "stop_bits=недопустимое значение (7)\n"}}) {
+        std::ofstream(file) << R"({"app_config":{"connection":{"block_id":1,"driver_config":{"port_config":{
+            "port":1,"speed":9600,"parity":)" << parity << R"(,"stop_bits":)" << stop << R"(,
+            "before_send_delay":0},"timeout":1000}}}})";
+        Result r = ctl("settings --config " + file.string());
+        EXPECT_NE(r.out.find(name), std::string::npos) << r.out;
+    }
+}
+
+// Settings are refused while another holds the adjustment mode: the message
+// says so and names the command that takes it, which then works.
+TEST(DeviceCommands, RefusedWriteHintsAtTheAdjustmentMode) {
+    sim::Options_t o = quiet();
+    o.owner = 0;
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    Result r = ctl("--port " + s.path() + " write 50213 20");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err,
+              "Modbus-протокол: Недопустимая функция\n"
+              "Подсказка: настройки записываются только в режиме настройки; включите его командой 20: "
+              "luma10ctl write 50190 20\n");
+    r = ctl("--port " + s.path() + " write 50190 20");
+    EXPECT_EQ(r.code, 0) << r.err;
+    r = ctl("--port " + s.path() + " write 50213 20");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
 }
 
 }  // namespace

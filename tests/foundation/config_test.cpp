@@ -318,3 +318,56 @@ TEST_F(ConfigFile, KilledWriterAlwaysLeavesAWholeOldOrNewRecord) {
     EXPECT_GT(seen_a, 0);
     EXPECT_GT(seen_b, 0);
 }
+
+TEST_F(ConfigFile, DeeplyNestedTextMeansTheStartUpValues) {
+    // Far deeper than a recursive parse survives on an ordinary stack.
+    std::string deep = "{\"app_config\":" + std::string(150000, '[');
+    put(path_, deep);
+    AppSettings_t s;
+    LoadSettings(s, path_);
+    EXPECT_TRUE(same(s, AppSettings_t{}));
+
+    // Closed, it is valid JSON but no "app_config" object; inside the
+    // connection part it is just an unreadable value.
+    EXPECT_EQ(parsed(deep + std::string(150000, ']') + "}").balloon_strength, 50.0);
+    s = parsed(config_text("\"port\": 3", "\"port\": " + std::string(100000, '[') + std::string(100000, ']')));
+    EXPECT_EQ(s.connection.port_settings.speed, 1234u);
+    EXPECT_EQ(s.balloon_strength, 2.5);
+}
+
+TEST_F(ConfigFile, WriteWithoutReadRepairsFirst) {
+    // Killed between the two renames, and the next run saves before it loads.
+    // Until the save is complete, the disk must still hold the content of the
+    // complete .fswwb_new under a name the next read takes.
+    const std::string fresh = config_text("\"block_id\": 7", "\"block_id\": 42");
+    put(path_ + ".fswwb_new", fresh);
+    put(path_ + ".fswwb_original_backup", config_text());
+    {
+        SafeFile_t f(path_);
+        ASSERT_TRUE(f.OpenWrite());
+        EXPECT_EQ(f.state(), SafeFile_t::kReplacing);
+        // A kill now leaves what is on disk: copy it and read the copy.
+        const fs::path crash = dir_ / "crash";
+        fs::create_directories(crash);
+        for (const auto& e : fs::directory_iterator(dir_))
+            if (e.is_regular_file()) fs::copy_file(e.path(), crash / e.path().filename());
+        AppSettings_t s;
+        LoadSettings(s, (crash / "luma10.json").string());
+        EXPECT_EQ(s.connection.block_id, 42);
+        EXPECT_TRUE(f.Write("{}", 2));
+        EXPECT_TRUE(f.Commit());
+    }
+    EXPECT_EQ(get(path_), "{}");
+    EXPECT_TRUE(no_companions());
+
+    // Only a backup: the save replaces it as it would replace the file.
+    fs::remove(path_);
+    put(path_ + ".fswwb_original_backup", fresh);
+    {
+        SafeFile_t f(path_);
+        ASSERT_TRUE(f.OpenWrite());
+        EXPECT_EQ(f.state(), SafeFile_t::kReplacing);
+        EXPECT_EQ(get(path_), fresh);
+    }
+    EXPECT_TRUE(no_companions());
+}

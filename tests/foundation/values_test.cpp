@@ -15,6 +15,10 @@ TEST(ErrorValues, CategoriesNameAndDescribeCodes) {
     EXPECT_EQ(text::utf8(app::assert_category().message(9)), "Неизвестная ошибка");
     EXPECT_EQ(text::utf8(app::assert_category().message(0)), "Нет ошибки");
     EXPECT_EQ(text::utf8(app_error(5).describe()), "Приложение: Таймаут загрузки журнала");
+    // The two sentence forms for the user.
+    EXPECT_EQ(text::utf8(window_message_text(app_error(4))), "Приложение. Ошибка загрузки журнала");
+    EXPECT_EQ(text::utf8(port_message_text(u"Открытие порта", app_error(1))),
+              "Открытие порта\nПриложение: Логическая ошибка в программе");
 
     // Same code, different categories: different errors.
     error_value_t a(2, app::assert_category()), b(2, empty_category());

@@ -1,7 +1,10 @@
 // The serial port over real pseudo-terminals.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "link/com_port.h"
@@ -178,6 +181,114 @@ TEST_F(ComPortTest, VanishedLineFailsReadAndWrite) {
     EXPECT_EQ(err, comport_error(kComWriteFailed));
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - t0).count(), 1000);
     EXPECT_TRUE(port.is_open());  // open until closed
+    EXPECT_TRUE(port.failed());
+}
+
+// A failed device is opened again where the COM number now points, whatever
+// the system calls the new device; until then the port stays open and failed.
+TEST_F(ComPortTest, FailedPortReopensWhereItsComNumberNowPoints) {
+    port.set_device_path("");
+    ASSERT_TRUE(plat::register_com_link(6, peer.path()));
+    com_port_settings_t s;
+    s.port = 6;
+    open_with(s);
+    error_value_t err;
+    port.reopen(err);  // not failed: left alone
+    EXPECT_FALSE(err);
+
+    Peer again;  // made first, so that it cannot take over the old number
+    ASSERT_TRUE(again.ok());
+    ASSERT_NE(again.path(), peer.path());
+    peer.close_line();
+    plat::unregister_com_link(6);
+    uint8_t buf[8] = {};
+    port.read(buf, sizeof buf, err);
+    ASSERT_TRUE(port.failed());
+    port.reopen(err);  // nothing behind COM6 now
+    EXPECT_EQ(err, comport_error(kComOpenFailed));
+    EXPECT_TRUE(port.is_open());
+    EXPECT_TRUE(port.failed());
+    EXPECT_EQ(text::utf8(port.open_failure_reason()), "COM6: устройство отсутствует");
+    port.write(buf, 1, err);
+    EXPECT_EQ(err, comport_error(kComWriteFailed));
+
+    ASSERT_TRUE(plat::register_com_link(6, again.path()));
+    port.reopen(err);
+    EXPECT_FALSE(err) << text::utf8(err.describe());
+    EXPECT_FALSE(port.failed());
+    again.run([](Peer& p) { p.send(p.read_exact(3)); });
+    const uint8_t frame[3] = {1, 2, 3};
+    port.write(frame, 3, err);
+    EXPECT_FALSE(err);
+    uint32_t got = 0;
+    const auto end = steady_clock::now() + seconds(10);
+    while (got < 3 && steady_clock::now() < end) got += port.read(buf + got, sizeof buf - got, err);
+    again.join();
+    EXPECT_EQ(got, 3u);
+    EXPECT_EQ(buf[2], 3);
+    plat::unregister_com_link(6);
+    EXPECT_FALSE(port.close());
+    EXPECT_FALSE(port.is_open());
+}
+
+TEST_F(ComPortTest, OpenFailuresNameTheDeviceAndTheReason) {
+    error_value_t err;
+    auto reason = [&](const std::string& path) {
+        com_port_t p;
+        p.set_device_path(path);
+        p.open(err);
+        EXPECT_EQ(err, comport_error(kComOpenFailed)) << path;
+        return text::utf8(p.open_failure_reason());
+    };
+    EXPECT_EQ(reason("/dev/ttyUSB-luma-7"), "/dev/ttyUSB-luma-7: устройство отсутствует");
+    EXPECT_EQ(reason("/dev/null"), "/dev/null: это не последовательный порт");
+    const std::string file = std::string(std::getenv("LUMA10_CONFIG_DIR")) + "/not-a-tty";
+    std::ofstream(file) << "x";
+    EXPECT_EQ(reason(file), file + ": это не последовательный порт");
+    EXPECT_EQ(reason(std::getenv("LUMA10_CONFIG_DIR")),
+              std::string(std::getenv("LUMA10_CONFIG_DIR")) + ": это не последовательный порт");
+
+    open_with(com_port_settings_t{});
+    EXPECT_EQ(reason(peer.path()), peer.path() + ": порт занят другой программой");
+    EXPECT_TRUE(port.open_failure_reason().empty());
+
+    // Root opens whatever the permissions say; the text is checked apart.
+    if (::geteuid() != 0) {
+        ::chmod(file.c_str(), 0);
+        EXPECT_NE(reason(file).find("нет прав доступа"), std::string::npos);
+    }
+    EXPECT_EQ(text::utf8(port_open_reason("/dev/ttyUSB0", plat::SerialOpen::no_permission, 1)),
+              "/dev/ttyUSB0: нет прав доступа (добавьте пользователя в группу dialout и войдите в систему заново)");
+
+    com_port_t unset;
+    com_port_settings_t none;
+    none.port = 0;
+    unset.configure(none, err);
+    unset.open(err);
+    EXPECT_EQ(err, comport_error(kComOpenFailed));
+    EXPECT_EQ(text::utf8(unset.open_failure_reason()), "COM-порт не задан");
+}
+
+// A write waiting for an echo that never comes holds the port's lock for the
+// frame's wire time and more (64 bytes at 600 baud: over a second): asking
+// whether the port is open meanwhile does not wait for it.
+TEST_F(ComPortTest, IsOpenNeverWaitsForTheLine) {
+    com_port_settings_t s;
+    s.speed = 600;
+    s.permanent_echo = 1;
+    open_with(s);
+    uint8_t frame[64] = {};
+    error_value_t write_err;
+    std::thread writer([&] { port.write(frame, sizeof frame, write_err); });
+    // Once the peer has the frame, the writer holds the lock waiting for the echo.
+    EXPECT_EQ(peer.read_exact(sizeof frame, 10000).size(), sizeof frame);
+    const auto t0 = steady_clock::now();
+    EXPECT_TRUE(port.is_open());
+    const auto spent = duration_cast<milliseconds>(steady_clock::now() - t0).count();
+    writer.join();
+    EXPECT_EQ(write_err, comport_error(kComNoEcho));
+    // Generous for a loaded machine; the figures are in bench_refresh.
+    EXPECT_LT(spent, 600);
 }
 
 }  // namespace

@@ -172,6 +172,9 @@ TEST_F(MasterTest, BadRepliesEndWithTheirErrorAndLeaveTheRecord) {
         {"reply to another function", read_reply(1, {7, 8}, 4), drv_error(kDrvReplyMismatch)},
         // Exception replies: complete after 5 bytes whatever the checksum says.
         {"exception", {1, 0x83, 0x02, 0x00, 0x00}, mb_error(2)},
+        // Code 0 (one corrupted byte of an exception is enough) still refuses.
+        {"exception with code 0", {1, 0x83, 0x00, 0x00, 0x00}, mb_error(kMbZeroException)},
+        {"exception with an unlisted code", {1, 0x83, 0x2A, 0x00, 0x00}, mb_error(0x2A)},
         {"exception to another function", {1, 0x90, 0x02, 0x00, 0x00}, drv_error(kDrvReplyMismatch)},
         {"exception from another slave", {5, 0x83, 0x02, 0x00, 0x00}, drv_error(kDrvReplyMismatch)},
         // Noise before the frame shifts it: the checksum no longer matches.
@@ -189,6 +192,23 @@ TEST_F(MasterTest, BadRepliesEndWithTheirErrorAndLeaveTheRecord) {
         EXPECT_EQ(r.function, before.function) << c.what;
         EXPECT_EQ(r.quantity, before.quantity) << c.what;
     }
+}
+
+TEST_F(MasterTest, WriteRefusedWithExceptionCodeZeroIsNotDone) {
+    mb_request_t w = write_req(100, {5});
+    error_value_t err = exchange(w, [](Peer& p, const Bytes&) { p.send({1, 0x90, 0x00, 0x12, 0x34}); });
+    ASSERT_TRUE(err.is_error());
+    EXPECT_EQ(err.category, &mb_category());
+    EXPECT_EQ(text::utf8(err.describe()), "Modbus-протокол: Отказ устройства без кода исключения");
+    EXPECT_EQ(w.function, 16);
+}
+
+TEST(ModbusExceptionTexts, EveryExceptionCodeHasAMessageOfItsOwn) {
+    EXPECT_TRUE(mb_exception(0).is_error());
+    EXPECT_EQ(text::to_utf8(mb_exception(3).message()), "Недопустимое значение данных");
+    EXPECT_EQ(text::to_utf8(mb_exception(9).message()), "Неизвестный код исключения 9");
+    EXPECT_EQ(text::to_utf8(mb_exception(255).message()), "Неизвестный код исключения 255");
+    EXPECT_EQ(text::to_utf8(mb_error(-1).message()), "Неизвестная ошибка");
 }
 
 TEST_F(MasterTest, ReadReplyDoesNotCompleteAWrite) {

@@ -89,7 +89,7 @@ protected:
         ConnectionSettings cs;
         cs.timeout = timeout_ms;
         ustring_t text;
-        ASSERT_TRUE(link_->apply(cs, &text) && link_->open(&text)) << text::utf8(text);
+        ASSERT_TRUE(!link_->apply(cs, &text) && !link_->open(&text)) << text::utf8(text);
     }
     void TearDown() override {
         if (link_) link_->close();

@@ -256,6 +256,29 @@ TEST_F(ExportFile, MissingFolderIsReported) {
     EXPECT_EQ(text::utf8(err.describe()), "Экспорт журнала: Папка не найдена");
 }
 
+// The message names what went wrong, not always the folder.
+TEST_F(ExportFile, EachFailureNamesItsCause) {
+    // /proc exists but takes no new files; the system says "no such entry".
+    error_value_t err = write_export_file("/proc/version", "data");
+    EXPECT_EQ(err, error_value_t(kExportFolderRefusesFiles, export_category()));
+    EXPECT_EQ(text::utf8(err.describe()), "Экспорт журнала: В этой папке нельзя создавать файлы");
+
+    // A folder of the name given cannot be replaced by the export.
+    fs::create_directory(dir_ / "sub");
+    err = write_export_file((dir_ / "sub").string(), "data");
+    EXPECT_EQ(err, error_value_t(kExportTargetIsFolder, export_category()));
+    EXPECT_TRUE(fs::is_directory(dir_ / "sub"));
+
+    // A file on the way to the folder.
+    err = write_export_file(target_ + "/x.csv", "data");
+    EXPECT_EQ(err, error_value_t(kExportNoFolder, export_category()));
+
+    err = write_export_file((dir_ / std::string(300, 'n')).string(), "data");
+    EXPECT_EQ(err, error_value_t(kExportNameTooLong, export_category()));
+    EXPECT_EQ(read(target_), "old contents");
+    EXPECT_EQ(files_in_dir(), 2u);  // the file and the folder
+}
+
 // Run in a child process: root ignores folder permissions, so the child gives
 // up its privileges first.
 [[noreturn]] void write_unprivileged(const std::string& path) {

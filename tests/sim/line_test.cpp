@@ -2,6 +2,7 @@
 // several stations, faults, address changes, saved state and line timing.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -138,9 +139,14 @@ TEST(SimLine, NewSpeedCutsTheLinkUntilTheMasterFollows) {
         const bytes_t ask = read_req(1, 50218, 1);
         {
             MasterPort m(s.path());
-            bytes_t got = m.exchange(write_req(1, 50218, {4}), 8, 300);  // 19200
+            bytes_t got = m.exchange(write_req(1, 50218, {4}), 8, early ? 1000 : 5000);  // 19200
             if (early) EXPECT_FALSE(got.size() >= 8 && crc16_check(got.data(), 8));
             else EXPECT_EQ(got, with_crc({1, 16, 0xC4, 0x2A, 0, 1}));
+            // The simulator switches once its reply has left: the master may
+            // have that reply a moment before.
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (s.speed() != 19200u && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             EXPECT_EQ(s.speed(), 19200u);
             EXPECT_TRUE(m.exchange(ask, 7, 150).empty());  // still at 9600
         }
@@ -150,7 +156,8 @@ TEST(SimLine, NewSpeedCutsTheLinkUntilTheMasterFollows) {
         ASSERT_EQ(port.open(s.path(), fast), plat::SerialOpen::ok);
         ASSERT_EQ(port.write(ask.data(), ask.size()), long(ask.size()));
         bytes_t got;
-        for (int i = 0; i < 100 && got.size() < 7; ++i) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (got.size() < 7 && std::chrono::steady_clock::now() < end) {
             uint8_t buf[64];
             const long n = port.read(buf, sizeof buf);
             if (n > 0) got.insert(got.end(), buf, buf + n);

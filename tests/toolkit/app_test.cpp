@@ -120,6 +120,21 @@ TEST(Dispatcher, WaitingPostsDoNotBlockWhenTheLoopEnds) {
     EXPECT_EQ(refused.load(), 1);
 }
 
+TEST(Dispatcher, ANestedLoopRunsWhatIsQueuedBehindTheEntryRunningIt) {
+    // An entry waits in a nested loop for one queued behind it (as a worker's
+    // waiting post would be): the nested loop must run it.
+    bool behind_ran = false, served = false;
+    App::Defer([&] {
+        App::Defer([&] {
+            served = App::RunUntil([&] { return behind_ran; }, 10000);
+            App::Quit();
+        });
+        App::Defer([&] { behind_ran = true; });
+    });
+    App::RunMessageLoop(nullptr);
+    EXPECT_TRUE(served);
+}
+
 TEST(Dispatcher, CallOnWindowThreadWithAndWithoutArgument) {
     static std::atomic<int> calls{0};
     static void* seen = nullptr;

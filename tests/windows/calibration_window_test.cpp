@@ -12,6 +12,7 @@
 #include "windows/sub_windows.h"
 
 using namespace calib_test;
+using win_test::U8;
 using GCalibrationForm = GForm_T<GCalibration>;
 
 namespace {
@@ -61,7 +62,7 @@ TEST(CalibrationState, ConcentrationFilter) {
 
 TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
     StartDevice({}, /*poll=*/false);
-    run_in_loop([&] {
+    InLoop([&] {
         GCalibrationForm form(G_);
         GCalibration& w = form.Window();
         form.Show();
@@ -95,7 +96,7 @@ TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
 
 TEST_F(CalibrationWindow, EnabledStatesByAdjustmentModeAndState) {
     StartDevice({}, /*poll=*/false);
-    run_in_loop([&] {
+    InLoop([&] {
         GCalibrationForm form(G_);
         GCalibration& w = form.Window();
         form.Show();
@@ -143,20 +144,20 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
     sim::Options_t o;
     o.calibration_ms = 4000;
     StartDevice(o);
-    run_in_loop([&] {
+    InLoop([&] {
         GCalibrationForm form(G_);
         GCalibration& w = form.Window();
         form.Show();
         ASSERT_TRUE(WaitConnected(0));
         w.Refresh();
         Press(w.bt_ss_enable_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_air_is_on_.IsEnabled(); }, 15000));
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_air_is_on_.IsEnabled(); }));
         EXPECT_FALSE(w.bt_ss_enable_.IsVisible());
 
         const size_t from = RequestCount();
         Press(w.bt_air_is_on_);
         EXPECT_FALSE(w.bt_air_is_on_.IsEnabled());
-        ASSERT_TRUE(Until([&] { return Seen("W50191=1", from); }, 15000));
+        ASSERT_TRUE(Until([&] { return Seen("W50191=1", from); }));
         const std::vector<std::string> expected{"W50221=0,0", "R50221x2", "W3005=0", "W50190=20", "R50276x1",
                                                 "W50191=1"};
         EXPECT_EQ(Exchanges(from), expected);
@@ -164,14 +165,14 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
         ASSERT_TRUE(Until([&] {
             w.Refresh();
             return U8(w.lb_finished_.Text()).rfind("Производится корректировка нуля\nПрошло: ", 0) == 0;
-        }, 15000)) << U8(w.lb_finished_.Text());
+        })) << U8(w.lb_finished_.Text());
         EXPECT_NE(w.StartTick(), 0u);
         EXPECT_TRUE(w.bt_cancel_.IsEnabled());
         EXPECT_FALSE(w.fr_gas_.IsEnabled());
         ASSERT_TRUE(Until([&] {
             w.Refresh();
             return U8(w.lb_finished_.Text()) == "Корректировка нуля завершена успешно";
-        }, 15000)) << U8(w.lb_finished_.Text());
+        })) << U8(w.lb_finished_.Text());
         EXPECT_EQ(w.StartTick(), 0u);
         EXPECT_TRUE(w.bt_air_is_on_.IsEnabled());
         EXPECT_TRUE(texts_.errors.empty()) << texts_.errors.front();
@@ -185,7 +186,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
     o.calibration_ms = 4000;
     o.calibration_error = 5;
     StartDevice(o);
-    run_in_loop([&] {
+    InLoop([&] {
         GCalibrationForm form(G_);
         GCalibration& w = form.Window();
         form.Show();
@@ -194,7 +195,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         w.Refresh();
         size_t from = RequestCount();
         Press(w.bt_gas_is_on_);
-        ASSERT_TRUE(Until([&] { return Seen("W50191=1", from); }, 15000));
+        ASSERT_TRUE(Until([&] { return Seen("W50191=1", from); }));
         const std::vector<std::string> seen = Exchanges(from);
         ASSERT_GE(seen.size(), 3u);
         const std::vector<std::string> head(seen.begin(), seen.begin() + 3);
@@ -202,18 +203,18 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         ASSERT_TRUE(Until([&] {
             w.Refresh();
             return U8(w.lb_finished_.Text()) == "Ошибка.\nКонцентрация меняется слишком быстро";
-        }, 20000)) << U8(w.lb_finished_.Text());
+        })) << U8(w.lb_finished_.Text());
 
         // The next span runs until the user aborts it.
         from = RequestCount();
         Press(w.bt_gas_is_on_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_cancel_.IsEnabled(); }, 15000));
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_cancel_.IsEnabled(); }));
         EXPECT_NE(U8(w.lb_finished_.Text()).find("настройка МИПЕКС по ПГС"), std::string::npos) << U8(w.lb_finished_.Text());
         Press(w.bt_cancel_);
         ASSERT_TRUE(Until([&] {
             w.Refresh();
             return U8(w.lb_finished_.Text()) == "Настройка МИПЕКС по ПГС прекращена пользователем";
-        }, 15000)) << U8(w.lb_finished_.Text());
+        })) << U8(w.lb_finished_.Text());
         EXPECT_TRUE(Seen("W50191=0", from));
         EXPECT_EQ(DeviceRegister(50192), 9);
     });
@@ -223,11 +224,11 @@ TEST_F(CalibrationWindow, RefusedStartShowsItsMessageAndGoesNoFurther) {
     sim::Options_t o;
     o.owner = 1;  // the console holds the mode: the device refuses the writes
     StartDevice(o);
-    run_in_loop([&] {
+    InLoop([&] {
         ASSERT_TRUE(WaitConnected(1));
         const size_t from = RequestCount();
         G_.post_to_worker1(make_task([] { calibration::RunZeroCorrectionStart(G_); }));
-        ASSERT_TRUE(Until([&] { return !texts_.errors.empty(); }, 15000));
+        ASSERT_TRUE(Until([&] { return !texts_.errors.empty(); }));
         EXPECT_EQ(texts_.errors[0].rfind("Не удалось запустить корректировку нуля\n(Modbus-протокол. ", 0), 0u)
             << texts_.errors[0];
         EXPECT_EQ(Exchanges(from), std::vector<std::string>{"W50221=0,0"});

@@ -10,7 +10,7 @@
 
 #include "model/app_state.h"
 #include "model/mb_link.h"
-#include "window_fixture.h"
+#include "fixture.h"
 #include "windows/write_procedures.h"
 
 namespace calib_test {
@@ -36,7 +36,7 @@ inline std::string FloatWords(float v) {
     return std::to_string(w & 0xFFFF) + "," + std::to_string(w >> 16);
 }
 
-class CalibrationWindowTest : public window_test::WindowTest {
+class CalibrationWindowTest : public win_test::WindowTest {
 protected:
     // The detector (adjustment mode held by owner at start) with a quick
     // calibration, the link over it, the port open.
@@ -45,23 +45,13 @@ protected:
             std::lock_guard<std::mutex> g(mu_);
             requests_.push_back(Describe(f));
         };
-        start(o, 1000);
-        InstallAdjustmentModeProcedure();
-        if (!poll) link_->worker1().Stop();
-        ASSERT_TRUE(link_->open());
+        StartLine(o, win_test::kRoomyTimeoutMs, 1, poll);
+        ASSERT_TRUE(OpenPort());
     }
 
     void TearDown() override {
-        if (link_) StopDeviceTraffic();
-        window_test::WindowTest::TearDown();
-        G_.params.invalidate_all();
+        win_test::WindowTest::TearDown();
         G_.calibration_gas_concentration = 10.0;
-    }
-
-    void StopDeviceTraffic() {
-        link_->worker1().Stop();
-        link_->worker2().Stop();
-        link_->close();
     }
 
     // Requests seen so far; writes and reads of single values only (the poll
@@ -87,7 +77,7 @@ protected:
 
     // Runs the loop until pred holds, checking it at least every 100 ms (the
     // main window's refresh period) as well as after every event.
-    static bool Until(const std::function<bool()>& pred, int ms = 15000) {
+    static bool Until(const std::function<bool()>& pred, int ms = win_test::kWaitMs) {
         UIK::GTimer tick(100);
         tick.OnTick.Set([](UIK::GTimer*) {});
         tick.Start();
@@ -102,7 +92,7 @@ protected:
                 const param_snapshot_t o = G_.params.adjustment_mode_owner.snapshot();
                 return G_.is_connected() && o.is_read() && (owner < 0 || o.u16() == owner);
             },
-            15000);
+            win_test::kWaitMs);
     }
     uint16_t DeviceRegister(uint16_t r) {
         uint16_t v = 0;
@@ -116,15 +106,11 @@ protected:
         b.PerformClick();
         UIK::App::ProcessPending();
     }
-    static std::string U8(const ustring_t& s) { return text::utf8(s); }
-    // Published as if the poll cycle had just read it (poll stopped).
-    static void Set(mb_param_t& p, uint64_t v) { p.publish(v, 1); }
     void Present(uint16_t owner) {
         Set(G_.params.device_type, 10);
         Set(G_.params.adjustment_mode_owner, owner);
     }
 
-    UIK::GResourcesUser resources_;
     std::mutex mu_;
     std::vector<std::string> requests_;
 };

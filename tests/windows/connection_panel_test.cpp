@@ -3,9 +3,9 @@
 #include "windows/connection_window.h"
 
 #include "link/errors.h"
-#include "window_fixture.h"
+#include "fixture.h"
 
-using namespace window_test;
+using namespace win_test;
 
 namespace {
 
@@ -23,11 +23,11 @@ protected:
     // Runs body on the window thread with a connection window over the
     // simulated line, once the window has taken its first port scan.
     void with_panel(const std::function<void(GConnectionForm&, GConnection&)>& body) {
-        start({});
-        run_in_loop([&] {
+        StartLine({});
+        InLoop([&] {
             GConnectionForm form;
             GConnection& c = form.Connection();
-            ASSERT_TRUE(wait_for([&] { return c.ScansTaken() > 0; }));
+            ASSERT_TRUE(WaitFor([&] { return c.ScansTaken() > 0; }));
             body(form, c);
         });
     }
@@ -55,12 +55,12 @@ TEST(ConnectionStateText, FourStatesWithTheirColours) {
 }
 
 TEST_F(ConnectionPanel, ScanListsTheComNumberWithItsDeviceAndFillReadRoundTrips) {
-    start({});
-    run_in_loop([&] {
+    StartLine({});
+    InLoop([&] {
         GConnectionForm form;
         GConnection& c = form.Connection();
         EXPECT_EQ(u8(c.ssPort_.Item(0)), "Не задан");
-        ASSERT_TRUE(wait_for([&] { return c.ScansTaken() > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return c.ScansTaken() > 0; }));
 
         // "НЕ ЗАДАН" first, then the simulator's COM number with its pty.
         EXPECT_EQ(u8(c.ssPort_.Item(0)), "НЕ ЗАДАН");
@@ -125,7 +125,7 @@ TEST_F(ConnectionPanel, ConnectShowsTheLinkStateAndAChangeReopensThePort) {
         EXPECT_TRUE(G_.is_port_open());
         EXPECT_TRUE(c.ReconnectFlag());
         EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Отключить");
-        ASSERT_TRUE(wait_for([&] { return link_->completed_cycles() > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return link_->completed_cycles() > 0; }));
         c.RefreshState();
         EXPECT_EQ(u8(c.BlockConnected_.Text()), "Связь с блоком установлена");
         EXPECT_EQ(c.BlockConnected_.BackColor(), UIK::RGB(0, 255, 0));
@@ -137,7 +137,7 @@ TEST_F(ConnectionPanel, ConnectShowsTheLinkStateAndAChangeReopensThePort) {
 
         // The detector goes silent: the next link check fails.
         sim_->set_fault(sim::Fault_t::kSilent);
-        ASSERT_TRUE(wait_for([&] { return link_->link_status().is_error(); }, 8000));
+        ASSERT_TRUE(WaitFor([&] { return link_->link_status().is_error(); }));
         c.RefreshState();
         EXPECT_EQ(u8(c.BlockConnected_.Text()).rfind("Связь с блоком отсутствует.\nModbus-драйвер. ", 0), 0u)
             << u8(c.BlockConnected_.Text());
@@ -148,7 +148,7 @@ TEST_F(ConnectionPanel, ConnectShowsTheLinkStateAndAChangeReopensThePort) {
         EXPECT_FALSE(G_.is_port_open());
         EXPECT_FALSE(c.ReconnectFlag());
         EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Подключить");
-        ASSERT_TRUE(wait_for([&] { return texts_.clears >= 2; }));
+        ASSERT_TRUE(WaitFor([&] { return texts_.clears >= 2; }));
         EXPECT_TRUE(texts_.errors.empty());
     });
 }
@@ -160,7 +160,7 @@ TEST_F(ConnectionPanel, FailuresGoToTheMessagePanelAndTheFieldsShowWhatIsInForce
         bad.port_settings.parity = 7;
         bad.block_id = 9;
         EXPECT_FALSE(c.ApplySettings(bad));
-        ASSERT_TRUE(wait_for([&] { return !texts_.errors.empty(); }));
+        ASSERT_TRUE(WaitFor([&] { return !texts_.errors.empty(); }));
         EXPECT_EQ(texts_.errors.back(), "Настройка порта\nCOM-порт: Неверные данные");
         EXPECT_EQ(G_.connection_settings().port_settings.parity, 0);
         EXPECT_EQ(c.BlockID_.Value(), G_.connection_settings().block_id);
@@ -172,7 +172,7 @@ TEST_F(ConnectionPanel, FailuresGoToTheMessagePanelAndTheFieldsShowWhatIsInForce
         c.ConnectDisconnect();
         EXPECT_FALSE(G_.is_port_open());
         EXPECT_FALSE(c.ReconnectFlag());
-        ASSERT_TRUE(wait_for([&] { return texts_.errors.size() >= 2; }));
+        ASSERT_TRUE(WaitFor([&] { return texts_.errors.size() >= 2; }));
         EXPECT_EQ(texts_.errors.back().rfind("Открытие порта\nCOM-порт: ", 0), 0u) << texts_.errors.back();
     });
 }
@@ -180,7 +180,7 @@ TEST_F(ConnectionPanel, FailuresGoToTheMessagePanelAndTheFieldsShowWhatIsInForce
 TEST_F(ConnectionPanel, EscapeRevertsToTheSettingsOfTheLastShowingUnlessShiftOrCtrlIsHeld) {
     with_panel([&](GConnectionForm& form, GConnection& c) {
         form.Show();
-        ASSERT_TRUE(wait_for([&] { return c.ScansTaken() >= 2; })) << "one scan when made, one when shown";
+        ASSERT_TRUE(WaitFor([&] { return c.ScansTaken() >= 2; })) << "one scan when made, one when shown";
         const ConnectionSettings before = G_.connection_settings();
         EXPECT_TRUE(same(c.RevertSnapshot(), before));
 

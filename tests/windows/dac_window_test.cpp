@@ -11,6 +11,7 @@
 #include "windows/sub_windows.h"
 
 using namespace calib_test;
+using win_test::U8;
 using GDacForm = GForm_T<GDacCalibration>;
 
 namespace {
@@ -32,7 +33,7 @@ TEST(DacStoredCode, CutTowardsZeroAndNothingForNoNumber) {
 
 TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
     StartDevice({}, /*poll=*/false);
-    run_in_loop([&] {
+    InLoop([&] {
         GDacForm form(G_);
         GDacCalibration& w = form.Window();
         form.Show();
@@ -67,7 +68,7 @@ TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
 
 TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
     StartDevice();
-    run_in_loop([&] {
+    InLoop([&] {
         GDacForm form(G_);
         GDacCalibration& w = form.Window();
         form.Show();

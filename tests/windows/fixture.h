@@ -1,12 +1,20 @@
-// The window tree over the application state and a link to the simulated
-// detector on a pseudo-terminal, torn down in the program's exit order.
+// Shared set-up of the window tests: the simulated detector on a
+// pseudo-terminal registered as COM kCom in a temporary configuration folder,
+// the device link over the application state G_ with the settings in force
+// pointing at it, the texts the workers hand to the window side recorded,
+// optionally the whole window tree, and test bodies run on the window thread
+// inside the toolkit's message loop (worker tasks hand their results back
+// through window-thread posts, which need a running loop). Torn down in the
+// program's exit order.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/ustring.h"
 #include "model/app_state.h"
@@ -18,12 +26,63 @@
 
 namespace win_test {
 
+constexpr unsigned kCom = 7;
+// Roomy: a sanitizer build on a busy two-core machine answers late, and a
+// late answer must not turn into a failed exchange.
+constexpr uint16_t kRoomyTimeoutMs = 3000;
+// How long a test waits for something that should happen soon.
+constexpr int kWaitMs = 30000;
+
 inline std::string U8(const ustring_t& s) { return text::utf8(s); }
+
+// The window side of the texts: what it was asked to show, in order, each
+// kind on its own and all of them in lines ("status: ...", "info: ...",
+// "error: ...", "clear"; an error not shown for 10000 ms is marked).
+struct TextRecorder final : IWindowSide {
+    std::vector<std::string> status, info, errors, lines;
+    int clears = 0;
+
+    void show_status_text(const ustring_t& t, uint64_t) override {
+        status.push_back(U8(t));
+        lines.push_back("status: " + status.back());
+    }
+    void show_info_message(const ustring_t& t, uint32_t) override {
+        info.push_back(U8(t));
+        lines.push_back("info: " + info.back());
+    }
+    void show_error_message(const ustring_t& t, uint32_t ms) override {
+        errors.push_back(U8(t));
+        lines.push_back("error: " + errors.back() + (ms == 10000 ? "" : " (time?)"));
+    }
+    void clear_message() override {
+        ++clears;
+        lines.push_back("clear");
+    }
+};
+
+inline void UseTempConfigDir() {
+    static const std::string dir = [] {
+        char tmpl[] = "/tmp/luma10-windows-test-XXXXXX";
+        const char* d = ::mkdtemp(tmpl);
+        std::string s = d ? d : "/tmp";
+        ::setenv("LUMA10_CONFIG_DIR", s.c_str(), 1);
+        return s;
+    }();
+}
 
 class WindowTest : public ::testing::Test {
 protected:
-    // poll false: worker 1 is stopped, so values set by the test stay as set.
-    void Build(sim::Options_t o, bool poll, const std::string& program = "luma10") {
+    WindowTest() {
+        UseTempConfigDir();
+        mb_link_t::set_read_diagnostics(false);
+    }
+
+    // The line with the given devices as COM kCom and a link over G_ with the
+    // settings in force pointing at it, the port closed; G_'s texts go to
+    // texts_. poll false: worker 1 is stopped, so values set by the test stay
+    // as set.
+    void StartLine(sim::Options_t o, uint16_t timeout_ms = kRoomyTimeoutMs, uint8_t block_id = 1, bool poll = true) {
+        o.com = kCom;
         o.drift = 0;
         o.log = [](const std::string&) {};
         sim_ = std::make_unique<sim::Simulator_t>(o);
@@ -31,36 +90,52 @@ protected:
         ASSERT_TRUE(sim_->start(&err)) << err;
         G_.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
         InstallAdjustmentModeProcedure();
+        G_.found_devices.clear();
         link_ = std::make_unique<mb_link_t>(G_.params);
-        link_->set_device_path(sim_->path());
         G_.link.store(link_.get());
+        G_.main_window.store(&texts_);
         if (!poll) link_->worker1().Stop();
-        ConnectionSettings cs;
-        cs.timeout = 1000;  // roomy: sanitizer builds on a busy machine answer late
-        cs.port_settings.port = 1;
-        G_.apply_connection_settings(cs, nullptr);
+        ConnectionSettings s;
+        s.port_settings.port = kCom;
+        s.timeout = timeout_ms;
+        s.block_id = block_id;
+        ustring_t text;
+        ASSERT_TRUE(G_.apply_connection_settings(s, &text)) << U8(text);
         G_.params.invalidate_all();
-        form_ = std::make_unique<GNewForm>(G_, program);
+    }
+
+    // The whole window tree over the line; from now on the main window shows
+    // G_'s texts.
+    void BuildWindows(const std::string& program = "luma10") { form_ = std::make_unique<GNewForm>(G_, program); }
+
+    void Build(sim::Options_t o, bool poll, const std::string& program = "luma10") {
+        StartLine(std::move(o), kRoomyTimeoutMs, 1, poll);
+        BuildWindows(program);
     }
 
     void TearDown() override {
+        // The loop has ended, so no worker waits for the window thread: stop
+        // the traffic, then the windows, then the link.
         if (link_) StopDeviceTraffic(*link_);
         form_.reset();
+        G_.main_window.store(nullptr);
+        G_.window_poster = nullptr;
         G_.link.store(nullptr);
         link_.reset();
         if (sim_) sim_->stop();
+        G_.set_connection_settings(ConnectionSettings{});
+        G_.found_devices.clear();
         G_.params.invalidate_all();
-        G_.window_poster = nullptr;
     }
 
-    bool OpenPort() { return link_->open(); }
+    bool OpenPort() { return !link_->open(); }
     GStart& S() { return form_->Start(); }
     GMain& M() { return form_->Main(); }
     // Publishes a value as if the poll cycle had just read it.
     static void Set(mb_param_t& p, uint64_t v) { p.publish(v, 1); }
 
-    // Runs body inside a message loop, so that posts from the workers reach
-    // the window thread; RunUntil inside body lets the loop turn.
+    // Runs body on the window thread inside the outermost message loop;
+    // WaitFor inside body lets the loop turn.
     static void InLoop(const std::function<void()>& body) {
         UIK::App::Defer([&] {
             body();
@@ -68,11 +143,14 @@ protected:
         });
         UIK::App::RunMessageLoop(nullptr);
     }
+    // Turns the loop until pred holds; false when ms passed first.
+    static bool WaitFor(const std::function<bool()>& pred, int ms = kWaitMs) { return UIK::App::RunUntil(pred, ms); }
 
     UIK::GResourcesUser resources_;
     std::unique_ptr<sim::Simulator_t> sim_;
     std::unique_ptr<mb_link_t> link_;
     std::unique_ptr<GNewForm> form_;
+    TextRecorder texts_;
 };
 
 }  // namespace win_test

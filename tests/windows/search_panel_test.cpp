@@ -3,9 +3,9 @@
 // restored afterwards, stop and choose.
 #include "windows/connection_window.h"
 
-#include "window_fixture.h"
+#include "fixture.h"
 
-using namespace window_test;
+using namespace win_test;
 
 namespace {
 
@@ -24,8 +24,8 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
     sim::Options_t o;
     o.addresses = {1, 3};
     o.foreign = {5};
-    start(o, kTimeoutMs, kBlockBefore);
-    run_in_loop([&] {
+    StartLine(o, kTimeoutMs, kBlockBefore);
+    InLoop([&] {
         // The whole window: its connection panel refreshes from the settings
         // in force every second while the search changes them on the worker.
         GConnectionForm form;
@@ -38,9 +38,9 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
         EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Остановить поиск");
         EXPECT_EQ(u8(s.label_found_.Text()), "Найдено: 0");
         // Choosing while the search runs does nothing.
-        ASSERT_TRUE(wait_for([&] { return s.list_.Count() >= 1; }, kSearchLimitMs));
+        ASSERT_TRUE(WaitFor([&] { return s.list_.Count() >= 1; }, kSearchLimitMs));
         s.Choose(0);
-        ASSERT_TRUE(wait_for(
+        ASSERT_TRUE(WaitFor(
             [&] {
                 form.Tick();
                 return !s.IsBusy();
@@ -72,7 +72,7 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
         EXPECT_TRUE(G_.is_port_open());
 
         // Every address was reported on the status line.
-        ASSERT_TRUE(wait_for([&] { return texts_.status.size() >= 254; }));
+        ASSERT_TRUE(WaitFor([&] { return texts_.status.size() >= 254; }));
         EXPECT_EQ(texts_.status[0], "Поиск. ID: 1 - ЛУМА [с/н: " + std::to_string(n1) + "]");
         EXPECT_EQ(texts_.status[1].rfind("Поиск. ID: 2 - устройство отсутствует\n(", 0), 0u) << texts_.status[1];
         EXPECT_EQ(texts_.status[4].rfind("Поиск. ID: 5 - неизвестное устройство\n(Отклик: ", 0), 0u);
@@ -88,16 +88,16 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
 TEST_F(SearchPanel, StopKeepsWhatWasFoundAndARestartAtOnceRunsOneWholeSearch) {
     sim::Options_t o;
     o.addresses = {1};
-    start(o, kTimeoutMs, kBlockBefore);
-    run_in_loop([&] {
+    StartLine(o, kTimeoutMs, kBlockBefore);
+    InLoop([&] {
         GScanner s;
         auto found_one_at_three = [&] { return s.list_.Count() == 1 && u8(s.counter_.Text()) == "3"; };
         s.Start();
-        ASSERT_TRUE(wait_for(found_one_at_three, kSearchLimitMs));
+        ASSERT_TRUE(WaitFor(found_one_at_three, kSearchLimitMs));
         s.StartStop();
         EXPECT_FALSE(s.IsRunning());
         EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
-        ASSERT_TRUE(wait_for([&] { return !s.IsBusy(); }));
+        ASSERT_TRUE(WaitFor([&] { return !s.IsBusy(); }));
         EXPECT_LT(texts_.status.size(), 10u) << "the search ended early";
         EXPECT_EQ(s.list_.Count(), 1);
         EXPECT_EQ(G_.connection_settings().block_id, kBlockBefore);
@@ -112,11 +112,11 @@ TEST_F(SearchPanel, StopKeepsWhatWasFoundAndARestartAtOnceRunsOneWholeSearch) {
         // Stop and start again before the stopped task has finished its
         // address: the stopped task must not carry on, nor end the new one.
         s.Start();
-        ASSERT_TRUE(wait_for(found_one_at_three, kSearchLimitMs));
+        ASSERT_TRUE(WaitFor(found_one_at_three, kSearchLimitMs));
         s.Stop();
         s.Start();
         EXPECT_TRUE(s.IsBusy());
-        ASSERT_TRUE(wait_for([&] { return !s.IsBusy(); }, kSearchLimitMs));
+        ASSERT_TRUE(WaitFor([&] { return !s.IsBusy(); }, kSearchLimitMs));
         EXPECT_FALSE(s.IsRunning());
         EXPECT_EQ(u8(s.counter_.Text()), "254");
         EXPECT_EQ(s.list_.Count(), 1);
@@ -126,18 +126,18 @@ TEST_F(SearchPanel, StopKeepsWhatWasFoundAndARestartAtOnceRunsOneWholeSearch) {
 }
 
 TEST_F(SearchPanel, APortThatCannotOpenEndsTheSearchAtOnce) {
-    start({}, kTimeoutMs, kBlockBefore);
+    StartLine({}, kTimeoutMs, kBlockBefore);
     ConnectionSettings none = G_.connection_settings();
     none.port_settings.port = 0;
     ASSERT_TRUE(G_.apply_connection_settings(none, nullptr));
-    run_in_loop([&] {
+    InLoop([&] {
         GScanner s;
         s.Start();
-        ASSERT_TRUE(wait_for([&] { return !s.IsBusy(); }));
+        ASSERT_TRUE(WaitFor([&] { return !s.IsBusy(); }));
         EXPECT_FALSE(s.IsRunning());
         EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
         EXPECT_EQ(s.list_.Count(), 0);
-        ASSERT_TRUE(wait_for([&] { return !texts_.errors.empty(); }));
+        ASSERT_TRUE(WaitFor([&] { return !texts_.errors.empty(); }));
         EXPECT_EQ(texts_.errors[0].rfind("Поиск. Открытие порта\nCOM-порт: ", 0), 0u) << texts_.errors[0];
         EXPECT_TRUE(texts_.status.empty());
     });

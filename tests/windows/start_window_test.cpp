@@ -80,7 +80,7 @@ TEST_F(StartWindowTest, OpenPortWithSilentDeviceShowsTheEmptyLook) {
     // Closed port with a port set, and with none.
     link_->close();
     s.Refresh();
-    EXPECT_EQ(U8(s.bt_connect_.Caption()), "Подключиться\n(COM1 ID:1)");
+    EXPECT_EQ(U8(s.bt_connect_.Caption()), "Подключиться\n(COM" + std::to_string(kCom) + " ID:1)");
     ConnectionSettings none = G_.connection_settings();
     none.port_settings.port = 0;
     G_.set_connection_settings(none);

@@ -6,6 +6,7 @@
 #include "windows/tests_window.h"
 
 using namespace calib_test;
+using win_test::U8;
 using GTestsForm = GForm_T<GTests>;
 
 namespace {
@@ -14,7 +15,7 @@ class TestsWindow : public CalibrationWindowTest {};
 
 TEST_F(TestsWindow, EnabledStatesFromPublishedValues) {
     StartDevice({}, /*poll=*/false);
-    run_in_loop([&] {
+    InLoop([&] {
         GTestsForm form(G_);
         GTests& w = form.Window();
         form.Show();
@@ -49,7 +50,7 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
     sim::Options_t o;
     o.owner = 2;
     StartDevice(o);
-    run_in_loop([&] {
+    InLoop([&] {
         GTestsForm form(G_);
         GTests& w = form.Window();
         form.Show();
