@@ -14,7 +14,6 @@ namespace {
 constexpr uint32_t kErrorShowMs = 10000;
 constexpr GColor kNoteColor = RGB(90, 142, 197);
 constexpr int kSmallFont = 2;
-constexpr int kTitleFont = 6;
 
 void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
     c.SetParent(parent);
@@ -44,7 +43,6 @@ GBaseCalibration::GBaseCalibration() {
     Place(title_, this, u"title_", 234, 2, 340, 40);
     title_.SetText(u"Настройка измерения");
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
-    title_.SetFont(kTitleFont);
 
     Place(bt_cancel_, this, u"bt_cancel_", 640, 237, 140, 62);
     bt_cancel_.SetCaption(u"Прервать настройку");
