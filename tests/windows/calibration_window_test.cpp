@@ -2,14 +2,18 @@
 // concentration filter, the enabled states by adjustment mode, the state
 // texts, a zero correction from the button to the device's final state with
 // the exact order of requests on the line, a failing span and an abort.
+#include <algorithm>
 #include <bit>
+#include <functional>
 #include <cmath>
 
 #include "calibration_windows_fixture.h"
 #include "model/codes.h"
 #include "windows/calibration_window.h"
 #include "windows/device_procedures.h"
+#include "windows/dac_window.h"
 #include "windows/sub_windows.h"
+#include "windows/tests_window.h"
 
 using namespace calib_test;
 using win_test::U8;
@@ -232,5 +236,36 @@ TEST_F(CalibrationWindow, RefusedStartShowsItsMessageAndGoesNoFurther) {
         EXPECT_EQ(texts_.errors[0].rfind("Не удалось запустить корректировку нуля\n(Modbus-протокол. ", 0), 0u)
             << texts_.errors[0];
         EXPECT_EQ(Exchanges(from), std::vector<std::string>{"W50221=0,0"});
+    });
+}
+
+namespace {
+
+// Names of the controls under root that take the focus but are not in the
+// form's Tab order.
+std::vector<std::string> MissingFromTabOrder(const UIK::GBaseForm& form, const UIK::GControl& root) {
+    std::vector<std::string> missing;
+    const auto& order = form.TabOrder();
+    std::function<void(const UIK::GControl&)> walk = [&](const UIK::GControl& c) {
+        if (c.AcceptsFocus() && std::find(order.begin(), order.end(), &c) == order.end())
+            missing.push_back(U8(c.Name()));
+        for (const UIK::GControl* child : c.Children()) walk(*child);
+    };
+    walk(root);
+    return missing;
+}
+
+}  // namespace
+
+TEST_F(CalibrationWindow, EveryInputControlIsInTheTabOrder) {
+    StartDevice({}, /*poll=*/false);
+    InLoop([&] {
+        GForm_T<GCalibration> calibration(G_);
+        GForm_T<GDacCalibration> dac(G_);
+        GForm_T<GTests> tests(G_);
+        EXPECT_EQ(MissingFromTabOrder(calibration, calibration.Window()), std::vector<std::string>{});
+        EXPECT_EQ(MissingFromTabOrder(dac, dac.Window()), std::vector<std::string>{});
+        EXPECT_EQ(MissingFromTabOrder(tests, tests.Window()), std::vector<std::string>{});
+        EXPECT_FALSE(calibration.TabOrder().empty());
     });
 }
