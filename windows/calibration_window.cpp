@@ -125,7 +125,8 @@ void GCalibration::Refresh() {
 
 void GCalibration::OnAirIsOn(GControl*) {
     bt_air_is_on_.SetEnabled(false);
-    starting_->store(true);
+    // Without a link the task is dropped unrun: nothing would clear the flag.
+    starting_->store(g_.link.load() != nullptr);
     G_t* g = &g_;
     g_.post_to_worker1(make_task([g, flag = starting_] {
         calibration::RunZeroCorrectionStart(*g);
@@ -141,7 +142,8 @@ void GCalibration::OnGasIsOn(GControl*) {
     } else {
         g_.clear_message();
         bt_gas_is_on_.SetEnabled(false);
-        starting_->store(true);
+        // Without a link the task is dropped unrun: nothing would clear the flag.
+        starting_->store(g_.link.load() != nullptr);
         G_t* g = &g_;
         g_.post_to_worker1(make_task([g, c, flag = starting_] {
             calibration::RunSpanStart(*g, c);
