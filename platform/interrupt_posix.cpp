@@ -1,6 +1,12 @@
 #include "platform/interrupt.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <mutex>
+#include <thread>
 
 namespace plat {
 
@@ -9,6 +15,44 @@ namespace {
 volatile std::sig_atomic_t g_interrupted = 0;
 
 void on_signal(int) { g_interrupted = 1; }
+
+// The self-pipe of on_session_end: the handler writes the signal number, the
+// watcher thread reads it and calls the program's function.
+int g_pipe[2] = {-1, -1};
+
+void on_session_signal(int sig) {
+    const int saved = errno;
+    const unsigned char b = static_cast<unsigned char>(sig);
+    // A full pipe already holds a wake-up; losing this byte changes nothing.
+    [[maybe_unused]] ssize_t n = write(g_pipe[1], &b, 1);
+    errno = saved;
+}
+
+struct SessionEnd {
+    std::mutex m;
+    std::function<void(int)> fn;
+};
+// Never destroyed: the watcher thread may still read it while the program
+// exits.
+SessionEnd& session_end() {
+    static SessionEnd* s = new SessionEnd;
+    return *s;
+}
+
+void watch() {
+    for (;;) {
+        unsigned char b = 0;
+        const ssize_t n = read(g_pipe[0], &b, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        std::function<void(int)> fn;
+        {
+            std::lock_guard<std::mutex> g(session_end().m);
+            fn = session_end().fn;
+        }
+        if (fn) fn(int(b));
+    }
+}
 
 }  // namespace
 
@@ -21,5 +65,23 @@ void catch_interrupts() {
 }
 
 bool interrupted() { return g_interrupted != 0; }
+
+void on_session_end(std::function<void(int)> fn) {
+    {
+        std::lock_guard<std::mutex> g(session_end().m);
+        session_end().fn = std::move(fn);
+    }
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (pipe2(g_pipe, O_CLOEXEC) != 0) return;
+        fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
+        std::thread(watch).detach();
+        struct sigaction sa {};
+        sa.sa_handler = &on_session_signal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+    });
+}
 
 }  // namespace plat

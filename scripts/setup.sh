@@ -24,7 +24,8 @@ packages=(
   locales
 )
 if [ "$gui" -eq 1 ]; then
-  packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev fonts-liberation fonts-wine)
+  packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev libx11-dev
+    fonts-liberation fonts-wine xvfb)
 fi
 if [ "$fuzz" -eq 1 ]; then
   packages+=(clang libclang-rt-dev)

@@ -2,6 +2,7 @@
 // timers.
 #include "toolkit/app.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -68,7 +69,8 @@ Dispatcher g_disp;
 
 // Loop state: window thread only.
 int g_nesting = 0;
-bool g_quit = false;
+// Set from any thread by Quit (a signal's watcher thread, for one).
+std::atomic<bool> g_quit{false};
 
 void release_slot(WaitSlot* slot, bool ran) {
     // Called with g_disp.m held.
@@ -232,8 +234,13 @@ int RunMessageLoop(GForm* form) {
 
 void Quit() {
     g_quit = true;
-    plat::ui::Wake();
+    // Woken only while a loop runs: afterwards the native layer may be on its
+    // way down, and a loop that starts later sees the flag anyway.
+    std::lock_guard<std::mutex> g(g_disp.m);
+    if (g_disp.active) plat::ui::Wake();
 }
+
+void SetDisplayLostHandler(int (*fn)()) { plat::ui::SetDisplayLostHandler(fn); }
 
 int LoopNesting() { return g_nesting; }
 

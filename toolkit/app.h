@@ -37,8 +37,13 @@ namespace App {
 // it on leaving. Returns the number of loops still running after it.
 int RunMessageLoop(GForm* form);
 // Ends every running loop: each one takes the messages already queued and
-// leaves.
+// leaves. Safe from any thread; a loop that starts before the outermost one
+// has ended leaves at once too.
 void Quit();
+// What to do when the display connection is lost: fn runs once on the window
+// thread, must not touch any window, and returns the exit status; the
+// process then ends without static destructors. Null: exit status 1.
+void SetDisplayLostHandler(int (*fn)());
 // Number of running message loops (nesting count).
 int LoopNesting();
 // True on the thread that runs the outermost loop.

@@ -300,15 +300,16 @@ void GControl::Layout(const GRect& old) {
 
 // ---- window thread and clipboard ------------------------------------------------
 
-void GControl::_Synchronize(GControl* control, void (*fn)(void*), void* arg) {
-    GForm* f = control ? control->Form() : nullptr;
-    if (f && f->HasNativeWindow()) {
-        App::Defer([fn, arg] {
-            if (arg) fn(arg);
-        });
-        return;
-    }
-    if (arg) fn(arg);
+std::weak_ptr<bool> GControl::LifeToken() const { return d_->alive; }
+
+bool GControl::_Synchronize(GControl* control, void (*fn)(void*), void* arg) {
+    if (!control || !fn) return false;
+    // Only the token is read here: it is set at construction and never
+    // replaced, so copying it from a worker is safe while the control lives.
+    std::weak_ptr<bool> alive = control->d_->alive;
+    return App::Defer([fn, arg, alive] {
+        if (auto a = alive.lock(); a && *a && arg) fn(arg);
+    });
 }
 
 bool GControl::CopyToClipboard(const ustring_t& t) {

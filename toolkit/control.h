@@ -158,10 +158,15 @@ public:
     KeyEvent OnKeyDown;
 
     // ---- misc ----
-    // Runs fn(arg) on the window thread: posted through the form's native
-    // window when it has one (run there only if arg is not null), otherwise
-    // called at once on the calling thread (when arg is not null).
-    static void _Synchronize(GControl* control, void (*fn)(void*), void* arg);
+    // Runs fn(arg) on the window thread after the message being handled, from
+    // any thread, and never on the calling one: the control tree is not
+    // walked here. The caller keeps control alive during the call; if the
+    // control is deleted before the window thread gets to the call, or arg
+    // is null, fn is not called. False when nothing was queued.
+    static bool _Synchronize(GControl* control, void (*fn)(void*), void* arg);
+    // Expires when the control is deleted. The token may be copied on any
+    // thread; it is checked on the window thread.
+    std::weak_ptr<bool> LifeToken() const;
     // Puts text on the clipboard; reads it back (empty when none).
     static bool CopyToClipboard(const ustring_t& text);
     static ustring_t ClipboardText();

@@ -388,7 +388,7 @@ void GImageFrame::Paint(GCanvas& c) {
     GControl::Paint(c);
     if (!image_) return;
     if (stretch_) c.StretchBitmap(*image_, {0, 0, image_->Width(), image_->Height()}, {0, 0, Width(), Height()});
-    else c.DrawBitmap(*image_, 0, 0);
+    else c.DrawBitmap(*image_, ImageLeft(), 0);
 }
 
 void GImageFrame::PaintOver(GCanvas& c) {

@@ -215,12 +215,18 @@ public:
     void SetImage(GBitmap* bmp) { image_ = bmp; Invalidate(); }
     GBitmap* Image() const { return image_; }
     void SetStretch(bool s) { stretch_ = s; Invalidate(); }
+    // Unstretched pictures are drawn at the top, centred across the width
+    // (true) or from the left edge (false, the default).
+    void SetCentred(bool c) { centred_ = c; Invalidate(); }
+    // Where the picture's left edge is drawn, in the frame's coordinates.
+    int ImageLeft() const { return image_ && centred_ && !stretch_ ? (Width() - image_->Width()) / 2 : 0; }
     void Paint(GCanvas& c) override;
     void PaintOver(GCanvas& c) override;
 
 private:
     GBitmap* image_ = nullptr;
     bool stretch_ = false;
+    bool centred_ = false;
 };
 
 }  // namespace UIK

@@ -22,6 +22,8 @@ GDialogForm::GDialogForm() : title_(this), close_(this) {
 
 GDialogForm::~GDialogForm() = default;
 
+uint32_t GDialogForm::NativeStyle() const { return plat::ui::kStylePopup; }
+
 void GDialogForm::SetCaption(const ustring_t& t) {
     SetTitle(t);
     title_.SetText(ustring_t(u" ") + t);

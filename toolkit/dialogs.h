@@ -25,6 +25,8 @@ public:
     void Execute(GControl* place_over);
     void HandleFormKey(const GKeyEvent& e) override;
     void HandleCloseRequest() override { close_.PerformClick(); }
+    // The title line is drawn here: the native window has no frame of its own.
+    uint32_t NativeStyle() const override;
 
     static constexpr int kTitleHeight = 30;
     static constexpr int kMargin = 8;

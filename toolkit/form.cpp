@@ -56,6 +56,7 @@ GForm::GForm() : f_(std::make_unique<Private_t>()) {
 
 GForm::~GForm() {
     if (f_->native) DestroyNative();
+    f_->window.reset();
     g_shown.erase(std::remove(g_shown.begin(), g_shown.end(), this), g_shown.end());
     if (f_->owner) {
         auto& v = f_->owner->f_->child_forms;
@@ -111,15 +112,21 @@ uint32_t GForm::NativeStyle() const {
 
 // ---- showing and closing ----------------------------------------------------------
 
+// The native window is made at the first showing and kept, hidden, while the
+// form is closed: re-creating it at each showing left other parts of the
+// native layer (its own wake-up messages, the window manager's frame offsets)
+// pointing at a window that no longer existed.
 void GForm::CreateNative() {
     if (f_->native) return;
     if (!f_->resources) f_->resources = GResources::Acquire();
-    f_->style = NativeStyle();
-    f_->window = plat::ui::Window::Create(text::utf8(f_->title), f_->style);
-    if (!f_->window) return;
+    if (!f_->window) {
+        f_->style = NativeStyle();
+        f_->window = plat::ui::Window::Create(text::utf8(f_->title), f_->style);
+        if (!f_->window) return;
+        if (f_->min_w > 0 || f_->min_h > 0) f_->window->SetMinimumSize(f_->min_w, f_->min_h);
+    }
     GRect r = Rect();
     f_->window->SetBounds({r.left, r.top, r.width, r.height});
-    if (f_->min_w > 0 || f_->min_h > 0) f_->window->SetMinimumSize(f_->min_w, f_->min_h);
     if (f_->owner && f_->owner->f_->window && f_->modal) f_->window->SetModalFor(f_->owner->f_->window.get());
     if (f_->icon) f_->window->SetIcon(f_->icon->surface());
     f_->window_id = f_->window->Id();
@@ -132,10 +139,11 @@ void GForm::CreateNative() {
     InvalidateRect({0, 0, r.width, r.height});
 }
 
+// Hides the native window; it is destroyed with the form.
 void GForm::DestroyNative() {
     if (!f_->native) return;
     g_by_id.erase(f_->window_id);
-    f_->window.reset();
+    f_->window->Hide();
     f_->window_id = 0;
     f_->native = false;
     f_->capture = f_->hover = nullptr;
@@ -175,7 +183,7 @@ void GForm::RunModal() {
     App::RunMessageLoop(this);
     for (GForm* f : disabled)
         if (g_forms.count(f)) f->EnableWindow(true);
-    if (f_->owner && g_forms.count(f_->owner) && f_->owner->f_->window) f_->owner->f_->window->Raise();
+    if (f_->owner && g_forms.count(f_->owner) && f_->owner->f_->native) f_->owner->f_->window->Raise();
 }
 
 void GForm::RectChanged(const GRect& old) {
@@ -221,10 +229,10 @@ void GForm::PlaceOver(GControl* control) {
 }
 
 void GForm::FlashTitle() {
-    if (f_->window) f_->window->Flash();
+    if (f_->native) f_->window->Flash();
 }
 void GForm::BringToFront() {
-    if (f_->window) f_->window->Raise();
+    if (f_->native) f_->window->Raise();
 }
 GPoint GForm::CursorPos() {
     GPoint p;
@@ -232,7 +240,7 @@ GPoint GForm::CursorPos() {
     return p;
 }
 void GForm::WarpMouse(int x, int y) {
-    if (f_->window) f_->window->WarpMouse(x, y);
+    if (f_->native) f_->window->WarpMouse(x, y);
 }
 void GForm::SetDraggable(bool on) { f_->draggable = on; }
 void GForm::SetIcon(GBitmap* icon) {

@@ -35,8 +35,10 @@ public:
     void EnableWindow(bool on);
     bool HasNativeWindow() const;
     uint32_t NativeWindowId() const;  // 0 when none
-    // Window style bits used for the native window (plat::ui::WindowStyle).
-    uint32_t NativeStyle() const;
+    // Window style bits used for the native window (plat::ui::WindowStyle):
+    // by the toolkit options; forms that draw their own title line and
+    // drop-down forms override it.
+    virtual uint32_t NativeStyle() const;
 
     // Placement rectangle of the monitor holding the point (work area, or
     // the whole monitor when forms are full-screen by option).

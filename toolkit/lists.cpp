@@ -1,5 +1,7 @@
 #include "toolkit/lists.h"
 
+#include "platform/sdl/native_ui.h"
+
 #include <algorithm>
 
 #include "toolkit/app.h"
@@ -264,6 +266,8 @@ GContextMenuForm2::GContextMenuForm2() : header_(this), list_(this) {
 
 GContextMenuForm2::~GContextMenuForm2() = default;
 
+uint32_t GContextMenuForm2::NativeStyle() const { return plat::ui::kStylePopup | plat::ui::kStyleMenu; }
+
 void GContextMenuForm2::SetItems(const std::vector<ustring_t>& items) { list_.SetItems(items); }
 
 void GContextMenuForm2::SetHeader(const ustring_t& h) {
@@ -294,6 +298,10 @@ void GContextMenuForm2::Popup(GControl* anchor, int selected) {
     list_.ScrollToItem(selected);
     SetBackColor(kColorLight);
     if (anchor && anchor->Form()) SetOwner(anchor->Form());
+    // The native window carries a title even without a header line: the
+    // window manager's lists name it.
+    if (header_.IsVisible()) SetTitle(header_.Text());
+    else if (Owner()) SetTitle(Owner()->Title());
     Show();
     BringToFront();
 }

@@ -137,6 +137,8 @@ public:
     // at least as wide as anchor, with the item selected highlighted.
     void Popup(GControl* anchor, int selected);
     void HandleFormKey(const GKeyEvent& e) override;
+    // Borderless and off the task bar, whatever the options say.
+    uint32_t NativeStyle() const override;
 
     GDelegate_T<GControl*, int> OnChoose;
     static constexpr int kMaxVisibleItems = 12;

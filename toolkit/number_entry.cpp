@@ -11,7 +11,7 @@ namespace UIK {
 // ---- GNumberEdit_t ----------------------------------------------------------------
 
 void GNumberEdit_t::Clear() {
-    minus = point = false;
+    minus = point = blank = false;
     int_digits.clear();
     frac_digits.clear();
     exp_digits.clear();
@@ -62,6 +62,7 @@ void GNumberEdit_t::SetText(const std::string& t) {
 void GNumberEdit_t::Key(int code) {
     if (code == kNumKeyOk) return;
     if (!special.empty()) Clear();  // the first key starts a fresh number
+    if (code != kNumKeyBack && code != kNumKeySign) blank = false;
     if (code >= 0 && code <= 9) {
         char d = char('0' + code);
         if (exp != kNoExp) {
@@ -99,6 +100,7 @@ void GNumberEdit_t::Key(int code) {
         } else {
             minus = false;
         }
+        if (exp == kNoExp && !point && int_digits.empty() && frac_digits.empty()) blank = true;
         break;
     case kNumKeyClear:
         SetDouble(0);
@@ -110,6 +112,7 @@ void GNumberEdit_t::Key(int code) {
 
 std::string GNumberEdit_t::Text() const {
     if (!special.empty()) return special;
+    if (blank) return minus ? "-" : "";
     std::string t;
     if (minus) t += '-';
     t += int_digits.empty() ? std::string("0") : int_digits;
@@ -201,17 +204,35 @@ const struct {
     {u"+/-", kNumKeySign}, {u"0", 0}, {u".", kNumKeyPoint}, {u"OK", kNumKeyOk},
 };
 constexpr int kDisplayH = 44, kGap = 6;
+constexpr GColor kRefusalColor = RGB(255, 0, 0);
+
+ustring_t number_text(double v) { return text::u16(DoubleText15(v)); }
 }  // namespace
 
-GInputNumberForm::GInputNumberForm() : display_(this), pad_(this) {
+ustring_t RangeText(double min, double max) {
+    return ustring_t(u"от ") + number_text(min) + ustring_t(u" до ") + number_text(max);
+}
+ustring_t RangeText(int64_t min, int64_t max) {
+    return text::u16("от " + std::to_string(min) + " до " + std::to_string(max));
+}
+ustring_t RangeText(uint64_t min, uint64_t max) {
+    return text::u16("от " + std::to_string(min) + " до " + std::to_string(max));
+}
+
+GInputNumberForm::GInputNumberForm() : display_(this), message_(this), pad_(this) {
     SetModal(true);
-    SetClientSize(kPadSize, kDisplayH + kGap + kPadSize);
+    SetClientSize(kPadSize, kDisplayH + kGap + kPadSize + kGap + kMessageHeight);
     GRect ca = ClientArea();
     display_.SetBounds(ca.left, ca.top, ca.width, kDisplayH);
     display_.SetBackColor(kColorDark);
     display_.SetAlignment(kAlignRight | kAlignMiddle);
     display_.SetFont(0);
     pad_.SetBounds(ca.left, ca.top + kDisplayH + kGap, kPadSize, kPadSize);
+    message_.SetBounds(ca.left, pad_.Bottom() + kGap, kPadSize, kMessageHeight);
+    message_.SetFont(2);
+    message_.SetWordWrap(true);
+    message_.SetAlignment(kAlignCenter | kAlignMiddle);
+    message_.SetForeColor(kRefusalColor);
     for (int i = 0; i < 16; ++i) {
         GTextButton& b = keys_[i];
         codes_[i] = kKeys[i].code;
@@ -236,10 +257,22 @@ GTextButton* GInputNumberForm::KeyButton(int code) {
 
 void GInputNumberForm::Press(int code) {
     if (code == kNumKeyOk) {
+        // Refused: the form stays open with the entry as typed.
+        const ustring_t range = RangeText();
+        if (num_.Blank()) {
+            message_.SetText(range.empty() ? ustring_t(u"Введите значение")
+                                           : ustring_t(u"Введите значение ") + range);
+            return;
+        }
+        if (!InRange()) {
+            message_.SetText(ustring_t(u"Недопустимое значение.\nДопустимо ") + range);
+            return;
+        }
         accepted_ = true;
         Close();
         return;
     }
+    message_.SetText(ustring_t());
     if (code == kNumKeyClear) PutZero();
     else num_.Key(code);
     UpdateDisplay();
@@ -267,6 +300,7 @@ void GInputNumberForm::HandleFormKey(const GKeyEvent& e) {
 
 bool GInputNumberForm::RunEntry(GControl* place_over) {
     accepted_ = false;
+    message_.SetText(ustring_t());
     UpdateDisplay();
     Execute(place_over);
     return accepted_;

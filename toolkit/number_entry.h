@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <type_traits>
 
@@ -43,7 +44,13 @@ public:
     int64_t Int64Value() const;
     uint64_t UInt64Value() const;
 
+    // True once Backspace has taken the last digit: nothing is entered (not
+    // even 0), and the display shows no digit. Keys other than Backspace and
+    // the sign, or a value put in, end it.
+    bool Blank() const { return blank; }
+
     bool minus = false;
+    bool blank = false;
     std::string int_digits, frac_digits, exp_digits;
     bool point = false;
     Exp exp = kNoExp;
@@ -70,15 +77,22 @@ public:
     GTextButton* KeyButton(int code);
     ustring_t DisplayText() const { return display_.Text(); }
     bool Accepted() const { return accepted_; }
+    // The refusal shown under the keypad (empty while there is none).
+    ustring_t MessageText() const { return message_.Text(); }
+    // The allowed values as the user reads them ("от 1 до 247"); empty
+    // without a range.
+    virtual ustring_t RangeText() const { return {}; }
 
     void HandleFormKey(const GKeyEvent& e) override;
     void HandleText(const std::u16string&) override {}
 
-    static constexpr int kPadSize = 243, kKeySize = 60, kKeyPitch = 61;
+    static constexpr int kPadSize = 243, kKeySize = 60, kKeyPitch = 61, kMessageHeight = 36;
 
 protected:
     // Puts a value into the number (the start value and the one "C" gives).
     virtual void PutZero() { num_.SetDouble(0); }
+    // Whether the entered value lies in the allowed range.
+    virtual bool InRange() const { return true; }
     void Press(int code);
     void UpdateDisplay();
     // Runs the form modally; true when closed with "OK".
@@ -90,17 +104,39 @@ protected:
 
 private:
     GLabel display_;
+    GLabel message_;
     GFrame pad_;
     GTextButton keys_[16];
     int codes_[16];
 };
 
+// "от MIN до MAX" with the numbers as the user types them.
+ustring_t RangeText(double min, double max);
+ustring_t RangeText(int64_t min, int64_t max);
+ustring_t RangeText(uint64_t min, uint64_t max);
+
+// An entry refuses "OK" with nothing entered, and with a value outside the
+// range when one is set (SetRange): the form stays open and says what is
+// allowed, and the caller's value does not change.
 class GInpDblForm : public GInputNumberForm {
 public:
     // Edits value (starting from it); true and the new value on "OK".
     bool Execute(double& value, GControl* place_over = nullptr);
     void Start(double v) { num_.SetDouble(v * scale_); UpdateDisplay(); }
     double Result() const;
+    // Inclusive limits of the result (not a number is outside any range).
+    void SetRange(double min, double max) { min_ = min; max_ = max; ranged_ = true; }
+    ustring_t RangeText() const override { return ranged_ ? UIK::RangeText(min_, max_) : ustring_t(); }
+
+protected:
+    bool InRange() const override {
+        const double v = Result();
+        return !ranged_ || (v >= min_ && v <= max_);
+    }
+
+private:
+    double min_ = 0, max_ = 0;
+    bool ranged_ = false;
 };
 
 // The forms for 64-bit integers: digits are kept exactly (no rounding
@@ -131,6 +167,21 @@ public:
         if constexpr (std::is_signed_v<T>) return n->Int64Value();
         else return n->UInt64Value();
     }
+    // Inclusive limits of the result.
+    void SetRange(T min, T max) { min_ = min; max_ = max; ranged_ = true; }
+    ustring_t RangeText() const override { return ranged_ ? UIK::RangeText(min_, max_) : ustring_t(); }
+
+protected:
+    bool InRange() const override {
+        if (!ranged_) return true;
+        if (num_.special == "NaN") return false;
+        const T v = Result();
+        return v >= min_ && v <= max_;
+    }
+
+private:
+    T min_{}, max_{};
+    bool ranged_ = false;
 };
 
 class GInpInt64Form : public GInpIntegerForm_T<int64_t> {};

@@ -39,14 +39,16 @@ const FontSpec kFonts[kFontCount] = {
     {"Tahoma", 72, 0},       {"Courier New", -12, 0}, {"Tahoma", -32, 600},
 };
 
-// Window thread only, like every other part of the toolkit.
+// Window thread only, like every other part of the toolkit. Never destroyed:
+// what a holder still keeps at exit is left to the process's end rather than
+// released by a static destructor after the native layer is gone.
 struct Store {
     int users = 0;
     std::unique_ptr<GBitmap> skins[kSkinCount];
     std::unique_ptr<GFont> fonts[kFontCount];
     std::map<std::string, std::unique_ptr<GBitmap>> images;
 };
-Store g_store;
+Store& g_store = *new Store;
 
 }  // namespace
 

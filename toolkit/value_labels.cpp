@@ -34,16 +34,21 @@ bool GInputValueLabel_T<T>::OpenEntry() {
     if (!editable_ || !IsUsable()) return false;
     T v = has_ ? value_ : T{};
     bool ok;
+    auto run = [&](auto& f) {
+        f.SetPrompt(prompt_);
+        f.SetScale(scale_);
+        if (ranged_) f.SetRange(min_, max_);
+        open_form_ = &f;
+        const bool accepted = f.Execute(v, this);
+        open_form_ = nullptr;
+        return accepted;
+    };
     if constexpr (std::is_same_v<T, double>) {
         GInpDblForm f;
-        f.SetPrompt(prompt_);
-        f.SetScale(scale_);
-        ok = f.Execute(v, this);
+        ok = run(f);
     } else {
         GInpInt64Form f;
-        f.SetPrompt(prompt_);
-        f.SetScale(scale_);
-        ok = f.Execute(v, this);
+        ok = run(f);
     }
     if (ok) Enter(v);
     return ok;

@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "toolkit/controls.h"
+#include "toolkit/number_entry.h"
 #include "toolkit/number_text.h"
 
 namespace UIK {
@@ -74,6 +75,21 @@ public:
     void SetPrompt(const ustring_t& p) { prompt_ = p; }
     double Scale() const { return scale_; }
     void SetScale(double s) { scale_ = s; }
+    // The values the number-entry form accepts, inclusive; outside them (and
+    // with nothing entered) it refuses "OK" and names the range. Values set
+    // from code are not checked.
+    void SetRange(T min, T max) {
+        min_ = min;
+        max_ = max;
+        ranged_ = true;
+    }
+    bool HasRange() const { return ranged_; }
+    T Minimum() const { return min_; }
+    T Maximum() const { return max_; }
+    // "от MIN до MAX", or empty without a range.
+    ustring_t RangeText() const { return ranged_ ? UIK::RangeText(min_, max_) : ustring_t(); }
+    // The entry form while it is open (tests type into it), else null.
+    GInputNumberForm* OpenForm() const { return open_form_; }
     // A label that is not editable shows its value but opens no form.
     bool IsEditable() const { return editable_; }
     void SetEditable(bool e) { editable_ = e; Invalidate(); }
@@ -98,6 +114,9 @@ protected:
     void OpenLater();
 
     T value_{};
+    T min_{}, max_{};
+    bool ranged_ = false;
+    GInputNumberForm* open_form_ = nullptr;
     ustring_t prompt_;
     double scale_ = 1.0;
     bool editable_ = true;

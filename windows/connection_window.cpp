@@ -119,6 +119,13 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     iiDelayBeforeSend_.SetPrompt(u"Задержка передачи, мс");
     Timeout_.SetPrompt(u"Таймаут, мс");
     BlockID_.SetPrompt(u"Адрес блока");
+    // What the record's fields can hold and the line can use: the delay and
+    // the time-out are 16-bit milliseconds (a zero time-out would fail every
+    // exchange at once), the address is a Modbus slave address (0 is the
+    // broadcast, above 247 reserved).
+    iiDelayBeforeSend_.SetRange(0, 65535);
+    Timeout_.SetRange(1, 65535);
+    BlockID_.SetRange(1, 247);
 
     BlockConnected_.SetParent(&GControlsTableDT1);
     BlockConnected_.SetName(u"BlockConnected_");
@@ -127,6 +134,26 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     BlockConnected_.SetWordWrap(true);
     BlockConnected_.SetAlignment(kAlignCenter | kAlignMiddle);
     BlockConnected_.SetBackColor(kStateIdle);
+}
+
+// ---- GPortSelector ----------------------------------------------------------------
+
+void GPortSelector::HandleMouseUp(const GMouseEvent& e) {
+    if (!OnDropRequest) {
+        GStringSelector::HandleMouseUp(e);
+        return;
+    }
+    const bool click = IsPressed() && e.button == 1 && GRect{0, 0, Width(), Height()}.Contains(e.x, e.y);
+    GButtonBase::HandleMouseUp(e);
+    if (click) OnDropRequest();
+}
+
+void GPortSelector::HandleKeyDown(const GKeyEvent& e) {
+    if (OnDropRequest && (e.key == kKeyEnter || e.key == kKeySpace) && !(e.mods & kModCtrl)) {
+        OnDropRequest();
+        return;
+    }
+    GStringSelector::HandleKeyDown(e);
 }
 
 // ---- GConnection ------------------------------------------------------------------
@@ -153,6 +180,11 @@ GConnection::GConnection(GControl* parent) : GBaseConnection(parent) {
     BlockID_.OnValueAccepted.Set(entered);
     btnCancel_.OnClick.Set([this](GControl*) { Revert(); });
     btConnectDisconnect_.OnClick.Set([this](GControl*) { ConnectDisconnect(); });
+    // Adapters come and go: the list dropped down shows the ports as they are now.
+    ssPort_.OnDropRequest = [this] {
+        drop_after_scan_ = true;
+        StartPortScan();
+    };
     OnResize.Set([this](GControl*) { Frame_.Move((Width() - Frame_.Width()) / 2, Frame_.Top()); });
 
     StartPortScan();
@@ -322,6 +354,10 @@ void GConnection::TakePorts(const std::vector<found_port_t>& ports) {
     FillLocked(G_.connection_settings());
     --update_counter_;
     ++scans_taken_;
+    if (drop_after_scan_) {
+        drop_after_scan_ = false;
+        ssPort_.DropDown();
+    }
 }
 
 // ---- GConnectionForm -------------------------------------------------------------

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,17 @@ struct link_state_text_t {
 };
 link_state_text_t LinkStateText(bool port_open, const error_value_t& status, uint64_t completed_cycles);
 
+// The port selector: when the user drops its list down, OnDropRequest (when
+// set) runs instead of the drop, so that the ports can be scanned afresh and
+// the list dropped once the scan is in.
+class GPortSelector : public UIK::GStringSelector {
+public:
+    using UIK::GStringSelector::GStringSelector;
+    std::function<void()> OnDropRequest;
+    void HandleMouseUp(const UIK::GMouseEvent& e) override;
+    void HandleKeyDown(const UIK::GKeyEvent& e) override;
+};
+
 // Layout of the connection panel: two buttons above a two-column table of
 // captions and inputs, and the link state under it, all in Frame_.
 class GBaseConnection : public UIK::GFrame {
@@ -49,7 +61,7 @@ public:
     UIK::GTextButton btConnectDisconnect_;
     UIK::GControlsTable GControlsTableDT1;
     UIK::GLabel GLabel2, GLabel3, GLabel4, GLabel5, GLabel7, GLabel1, GLabel6, GLabel8;
-    UIK::GStringSelector ssPort_;
+    GPortSelector ssPort_;
     UIK::GStringSelector ssSpeed_;
     UIK::GCheckBoxCaptioned cbParity_;
     UIK::GStringSelector ssStopBits_;
@@ -111,6 +123,8 @@ private:
     ConnectionSettings revert_;
     int32_t update_counter_ = 0;
     bool reconnect_ = false;
+    // The user dropped the port list down: it drops when the scan is in.
+    bool drop_after_scan_ = false;
     int scans_taken_ = 0;
     UIK::GTimer timer_{1000};
     // Lets a scan that ends after the panel is gone drop its result.

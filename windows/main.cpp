@@ -24,6 +24,7 @@
 #include "model/app_state.h"
 #include "model/mb_link.h"
 #include "platform/display.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"
@@ -79,11 +80,32 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
     return true;
 }
 
+// What the exit needs when the display connection is lost: then the windows
+// cannot be closed, but the rest of the orderly exit still runs.
+struct Exit_t {
+    mb_link_t* link = nullptr;
+    const std::string* config_path = nullptr;
+    InstanceMutex_t* instance = nullptr;
+};
+Exit_t* g_exit = nullptr;
+
+int ExitWithoutDisplay() {
+    if (!g_exit) return 1;
+    if (g_exit->link) StopDeviceTraffic(*g_exit->link);
+    if (g_exit->config_path) G_.save_config(*g_exit->config_path);
+    if (g_exit->instance) g_exit->instance->Close();
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Options_t opt;
     if (!ParseOptions(argc, argv, opt)) return 2;
+    // The end of the session (SIGTERM, SIGHUP, SIGINT) ends the message loops,
+    // even one not started yet, and takes the same way out as closing the
+    // window.
+    plat::on_session_end([](int) { UIK::App::Quit(); });
 
     // 1. The instance mutex, held until exit; a second instance is not refused.
     InstanceMutex_t instance;
@@ -119,6 +141,12 @@ int main(int argc, char** argv) {
     G_.load_config(config_path);
     G_.apply_connection_settings(G_.connection_settings(), nullptr);
 
+    // A lost display runs what it can of the orderly exit (see
+    // ExitWithoutDisplay).
+    Exit_t exit_state{link.get(), &config_path, &instance};
+    g_exit = &exit_state;
+    UIK::App::SetDisplayLostHandler(&ExitWithoutDisplay);
+
     // 7. The window tree and its message loop.
     auto form = std::make_unique<GNewForm>(G_, plat::program_name());
     form->CenterOnScreen();
@@ -146,11 +174,15 @@ int main(int argc, char** argv) {
     StopDeviceTraffic(*link);
     form.reset();
     G_.link.store(nullptr);
+    exit_state.link = nullptr;
     link.reset();
 
     // 9. Save the configuration.
     G_.save_config(config_path);
+    UIK::App::SetDisplayLostHandler(nullptr);
+    g_exit = nullptr;
 
-    // 10. Resources and the mutex go with their holders.
+    // 10. The lock is released; resources go with their holder.
+    instance.Close();
     return shot_ok ? 0 : 1;
 }

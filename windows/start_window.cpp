@@ -1,5 +1,6 @@
 #include "windows/start_window.h"
 
+#include <algorithm>
 #include <iterator>
 #include <type_traits>
 
@@ -71,6 +72,7 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     title_.SetAnchors(kAnchorTop);
     Image(img_main_, *this, u"img_main_", "IMG_MAIN", 0, 26, 1024, 742);
     img_main_.SetAnchors(kAnchorAll);
+    img_main_.SetCentred(true);
     GControl& img = img_main_;
 
     // Left column.
@@ -156,10 +158,46 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     CentreOverImage();
 }
 
+namespace {
+
+// The design places of the left column (inside img_main_; bt_alarms_ fills
+// GFrameDT2) and of the strip in the detector column.
+struct LeftButton {
+    GControl* control;
+    int top, height;
+};
+constexpr int kLeftWidth = 244;
+constexpr int kLeftBottom = 522;      // bt_select_gas_'s lower edge
+constexpr int kStatusHeight = 30;
+constexpr int kStripTop = 648, kStripHeight = 62;
+constexpr int kGapAboveStatus = 2;
+
+}  // namespace
+
 void GBaseStart::CentreOverImage() {
+    const int w = img_main_.Width(), h = img_main_.Height();
     // The column's left edge follows the picture's centre; 296 is the width of
-    // the detector drawn in the picture.
-    frame_over_img_.Move((img_main_.Width() - 296) / 2, 0);
+    // the detector drawn in the picture, which is drawn centred as well.
+    const int room = std::max(0, h - kStatusHeight - kGapAboveStatus);  // above the status line
+    frame_over_img_.SetBounds((w - 296) / 2, 0, kOverImageWidth, std::min(742, h - kStatusHeight));
+    // The adjustment-mode strip stays at its place on the picture while there
+    // is room for it, and moves up to stay visible when there is not.
+    frame_sudo_placeholder_.SetBounds(0, std::max(0, std::min(kStripTop, room - kStripHeight)), kOverImageWidth,
+                                      kStripHeight);
+
+    // The left column keeps its design places when they fit above the status
+    // line, and is pressed together evenly when they do not.
+    const LeftButton left[] = {
+        {&GFrameDT2, 1, 72},           {&bt_calibration_, 81, 46},         {&bt_thresholds_, 137, 46},
+        {&bt_dac_calibration_, 192, 46}, {&bt_uplevel_connection_, 247, 46}, {&bt_datetime_, 300, 46},
+        {&bt_tests_, 352, 46},         {&bt_journals_, 406, 46},           {&bt_select_gas_, 460, 62},
+    };
+    const double k = room >= kLeftBottom ? 1.0 : double(room) / kLeftBottom;
+    for (const LeftButton& b : left) {
+        const int top = int(b.top * k), bottom = int((b.top + b.height) * k);
+        b.control->SetBounds(0, top, kLeftWidth, std::max(1, bottom - top));
+    }
+    bt_alarms_.SetBounds(0, 0, kLeftWidth, GFrameDT2.Height());
 }
 
 // ---- colour pairs ------------------------------------------------------------------

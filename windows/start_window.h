@@ -30,7 +30,9 @@ public:
 
     explicit GBaseStart(UIK::GControl* parent = nullptr);
 
-    // Keeps frame_over_img_ centred on the picture.
+    // Keeps frame_over_img_ centred on the picture, which is drawn centred
+    // in img_main_, so the two move as one; below the design size the button
+    // column and the detector column give way to keep clear of the status line.
     void CentreOverImage();
 
     UIK::GLabel title_;

@@ -25,6 +25,16 @@ bool Acquire();
 void Release();
 bool IsAcquired();
 
+// What to do when the connection to the display is lost (the X server went
+// away: logout, a dropped remote session). fn is called once, on the window
+// thread inside the native call that failed; it must finish what cannot wait
+// (stop the traffic, save the settings) without touching any window, and
+// returns the exit status. The process then ends at once, without static
+// destructors: the native objects cannot be released any more. Without fn the
+// process ends with status 1. Signals are not caught by this layer; see
+// plat::on_session_end.
+void SetDisplayLostHandler(int (*fn)());
+
 // Milliseconds since an arbitrary start, monotonic.
 uint64_t Ticks();
 
@@ -100,9 +110,14 @@ public:
     void* native() const { return f_; }
 
 private:
-    Font() = default;
+    friend class Surface;
+    struct LineCache;
+    Font();
     void* f_ = nullptr;
     std::string file_, family_;
+    // Rendered lines of this font; freed with it, so nothing outside the font
+    // has to outlive it.
+    std::unique_ptr<LineCache> lines_;
 };
 
 // ---- windows ----------------------------------------------------------------
@@ -111,6 +126,7 @@ enum WindowStyle : uint32_t {
     kStylePopup = 0,       // no border, no title
     kStyleTitle = 1,       // native caption with system menu, minimise and maximise
     kStyleSizeBox = 2,     // sizing border
+    kStyleMenu = 4,        // a drop-down or menu: kept off the task bar
 };
 
 class Window {
@@ -128,6 +144,7 @@ public:
     Rect Bounds() const;
     void SetMinimumSize(int w, int h);
     void Show();
+    void Hide();
     void Raise();
     void Flash();
     void SetModalFor(Window* parent);
@@ -144,6 +161,13 @@ private:
     Window() = default;
     void* w_ = nullptr;
 };
+
+// What the window manager is told about the window of an id: its title,
+// whether it asks for a native frame (title bar, border), whether it may show
+// in the task bar. For tests and diagnostics; false/empty for an unknown id.
+std::string WindowTitle(uint32_t id);
+bool WindowDecorated(uint32_t id);
+bool WindowInTaskbar(uint32_t id);
 
 // ---- monitors ---------------------------------------------------------------
 
@@ -198,6 +222,8 @@ void PushQuit();
 void PushMouse(uint32_t window, EventType type, int x, int y, int button, int wheel = 0);
 void PushKey(uint32_t window, int key, uint32_t mods);
 void PushText(uint32_t window, const std::u16string& text);
+// A press of the window's close box.
+void PushWindowClose(uint32_t window);
 
 // ---- clipboard --------------------------------------------------------------
 

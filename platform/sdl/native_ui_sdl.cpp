@@ -10,10 +10,13 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 
 #include "foundation/ustring.h"
+#include "platform/sdl/x11_io.h"
 
 namespace plat::ui {
 
@@ -48,7 +51,12 @@ bool Acquire() {
     // Everything is drawn in software into the form's surface; copying that to
     // the window needs no GPU renderer (which would load the GL stack).
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // The program decides what signals mean (plat::on_session_end); SDL's
+    // own handlers would turn only some of them into a quit event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+    if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0)
+        detail::WatchX11Connection();
     if (TTF_Init() != 0) { SDL_Quit(); return false; }
     static std::once_flag fc_once;
     std::call_once(fc_once, [] {
@@ -195,50 +203,42 @@ bool Surface::HasAlpha() const {
     return mode == SDL_BLENDMODE_BLEND;
 }
 
-namespace {
-
 // Rendered lines of text, reused while the same font draws the same text in
 // the same colour: labels are redrawn far more often than they change.
-struct TextKey {
-    void* font;
-    argb_t color;
-    std::string text;
-    bool operator<(const TextKey& o) const {
-        if (font != o.font) return font < o.font;
-        if (color != o.color) return color < o.color;
-        return text < o.text;
-    }
-};
-std::map<TextKey, SDL_Surface*> g_text_cache;  // window thread only
-constexpr size_t kTextCacheMax = 1024;
-
-void drop_text_cache(void* font) {
-    for (auto it = g_text_cache.begin(); it != g_text_cache.end();) {
-        if (font == nullptr || it->first.font == font) {
-            SDL_FreeSurface(it->second);
-            it = g_text_cache.erase(it);
-        } else {
-            ++it;
+struct Font::LineCache {
+    struct Key {
+        argb_t color;
+        std::string text;
+        bool operator<(const Key& o) const {
+            if (color != o.color) return color < o.color;
+            return text < o.text;
         }
-    }
-}
+    };
+    static constexpr size_t kMax = 512;
+    std::map<Key, SDL_Surface*> lines;  // window thread only
 
-}  // namespace
+    void clear() {
+        for (auto& [k, s] : lines) SDL_FreeSurface(s);
+        lines.clear();
+    }
+    ~LineCache() { clear(); }
+};
 
 void Surface::DrawText(const Font& font, std::string_view utf8, int x, int y, argb_t color) {
     if (!s_ || utf8.empty() || !font.native()) return;
-    TextKey key{font.native(), color, std::string(utf8)};
-    auto it = g_text_cache.find(key);
+    Font::LineCache& cache = *font.lines_;
+    Font::LineCache::Key key{color, std::string(utf8)};
+    auto it = cache.lines.find(key);
     SDL_Surface* t = nullptr;
-    if (it != g_text_cache.end()) {
+    if (it != cache.lines.end()) {
         t = it->second;
     } else {
         SDL_Color c{uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 255};
         t = TTF_RenderUTF8_Blended(F(font.native()), key.text.c_str(), c);
         if (!t) return;
         SDL_SetSurfaceBlendMode(t, SDL_BLENDMODE_BLEND);
-        if (g_text_cache.size() >= kTextCacheMax) drop_text_cache(nullptr);
-        g_text_cache.emplace(std::move(key), t);
+        if (cache.lines.size() >= Font::LineCache::kMax) cache.clear();
+        cache.lines.emplace(std::move(key), t);
     }
     SDL_Rect dr{x, y, t->w, t->h};
     SDL_BlitSurface(t, nullptr, S(s_), &dr);
@@ -303,8 +303,10 @@ std::unique_ptr<Font> Font::Open(const char* face, int height, int weight) {
     return f;
 }
 
+Font::Font() : lines_(std::make_unique<LineCache>()) {}
+
 Font::~Font() {
-    drop_text_cache(f_);
+    lines_.reset();
     // Fonts outliving the font library are left to the process exit.
     if (f_ && TTF_WasInit()) TTF_CloseFont(F(f_));
 }
@@ -326,6 +328,7 @@ std::unique_ptr<Window> Window::Create(const std::string& title_utf8, uint32_t s
     uint32_t flags = SDL_WINDOW_HIDDEN;
     if (!(style & kStyleTitle)) flags |= SDL_WINDOW_BORDERLESS;
     if (style & kStyleSizeBox) flags |= SDL_WINDOW_RESIZABLE;
+    if (style & kStyleMenu) flags |= SDL_WINDOW_SKIP_TASKBAR;
     SDL_Window* w = SDL_CreateWindow(title_utf8.c_str(), 0, 0, 300, 300, flags);
     if (!w) return nullptr;
     std::unique_ptr<Window> win(new Window());
@@ -351,6 +354,7 @@ Rect Window::Bounds() const {
 }
 void Window::SetMinimumSize(int w, int h) { SDL_SetWindowMinimumSize(W(w_), w, h); }
 void Window::Show() { SDL_ShowWindow(W(w_)); }
+void Window::Hide() { SDL_HideWindow(W(w_)); }
 void Window::Raise() { SDL_RaiseWindow(W(w_)); }
 void Window::Flash() { SDL_FlashWindow(W(w_), SDL_FLASH_BRIEFLY); }
 void Window::SetModalFor(Window* parent) {
@@ -384,6 +388,19 @@ void Window::SetIcon(const Surface& icon) {
 void Window::WarpMouse(int x, int y) { SDL_WarpMouseInWindow(W(w_), x, y); }
 void Window::StartTextInput() { SDL_StartTextInput(); }
 void Window::StopTextInput() { SDL_StopTextInput(); }
+
+std::string WindowTitle(uint32_t id) {
+    SDL_Window* w = SDL_GetWindowFromID(id);
+    return w ? std::string(SDL_GetWindowTitle(w)) : std::string();
+}
+bool WindowDecorated(uint32_t id) {
+    SDL_Window* w = SDL_GetWindowFromID(id);
+    return w && !(SDL_GetWindowFlags(w) & SDL_WINDOW_BORDERLESS);
+}
+bool WindowInTaskbar(uint32_t id) {
+    SDL_Window* w = SDL_GetWindowFromID(id);
+    return w && !(SDL_GetWindowFlags(w) & SDL_WINDOW_SKIP_TASKBAR);
+}
 
 // ---- monitors -------------------------------------------------------------------
 
@@ -590,6 +607,14 @@ void PushText(uint32_t window, const std::u16string& t) {
     e.text.windowID = window;
     std::string u = text::to_utf8(t);
     SDL_strlcpy(e.text.text, u.c_str(), sizeof e.text.text);
+    SDL_PushEvent(&e);
+}
+
+void PushWindowClose(uint32_t window) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = window;
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
     SDL_PushEvent(&e);
 }
 

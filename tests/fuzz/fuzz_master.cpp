@@ -41,7 +41,7 @@ public:
         }
         std::vector<uint8_t>& c = chunks[next];
         const uint32_t n = c.size() < capacity ? uint32_t(c.size()) : capacity;
-        std::memcpy(buffer, c.data(), n);
+        if (n > 0) std::memcpy(buffer, c.data(), n);
         delivered.insert(delivered.end(), c.begin(), c.begin() + n);
         if (n == c.size()) ++next;
         else c.erase(c.begin(), c.begin() + n);

@@ -80,9 +80,12 @@ protected:
         port.open(err);
         ASSERT_FALSE(err);
         master.set_socket(&socket);
-        master.set_response_timeout(300);
+        // Roomy: a loaded machine may hold the peer thread back for a while.
+        master.set_response_timeout(kTimeoutMs);
         master.arm();
     }
+
+    static constexpr uint16_t kTimeoutMs = 3000;
 
     static mb_request_t read_req(uint16_t start, uint16_t count, uint8_t slave = 1) {
         mb_request_t r;
@@ -187,7 +190,7 @@ TEST_F(MasterTest, BadRepliesEndWithTheirErrorAndLeaveTheRecord) {
         long ms = 0;
         error_value_t err = exchange(r, [&](Peer& p, const Bytes&) { p.send(c.reply); }, &ms);
         EXPECT_EQ(err, c.expected) << c.what << ": " << text::utf8(err.describe());
-        EXPECT_LT(ms, 250) << c.what << " should not wait for the time-out";
+        EXPECT_LT(ms, kTimeoutMs - 1000) << c.what << " should not wait for the time-out";
         EXPECT_EQ(r.slave, before.slave) << c.what;
         EXPECT_EQ(r.function, before.function) << c.what;
         EXPECT_EQ(r.quantity, before.quantity) << c.what;
@@ -217,14 +220,17 @@ TEST_F(MasterTest, ReadReplyDoesNotCompleteAWrite) {
     EXPECT_EQ(err, drv_error(kDrvReplyMismatch));
 }
 
+// How closely an exchange keeps to its time-out is not asserted here, where
+// the machine may be loaded: it ends by the time-out, and no sooner.
 TEST_F(MasterTest, SilenceAndUnknownFunctionEndByTimeout) {
+    master.set_response_timeout(300);
     for (Bytes reply : {Bytes{}, Bytes{1, 0x07, 0, 0, 0, 0, 0, 0}}) {
         mb_request_t r = read_req(0, 1);
         long ms = 0;
         error_value_t err = exchange(r, [&](Peer& p, const Bytes&) { if (!reply.empty()) p.send(reply); }, &ms);
         EXPECT_EQ(err, drv_error(kDrvTimeout));
         EXPECT_GE(ms, 300);
-        EXPECT_LT(ms, 550);
+        EXPECT_LT(ms, 2500);
     }
 }
 
@@ -243,18 +249,23 @@ TEST_F(MasterTest, RequestsThatCannotBeSentNeverReachTheLine) {
 
 TEST_F(MasterTest, LateReplyOfAnEarlierRequestIsNotTakenForTheNext) {
     master.set_response_timeout(100);
-    peer.run([](Peer& p) {
+    std::atomic<bool> late_sent{false};
+    peer.run([&late_sent](Peer& p) {
         p.read_request();
-        std::this_thread::sleep_for(milliseconds(200));  // too late for the first exchange
+        std::this_thread::sleep_for(milliseconds(800));  // too late for the first exchange
         p.send(read_reply(1, {111}));
-        p.read_request();
+        late_sent = true;
+        p.read_request(10000);
         p.send(read_reply(1, {222}));
     });
     mb_request_t first = read_req(0, 1);
     error_value_t err;
     master.execute(first, err);
     EXPECT_EQ(err, drv_error(kDrvTimeout));
-    std::this_thread::sleep_for(milliseconds(200));  // the late reply is now waiting in the buffer
+    // The late reply is now waiting in the buffer.
+    const auto end = steady_clock::now() + seconds(10);
+    while (!late_sent && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(5));
+    master.set_response_timeout(kTimeoutMs);
     mb_request_t second = read_req(0, 1);
     master.execute(second, err);
     peer.join();
@@ -277,7 +288,7 @@ TEST_F(MasterTest, CancelFromAnotherThreadEndsAWaitingExchange) {
     canceller.join();
     peer.join();
     EXPECT_EQ(err, drv_error(kDrvCancelled));
-    EXPECT_LT(ms, 500);
+    EXPECT_LT(ms, 4000);  // the cancel, not the 5000 ms time-out
 
     // Disarmed, the next exchange sends and ends at once; armed again, it works.
     master.disarm();
@@ -300,7 +311,7 @@ TEST_F(MasterTest, LineClosedMidReplyFailsWithoutHanging) {
         p.close_line();
     }, &ms);
     EXPECT_EQ(err, comport_error(kComReadFailed));
-    EXPECT_LT(ms, 250);
+    EXPECT_LT(ms, kTimeoutMs - 1000);
     r = read_req(0, 1);
     master.execute(r, err);
     EXPECT_EQ(err, comport_error(kComWriteFailed));

@@ -236,7 +236,11 @@ TEST(SimLine, LineTimingPacesTheReply) {
     bytes_t r = m.receive(255, 2000, nullptr, &first, &last);
     ASSERT_EQ(r.size(), 255u);
     const double span = duration<double, std::milli>(last - first).count();
-    EXPECT_NEAR(span, 254 * char_ms, 254 * char_ms * 0.03);
+    // Never faster than the wire; how close to it the pacing stays is
+    // measured by bench_sim_pacing, since a loaded machine can make any byte
+    // late.
+    EXPECT_GE(span, 254 * char_ms * 0.97);
+    EXPECT_LE(span, 254 * char_ms * 2 + 500);
     // The 8-byte request also took its wire time before the slave saw it.
     const double wait_ms = duration<double, std::milli>(first - sent).count();
     EXPECT_GE(wait_ms, 8 * char_ms);
@@ -251,7 +255,8 @@ TEST(SimLine, LineTimingPacesTheReply) {
     r = me.receive(8 + 255, 2000, nullptr, &first, &last);
     ASSERT_EQ(r.size(), 8u + 255u);
     const double echo_span = duration<double, std::milli>(last - first).count();
-    EXPECT_NEAR(echo_span, 262 * char_ms, 262 * char_ms * 0.03);
+    EXPECT_GE(echo_span, 262 * char_ms * 0.97);
+    EXPECT_LE(echo_span, 262 * char_ms * 2 + 500);
 }
 
 TEST(SimOptions, CommandLine) {

@@ -2,6 +2,8 @@
 // the scale factor, and display formats.
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -61,13 +63,15 @@ TEST(Keypad, KeySequencesGiveTheirDisplayAndValue) {
         {0, "1 2 3 . 4 5 6 7 8 9 0 1 2 3 4 5 6", "123.456789012345", 123.456789012345},
         {0, "2 . 3 E 1", "2.3E+1", 23},  // exactly 23, no rounding error
         // "<-" removes exponent digit, exponent, fraction digit, point,
-        // integer digit, then the minus flag.
+        // integer digit, then the minus flag; with the last digit gone the
+        // entry is blank (nothing entered, which "OK" refuses), not 0.
         {0, "+/- 1 . 5 E 2 <-", "-1.5E+", -1.5},
         {0, "+/- 1 . 5 E 2 <- <-", "-1.5", -1.5},
         {0, "+/- 1 . 5 E 2 <- <- <-", "-1.", -1},
         {0, "+/- 1 . 5 E 2 <- <- <- <-", "-1", -1},
-        {0, "+/- 1 . 5 E 2 <- <- <- <- <-", "-0", -0.0},
-        {0, "+/- 1 . 5 E 2 <- <- <- <- <- <-", "0", 0},
+        {0, "+/- 1 . 5 E 2 <- <- <- <- <-", "-", -0.0},
+        {0, "+/- 1 . 5 E 2 <- <- <- <- <- <-", "", 0},
+        {0, "4 <- 0", "0", 0},  // a typed 0 ends the blank
         {0, "7 7 C", "0", 0},
         // Start values are split from their "%.15lG" text.
         {1.5e20, "", "1.5E+20", 1.5e20},
@@ -135,6 +139,54 @@ TEST(InputNumberForm, TypedKeysPressButtonsEscapeLeavesScaleApplies) {
     int64_t iv = 25;
     ASSERT_TRUE(scaled.Execute(iv));
     EXPECT_EQ(iv, 250);
+}
+
+TEST(InputNumberForm, OkOutsideTheRangeOrWithNothingEnteredIsRefused) {
+    // A refusal keeps the form open and names the range; Escape then leaves
+    // with the caller's value unchanged.
+    auto refused = [](auto& form, std::initializer_list<int> keys, auto& value) {
+        WhenShown<std::remove_reference_t<decltype(form)>>([keys](auto& f) {
+            PushKeys(f, keys);
+            PushKeys(f, {kKeyEnter});
+            // The refusal is on screen before Escape is read.
+            WhenShown<std::remove_reference_t<decltype(f)>>([](auto& g) {
+                EXPECT_TRUE(g.HasNativeWindow());
+                PushKeys(g, {kKeyEscape});
+            }, 50);
+        });
+        return !form.Execute(value);
+    };
+    GInpInt64Form address;
+    address.SetRange(1, 247);
+    int64_t a = 5;
+    EXPECT_TRUE(refused(address, {'3', '0', '0'}, a));
+    EXPECT_EQ(a, 5);
+    EXPECT_EQ(address.MessageText(), u"Недопустимое значение.\nДопустимо от 1 до 247");
+    EXPECT_TRUE(refused(address, {kKeyBackspace}, a));
+    EXPECT_EQ(a, 5);
+    EXPECT_EQ(address.MessageText(), u"Введите значение от 1 до 247");
+    EXPECT_TRUE(refused(address, {'-', '1', '.', '5', 'e', '9'}, a));
+    EXPECT_EQ(a, 5);
+
+    GInpDblForm conc;
+    conc.SetRange(0.01, 100);
+    double c = 10;
+    EXPECT_TRUE(refused(conc, {'1', '5', '0'}, c));
+    EXPECT_EQ(c, 10);
+    EXPECT_EQ(conc.MessageText(), u"Недопустимое значение.\nДопустимо от 0.01 до 100");
+
+    // Inside the range "OK" is taken; without a range only a blank entry is
+    // refused.
+    WhenShown<GInpInt64Form>([](GInpInt64Form& f) { PushKeys(f, {kKeyBackspace, '2', '4', '7', kKeyEnter}); });
+    EXPECT_TRUE(address.Execute(a));
+    EXPECT_EQ(a, 247);
+    GInpUInt64Form free;
+    uint64_t u = 3;
+    EXPECT_TRUE(refused(free, {kKeyBackspace}, u));
+    EXPECT_EQ(free.MessageText(), u"Введите значение");
+    WhenShown<GInpUInt64Form>([](GInpUInt64Form& f) { PushKeys(f, {kKeyBackspace, '0', kKeyEnter}); });
+    EXPECT_TRUE(free.Execute(u));
+    EXPECT_EQ(u, 0u);
 }
 
 TEST(InputNumberForm, KeypadGeometry) {

@@ -2,8 +2,12 @@
 // scan, filling and reading the fields, applying, connecting, the link state.
 #include "windows/connection_window.h"
 
+#include <vector>
+
 #include "link/errors.h"
 #include "fixture.h"
+#include "platform/pty.h"
+#include "platform/sdl/native_ui.h"
 
 using namespace win_test;
 
@@ -95,6 +99,36 @@ TEST_F(ConnectionPanel, ScanListsTheComNumberWithItsDeviceAndFillReadRoundTrips)
     });
 }
 
+// An adapter plugged in while the window is open shows in the port list as
+// soon as the list is dropped down: every drop scans afresh.
+TEST_F(ConnectionPanel, DroppingThePortListDownScansThePortsAfresh) {
+    with_panel([&](GConnectionForm& form, GConnection& c) {
+        const int scans = c.ScansTaken();
+        form.Show();
+        ASSERT_TRUE(WaitFor([&] { return c.ScansTaken() > scans; }));  // the one when shown
+        plat::Pty_t plugged;
+        ASSERT_TRUE(plugged.open());
+        const std::string item = "COM12 (" + plugged.slave_path() + ")";
+        auto listed = [&](const std::vector<ustring_t>& items) {
+            for (const ustring_t& i : items)
+                if (u8(i) == item) return true;
+            return false;
+        };
+        ASSERT_FALSE(listed(c.ssPort_.Items()));
+        ASSERT_TRUE(plat::register_com_link(12, plugged.slave_path()));
+        const int before = c.ScansTaken();
+
+        c.ssPort_.HandleKeyDown(UIK::GKeyEvent{UIK::kKeyEnter, 0});
+        EXPECT_EQ(c.ssPort_.DroppedMenu(), nullptr) << "dropped only when the scan is in";
+        ASSERT_TRUE(WaitFor([&] { return c.ssPort_.DroppedMenu() != nullptr; }));
+        EXPECT_GT(c.ScansTaken(), before);
+        EXPECT_TRUE(listed(c.ssPort_.Items()));
+        EXPECT_TRUE(listed(c.ssPort_.DroppedMenu()->List().Items()));
+        c.ssPort_.DroppedMenu()->Close();
+        plat::unregister_com_link(12);
+    });
+}
+
 TEST_F(ConnectionPanel, AFieldChangeAppliesAllFieldsAndKeepsTheDelay) {
     with_panel([&](GConnectionForm& form, GConnection& c) {
         EXPECT_FALSE(c.btnCancel_.IsEnabled());
@@ -173,7 +207,8 @@ TEST_F(ConnectionPanel, FailuresGoToTheMessagePanelAndTheFieldsShowWhatIsInForce
         EXPECT_FALSE(G_.is_port_open());
         EXPECT_FALSE(c.ReconnectFlag());
         ASSERT_TRUE(WaitFor([&] { return texts_.errors.size() >= 2; }));
-        EXPECT_EQ(texts_.errors.back().rfind("Открытие порта\nCOM-порт: ", 0), 0u) << texts_.errors.back();
+        // The message panel names the reason on a line of its own.
+        EXPECT_EQ(texts_.errors.back(), "Открытие порта\nCOM-порт: Ошибка открытия порта\nCOM-порт не задан");
     });
 }
 
@@ -193,5 +228,85 @@ TEST_F(ConnectionPanel, EscapeRevertsToTheSettingsOfTheLastShowingUnlessShiftOrC
         EXPECT_TRUE(same(G_.connection_settings(), before));
         EXPECT_EQ(u8(c.ssSpeed_.SelectedText()), "9600");
         form.Hide();
+    });
+}
+
+namespace {
+
+// Types keys and Enter into the entry form of label once it is open; when
+// the form shows a refusal, keeps its text and closes the form with Escape.
+void enter_refused(UIK::GInputInt64Label& l, std::vector<int> keys, ustring_t* refusal, int turns = 4000);
+
+void close_on_refusal(UIK::GInputInt64Label& l, ustring_t* refusal, int turns) {
+    UIK::App::Defer([&l, refusal, turns] {
+        UIK::GInputNumberForm* f = l.OpenForm();
+        if (!f) return;  // accepted: nothing to close
+        if (!f->MessageText().empty()) {
+            *refusal = f->MessageText();
+            plat::ui::PushKey(f->NativeWindowId(), UIK::kKeyEscape, 0);
+        } else if (turns > 0) {
+            close_on_refusal(l, refusal, turns - 1);
+        }
+    });
+}
+
+void enter_refused(UIK::GInputInt64Label& l, std::vector<int> keys, ustring_t* refusal, int turns) {
+    UIK::App::Defer([&l, keys, refusal, turns] {
+        UIK::GInputNumberForm* f = l.OpenForm();
+        if (f && f->HasNativeWindow()) {
+            for (int k : keys) plat::ui::PushKey(f->NativeWindowId(), k, 0);
+            plat::ui::PushKey(f->NativeWindowId(), UIK::kKeyEnter, 0);
+            close_on_refusal(l, refusal, 4000);
+        } else if (turns > 0) {
+            enter_refused(l, keys, refusal, turns - 1);
+        }
+    });
+}
+
+std::vector<int> keys_of(const char* typed) {
+    std::vector<int> k;
+    for (const char* p = typed; *p; ++p) k.push_back(*p == '<' ? UIK::kKeyBackspace : int(*p));
+    return k;
+}
+
+}  // namespace
+
+TEST_F(ConnectionPanel, NumberFieldsRefuseValuesTheLineCannotUse) {
+    with_panel([&](GConnectionForm& form, GConnection& c) {
+        form.Show();
+        const ConnectionSettings before = G_.connection_settings();
+        struct Case {
+            UIK::GInputInt64Label* field;
+            const char* keys;  // '<' is Backspace, '-' the sign, 'e' the exponent
+            const char* range;
+        };
+        const Case cases[] = {
+            {&c.BlockID_, "<<<<300", "от 1 до 247"},
+            {&c.BlockID_, "<<<<0", "от 1 до 247"},
+            {&c.BlockID_, "<<<<250", "от 1 до 247"},
+            {&c.BlockID_, "<<<<", "от 1 до 247"},
+            {&c.Timeout_, "<<<<<<5-", "от 1 до 65535"},
+            {&c.Timeout_, "<<<<<<-1.5e9", "от 1 до 65535"},
+            {&c.Timeout_, "<<<<<<", "от 1 до 65535"},
+            {&c.iiDelayBeforeSend_, "<<<<<<70000", "от 0 до 65535"},
+            {&c.iiDelayBeforeSend_, "<<<<<<", "от 0 до 65535"},
+        };
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::string(u8(k.field->Prompt())) + " keys " + k.keys);
+            const int64_t shown = k.field->Value();
+            ustring_t refusal;
+            enter_refused(*k.field, keys_of(k.keys), &refusal);
+            EXPECT_FALSE(k.field->OpenEntry()) << "accepted";
+            EXPECT_NE(u8(refusal).find(k.range), std::string::npos) << u8(refusal);
+            EXPECT_EQ(k.field->Value(), shown);
+            EXPECT_TRUE(same(G_.connection_settings(), before));
+        }
+        // The field states its range; a value inside it is taken.
+        EXPECT_EQ(u8(c.BlockID_.RangeText()), "от 1 до 247");
+        ustring_t none;
+        enter_refused(c.BlockID_, keys_of("<<<<17"), &none);
+        EXPECT_TRUE(c.BlockID_.OpenEntry());
+        EXPECT_EQ(G_.connection_settings().block_id, 17);
+        form.Close();
     });
 }

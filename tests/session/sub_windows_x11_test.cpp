@@ -1,0 +1,248 @@
+// The main window on a real X display, connected to the simulated detector:
+// its sub-windows are opened and closed many times — by their buttons, by
+// Escape and by the close box — while the poll cycle keeps waking the window
+// thread from its worker. Nothing may crash, and every window comes back
+// where it was left.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "foundation/settings_store.h"
+#include "model/app_state.h"
+#include "model/mb_link.h"
+#include "platform/sdl/native_ui.h"
+#include "sim/simulator.h"
+#include "toolkit/uik.h"
+#include "windows/new_form.h"
+#include "windows/write_procedures.h"
+#include "xvfb.h"
+
+namespace {
+
+using namespace UIK;
+
+// The display is chosen before the toolkit opens the native layer.
+struct OnDisplay {
+    explicit OnDisplay(const testx::Xvfb& x) {
+        if (!x.Ok()) return;
+        setenv("DISPLAY", x.Display().c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+        // The program's own toolkit options: native titles and sizing
+        // borders, forms placed in the work area.
+        auto& env = kmxCommon::EnvVars_t::instance();
+        env.Set(u"true", u"uik.show_native_window_title");
+        env.Set(u"true", u"uik.all_forms_have_size_box");
+        env.Set(u"false", u"uik.default_fullscreen_forms");
+    }
+};
+
+class SubWindowsOnX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!x_.Ok()) GTEST_SKIP() << x_.Why();
+        resources_ = std::make_unique<GResourcesUser>();
+        ASSERT_TRUE(resources_->Ok()) << "no display";
+        sim::Options_t o;
+        o.drift = 0;
+        o.log = [](const std::string&) {};
+        sim_ = std::make_unique<sim::Simulator_t>(o);
+        std::string err;
+        ASSERT_TRUE(sim_->start(&err)) << err;
+        G_.window_poster = [](std::function<void()> fn) { return Async::Post(std::move(fn), false) == 1; };
+        InstallAdjustmentModeProcedure();
+        link_ = std::make_unique<mb_link_t>(G_.params);
+        link_->set_device_path(sim_->path());
+        G_.link.store(link_.get());
+        ConnectionSettings cs;
+        cs.timeout = 1000;
+        cs.port_settings.port = 1;
+        G_.apply_connection_settings(cs, nullptr);
+        G_.params.invalidate_all();
+        form_ = std::make_unique<GNewForm>(G_, "luma10");
+        form_->CenterOnScreen();
+    }
+
+    void TearDown() override {
+        if (link_) StopDeviceTraffic(*link_);
+        form_.reset();
+        G_.link.store(nullptr);
+        link_.reset();
+        if (sim_) sim_->stop();
+        G_.params.invalidate_all();
+        G_.window_poster = nullptr;
+        resources_.reset();
+    }
+
+    static void InLoop(const std::function<void()>& body) {
+        App::Defer([&] {
+            body();
+            App::Quit();
+        });
+        App::RunMessageLoop(nullptr);
+    }
+
+    static void Click(GForm& f, GControl& c) {
+        const GRect r = c.FormRect();
+        const int x = r.left + r.width / 2, y = r.top + r.height / 2;
+        plat::ui::PushMouse(f.NativeWindowId(), plat::ui::EventType::MouseDown, x, y, 1);
+        plat::ui::PushMouse(f.NativeWindowId(), plat::ui::EventType::MouseUp, x, y, 1);
+    }
+
+    testx::Xvfb x_;
+    OnDisplay display_{x_};
+    std::unique_ptr<GResourcesUser> resources_;
+    std::unique_ptr<sim::Simulator_t> sim_;
+    std::unique_ptr<mb_link_t> link_;
+    std::unique_ptr<GNewForm> form_;
+};
+
+TEST_F(SubWindowsOnX11, OpeningAndClosingTwoHundredTimesNeverCrashes) {
+    InLoop([&] {
+        form_->Show();
+        ASSERT_TRUE(form_->HasNativeWindow());
+        GStart& s = form_->Start();
+        ASSERT_FALSE(link_->open());  // an error value: empty on success
+        // Connected: the buttons of the sub-windows are enabled.
+        ASSERT_TRUE(App::RunUntil([&] { return s.bt_tests_.IsEnabled(); }, 60000))
+            << "not connected: port open " << link_->is_open() << ", cycles " << link_->completed_cycles()
+            << ", status " << link_->link_status().code;
+
+        struct Way {
+            GTextButton* button;
+            GForm* form;
+        };
+        std::vector<Way> ways;
+        // Every window the left-hand buttons open, and the connection window.
+        const std::pair<const char*, GTextButton*> named[] = {
+            {"dac", &s.bt_dac_calibration_},  {"calibration", &s.bt_calibration_},
+            {"device-link", &s.bt_uplevel_connection_}, {"alarms", &s.bt_alarms_},
+            {"thresholds", &s.bt_thresholds_}, {"clock", &s.bt_datetime_},
+            {"tests", &s.bt_tests_},          {"journals", &s.bt_journals_},
+            {"gas", &s.bt_select_gas_},       {"connection", &s.bt_connection_settings_}};
+        for (const auto& [name, button] : named) {
+            GForm* f = s.FindSubWindow(name);
+            ASSERT_NE(f, nullptr) << name;
+            ways.push_back({button, f});
+        }
+
+        // Besides the poll cycle, two threads wake the window thread all the
+        // time, as a busy worker does: the native layer addresses its wake-up
+        // to one of the windows, which must still exist when it arrives.
+        std::atomic<bool> stop{false};
+        auto waker = [&] {
+            while (!stop) {
+                plat::ui::Wake();
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        };
+        std::thread w1(waker), w2(waker);
+        struct Join {
+            std::atomic<bool>& stop;
+            std::thread &a, &b;
+            ~Join() {
+                stop = true;
+                a.join();
+                b.join();
+            }
+        } join{stop, w1, w2};
+
+        for (int round = 0; round < 200; ++round) {
+            SCOPED_TRACE(round);
+            const Way& w = ways[size_t(round) % ways.size()];
+            Click(*form_, *w.button);
+            ASSERT_TRUE(App::RunUntil([&] { return w.form->HasNativeWindow(); }, 10000)) << "did not open";
+            // Let the poll cycle's posts wake the loop while the window is up.
+            App::RunUntil([] { return false; }, 20);
+            const bool by_escape = round % 2 == 0 && w.form != &s.ConnectionForm();
+            if (by_escape) plat::ui::PushKey(w.form->NativeWindowId(), kKeyEscape, 0);
+            else plat::ui::PushWindowClose(w.form->NativeWindowId());
+            ASSERT_TRUE(App::RunUntil([&] { return !w.form->IsVisible(); }, 10000)) << "did not close";
+        }
+        EXPECT_TRUE(form_->HasNativeWindow());
+        EXPECT_TRUE(link_->is_open());
+    });
+}
+
+TEST_F(SubWindowsOnX11, EveryWindowReopensWhereItWasLeft) {
+    InLoop([&] {
+        form_->Show();
+        GStart& s = form_->Start();
+        GForm& c = s.ConnectionForm();
+        GRect first;
+        for (int i = 0; i < 20; ++i) {
+            SCOPED_TRACE(i);
+            Click(*form_, s.bt_connection_settings_);
+            ASSERT_TRUE(App::RunUntil([&] { return c.HasNativeWindow(); }, 10000));
+            // Give the native layer time to report where the window went.
+            App::RunUntil([] { return false; }, 50);
+            if (i == 0) first = c.Rect();
+            EXPECT_EQ(c.Rect(), first);
+            plat::ui::PushWindowClose(c.NativeWindowId());
+            ASSERT_TRUE(App::RunUntil([&] { return !c.IsVisible(); }, 10000));
+        }
+        // The first opening centres it over the main window.
+        const GRect m = form_->Rect();
+        EXPECT_EQ(first.left, m.left + (m.width - first.width) / 2);
+        EXPECT_EQ(first.top, m.top + (m.height - first.height) / 2);
+    });
+}
+
+// Asks for the keypad's facts once it is open, then closes it.
+void when_keypad_open(GInputInt64Label& l, std::function<void(GInputNumberForm&)> fn, int turns = 4000) {
+    App::Defer([&l, fn, turns] {
+        if (GInputNumberForm* f = l.OpenForm(); f && f->HasNativeWindow()) {
+            fn(*f);
+            plat::ui::PushKey(f->NativeWindowId(), kKeyEscape, 0);
+        } else if (turns > 0) {
+            when_keypad_open(l, fn, turns - 1);
+        }
+    });
+}
+
+TEST_F(SubWindowsOnX11, NativeWindowsCarryTitlesAndOnlyTheFramesTheyDoNotDraw) {
+    InLoop([&] {
+        form_->Show();
+        using plat::ui::WindowDecorated;
+        using plat::ui::WindowInTaskbar;
+        using plat::ui::WindowTitle;
+        EXPECT_EQ(WindowTitle(form_->NativeWindowId()), "КОНФИГУРАТОР ЛУМА-10");
+        EXPECT_TRUE(WindowDecorated(form_->NativeWindowId()));
+        GStart& s = form_->Start();
+        GConnectionForm& cf = s.ConnectionForm();
+        Click(*form_, s.bt_connection_settings_);
+        ASSERT_TRUE(App::RunUntil([&] { return cf.HasNativeWindow(); }, 10000));
+        EXPECT_EQ(WindowTitle(cf.NativeWindowId()), "Настройка связи");
+        EXPECT_TRUE(WindowDecorated(cf.NativeWindowId()));
+
+        // A drop-down list: borderless, off the task bar, named.
+        GConnection& c = cf.Connection();
+        c.ssPort_.DropDown();
+        GContextMenuForm2* menu = c.ssPort_.DroppedMenu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_FALSE(WindowDecorated(menu->NativeWindowId()));
+        EXPECT_FALSE(WindowInTaskbar(menu->NativeWindowId()));
+        EXPECT_EQ(WindowTitle(menu->NativeWindowId()), "Порт");
+        menu->Close();
+
+        // The keypad draws its own title line: no native one.
+        bool decorated = true;
+        std::string title;
+        when_keypad_open(c.BlockID_, [&](GInputNumberForm& f) {
+            decorated = WindowDecorated(f.NativeWindowId());
+            title = WindowTitle(f.NativeWindowId());
+        });
+        EXPECT_FALSE(c.BlockID_.OpenEntry());
+        EXPECT_FALSE(decorated);
+        EXPECT_EQ(title, "Адрес блока");
+        cf.Close();
+    });
+}
+
+}  // namespace
