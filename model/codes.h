@@ -87,4 +87,35 @@ inline constexpr uint32_t kSpeedTable[8] = {1200, 2400, 4800, 9600, 19200, 38400
 inline constexpr size_t kSpeedCount = 8;
 inline constexpr size_t kSpeedFallbackIndex = 3;
 
+// Sensor calibration: register 3005 chooses the procedure, register 50191
+// starts (1) or aborts (0) it, register 50192 reports its state.
+inline constexpr uint16_t kCalibrationPointZero = 0;  // zero correction (air or nitrogen)
+inline constexpr uint16_t kCalibrationPointSpan = 1;  // second point, test gas of known concentration
+inline constexpr uint16_t kCalibrationStartRun = 1;
+inline constexpr uint16_t kCalibrationStartAbort = 0;
+enum calibration_state_t : uint16_t {
+    kCalibrationStarted = 1,
+    kCalibrationInProgress = 2,
+    kCalibrationFinished = 3,
+    kCalibrationConcentrationOff = 4,       // the gas differs too much from the concentration given
+    kCalibrationConcentrationUnstable = 5,  // the concentration changes too fast
+    kCalibrationTemperatureUnstable = 6,    // the temperature changes too fast
+    kCalibrationNoSensorAnswer = 7,
+    kCalibrationSensorFault = 8,
+    kCalibrationAborted = 9,
+};
+
+// Current output: the DAC code range (register 50187), the test current range
+// in mA (register 50181), and the bits of the discrete outputs pattern
+// (register 50185). Test and calibration modes: 0 off, 1 (any non-zero) on.
+inline constexpr int64_t kDacCodeMin = 0;
+inline constexpr int64_t kDacCodeMax = 4095;
+inline constexpr int64_t kTestCurrentMin = 0;
+inline constexpr int64_t kTestCurrentMax = 24;
+inline constexpr uint16_t kModeOff = 0;
+inline constexpr uint16_t kModeOn = 1;
+inline constexpr uint16_t kDoutThreshold1 = 1u << 0;
+inline constexpr uint16_t kDoutThreshold2 = 1u << 1;
+inline constexpr uint16_t kDoutFail = 1u << 2;
+
 }  // namespace codes

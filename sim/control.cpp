@@ -1,6 +1,7 @@
 // The text control language of a running simulator (the control socket of
 // the program; tests call the same through Simulator_t::command).
 #include <charconv>
+#include <cstdio>
 #include <sstream>
 
 #include "sim/simulator.h"
@@ -49,7 +50,7 @@ std::string Simulator_t::command(const std::string& line) {
 
     if (c == "help") {
         return "status | silent|late|corrupt|noise on|off|N | late ms MS | clear | drop | restore | conc A X | "
-               "temp A X | owner A N | calibration A N | alarms A MASK | warnings A MASK | "
+               "temp A X | owner A N | calibration A N | output A | alarms A MASK | warnings A MASK | "
                "records A threshold1|threshold2|alarms|setup|config|trend N | get A R | set A R V";
     }
     if (c == "status") {
@@ -111,6 +112,13 @@ std::string Simulator_t::command(const std::string& line) {
         return set_owner(addr, uint16_t(x)) ? "ok" : no_device;
     if (c == "calibration" && w.size() == 3 && unsigned_of(w[2], x, 9))
         return force_calibration_outcome(addr, uint16_t(x)) ? "ok" : no_device;
+    if (c == "output" && w.size() == 2) {
+        double ma = 0;
+        if (!output_current(addr, ma)) return no_device;
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "ok %.3f", ma);
+        return buf;
+    }
     if ((c == "alarms" || c == "warnings") && w.size() == 3 && unsigned_of(w[2], x, 0xFFFFFFFFul)) {
         const uint16_t r = c == "alarms" ? reg::kAlarmsMask : reg::kWarningsMask;
         return with_device(addr, [&](Device_t& d) {

@@ -252,9 +252,19 @@ exception_t Device_t::check_write(uint16_t r, uint16_t v, bool adjust) const {
     switch (r) {
     case reg::kCalibrationPoint: case reg::kCalibrationStart:
         return v <= 1 ? kExOk : kExIllegalValue;
-    case reg::kDacTestValue: return v <= 24 ? kExOk : kExIllegalValue;
-    case reg::kDoutTestState: return v <= 7 ? kExOk : kExIllegalValue;
-    case reg::kDacCode: return v <= 4095 ? kExOk : kExIllegalValue;
+    // The test value, the output pattern and the DAC code drive the outputs
+    // only in their modes; outside them the device refuses them.
+    case reg::kDacTestValue:
+        if (regs_[reg::kDacTestEnabled] == 0) return kExIllegalFunction;
+        return v <= 24 ? kExOk : kExIllegalValue;
+    case reg::kDoutTestState:
+        if (regs_[reg::kDoutTestEnabled] == 0) return kExIllegalFunction;
+        return v <= 7 ? kExOk : kExIllegalValue;
+    case reg::kDacCode:
+        if (regs_[reg::kDacCalibrationMode] == 0) return kExIllegalFunction;
+        return v <= 4095 ? kExOk : kExIllegalValue;
+    case reg::kDacTestEnabled: case reg::kDoutTestEnabled: case reg::kDacCalibrationMode:
+        return v <= 1 ? kExOk : kExIllegalValue;
     case reg::kWorkGas: return v <= 14 ? kExOk : kExIllegalValue;
     case reg::kThresholdWarn: case reg::kThresholdAlarm: case reg::kThresholdSave: case reg::kThresholdDelta:
         return v <= 100 ? kExOk : kExIllegalValue;
@@ -392,6 +402,31 @@ void Device_t::run_command(uint16_t code, WriteEffects_t& fx) {
     case kCmdWifiOff: regs_[reg::kWifiEnabled] = 0; break;
     default: break;
     }
+}
+
+namespace {
+// The output stage of this detector: the codes that really give 4 and 20 mA.
+// They differ a little from the stored codes of a new device, as an
+// uncalibrated stage does.
+constexpr double kStage4mA = 800.0, kStage20mA = 3990.0;
+}  // namespace
+
+double Device_t::output_current() const {
+    if (regs_[reg::kDacTestEnabled] != 0) return double(regs_[reg::kDacTestValue]);
+    auto stage = [](double code) { return 4.0 + 16.0 * (code - kStage4mA) / (kStage20mA - kStage4mA); };
+    double ma;
+    if (regs_[reg::kDacCalibrationMode] != 0) {
+        ma = stage(regs_[reg::kDacCode]);
+    } else {
+        // The measurement 0..100 %LEL as 4..20 mA through the stored codes.
+        const double lo = get_float(reg::kDac4mA), hi = get_float(reg::kDac20mA);
+        double c = get_float(reg::kConcentration);
+        if (!std::isfinite(c) || c < 0) c = 0;
+        if (c > 100) c = 100;
+        const double code = std::isfinite(lo) && std::isfinite(hi) ? lo + (hi - lo) * c / 100.0 : 0.0;
+        ma = stage(code);
+    }
+    return ma < 0 ? 0 : ma > 24 ? 24 : ma;
 }
 
 void Device_t::select_record(uint16_t base, Journal_t j) {

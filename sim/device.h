@@ -171,6 +171,11 @@ public:
     double concentration() const { return conc_set_; }
     void set_temperature(double value) { temperature_ = value; }
     void set_owner(uint16_t owner) { regs_[reg::kAdjustmentOwner] = owner; }
+    // What the 4-20 mA output drives now, in mA: the test current while the
+    // current test is on; in DAC calibration mode the raw stage at the code of
+    // register 50187 (so the stored 4 and 20 mA codes can be found with an
+    // ammeter); otherwise the concentration mapped through the stored codes.
+    double output_current() const;
     // Forces the outcome of the next sensor calibration (3..8), 0 = decide from input.
     void force_calibration_outcome(uint16_t state) { forced_cal_ = state; }
 

@@ -53,6 +53,7 @@ const char* help_text() {
         "  --concentration X   концентрация при запуске, %НКПР (по умолчанию 0)\n"
         "  --drift X           размах медленного дрейфа концентрации (по умолчанию 0.3)\n"
         "  --calibration-time МС  длительность калибровки датчика (по умолчанию 3000)\n"
+        "  --calibration-error N  первая калибровка датчика завершится ошибкой N (4..8)\n"
         "  --trend-delay МС    подготовка блока тренда (по умолчанию 30)\n"
         "\n"
         "Журналы (записи строятся детерминированно из зерна):\n"
@@ -91,6 +92,7 @@ const char* help_text() {
         "  temp A X                     задать температуру\n"
         "  owner A 0..3                 задать владельца режима наладки\n"
         "  calibration A 3..8           исход следующей калибровки датчика\n"
+        "  output A                     ток токового выхода, мА\n"
         "  alarms A МАСКА, warnings A МАСКА   текущие ошибки и предупреждения\n"
         "  records A ЖУРНАЛ N           число записей журнала (threshold1, threshold2,\n"
         "                               alarms, setup, config, trend)\n"
@@ -249,6 +251,10 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             else if (a == "--trend-delay") o.trend_delay_ms = u;
             else if (a == "--late") o.late_ms = u ? u : 1;
             else o.drop_after = u;
+        } else if (a == "--calibration-error") {
+            if (!need()) return false;
+            if (!number<uint32_t>(v, u, 4, 8)) return bad("4..8");
+            o.calibration_error = u;
         } else if (a == "--control") {
             if (!need()) return false;
             o.control_path = v;

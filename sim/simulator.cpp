@@ -59,6 +59,7 @@ Simulator_t::Simulator_t(Options_t options) : opt_(std::move(options)) {
         c.trend_delay = milliseconds(opt_.trend_delay_ms);
         c.calibration_time = milliseconds(opt_.calibration_ms);
         devices_.push_back(std::make_unique<Device_t>(c, started_));
+        if (opt_.calibration_error) devices_.back()->force_calibration_outcome(uint16_t(opt_.calibration_error));
     }
     for (auto& d : devices_) stations_.push_back(Station_t{d.get(), 0});
     for (uint8_t a : opt_.foreign) stations_.push_back(Station_t{nullptr, a});
@@ -197,6 +198,10 @@ bool Simulator_t::set_register(uint8_t a, uint16_t r, uint16_t v) {
 bool Simulator_t::get_register(uint8_t a, uint16_t r, uint16_t& v) {
     return with_device(a, [&](Device_t& d) { v = d.peek(r); });
 }
+bool Simulator_t::output_current(uint8_t a, double& ma) {
+    return with_device(a, [&](Device_t& d) { ma = d.output_current(); });
+}
+
 bool Simulator_t::force_calibration_outcome(uint8_t a, uint16_t state) {
     return with_device(a, [&](Device_t& d) { d.force_calibration_outcome(state); });
 }
@@ -339,6 +344,7 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
         }
         late_ms = late_ms_;
     }
+    if (opt_.on_request) opt_.on_request(frame);
     if (out.station >= 0 || frame[0] == 0) requests_++;
     log_bytes("->", frame.data(), frame.size(), out.reply.empty() ? out.note : (silent ? "silent" : ""));
 

@@ -65,6 +65,9 @@ struct Options_t {
     double drift = 0.3;
     unsigned trend_delay_ms = 30;
     unsigned calibration_ms = 3000;
+    // 4..8: the first sensor calibration of every detector ends in this error
+    // state whatever its input (0: decided from the input).
+    unsigned calibration_error = 0;
     // Faults from the start.
     bool silent = false;
     unsigned late_ms = 0;               // non-zero: every reply this late
@@ -75,6 +78,10 @@ struct Options_t {
     std::string control_path;           // control socket (the program only)
     // Receives the verbose log and notices; default: standard error.
     std::function<void(const std::string&)> log;
+    // Sees every complete request frame that arrives (CRC included), on the
+    // line's thread before it is answered; tests use it to check what reached
+    // the line, in order.
+    std::function<void(const std::vector<uint8_t>&)> on_request;
 };
 
 class Line_t;
@@ -112,6 +119,9 @@ public:
     bool set_register(uint8_t address, uint16_t r, uint16_t value);
     bool get_register(uint8_t address, uint16_t r, uint16_t& value);
     bool force_calibration_outcome(uint8_t address, uint16_t state);
+    // The current the detector's 4-20 mA output drives now, in mA (what an
+    // ammeter on the output would read); false when no detector has the address.
+    bool output_current(uint8_t address, double& ma);
     // A journal's record count, e.g. to let it grow while a master downloads it.
     bool set_journal_count(uint8_t address, Journal_t j, uint32_t n);
     bool with_device(uint8_t address, const std::function<void(Device_t&)>& fn);

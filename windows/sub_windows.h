@@ -1,5 +1,5 @@
-// The sub-window forms the main window opens, and the windows whose own logic
-// comes later: each of those holds an empty frame with its title for now.
+// The sub-window forms the main window opens: a form around each window's
+// own logic class.
 //
 // A window-logic class W used with GForm_T provides:
 //   explicit W(G_t& g);              made once at start, on the window thread;
@@ -17,17 +17,13 @@
 // g.status_text(), g.info_message(), g.error_message() and g.clear_message().
 //
 // Each window is one row of the sub-window table in start_window.cpp (its
-// name for `luma10 --open`, its form type, the controls that open it). To
-// build a window, replace its placeholder line below by an #include of its
-// own header declaring a class of the same name; its row stays as it is.
+// name for `luma10 --open`, its form type, the controls that open it); its
+// logic class has a header of its own, included at the end of this one.
 #pragma once
 
 #include <vector>
 
 #include "toolkit/uik.h"
-#include "windows/alarms_window.h"
-#include "windows/journals_window.h"
-#include "windows/poll55_window.h"
 
 class G_t;
 
@@ -58,36 +54,15 @@ private:
     UIK::GRect initial_;
 };
 
-// A window whose controls come later: its frame and title only.
-class GPlaceholderWindow {
-public:
-    GPlaceholderWindow(const char16_t* title, int width, int height);
-    UIK::GFrame& Frame() { return frame_; }
-    UIK::GLabel& Title() { return title_; }
-    std::vector<UIK::GControl*> InputControls() { return {}; }
-    void Tick() {}
-    void Shown() {}
-    void Hidden() {}
-
-private:
-    UIK::GPanel frame_;
-    UIK::GLabel title_;
-};
-
-#define LUMA_PLACEHOLDER_WINDOW(Name, title, w, h)            \
-    class Name : public GPlaceholderWindow {                  \
-    public:                                                   \
-        explicit Name(G_t&) : GPlaceholderWindow(title, w, h) {} \
-    };
-
-LUMA_PLACEHOLDER_WINDOW(GDacCalibration, u"Настройка 4-20мА", 600, 440)
-LUMA_PLACEHOLDER_WINDOW(GCalibration, u"Настройка измерения", 808, 520)
-#include "windows/uplevel_window.h"
+#include "windows/alarms_window.h"
+#include "windows/calibration_window.h"
+#include "windows/dac_window.h"
 #include "windows/date_window.h"
-LUMA_PLACEHOLDER_WINDOW(GTests, u"Тесты", 600, 440)
-#include "windows/thresholds_window.h"
+#include "windows/journals_window.h"
+#include "windows/poll55_window.h"
 #include "windows/select_gas_window.h"
-
-#undef LUMA_PLACEHOLDER_WINDOW
+#include "windows/tests_window.h"
+#include "windows/thresholds_window.h"
+#include "windows/uplevel_window.h"
 
 using GPoll55 = GForm_T<GPoll55Window>;

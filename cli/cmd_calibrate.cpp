@@ -1,0 +1,164 @@
+// luma10ctl calibrate zero | span --concentration X: the sensor calibration
+// of the calibration window from the command line. The start is the window's
+// own start task; the device's state is then followed through the poll cycle
+// and shown with the window's texts and the seconds elapsed, until the device
+// reports the end. Ctrl+C aborts the calibration on the device.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cli/command.h"
+#include "cli/connection.h"
+#include "cli/procedure_session.h"
+#include "foundation/app_config.h"
+#include "model/codes.h"
+#include "platform/interrupt.h"
+#include "platform/terminal.h"
+#include "platform/time.h"
+#include "windows/device_procedures.h"
+#include "windows/write_procedures.h"
+
+namespace {
+
+// The state text on one line: the window's line breaks become spaces.
+std::string one_line(const ustring_t& t) {
+    std::string s = text::utf8(t);
+    for (char& c : s)
+        if (c == '\n') c = ' ';
+    return s;
+}
+
+// Shows the state as it changes: on a terminal one line rewritten in place,
+// otherwise a line per change of the state and at most one a second while
+// the seconds count.
+class StatePrinter {
+public:
+    StatePrinter() : terminal_(plat::is_terminal(plat::std_stream::output)) {}
+
+    void show(const calibration::state_view_t& v) {
+        const std::string text = one_line(v.text);
+        if (text.empty() || text == last_) return;
+        const uint32_t now = plat::tick32();
+        if (terminal_) {
+            std::printf("\r\033[K%s", text.c_str());
+            open_ = true;
+        } else {
+            if (v.state == state_ && v.read && now - printed_at_ < 1000) return;
+            std::printf("%s\n", text.c_str());
+        }
+        std::fflush(stdout);
+        last_ = text;
+        state_ = v.state;
+        printed_at_ = now;
+    }
+    // Ends the updating line, so that what follows starts on its own.
+    void end_line() {
+        if (open_) std::printf("\n");
+        std::fflush(stdout);
+        open_ = false;
+    }
+
+private:
+    bool terminal_;
+    bool open_ = false;
+    std::string last_;
+    uint16_t state_ = 0;
+    uint32_t printed_at_ = 0;
+};
+
+bool parse_concentration(const std::string& v, double& out) {
+    char* end = nullptr;
+    const double d = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end != '\0' || !std::isfinite(d) || d < kBalloonStrengthMin || d > kBalloonStrengthMax)
+        return false;
+    out = calibration::FilterConcentration(d);
+    return true;
+}
+
+int run_calibrate(cli::Context& ctx) {
+    bool span = false;
+    double concentration = -1;
+    for (size_t i = 0; i < ctx.args.size(); ++i) {
+        const std::string& a = ctx.args[i];
+        if (i == 0 && (a == "zero" || a == "span")) {
+            span = a == "span";
+        } else if (a == "--concentration" && i + 1 < ctx.args.size()) {
+            if (!parse_concentration(ctx.args[++i], concentration))
+                return cli::usage_error("концентрация должна быть числом от 0.01 до 100");
+        } else {
+            return cli::usage_error("calibrate zero | calibrate span --concentration X");
+        }
+    }
+    if (ctx.args.empty()) return cli::usage_error("calibrate zero | calibrate span --concentration X");
+    if (span && concentration < 0) return cli::usage_error("для настройки по ПГС нужна --concentration X");
+    if (!span && concentration >= 0) return cli::usage_error("коррекция нуля идёт без концентрации");
+
+    plat::catch_interrupts();
+    cli::ProcedureSession session;
+    if (!session.connect(ctx)) return 1;
+    StatePrinter printer;
+    session.messages().before_line = [&] { printer.end_line(); };
+
+    // The window offers its start buttons only in adjustment mode; here the
+    // mode is asked for first, as the window's own button would.
+    if (!G_.adjustment_mode_on() && !session.run([] { procedures::RunEnableAdjustmentMode(G_); })) return 1;
+
+    auto watcher = std::make_shared<calibration::status_watcher_t>();
+    ITask* watch = G_.add_periodic_task(calibration::PeriodicTask(G_, watcher));
+    mb_link_t& link = session.link();
+    const float c = float(concentration);
+    // The window's start task; the state is read once more after the start
+    // command, so that a final state left from an earlier calibration is
+    // not taken for this one's.
+    const bool started = session.run([&link, span, c] {
+        if (span ? calibration::RunSpanStart(G_, c) : calibration::RunZeroCorrectionStart(G_))
+            G_.post_to_worker1(make_task([&link] { link.read_param(G_.params.mipex_calibration_state); }));
+    });
+    if (!started) {
+        G_.remove_periodic_task(watch);
+        return 1;
+    }
+
+    calibration::state_view_t view;
+    bool link_lost = false;
+    auto finished = [&] {
+        return plat::interrupted() || link_lost || (view.read && !view.running);
+    };
+    auto look = [&] {
+        if (link.link_status()) {
+            link_lost = true;
+            return;
+        }
+        view = calibration::StateView(G_.params, watcher->start_tick(), plat::tick32());
+        printer.show(view);
+    };
+    look();
+    session.serve(finished, look);
+    G_.remove_periodic_task(watch);
+
+    if (plat::interrupted() && !(view.read && !view.running)) {
+        // Abort on the device before leaving, and show what it then says.
+        printer.end_line();
+        error_value_t e;
+        session.run([&] {
+            e = link.write_param(G_.params.mipex_calibration_start, codes::kCalibrationStartAbort);
+            if (!e) link.read_param(G_.params.mipex_calibration_state);
+        });
+        if (e) return cli::report(e);
+        view = calibration::StateView(G_.params, 0, 0);
+        printer.show(view);
+        printer.end_line();
+        return 1;
+    }
+    printer.end_line();
+    if (link_lost) return cli::report(link.link_status());
+    return view.state == codes::kCalibrationFinished ? 0 : 1;
+}
+
+}  // namespace
+
+LUMA_CLI_COMMAND_WITH_OPTIONS("calibrate",
+                 "calibrate zero | span --concentration ПРОЦЕНТ  калибровка датчика (коррекция нуля или по ПГС), до конца; "
+                 "Ctrl+C прерывает",
+                 run_calibrate, "--concentration=");

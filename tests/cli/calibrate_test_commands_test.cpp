@@ -1,0 +1,188 @@
+// luma10ctl calibrate and test as programs against the simulated detector on
+// a pty: a zero correction to its end, a span ending in a forced error, an
+// abort by Ctrl+C, and the output tests on and off.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fcntl.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "sim/simulator.h"
+#include "tests/link/pty_peer.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+fs::path out_file() { return fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "calib_out"; }
+fs::path err_file() { return fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "calib_err"; }
+
+Result ctl(const std::string& args) {
+    testing_peer::use_temp_config_dir();
+    const std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " >" + out_file().string() + " 2>" +
+                            err_file().string();
+    const int status = std::system(cmd.c_str());
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = slurp(out_file());
+    r.err = slurp(err_file());
+    return r;
+}
+
+sim::Options_t device(unsigned calibration_ms) {
+    sim::Options_t o;
+    o.drift = 0;
+    o.calibration_ms = calibration_ms;
+    o.log = [](const std::string&) {};
+    return o;
+}
+
+uint16_t reg(sim::Simulator_t& s, uint16_t r) {
+    uint16_t v = 0;
+    s.get_register(1, r, v);
+    return v;
+}
+
+bool wait_for(const std::function<bool()>& pred, int ms = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(CalibrateCommand, ZeroCorrectionToTheEndAndSpanEndingInAnError) {
+    sim::Options_t o = device(2500);
+    o.calibration_error = 7;  // the first calibration: no answer from the sensor
+    o.concentration = 3.0;
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+
+    Result r = ctl("calibrate span --concentration 12.346 --port " + s.path());
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.out.find("Настройка МИПЕКС по ПГС началась\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Производится настройка МИПЕКС по ПГС Прошло: "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.rfind("\n", r.out.size() - 2) + 1), "Ошибка. Нет ответа от датчика\n") << r.out;
+    EXPECT_EQ(reg(s, 3005), 1);
+
+    r = ctl("calibrate zero --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Корректировка нуля началась\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - std::string("Корректировка нуля завершена успешно\n").size()),
+              "Корректировка нуля завершена успешно\n")
+        << r.out;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(reg(s, 3005), 0);
+
+    // Refused before anything reaches the line.
+    r = ctl("calibrate span --port " + s.path());
+    EXPECT_EQ(r.code, 2);
+    r = ctl("calibrate span --concentration 150 --port " + s.path());
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("концентрация должна быть числом от 0.01 до 100"), std::string::npos) << r.err;
+
+    // The console holds the adjustment mode: the start is refused with the
+    // window's message.
+    s.set_owner(1, 1);
+    r = ctl("calibrate zero --port " + s.path());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Не удалось запустить корректировку нуля\n(Modbus-протокол. "), std::string::npos) << r.err;
+}
+
+TEST(CalibrateCommand, CtrlCAbortsTheCalibrationOnTheDevice) {
+    sim::Options_t o = device(60000);
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    testing_peer::use_temp_config_dir();
+
+    const std::string port = s.path();
+    const std::string out = out_file().string(), err = err_file().string();
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const char* argv[] = {LUMA10CTL_PATH, "--port", port.c_str(), "calibrate", "zero", nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, LUMA10CTL_PATH, &fa, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+
+    const bool running = wait_for([&] { return reg(s, 50192) == 2; });
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(running);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(reg(s, 50192), 9);
+    EXPECT_EQ(reg(s, 50191), 0);
+    const std::string text = slurp(out);
+    EXPECT_NE(text.find("Корректировка нуля МИПЕКС прекращена пользователем\n"), std::string::npos) << text;
+}
+
+TEST(TestCommand, CurrentOutputsAndOff) {
+    sim::Options_t o = device(3000);
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+
+    Result r = ctl("test current 12 --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Тест токового выхода: включен, 12 мА\nТест дискретных выходов: выключен\n");
+    double ma = 0;
+    ASSERT_TRUE(s.output_current(1, ma));
+    EXPECT_DOUBLE_EQ(ma, 12.0);
+    EXPECT_EQ(reg(s, 50276), 2) << "the command asked for adjustment mode first";
+
+    r = ctl("test outputs threshold2 fail --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(reg(s, 50184), 1);
+    EXPECT_EQ(reg(s, 50185), 6);
+    EXPECT_NE(r.out.find("Тест дискретных выходов: включен, Порог 1 выкл, Порог 2 вкл, Отказ вкл\n"),
+              std::string::npos)
+        << r.out;
+
+    r = ctl("test off --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Тест токового выхода: выключен\nТест дискретных выходов: выключен\n");
+    EXPECT_EQ(reg(s, 50180), 0);
+    EXPECT_EQ(reg(s, 50184), 0);
+
+    EXPECT_EQ(ctl("test current 25 --port " + s.path()).code, 2);
+    EXPECT_EQ(ctl("test outputs relay3 --port " + s.path()).code, 2);
+
+    // A held adjustment mode: the command fails with the window's message.
+    s.set_owner(1, 3);
+    r = ctl("test current 4 --port " + s.path());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Команда \"Включить тест ЦАП\" не была отправлена\n(Modbus-протокол. "), std::string::npos)
+        << r.err;
+}

@@ -1,0 +1,110 @@
+// The output tests window against the simulated detector: the current test
+// with its field, bar and keys (the opposite sense to the 4-20 mA window), and
+// the discrete outputs led by the check boxes.
+#include "calibration_windows_fixture.h"
+#include "windows/sub_windows.h"
+#include "windows/tests_window.h"
+
+using namespace calib_test;
+using win_test::U8;
+using GTestsForm = GForm_T<GTests>;
+
+namespace {
+class TestsWindow : public CalibrationWindowTest {};
+}  // namespace
+
+TEST_F(TestsWindow, EnabledStatesFromPublishedValues) {
+    StartDevice({}, /*poll=*/false);
+    InLoop([&] {
+        GTestsForm form(G_);
+        GTests& w = form.Window();
+        form.Show();
+        Present(0);
+        w.Refresh();
+        EXPECT_TRUE(w.bt_ss_enable_.IsVisible());
+        EXPECT_FALSE(w.bt_toggle_.IsEnabled());
+        EXPECT_FALSE(w.bt_toggle2_.IsEnabled());
+        Present(2);
+        w.Refresh();
+        EXPECT_FALSE(w.bt_toggle_.IsEnabled()) << "50180 never read";
+        Set(G_.params.dac_test_enabled, 1);
+        Set(G_.params.dac_test_value, 7);
+        Set(G_.params.dout_test_enabled, 0);
+        w.Refresh();
+        EXPECT_EQ(U8(w.bt_toggle_.Caption()), "Отключить тест");
+        EXPECT_EQ(U8(w.bt_toggle2_.Caption()), "Включить");
+        EXPECT_TRUE(w.table_.IsEnabled());
+        EXPECT_FALSE(w.table2_.IsEnabled());
+        EXPECT_EQ(w.real_code_.Value(), 7);
+        // Test off: the table is disabled and keeps the last current read.
+        Set(G_.params.dac_test_enabled, 0);
+        Set(G_.params.dac_test_value, 3);
+        w.Refresh();
+        EXPECT_FALSE(w.table_.IsEnabled());
+        EXPECT_EQ(U8(w.bt_toggle_.Caption()), "Включить тест");
+        EXPECT_EQ(U8(w.real_code_.Text()), "7");
+    });
+}
+
+TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
+    sim::Options_t o;
+    o.owner = 2;
+    StartDevice(o);
+    InLoop([&] {
+        GTestsForm form(G_);
+        GTests& w = form.Window();
+        form.Show();
+        ASSERT_TRUE(WaitConnected(2));
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_toggle_.IsEnabled(); }));
+        size_t from = RequestCount();
+        Press(w.bt_toggle_);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled(); }));
+        EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50180=1"}));
+
+        w.inp_code_.Enter(30);
+        EXPECT_EQ(w.sb_code_.Position(), 0) << "30 mA is refused";
+        w.inp_code_.Enter(12);
+        EXPECT_EQ(w.sb_code_.Position(), 12);
+        ASSERT_TRUE(Until([&] { return DeviceRegister(50181) == 12; }));
+        double ma = 0;
+        ASSERT_TRUE(sim_->output_current(1, ma));
+        EXPECT_DOUBLE_EQ(ma, 12.0);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.real_code_.Value() == 12; }));
+
+        // Page Up lowers by 4 mA, End goes to 24, Home to 0, Right one up.
+        w.TableKey(&w.table_, {UIK::kKeyPageUp, 0});
+        EXPECT_EQ(w.sb_code_.Position(), 8);
+        EXPECT_EQ(w.inp_code_.Value(), 8);
+        ASSERT_TRUE(Until([&] { return DeviceRegister(50181) == 8; }));
+        w.TableKey(&w.table_, {UIK::kKeyEnd, 0});
+        EXPECT_EQ(w.sb_code_.Position(), 24);
+        w.TableKey(&w.table_, {UIK::kKeyHome, 0});
+        EXPECT_EQ(w.sb_code_.Position(), 0);
+        w.TableKey(&w.table_, {UIK::kKeyRight, 0});
+        EXPECT_EQ(w.sb_code_.Position(), 1);
+
+        // Discrete outputs: a tick reaches the device at the next refresh.
+        Press(w.bt_toggle2_);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table2_.IsEnabled(); }));
+        w.dout_2_.SetChecked(true);
+        w.Refresh();
+        ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 2; }));
+        w.dout_1_.SetChecked(true);
+        w.Refresh();
+        ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 3; }));
+        // A pattern set on the device by someone else is overwritten.
+        sim_->set_register(1, 50185, 4);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return DeviceRegister(50185) == 3; }));
+        EXPECT_TRUE(w.dout_1_.IsChecked());
+        EXPECT_TRUE(w.dout_2_.IsChecked());
+        EXPECT_FALSE(w.dout_fail_.IsChecked());
+
+        // Both tests off again.
+        Press(w.bt_toggle_);
+        Press(w.bt_toggle2_);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return !w.table_.IsEnabled() && !w.table2_.IsEnabled(); }));
+        EXPECT_EQ(DeviceRegister(50180), 0);
+        EXPECT_EQ(DeviceRegister(50184), 0);
+        EXPECT_TRUE(texts_.errors.empty()) << texts_.errors.front();
+    });
+}

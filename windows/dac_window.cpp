@@ -1,0 +1,238 @@
+#include "windows/dac_window.h"
+
+#include <cmath>
+
+#include "model/app_state.h"
+#include "model/codes.h"
+#include "model/mb_link.h"
+#include "windows/device_procedures.h"
+#include "windows/write_procedures.h"
+
+using namespace UIK;
+
+namespace {
+
+constexpr GColor kRowLight = RGB(90, 142, 197);
+constexpr GColor kRowDark = RGB(74, 126, 181);
+constexpr int kSmallFont = 2;
+
+void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
+    c.SetParent(parent);
+    c.SetName(name);
+    c.SetBounds(x, y, w, h);
+}
+
+void Caption(GLabel& l, const char16_t* text, GColor back) {
+    l.SetText(text);
+    l.SetAlignment(kAlignCenter | kAlignMiddle);
+    l.SetBackColor(back);
+}
+
+}  // namespace
+
+std::optional<int64_t> StoredCodeValue(float code) {
+    // 2^63 is exactly representable as a float; anything from there on (or
+    // below -2^63) has no 64-bit integer to be cut to.
+    constexpr float kLimit = 9223372036854775808.0f;
+    if (!std::isfinite(code) || code >= kLimit || code < -kLimit) return std::nullopt;
+    return int64_t(code);
+}
+
+GBaseDacCalibration::GBaseDacCalibration() {
+    SetName(u"GDacCalibration");
+    Resize(kWidth, kHeight);
+
+    Place(title_, this, u"title_", 0, 0, 600, 24);
+    title_.SetText(u"Настройка 4-20мА");
+    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+
+    Place(bt_ss_enable_, this, u"bt_ss_enable_", 5, 32, 124, 62);
+    bt_ss_enable_.SetCaption(u"Включить режим наладки");
+    Place(bt_toggle_, this, u"bt_toggle_", 471, 32, 124, 62);
+    bt_toggle_.SetCaption(u"Включить управление током");
+
+    Place(table_, this, u"table_", 59, 104, 482, 124);
+    Place(title_real_code_, &table_, u"title_real_code_", 0, 0, 380, 40);
+    Caption(title_real_code_, u"Реальный код ЦАП", kRowLight);
+    Place(real_code_, &table_, u"real_code_", 382, 0, 100, 40);
+    real_code_.SetBackColor(kRowLight);
+    Place(title_code_, &table_, u"title_code_", 0, 42, 380, 40);
+    Caption(title_code_, u"Заданный код ЦАП (0..4095)", kRowDark);
+    Place(inp_code_, &table_, u"inp_code_", 382, 42, 100, 40);
+    inp_code_.SetDisplayFormat(u" %I64d");
+    inp_code_.SetEmptyText(u" 0");
+    inp_code_.SetPrompt(u"Заданный код ЦАП");
+    Place(sb_code_, &table_, u"sb_code_", 0, 84, 482, 40);
+    sb_code_.SetRange(codes::kDacCodeMin, codes::kDacCodeMax);
+
+    Place(GControlsTableDT2, this, u"GControlsTableDT2", 72, 244, 456, 94);
+    Place(GLabel2, &GControlsTableDT2, u"GLabel2", 0, 0, 150, 30);
+    Place(GLabel1, &GControlsTableDT2, u"GLabel1", 152, 0, 150, 30);
+    Caption(GLabel1, u"В настройках", kRowDark);
+    Place(GLabel3, &GControlsTableDT2, u"GLabel3", 304, 0, 150, 30);
+    Caption(GLabel3, u"Запомненный", kRowDark);
+    Place(GLabel5, &GControlsTableDT2, u"GLabel5", 0, 32, 150, 30);
+    Caption(GLabel5, u"Код для 4мА", kRowDark);
+    Place(GLabel6, &GControlsTableDT2, u"GLabel6", 0, 64, 150, 30);
+    Caption(GLabel6, u"Код для 20мА", kRowDark);
+    Place(real_code_min_, &GControlsTableDT2, u"real_code_min_", 152, 32, 150, 30);
+    Place(code_min_, &GControlsTableDT2, u"code_min_", 304, 32, 150, 30);
+    Place(real_code_max_, &GControlsTableDT2, u"real_code_max_", 152, 64, 150, 30);
+    Place(code_max_, &GControlsTableDT2, u"code_max_", 304, 64, 150, 30);
+    for (GOutputInt64Label* l : {&real_code_min_, &code_min_, &real_code_max_, &code_max_}) {
+        l->SetBackColor(kRowLight);
+        l->SetAlignment(kAlignCenter | kAlignMiddle);
+    }
+
+    Place(bt_remember_min_, this, u"bt_remember_min_", 72, 350, 220, 50);
+    bt_remember_min_.SetCaption(u"Запомнить для 4мА");
+    Place(bt_remember_max_, this, u"bt_remember_max_", 308, 350, 220, 50);
+    bt_remember_max_.SetCaption(u"Запомнить для 20мА");
+    Place(bt_save_, this, u"bt_save_", 72, 412, 220, 56);
+    bt_save_.SetCaption(u"Сохранить калибровки");
+    Place(bt_cancel_, this, u"bt_cancel_", 308, 412, 220, 56);
+    bt_cancel_.SetCaption(u"Отмена");
+    for (GControl* c : std::initializer_list<GControl*>{&bt_ss_enable_, &bt_toggle_})
+        c->SetFont(kSmallFont);
+}
+
+GDacCalibration::GDacCalibration(G_t& g) : g_(g) {
+    bt_ss_enable_.OnClick.Bind(this, &GDacCalibration::OnEnableAdjustment);
+    bt_toggle_.OnClick.Bind(this, &GDacCalibration::OnToggle);
+    inp_code_.OnValueEntered.Bind(this, &GDacCalibration::OnCodeEntered);
+    inp_code_.OnValueAccepted.Bind(this, &GDacCalibration::OnCodeAccepted);
+    inp_code_.OnKeyDown.Bind(this, &GDacCalibration::CodeKey);
+    sb_code_.OnPositionChanged.Bind(this, &GDacCalibration::OnBarMoved);
+    for (GControl* c : std::initializer_list<GControl*>{&table_, &title_code_, &inp_code_, &title_real_code_,
+                                                        &real_code_})
+        c->OnMouseWheel.Bind(this, &GDacCalibration::OnWheel);
+    bt_remember_min_.OnClick.Bind(this, &GDacCalibration::OnRememberMin);
+    bt_remember_max_.OnClick.Bind(this, &GDacCalibration::OnRememberMax);
+    bt_save_.OnClick.Bind(this, &GDacCalibration::OnSave);
+    bt_cancel_.OnClick.Bind(this, &GDacCalibration::OnCancel);
+    Refresh();
+}
+
+std::vector<GControl*> GDacCalibration::InputControls() {
+    return {&bt_ss_enable_,    &bt_toggle_,       &inp_code_, &sb_code_,
+            &bt_remember_min_, &bt_remember_max_, &bt_save_,  &bt_cancel_};
+}
+
+bool GDacCalibration::DacModeOn() const {
+    const param_snapshot_t m = g_.params.dac_calibration_mode.snapshot();
+    return g_.is_connected() && m.is_read() && m.u16() != codes::kModeOff;
+}
+
+bool GDacCalibration::DacModeOff() const {
+    const param_snapshot_t m = g_.params.dac_calibration_mode.snapshot();
+    return g_.is_connected() && m.is_read() && m.u16() == codes::kModeOff;
+}
+
+void GDacCalibration::Refresh() {
+    const bool connected = g_.is_connected();
+    const bool mode_on = g_.adjustment_mode_on();
+    const bool dac_on = DacModeOn(), dac_off = DacModeOff();
+    const bool remembered = remembered_low_ || remembered_high_;
+    bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
+    bt_toggle_.SetEnabled(mode_on && (dac_on || dac_off));
+    bt_toggle_.SetCaption(dac_on ? u"Отключить настройку ЦАП" : u"Включить настройку ЦАП");
+    table_.SetEnabled(mode_on && dac_on);
+    bt_remember_min_.SetEnabled(mode_on && dac_on);
+    bt_remember_max_.SetEnabled(mode_on && dac_on);
+    bt_save_.SetEnabled(mode_on && remembered);
+    bt_cancel_.SetEnabled(connected && remembered);
+
+    ++refresh_depth_;
+    if (dac_on) {
+        const param_snapshot_t code = g_.params.dac_code.snapshot();
+        if (code.is_read()) real_code_.SetValue(code.u16());
+    }
+    if (connected) {
+        auto stored = [](const mb_param_t& p, GOutputInt64Label& real, GOutputInt64Label& mirror, bool remembered) {
+            const param_snapshot_t s = p.snapshot();
+            const std::optional<int64_t> v = s.is_read() ? StoredCodeValue(s.f32()) : std::nullopt;
+            if (v) real.SetValue(*v);
+            else real.ClearValue();
+            if (remembered) return;
+            if (v) mirror.SetValue(*v);
+            else mirror.ClearValue();
+        };
+        stored(g_.params.dac_code_4ma, real_code_min_, code_min_, remembered_low_);
+        stored(g_.params.dac_code_20ma, real_code_max_, code_max_, remembered_high_);
+    }
+    --refresh_depth_;
+}
+
+void GDacCalibration::CodeKey(GControl*, const GKeyEvent& e) {
+    switch (e.key) {
+    case kKeyPageUp: sb_code_.StepBy(sb_code_.LargeStep()); break;
+    case kKeyPageDown: sb_code_.StepBy(-sb_code_.LargeStep()); break;
+    case kKeyEnd: sb_code_.SetPosition(sb_code_.Minimum()); break;
+    case kKeyHome: sb_code_.SetPosition(sb_code_.Maximum()); break;
+    case kKeyLeft: case kKeyDown: sb_code_.StepBy(-sb_code_.SmallStep()); break;
+    case kKeyUp: case kKeyRight: sb_code_.StepBy(sb_code_.SmallStep()); break;
+    default: break;
+    }
+}
+
+void GDacCalibration::OnEnableAdjustment(GControl*) {
+    g_.enable_adjustment_mode();
+    Refresh();
+}
+
+void GDacCalibration::OnToggle(GControl*) {
+    if (DacModeOn()) device_modes::SwitchDacCalibration(g_, false);
+    else if (DacModeOff()) device_modes::SwitchDacCalibration(g_, true);
+    Refresh();
+}
+
+void GDacCalibration::OnCodeEntered(GControl*, int64_t& value) {
+    if (refresh_depth_ > 0) return;
+    if (value < codes::kDacCodeMin || value > codes::kDacCodeMax) {
+        value = inp_code_.Value();
+        g_.status_text(u"Код ЦАП должен быть от 0 до 4095");
+    }
+}
+
+void GDacCalibration::OnCodeAccepted(GControl*, int64_t value) {
+    if (refresh_depth_ > 0) return;
+    if (value >= codes::kDacCodeMin && value <= codes::kDacCodeMax) sb_code_.SetPosition(value);
+}
+
+void GDacCalibration::OnBarMoved(GControl*) {
+    const int64_t pos = sb_code_.Position();
+    ++refresh_depth_;
+    inp_code_.SetValue(pos);
+    --refresh_depth_;
+    // Merged by register in the pending-write map: a fast drag sends the
+    // latest position only.
+    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_code, uint64_t(pos));
+}
+
+void GDacCalibration::OnWheel(GControl*, const GMouseEvent& e) { sb_code_.HandleMouseWheel(e); }
+
+void GDacCalibration::OnRememberMin(GControl*) {
+    if (!real_code_.HasValue()) return;
+    code_min_.SetValue(real_code_.Value());
+    remembered_low_ = true;
+}
+
+void GDacCalibration::OnRememberMax(GControl*) {
+    if (!real_code_.HasValue()) return;
+    code_max_.SetValue(real_code_.Value());
+    remembered_high_ = true;
+}
+
+void GDacCalibration::OnSave(GControl*) {
+    // Two tasks in this order: the 4 mA code first. A code without a value
+    // (a stored code the device reported as no number, never remembered) is
+    // not written: there is nothing to save for it.
+    if (code_min_.HasValue()) SetParamAndSave(g_.params.dac_code_4ma, ParamValueFromFloat(float(code_min_.Value())));
+    if (code_max_.HasValue()) SetParamAndSave(g_.params.dac_code_20ma, ParamValueFromFloat(float(code_max_.Value())));
+    remembered_low_ = remembered_high_ = false;
+}
+
+void GDacCalibration::OnCancel(GControl*) {
+    remembered_low_ = remembered_high_ = false;
+    Refresh();
+}

@@ -1,0 +1,89 @@
+// The 4-20 mA output calibration window: with the device in DAC calibration
+// mode the engineer moves the DAC code until an ammeter reads 4 mA (then
+// 20 mA), remembers each code and saves both into the device's settings.
+// Remembered codes live only in the window until saved or dropped.
+//
+// Threads: everything here runs on the window thread; code writes go through
+// the device link's pending-write map, the mode switch and the saves through
+// SendCommand and SetParamAndSave (worker 1).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "toolkit/uik.h"
+
+class G_t;
+
+// A stored code (a 32-bit float of the device) as the integer shown: cut
+// towards zero; nothing for a value that is not a number or lies beyond the
+// 64-bit integers, so a corrupt register shows empty instead of a made-up code.
+std::optional<int64_t> StoredCodeValue(float code);
+
+// Layout: a frame of 600 x 480.
+class GBaseDacCalibration : public UIK::GFrame {
+public:
+    static constexpr int kWidth = 600;
+    static constexpr int kHeight = 480;
+
+    GBaseDacCalibration();
+
+    UIK::GLabel title_;
+    UIK::GTextButton bt_save_;
+    UIK::GTextButton bt_cancel_;
+    UIK::GControlsTable table_;
+    UIK::GLabel title_real_code_;
+    UIK::GOutputInt64Label real_code_;
+    UIK::GLabel title_code_;
+    UIK::GInputInt64Label inp_code_;
+    UIK::GScrollBar sb_code_;
+    UIK::GTextButton bt_toggle_;
+    UIK::GTextButton bt_ss_enable_;
+    UIK::GControlsTable GControlsTableDT2;
+    UIK::GLabel GLabel2, GLabel1, GLabel3, GLabel5, GLabel6;
+    UIK::GOutputInt64Label real_code_min_;
+    UIK::GOutputInt64Label code_min_;
+    UIK::GOutputInt64Label real_code_max_;
+    UIK::GOutputInt64Label code_max_;
+    UIK::GTextButton bt_remember_min_;
+    UIK::GTextButton bt_remember_max_;
+};
+
+class GDacCalibration : public GBaseDacCalibration {
+public:
+    explicit GDacCalibration(G_t& g);
+
+    UIK::GFrame& Frame() { return *this; }
+    UIK::GLabel& Title() { return title_; }
+    std::vector<UIK::GControl*> InputControls();
+    void Tick() { Refresh(); }
+    void Shown() { Refresh(); }
+    void Hidden() {}
+
+    void Refresh();
+    // The keyboard control of the bar while the code field has the focus.
+    void CodeKey(UIK::GControl*, const UIK::GKeyEvent& e);
+
+    bool RememberedLow() const { return remembered_low_; }
+    bool RememberedHigh() const { return remembered_high_; }
+
+private:
+    bool DacModeOn() const;
+    bool DacModeOff() const;
+    void OnEnableAdjustment(UIK::GControl*);
+    void OnToggle(UIK::GControl*);
+    void OnCodeEntered(UIK::GControl*, int64_t& value);
+    void OnCodeAccepted(UIK::GControl*, int64_t value);
+    void OnBarMoved(UIK::GControl*);
+    void OnWheel(UIK::GControl*, const UIK::GMouseEvent& e);
+    void OnRememberMin(UIK::GControl*);
+    void OnRememberMax(UIK::GControl*);
+    void OnSave(UIK::GControl*);
+    void OnCancel(UIK::GControl*);
+
+    G_t& g_;
+    int32_t refresh_depth_ = 0;
+    bool remembered_low_ = false;
+    bool remembered_high_ = false;
+};

@@ -1,0 +1,192 @@
+#include "windows/tests_window.h"
+
+#include "model/app_state.h"
+#include "model/codes.h"
+#include "model/mb_link.h"
+#include "windows/device_procedures.h"
+
+using namespace UIK;
+
+namespace {
+
+constexpr GColor kRowLight = RGB(90, 142, 197);
+constexpr GColor kRowDark = RGB(74, 126, 181);
+constexpr int kSmallFont = 2;
+constexpr int64_t kCurrentLargeStep = 4;
+
+void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
+    c.SetParent(parent);
+    c.SetName(name);
+    c.SetBounds(x, y, w, h);
+}
+
+bool ModeRead(const mb_param_t& p, bool on) {
+    const param_snapshot_t s = p.snapshot();
+    return s.is_read() && (s.u16() != codes::kModeOff) == on;
+}
+
+}  // namespace
+
+GBaseTests::GBaseTests() {
+    SetName(u"GTests");
+    Resize(kWidth, kHeight);
+
+    Place(title_, this, u"title_", 0, 3, 600, 24);
+    title_.SetText(u"Тесты");
+    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+
+    Place(GPanel1, this, u"GPanel1", 0, 48, 600, 244);
+    Place(GLabel1, &GPanel1, u"GLabel1", 207, 9, 184, 18);
+    GLabel1.SetText(u"Тест ЦАП");
+    GLabel1.SetAlignment(kAlignCenter | kAlignMiddle);
+    Place(bt_ss_enable_, &GPanel1, u"bt_ss_enable_", 5, 4, 124, 62);
+    bt_ss_enable_.SetCaption(u"Включить режим наладки");
+    Place(bt_toggle_, &GPanel1, u"bt_toggle_", 463, 4, 124, 62);
+    bt_toggle_.SetCaption(u"Включить управление током");
+    Place(table_, &GPanel1, u"table_", 47, 72, 482, 124);
+    Place(title_real_code_, &table_, u"title_real_code_", 0, 0, 380, 40);
+    title_real_code_.SetText(u"Текущий ток ЦАП");
+    title_real_code_.SetBackColor(kRowLight);
+    Place(real_code_, &table_, u"real_code_", 382, 0, 100, 40);
+    real_code_.SetBackColor(kRowLight);
+    Place(title_code_, &table_, u"title_code_", 0, 42, 380, 40);
+    title_code_.SetText(u"Заданный ток ЦАП (0..24 мА)");
+    title_code_.SetBackColor(kRowDark);
+    Place(inp_code_, &table_, u"inp_code_", 382, 42, 100, 40);
+    inp_code_.SetDisplayFormat(u" %I64d");
+    inp_code_.SetEmptyText(u" 0");
+    inp_code_.SetPrompt(u"Заданный код ЦАП");
+    Place(sb_code_, &table_, u"sb_code_", 0, 84, 482, 40);
+    sb_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
+    sb_code_.SetLargeStep(kCurrentLargeStep);
+
+    Place(GPanel2, this, u"GPanel2", 0, 296, 600, 184);
+    Place(GLabel2, &GPanel2, u"GLabel2", 171, 5, 264, 18);
+    GLabel2.SetText(u"Тест дискретных выходов");
+    GLabel2.SetAlignment(kAlignCenter | kAlignMiddle);
+    Place(bt_toggle2_, &GPanel2, u"bt_toggle2_", 463, 9, 124, 62);
+    bt_toggle2_.SetCaption(u"Включить тест");
+    Place(table2_, &GPanel2, u"table2_", 144, 40, 300, 94);
+    Place(dout_1_, &table2_, u"dout_1_", 0, 0, 300, 30);
+    dout_1_.SetCaption(u"Выход \"Порог 1\"");
+    Place(dout_2_, &table2_, u"dout_2_", 0, 32, 300, 30);
+    dout_2_.SetCaption(u"Выход \"Порог 2\"");
+    Place(dout_fail_, &table2_, u"dout_fail_", 0, 64, 300, 30);
+    dout_fail_.SetCaption(u"Выход \"Отказ\"");
+    for (GControl* c : std::initializer_list<GControl*>{&bt_ss_enable_, &bt_toggle_, &bt_toggle2_})
+        c->SetFont(kSmallFont);
+}
+
+GTests::GTests(G_t& g) : g_(g) {
+    bt_ss_enable_.OnClick.Bind(this, &GTests::OnEnableAdjustment);
+    bt_toggle_.OnClick.Bind(this, &GTests::OnToggle);
+    bt_toggle2_.OnClick.Bind(this, &GTests::OnToggle2);
+    inp_code_.OnValueEntered.Bind(this, &GTests::OnCodeEntered);
+    inp_code_.OnValueAccepted.Bind(this, &GTests::OnCodeAccepted);
+    // The bar's own keys already move it in this window's sense; the code
+    // field takes the same mapping (Enter and Space open its entry form).
+    inp_code_.OnKeyDown.Bind(this, &GTests::TableKey);
+    sb_code_.OnPositionChanged.Bind(this, &GTests::OnBarMoved);
+    for (GControl* c : std::initializer_list<GControl*>{&table_, &title_code_, &inp_code_, &title_real_code_,
+                                                        &real_code_})
+        c->OnMouseWheel.Bind(this, &GTests::OnWheel);
+    Refresh();
+}
+
+std::vector<GControl*> GTests::InputControls() {
+    return {&bt_ss_enable_, &bt_toggle_, &inp_code_, &sb_code_, &bt_toggle2_, &dout_1_, &dout_2_, &dout_fail_};
+}
+
+bool GTests::CurrentTestOn() const { return g_.is_connected() && ModeRead(g_.params.dac_test_enabled, true); }
+bool GTests::CurrentTestOff() const { return g_.is_connected() && ModeRead(g_.params.dac_test_enabled, false); }
+bool GTests::OutputsTestOn() const { return g_.is_connected() && ModeRead(g_.params.dout_test_enabled, true); }
+bool GTests::OutputsTestOff() const { return g_.is_connected() && ModeRead(g_.params.dout_test_enabled, false); }
+
+void GTests::Refresh() {
+    const bool mode_on = g_.adjustment_mode_on();
+    const bool current_on = CurrentTestOn(), current_off = CurrentTestOff();
+    const bool outputs_on = OutputsTestOn(), outputs_off = OutputsTestOff();
+    bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
+    bt_toggle_.SetEnabled(mode_on && (current_on || current_off));
+    bt_toggle_.SetCaption(current_on ? u"Отключить тест" : u"Включить тест");
+    bt_toggle2_.SetEnabled(mode_on && (outputs_on || outputs_off));
+    bt_toggle2_.SetCaption(outputs_on ? u"Отключить тест" : u"Включить");
+    table_.SetEnabled(mode_on && current_on);
+    table2_.SetEnabled(mode_on && outputs_on);
+
+    ++refresh_depth_;
+    if (current_on) {
+        const param_snapshot_t v = g_.params.dac_test_value.snapshot();
+        if (v.is_read()) real_code_.SetValue(v.u16());
+    }
+    if (outputs_on) {
+        // The check boxes lead: a pattern that differs from the device's is
+        // sent (again at every refresh until the device shows it).
+        const uint16_t pattern = uint16_t((dout_1_.IsChecked() ? codes::kDoutThreshold1 : 0) |
+                                          (dout_2_.IsChecked() ? codes::kDoutThreshold2 : 0) |
+                                          (dout_fail_.IsChecked() ? codes::kDoutFail : 0));
+        const param_snapshot_t st = g_.params.dout_test_state.snapshot();
+        const uint16_t device = st.u16() & 0xFF;
+        if (pattern != device) {
+            if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dout_test_state, pattern);
+        } else {
+            dout_1_.SetChecked(device & codes::kDoutThreshold1);
+            dout_2_.SetChecked(device & codes::kDoutThreshold2);
+            dout_fail_.SetChecked(device & codes::kDoutFail);
+        }
+    }
+    --refresh_depth_;
+}
+
+void GTests::TableKey(GControl*, const GKeyEvent& e) {
+    switch (e.key) {
+    case kKeyEnter: case kKeySpace: inp_code_.OpenEntry(); break;
+    case kKeyPageUp: sb_code_.StepBy(-sb_code_.LargeStep()); break;
+    case kKeyPageDown: sb_code_.StepBy(sb_code_.LargeStep()); break;
+    case kKeyEnd: sb_code_.SetPosition(sb_code_.Maximum()); break;
+    case kKeyHome: sb_code_.SetPosition(sb_code_.Minimum()); break;
+    case kKeyLeft: case kKeyUp: sb_code_.StepBy(-sb_code_.SmallStep()); break;
+    case kKeyRight: case kKeyDown: sb_code_.StepBy(sb_code_.SmallStep()); break;
+    default: break;
+    }
+}
+
+void GTests::OnEnableAdjustment(GControl*) {
+    g_.enable_adjustment_mode();
+    Refresh();
+}
+
+void GTests::OnToggle(GControl*) {
+    if (CurrentTestOn()) device_modes::SwitchCurrentTest(g_, false);
+    else if (CurrentTestOff()) device_modes::SwitchCurrentTest(g_, true);
+    Refresh();
+}
+
+void GTests::OnToggle2(GControl*) {
+    if (OutputsTestOn()) device_modes::SwitchOutputsTest(g_, false);
+    else if (OutputsTestOff()) device_modes::SwitchOutputsTest(g_, true);
+    Refresh();
+}
+
+void GTests::OnCodeEntered(GControl*, int64_t& value) {
+    if (refresh_depth_ > 0) return;
+    if (value < sb_code_.Minimum() || value > sb_code_.Maximum()) {
+        value = inp_code_.Value();
+        g_.status_text(u"Ток должен быть от 0 до 24 мА");
+    }
+}
+
+void GTests::OnCodeAccepted(GControl*, int64_t value) {
+    if (refresh_depth_ > 0) return;
+    if (value >= sb_code_.Minimum() && value <= sb_code_.Maximum()) sb_code_.SetPosition(value);
+}
+
+void GTests::OnBarMoved(GControl*) {
+    const int64_t pos = sb_code_.Position();
+    ++refresh_depth_;
+    inp_code_.SetValue(pos);
+    --refresh_depth_;
+    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_test_value, uint64_t(pos));
+}
+
+void GTests::OnWheel(GControl*, const GMouseEvent& e) { sb_code_.HandleMouseWheel(e); }

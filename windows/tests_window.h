@@ -1,0 +1,76 @@
+// The output tests window: the 4-20 mA current output driven at a chosen
+// current, and the three discrete outputs set from check boxes. Each test is
+// a device mode switched by a command; while it is on, the window sends the
+// current or the output pattern.
+//
+// Threads: everything here runs on the window thread; values go out through
+// the device link's pending-write map, the mode switches through SendCommand.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "toolkit/uik.h"
+
+class G_t;
+
+// Layout: a frame of 600 x 480.
+class GBaseTests : public UIK::GFrame {
+public:
+    static constexpr int kWidth = 600;
+    static constexpr int kHeight = 480;
+
+    GBaseTests();
+
+    UIK::GLabel title_;
+    UIK::GPanel GPanel1;
+    UIK::GLabel GLabel1;
+    UIK::GTextButton bt_ss_enable_;
+    UIK::GTextButton bt_toggle_;
+    UIK::GControlsTable table_;
+    UIK::GLabel title_real_code_;
+    UIK::GOutputInt64Label real_code_;
+    UIK::GLabel title_code_;
+    UIK::GInputInt64Label inp_code_;
+    UIK::GScrollBar sb_code_;
+    UIK::GPanel GPanel2;
+    UIK::GLabel GLabel2;
+    UIK::GTextButton bt_toggle2_;
+    UIK::GControlsTable table2_;
+    UIK::GCheckBoxCaptioned dout_1_;
+    UIK::GCheckBoxCaptioned dout_2_;
+    UIK::GCheckBoxCaptioned dout_fail_;
+};
+
+class GTests : public GBaseTests {
+public:
+    explicit GTests(G_t& g);
+
+    UIK::GFrame& Frame() { return *this; }
+    UIK::GLabel& Title() { return title_; }
+    std::vector<UIK::GControl*> InputControls();
+    void Tick() { Refresh(); }
+    void Shown() { Refresh(); }
+    void Hidden() {}
+
+    void Refresh();
+    // The keyboard control of the current table (the code field and the bar
+    // are its controls that take the focus).
+    void TableKey(UIK::GControl*, const UIK::GKeyEvent& e);
+
+private:
+    bool CurrentTestOn() const;
+    bool CurrentTestOff() const;
+    bool OutputsTestOn() const;
+    bool OutputsTestOff() const;
+    void OnEnableAdjustment(UIK::GControl*);
+    void OnToggle(UIK::GControl*);
+    void OnToggle2(UIK::GControl*);
+    void OnCodeEntered(UIK::GControl*, int64_t& value);
+    void OnCodeAccepted(UIK::GControl*, int64_t value);
+    void OnBarMoved(UIK::GControl*);
+    void OnWheel(UIK::GControl*, const UIK::GMouseEvent& e);
+
+    G_t& g_;
+    int32_t refresh_depth_ = 0;
+};
