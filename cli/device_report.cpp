@@ -24,8 +24,7 @@ std::string number(const param_snapshot_t& s, uint32_t v) {
 
 // The device's baud-rate codes 0..7; any other code has no text.
 std::string baud_text(uint16_t code) {
-    static const char* const kSpeeds[] = {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
-    return code < 8 ? kSpeeds[code] : "";
+    return code < codes::kSpeedCount ? std::to_string(codes::kSpeedTable[code]) : "";
 }
 
 const char* owner_text(uint16_t owner) {

@@ -122,17 +122,21 @@ TEST_F(LinkTest, PollCycleFillsEveryPolledParameterAndNothingElse) {
     EXPECT_TRUE(state_->adjustment_mode_on());
     EXPECT_FALSE(state_->adjustment_mode_off());
     sim_->set_owner(1, 1);
+    // The cycle under way may have read the owner before the change; the one
+    // after it has read it afresh.
     const uint64_t c = link_->completed_cycles();
-    ASSERT_TRUE(wait_cycles(c + 1));
+    ASSERT_TRUE(wait_cycles(c + 2));
     EXPECT_FALSE(state_->adjustment_mode_on());
     EXPECT_FALSE(state_->adjustment_mode_off());
 
-    // One parameter now, from another address; a failure keeps the old stamp.
-    const int64_t before = m.factory_serial_id.time();
-    EXPECT_TRUE(link_->read_param(m.factory_serial_id, 9).is_error());
-    EXPECT_EQ(m.factory_serial_id.time(), before);
+    // One parameter now, one the poll cycle never reads (so nothing else
+    // stamps it meanwhile); a failure from another address keeps the stamp.
     EXPECT_FALSE(m.mipex_calibration_point.is_read());
     EXPECT_FALSE(link_->read_param(m.mipex_calibration_point));
+    EXPECT_TRUE(m.mipex_calibration_point.is_read());
+    const int64_t before = m.mipex_calibration_point.time();
+    EXPECT_TRUE(link_->read_param(m.mipex_calibration_point, 9).is_error());
+    EXPECT_EQ(m.mipex_calibration_point.time(), before);
     EXPECT_TRUE(m.mipex_calibration_point.is_read());
 
     link_->close();
