@@ -25,7 +25,7 @@ packages=(
 )
 if [ "$gui" -eq 1 ]; then
   packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev libx11-dev
-    fonts-liberation fonts-wine xvfb)
+    fonts-liberation fonts-wine xvfb openbox)
 fi
 if [ "$fuzz" -eq 1 ]; then
   packages+=(clang libclang-rt-dev)

@@ -42,6 +42,10 @@ struct GForm::Private_t {
     GControl* capture = nullptr;
     bool draggable = false;
     bool dragging = false;
+    // Set at each showing of a framed window until the manager has placed
+    // it: where its client area was asked to go.
+    bool placing = false;
+    int asked_x = 0, asked_y = 0;
     GPoint drag_offset;
     bool resources = false;
     GBitmap* icon = nullptr;
@@ -131,6 +135,9 @@ void GForm::CreateNative() {
     if (f_->icon) f_->window->SetIcon(f_->icon->surface());
     f_->window_id = f_->window->Id();
     g_by_id[f_->window_id] = this;
+    f_->placing = (f_->style & plat::ui::kStyleTitle) != 0;
+    f_->asked_x = r.left;
+    f_->asked_y = r.top;
     f_->window->Show();
     f_->window->StartTextInput();
     f_->native = true;
@@ -199,6 +206,27 @@ void GForm::RectChanged(const GRect& old) {
         OnResize(this);
     }
     if (old.left != now.left || old.top != now.top) OnMove(this);
+}
+
+// A window manager places a framed window mapped from hidden by its frame:
+// the frame's corner goes where the window was asked to be, so the client
+// area lands a frame's width lower and to the right. Remembering that place
+// would make a window reopen that much further down at every opening; the
+// first move after showing is answered by moving it back where it was asked
+// for, now that the frame is known. Only a shift the size of a frame is
+// taken back: without a manager the first move is the user's own.
+void GForm::NativeMoved(int x, int y) {
+    const GRect r = Rect();
+    if (f_->placing) {
+        f_->placing = false;
+        const int dx = x - f_->asked_x, dy = y - f_->asked_y;
+        constexpr int kMostFrame = 64;
+        if ((dx != 0 || dy != 0) && dx >= 0 && dy >= 0 && dx <= kMostFrame && dy <= kMostFrame && f_->window) {
+            f_->window->SetBounds({f_->asked_x, f_->asked_y, r.width, r.height});
+            return;
+        }
+    }
+    RectProperty().Store({x, y, r.width, r.height});
 }
 
 // ---- placement --------------------------------------------------------------------
@@ -451,11 +479,9 @@ void DispatchNativeEvent(const plat::ui::Event& ev) {
     case EventType::WindowResized:
         if (ev.x != f->Width() || ev.y != f->Height()) f->SetRect({f->Left(), f->Top(), ev.x, ev.y});
         break;
-    case EventType::WindowMoved: {
-        GRect r = f->Rect();
-        f->RectProperty().Store({ev.x, ev.y, r.width, r.height});
+    case EventType::WindowMoved:
+        f->NativeMoved(ev.x, ev.y);
         break;
-    }
     case EventType::WindowExposed:
         f->InvalidateRect({0, 0, f->Width(), f->Height()});
         break;

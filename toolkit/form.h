@@ -108,6 +108,10 @@ private:
     void CreateNative();
     void DestroyNative();
     void RunModal();
+
+public:
+    // The native layer says where the window now is (its client area).
+    void NativeMoved(int x, int y);
 };
 
 // A form with a keyboard focus order. Tab (without Ctrl) moves to the next

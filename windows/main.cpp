@@ -57,7 +57,7 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
                 names += n;
             }
             if (!known) {
-                std::fprintf(stderr, "luma10: no window named \"%s\"; --open takes one of: %s\n", o.open.c_str(),
+                std::fprintf(stderr, "luma10: нет окна с именем «%s»; --open принимает одно из: %s\n", o.open.c_str(),
                              names.c_str());
                 return false;
             }
@@ -67,13 +67,17 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
             char* end = nullptr;
             const unsigned long v = std::strtoul(argv[++i], &end, 10);
             if (!end || *end || v > 600000) {
-                std::fprintf(stderr, "luma10: --after wants milliseconds (0..600000)\n");
+                std::fprintf(stderr, "luma10: недопустимое значение --after: нужно время в мс, 0..600000\n");
                 return false;
             }
             o.after_ms = unsigned(v);
         } else {
+            const bool wants_value =
+                std::strcmp(a, "--open") == 0 || std::strcmp(a, "--screenshot") == 0 || std::strcmp(a, "--after") == 0;
+            if (wants_value) std::fprintf(stderr, "luma10: нет значения у %s\n", a);
+            else std::fprintf(stderr, "luma10: неизвестный параметр: %s\n", a);
             std::fprintf(stderr,
-                         "usage: luma10 [--connect] [--open NAME] [--verbose] [--screenshot FILE [--after MS]]\n");
+                         "Использование: luma10 [--connect] [--open ОКНО] [--verbose] [--screenshot ФАЙЛ [--after МС]]\n");
             return false;
         }
     }
@@ -122,7 +126,7 @@ int main(int argc, char** argv) {
     // 3. Skins, fonts and icons.
     UIK::GResourcesUser resources;
     if (!resources.Ok()) {
-        std::fprintf(stderr, "luma10: no display can be opened\n");
+        std::fprintf(stderr, "luma10: не удалось открыть дисплей\n");
         return 1;
     }
     UIK::GResources::Image("icoForm");
@@ -160,7 +164,7 @@ int main(int argc, char** argv) {
             t->Stop();
             UIK::GForm* shown = opt.open.empty() ? nullptr : form->Start().FindSubWindow(opt.open);
             shot_ok = (shown ? shown : form.get())->RenderToPng(opt.screenshot.c_str());
-            if (!shot_ok) std::fprintf(stderr, "luma10: cannot write %s\n", opt.screenshot.c_str());
+            if (!shot_ok) std::fprintf(stderr, "luma10: не удалось записать %s\n", opt.screenshot.c_str());
             form->Close();
         });
         shot.Start();

@@ -22,6 +22,7 @@
 #include "windows/new_form.h"
 #include "windows/write_procedures.h"
 #include "xvfb.h"
+#include "xwindows.h"
 
 namespace {
 
@@ -241,6 +242,100 @@ TEST_F(SubWindowsOnX11, NativeWindowsCarryTitlesAndOnlyTheFramesTheyDoNotDraw) {
         EXPECT_FALSE(c.BlockID_.OpenEntry());
         EXPECT_FALSE(decorated);
         EXPECT_EQ(title, "Адрес блока");
+        cf.Close();
+    });
+}
+
+// The same windows under a window manager, which frames them, moves them
+// into place after they are mapped and reports their positions back: what
+// the toolkit remembers of a window must not drift by the frame's size.
+class SubWindowsUnderWm : public SubWindowsOnX11 {
+protected:
+    void SetUp() override {
+        if (!x_.Ok()) GTEST_SKIP() << x_.Why();
+        if (!testx::OnPath("openbox")) GTEST_SKIP() << "openbox is not installed (scripts/setup.sh installs it)";
+        ASSERT_TRUE(x_.StartWindowManager("openbox")) << x_.Why();
+        SubWindowsOnX11::SetUp();
+    }
+
+    // The one viewable X window of the title, once the manager has framed
+    // it and the toolkit has heard where it went.
+    testx::XPlaced Placed(GForm& f, bool framed = true) {
+        const std::string title = plat::ui::WindowTitle(f.NativeWindowId());
+        testx::XPlaced got;
+        const bool found = App::RunUntil(
+            [&] {
+                const auto all = testx::WindowsTitled(x_.Display(), title);
+                if (all.size() != 1 || all[0].framed() != framed) return false;
+                got = all[0];
+                const GRect r = f.Rect();
+                return r.left == got.x && r.top == got.y;
+            },
+            10000);
+        EXPECT_TRUE(found) << "no settled X window titled " << title << " (SDL at " << f.Rect().left << ","
+                           << f.Rect().top << "; X client at " << got.x << "," << got.y << ")";
+        return got;
+    }
+};
+
+TEST_F(SubWindowsUnderWm, WindowsReopenWhereTheyWereLeftTwentyTimes) {
+    InLoop([&] {
+        form_->Show();
+        GStart& s = form_->Start();
+        // Connected, so that the clock window's button is enabled.
+        ASSERT_FALSE(link_->open());
+        ASSERT_TRUE(App::RunUntil([&] { return s.bt_datetime_.IsEnabled(); }, 60000));
+        const std::pair<GTextButton*, GForm*> ways[] = {
+            {&s.bt_connection_settings_, &s.ConnectionForm()},
+            {&s.bt_datetime_, s.FindSubWindow("clock")}};
+        for (const auto& [button, f] : ways) {
+            ASSERT_NE(f, nullptr);
+            testx::XPlaced first;
+            GRect first_rect;
+            for (int i = 0; i < 20; ++i) {
+                SCOPED_TRACE(i);
+                Click(*form_, *button);
+                ASSERT_TRUE(App::RunUntil([&] { return f->HasNativeWindow(); }, 10000));
+                const testx::XPlaced p = Placed(*f);
+                if (HasFailure()) return;
+                if (i == 0) {
+                    first = p;
+                    first_rect = f->Rect();
+                }
+                EXPECT_EQ(p.frame_x, first.frame_x) << plat::ui::WindowTitle(f->NativeWindowId());
+                EXPECT_EQ(p.frame_y, first.frame_y) << plat::ui::WindowTitle(f->NativeWindowId());
+                EXPECT_EQ(p.x, first.x);
+                EXPECT_EQ(p.y, first.y);
+                EXPECT_EQ(f->Rect(), first_rect);
+                plat::ui::PushWindowClose(f->NativeWindowId());
+                ASSERT_TRUE(App::RunUntil([&] { return !f->IsVisible(); }, 10000));
+            }
+        }
+    });
+}
+
+TEST_F(SubWindowsUnderWm, DropDownsAreBareAndEveryWindowIsNamed) {
+    InLoop([&] {
+        form_->Show();
+        const testx::XPlaced main = Placed(*form_);
+        EXPECT_EQ(main.title, "КОНФИГУРАТОР ЛУМА-10");
+        GStart& s = form_->Start();
+        GConnectionForm& cf = s.ConnectionForm();
+        Click(*form_, s.bt_connection_settings_);
+        ASSERT_TRUE(App::RunUntil([&] { return cf.HasNativeWindow(); }, 10000));
+        EXPECT_EQ(Placed(cf).title, "Настройка связи");
+
+        // The drop-down list gets no frame from the manager, yet is named.
+        GConnection& c = cf.Connection();
+        c.ssPort_.DropDown();
+        GContextMenuForm2* menu = c.ssPort_.DroppedMenu();
+        ASSERT_NE(menu, nullptr);
+        ASSERT_TRUE(App::RunUntil([&] { return menu->HasNativeWindow(); }, 10000));
+        const auto lists = testx::WindowsTitled(x_.Display(), "Порт");
+        ASSERT_EQ(lists.size(), 1u);
+        EXPECT_FALSE(lists[0].framed());
+        menu->Close();
+
         cf.Close();
     });
 }

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <chrono>
@@ -124,7 +125,105 @@ bool Xvfb::Start(int n) {
     return true;  // not worth another number
 }
 
+namespace {
+
+// The window the root's _NET_SUPPORTING_WM_CHECK names, when that window
+// exists and names itself the same way: then a compliant window manager
+// runs on the display.
+bool wm_has_display(::Display* d) {
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    auto named = [&](::Window w) -> ::Window {
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0, after = 0;
+        unsigned char* data = nullptr;
+        ::Window r = 0;
+        if (XGetWindowProperty(d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &n, &after, &data) ==
+                Success &&
+            data) {
+            if (type == XA_WINDOW && format == 32 && n == 1) r = *reinterpret_cast<::Window*>(data);
+            XFree(data);
+        }
+        return r;
+    };
+    const ::Window w = named(DefaultRootWindow(d));
+    if (!w) return false;
+    // A stale property from a manager that has gone names a missing window:
+    // asking that window raises BadWindow, which the handler swallows.
+    auto* old = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
+    const bool ok = named(w) == w;
+    XSync(d, False);
+    XSetErrorHandler(old);
+    return ok;
+}
+
+}  // namespace
+
+bool Xvfb::StartWindowManager(const char* name) {
+    if (!Ok()) return false;
+    if (!OnPath(name)) {
+        why_ = std::string(name) + " is not installed (apt-get install " + name + ")";
+        return false;
+    }
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "DISPLAY=", 8) != 0) env.emplace_back(*e);
+    env.push_back("DISPLAY=" + display_);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = {name};
+    if (std::string(name) == "openbox") args.push_back("--sm-disable");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, name, &fa, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) {
+        why_ = std::string(name) + " could not be started";
+        return false;
+    }
+    wm_pid_ = pid;
+    ::Display* d = XOpenDisplay(display_.c_str());
+    if (!d) {
+        why_ = "the display went away";
+        StopWindowManager();
+        return false;
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool up = false;
+    while (!up && std::chrono::steady_clock::now() < end) {
+        up = wm_has_display(d);
+        int st = 0;
+        if (!up && waitpid(wm_pid_, &st, WNOHANG) == wm_pid_) {
+            wm_pid_ = -1;
+            break;
+        }
+        if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    XCloseDisplay(d);
+    if (!up) {
+        why_ = std::string(name) + " did not take the display";
+        StopWindowManager();
+    }
+    return up;
+}
+
+void Xvfb::StopWindowManager() {
+    if (wm_pid_ <= 0) return;
+    kill(wm_pid_, SIGTERM);
+    int st = 0;
+    waitpid(wm_pid_, &st, 0);
+    wm_pid_ = -1;
+}
+
 void Xvfb::Kill() {
+    StopWindowManager();
     if (pid_ <= 0) return;
     kill(pid_, SIGKILL);
     int st = 0;
@@ -133,6 +232,7 @@ void Xvfb::Kill() {
 }
 
 Xvfb::~Xvfb() {
+    StopWindowManager();
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
         int st = 0;

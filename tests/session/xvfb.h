@@ -22,10 +22,15 @@ public:
     pid_t Pid() const { return pid_; }
     // Kills the server at once, as a dropped session would; waits for it.
     void Kill();
+    // Starts the named window manager on this display and waits until it
+    // has taken the display (the root names its check window). It is
+    // stopped before the server. False, with Why(), when it did not come up.
+    bool StartWindowManager(const char* name = "openbox");
 
 private:
     bool Start(int display);
-    pid_t pid_ = -1;
+    void StopWindowManager();
+    pid_t pid_ = -1, wm_pid_ = -1;
     std::string display_, why_;
 };
 

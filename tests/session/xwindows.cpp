@@ -23,7 +23,57 @@ std::string property_text(Display* d, Window w, const char* name, Atom type) {
     return r;
 }
 
+std::string title_of(Display* d, Window w) {
+    std::string t = property_text(d, w, "_NET_WM_NAME", XInternAtom(d, "UTF8_STRING", False));
+    return t.empty() ? property_text(d, w, "WM_NAME", XA_STRING) : t;
+}
+
+void collect(Display* d, Window root, Window w, Window top, const std::string& title, std::vector<XPlaced>& out) {
+    Window r = 0, parent = 0;
+    Window* kids = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, w, &r, &parent, &kids, &n)) return;
+    for (unsigned i = 0; i < n; ++i) {
+        const Window k = kids[i];
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(d, k, &a) || a.map_state != IsViewable) continue;
+        const Window frame = top ? top : k;
+        if (title_of(d, k) == title) {
+            XPlaced p;
+            p.id = k;
+            p.title = title;
+            Window child = 0;
+            XTranslateCoordinates(d, k, root, 0, 0, &p.x, &p.y, &child);
+            p.width = a.width;
+            p.height = a.height;
+            XWindowAttributes fa{};
+            XGetWindowAttributes(d, frame, &fa);
+            p.frame_x = fa.x;
+            p.frame_y = fa.y;
+            p.frame_width = fa.width;
+            p.frame_height = fa.height;
+            out.push_back(p);
+        }
+        collect(d, root, k, frame, title, out);
+    }
+    if (kids) XFree(kids);
+}
+
 }  // namespace
+
+std::vector<XPlaced> WindowsTitled(const std::string& display, const std::string& title) {
+    std::vector<XPlaced> out;
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) return out;
+    // A window may go while the tree is walked: its errors are ignored.
+    auto* old = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    const Window root = DefaultRootWindow(d);
+    collect(d, root, root, 0, title, out);
+    XSync(d, False);
+    XSetErrorHandler(old);
+    XCloseDisplay(d);
+    return out;
+}
 
 std::vector<XWin> TopLevelWindows(const std::string& display) {
     std::vector<XWin> out;

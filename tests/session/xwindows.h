@@ -16,4 +16,19 @@ struct XWin {
 // empty list when the display cannot be opened.
 std::vector<XWin> TopLevelWindows(const std::string& display);
 
+// A program's window as the X server has it: the client window and the
+// frame a window manager put round it (the root's child holding it; the
+// window itself when it has no frame), in root coordinates.
+struct XPlaced {
+    unsigned long id = 0;
+    std::string title;
+    int x = 0, y = 0, width = 0, height = 0;                    // the client
+    int frame_x = 0, frame_y = 0, frame_width = 0, frame_height = 0;
+    bool framed() const { return frame_width != width || frame_height != height; }
+};
+
+// Every viewable window of the display, at any depth, whose title is the
+// given one.
+std::vector<XPlaced> WindowsTitled(const std::string& display, const std::string& title);
+
 }  // namespace testx

@@ -58,9 +58,22 @@ std::pair<unsigned, unsigned> PngSize(const std::string& path) {
 TEST(Program, OpenWithAnUnknownNameIsAUsageErrorListingTheNames) {
     const Run_t r = Luma10("--open bogus");
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("\"bogus\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("luma10: нет окна с именем «bogus»"), std::string::npos) << r.err;
     for (std::string_view n : GStart::SubWindowNames()) EXPECT_NE(r.err.find(n), std::string::npos) << n;
-    EXPECT_EQ(Luma10("--open").code, 2);
+    const Run_t bare = Luma10("--open");
+    EXPECT_EQ(bare.code, 2);
+    EXPECT_NE(bare.err.find("luma10: нет значения у --open"), std::string::npos) << bare.err;
+    EXPECT_NE(bare.err.find("Использование: luma10 "), std::string::npos) << bare.err;
+}
+
+TEST(Program, OptionErrorsAreToldInRussianWithTheUsage) {
+    const Run_t unknown = Luma10("--bogus");
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_NE(unknown.err.find("luma10: неизвестный параметр: --bogus"), std::string::npos) << unknown.err;
+    EXPECT_NE(unknown.err.find("Использование: luma10 [--connect]"), std::string::npos) << unknown.err;
+    const Run_t after = Luma10("--after 1x");
+    EXPECT_EQ(after.code, 2);
+    EXPECT_NE(after.err.find("luma10: недопустимое значение --after"), std::string::npos) << after.err;
 }
 
 TEST(Program, ScreenshotWithOpenIsOfTheWholeSubWindow) {
