@@ -328,6 +328,8 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
         if (opt_.echo) send(frame, first_byte);
         std::this_thread::sleep_until(first_byte + microseconds(long(char_time_us() * double(frame.size()))));
     }
+    // Before the faults are taken, so that a test may fault this very reply.
+    if (opt_.on_request) opt_.on_request(frame);
     Outcome_t out;
     bool silent = false, late = false, corrupt = false, noise = false;
     unsigned late_ms = 0;
@@ -344,7 +346,6 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
         }
         late_ms = late_ms_;
     }
-    if (opt_.on_request) opt_.on_request(frame);
     if (out.station >= 0 || frame[0] == 0) requests_++;
     log_bytes("->", frame.data(), frame.size(), out.reply.empty() ? out.note : (silent ? "silent" : ""));
 

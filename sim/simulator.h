@@ -79,8 +79,9 @@ struct Options_t {
     // Receives the verbose log and notices; default: standard error.
     std::function<void(const std::string&)> log;
     // Sees every complete request frame that arrives (CRC included), on the
-    // line's thread before it is answered; tests use it to check what reached
-    // the line, in order.
+    // line's thread before it is answered (and before the faults for its reply
+    // are taken, so it may set one); tests use it to check what reached the
+    // line, in order.
     std::function<void(const std::vector<uint8_t>&)> on_request;
 };
 
