@@ -50,6 +50,7 @@ mb_link_t::~mb_link_t() {
 mb_link_t* mb_link_t::instance() { return g_link.load(); }
 
 void mb_link_t::set_read_diagnostics(bool on) { g_read_diagnostics.store(on); }
+bool mb_link_t::read_diagnostics() { return g_read_diagnostics.load(); }
 
 bool mb_link_t::is_open() const { return port_.is_open(); }
 

@@ -40,8 +40,11 @@ public:
     // The link made last and not yet destroyed, or null.
     static mb_link_t* instance();
     // A failed register read writes its message to standard output (on by
-    // default); console tools whose output is data turn it off.
+    // default); console tools whose output is data turn it off, and so does
+    // the configurator unless asked for it. Windows that write a diagnostic
+    // line of their own ask read_diagnostics() first.
     static void set_read_diagnostics(bool on);
+    static bool read_diagnostics();
 
     // Port operations; each returns its error value (success: code 0). text
     // (may be null) receives the message for the user on failure,

@@ -4,6 +4,7 @@
 
 #include "model/app_state.h"
 #include "model/codes.h"
+#include "model/mb_link.h"
 #include "windows/settings_procedures.h"
 #include "windows/write_procedures.h"
 
@@ -226,7 +227,7 @@ void GUplevelConnection::Refresh() {
         hart_id_.SetEnabled(E);
         const param_snapshot_t hart = p.Hart_Id.snapshot();
         if (hart.is_read()) hart_id_.SetValue(hart.u16());
-    } else {
+    } else if (mb_link_t::read_diagnostics()) {
         std::printf("!G_.can_update_control(hart_id_)\n");
     }
     const param_snapshot_t wifi = p.wifi_enabled.snapshot();
