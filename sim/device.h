@@ -178,6 +178,8 @@ public:
     double output_current() const;
     // Forces the outcome of the next sensor calibration (3..8), 0 = decide from input.
     void force_calibration_outcome(uint16_t state) { forced_cal_ = state; }
+    // How long the next sensor calibrations run before they end.
+    void set_calibration_time(std::chrono::milliseconds t) { cfg_.calibration_time = t; }
 
     // Sets a journal's record count (its count register follows).
     void set_journal_count(Journal_t j, uint32_t n);

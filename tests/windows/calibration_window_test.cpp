@@ -209,7 +209,9 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
             return U8(w.lb_finished_.Text()) == "Ошибка.\nКонцентрация меняется слишком быстро";
         })) << U8(w.lb_finished_.Text());
 
-        // The next span runs until the user aborts it.
+        // The next span runs until the user aborts it: long enough that the
+        // abort, sent with a poll cycle, always finds it running.
+        ASSERT_TRUE(sim_->with_device(1, [](sim::Device_t& d) { d.set_calibration_time(std::chrono::minutes(10)); }));
         from = RequestCount();
         Press(w.bt_gas_is_on_);
         ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_cancel_.IsEnabled(); }));
