@@ -238,7 +238,9 @@ namespace {
 void enter_refused(UIK::GInputInt64Label& l, std::vector<int> keys, ustring_t* refusal, int turns = 4000);
 
 void close_on_refusal(UIK::GInputInt64Label& l, ustring_t* refusal, int turns) {
-    UIK::App::Defer([&l, refusal, turns] {
+    // A call still queued when the field has gone (the panel closed) does nothing.
+    UIK::App::Defer([&l, life = l.LifeToken(), refusal, turns] {
+        if (life.expired()) return;
         UIK::GInputNumberForm* f = l.OpenForm();
         if (!f) return;  // accepted: nothing to close
         if (!f->MessageText().empty()) {
@@ -251,7 +253,8 @@ void close_on_refusal(UIK::GInputInt64Label& l, ustring_t* refusal, int turns) {
 }
 
 void enter_refused(UIK::GInputInt64Label& l, std::vector<int> keys, ustring_t* refusal, int turns) {
-    UIK::App::Defer([&l, keys, refusal, turns] {
+    UIK::App::Defer([&l, life = l.LifeToken(), keys, refusal, turns] {
+        if (life.expired()) return;
         UIK::GInputNumberForm* f = l.OpenForm();
         if (f && f->HasNativeWindow()) {
             for (int k : keys) plat::ui::PushKey(f->NativeWindowId(), k, 0);

@@ -26,9 +26,12 @@ struct Answerer {
         auto text_ = text;
         auto active_ = active;
         *active = true;
-        std::function<void()> look;
+        // The answerer keeps the loop alive; the loop holds itself only
+        // weakly, so nothing is left behind once the answerer is gone.
         auto self = std::make_shared<std::function<void()>>();
-        *self = [asked_, text_, active_, flag, self] {
+        loop_ = self;
+        std::weak_ptr<std::function<void()>> weak = self;
+        *self = [asked_, text_, active_, flag, weak] {
             if (!*active_) return;
             auto forms = UIK::GForm::ShownForms();
             if (!forms.empty())
@@ -39,11 +42,12 @@ struct Answerer {
                     box->Button(flag)->PerformClick();
                     return;
                 }
-            UIK::App::Defer(*self);
+            if (auto again = weak.lock()) UIK::App::Defer(*again);
         };
         UIK::App::Defer(*self);
     }
     ~Answerer() { *active = false; }
+    std::shared_ptr<std::function<void()>> loop_;
 };
 
 class UplevelWindow : public SettingsWindowTest {
