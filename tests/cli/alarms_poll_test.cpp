@@ -12,43 +12,14 @@
 #include <string>
 
 #include "sim/simulator.h"
+#include "tests/cli/ctl_run.h"
 #include "tests/link/pty_peer.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-Result ctl(const std::string& args) {
-    testing_peer::use_temp_config_dir();
-    const fs::path dir = std::getenv("LUMA10_CONFIG_DIR");
-    const fs::path out = dir / "alarms_poll_out", err = dir / "alarms_poll_err";
-    const std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
-    const int status = std::system(cmd.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
-sim::Options_t quiet() {
-    sim::Options_t o;
-    o.drift = 0;
-    o.log = [](const std::string&) {};
-    return o;
-}
+using namespace ctl_test;
 
 TEST(AlarmsCommand, PrintsBothTitlesWithTheirCountsAndTheTextsOfTheSetBits) {
     sim::Options_t o = quiet();

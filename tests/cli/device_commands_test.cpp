@@ -12,44 +12,14 @@
 #include <tuple>
 
 #include "sim/simulator.h"
+#include "tests/cli/ctl_run.h"
 #include "tests/link/pty_peer.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-// Runs luma10ctl with args, its output caught in files of the test folder.
-Result ctl(const std::string& args) {
-    testing_peer::use_temp_config_dir();
-    const fs::path dir = std::getenv("LUMA10_CONFIG_DIR");
-    const fs::path out = dir / "device_out", err = dir / "device_err";
-    const std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
-    const int status = std::system(cmd.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
-sim::Options_t quiet() {
-    sim::Options_t o;
-    o.drift = 0;
-    o.log = [](const std::string&) {};
-    return o;
-}
+using namespace ctl_test;
 
 TEST(DeviceCommands, InfoPrintsTheDeviceAfterOnePollCycle) {
     sim::Options_t o = quiet();
