@@ -1,5 +1,7 @@
 #include "windows/date_window.h"
 
+#include "windows/layout.h"
+
 #include "foundation/time_services.h"
 #include "model/app_state.h"
 
@@ -18,14 +20,7 @@ void Field(GInputInt64Label& f, GControl& parent, const char16_t* name, int l, i
     f.SetPrompt(prompt);
 }
 
-void Button(GTextButton& b, GControl& parent, const char16_t* name, const char16_t* caption, int l, int t, int w,
-            int h) {
-    b.SetParent(&parent);
-    b.SetName(name);
-    b.SetCaption(caption);
-    b.SetBounds(l, t, w, h);
-    b.SetFont(2);
-}
+using layout::Button;
 }  // namespace
 
 GBaseDateTime::GBaseDateTime() {

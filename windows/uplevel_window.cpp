@@ -1,5 +1,7 @@
 #include "windows/uplevel_window.h"
 
+#include "windows/layout.h"
+
 #include <cstdio>
 
 #include "model/app_state.h"
@@ -37,14 +39,7 @@ void Row(GControl& table, int top, GLabel& caption, const char16_t* caption_name
     input.SetBackColor(back);
 }
 
-void Button(GTextButton& b, GControl& parent, const char16_t* name, const char16_t* caption, int l, int t, int w,
-            int h) {
-    b.SetParent(&parent);
-    b.SetName(name);
-    b.SetCaption(caption);
-    b.SetBounds(l, t, w, h);
-    b.SetFont(2);
-}
+using layout::Button;
 
 }  // namespace
 
