@@ -19,7 +19,7 @@
 #include "sim/simulator.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 using Clock = std::chrono::steady_clock;
 

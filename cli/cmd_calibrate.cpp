@@ -16,8 +16,8 @@
 #include "platform/interrupt.h"
 #include "platform/terminal.h"
 #include "platform/time.h"
-#include "windows/device_procedures.h"
-#include "windows/write_procedures.h"
+#include "procedures/device_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace {
 

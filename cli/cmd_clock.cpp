@@ -5,7 +5,7 @@
 
 #include "cli/connection.h"
 #include "cli/device_session.h"
-#include "windows/settings_procedures.h"
+#include "procedures/settings_procedures.h"
 
 namespace {
 

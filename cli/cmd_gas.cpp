@@ -8,8 +8,8 @@
 #include "cli/connection.h"
 #include "cli/device_session.h"
 #include "model/codes.h"
-#include "windows/settings_procedures.h"
-#include "windows/write_procedures.h"
+#include "procedures/settings_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "cli/procedure_session.h"
 #include "model/codes.h"
 #include "platform/interrupt.h"
-#include "windows/device_procedures.h"
+#include "procedures/device_procedures.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "cli/connection.h"
 #include "cli/device_session.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace {
 

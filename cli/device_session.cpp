@@ -5,7 +5,7 @@
 
 #include "cli/connection.h"
 #include "cli/device_report.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace cli {
 

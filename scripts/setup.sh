@@ -17,7 +17,7 @@ for arg in "$@"; do
 done
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   libgtest-dev libgmock-dev
   rapidjson-dev
   python3

@@ -16,3 +16,10 @@ cmake --build "$dir" -j "$jobs"
 # GUI tests use SDL's offscreen driver: no display is needed.
 export SDL_VIDEODRIVER=offscreen
 ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+
+# The headless build (no toolkit, no SDL): luma10ctl, luma10-sim and their
+# tests must build and pass without the GUI too, or that configuration breaks
+# unseen.
+cmake -S . -B "$dir-headless" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMA_SANITIZE="$san" -DLUMA_GUI=OFF >/dev/null
+cmake --build "$dir-headless" -j "$jobs"
+ctest --test-dir "$dir-headless" --output-on-failure -j "$jobs" --timeout 300

@@ -5,7 +5,7 @@
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "platform/time.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 

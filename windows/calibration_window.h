@@ -6,7 +6,7 @@
 //
 // Threads: the controls, the refresh and the handlers run on the window
 // thread. The start tasks and the status watcher run on worker 1 (see
-// windows/device_procedures.h); the watcher's start tick is atomic.
+// procedures/device_procedures.h); the watcher's start tick is atomic.
 #pragma once
 
 #include <atomic>
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
-#include "windows/device_procedures.h"
+#include "procedures/device_procedures.h"
 
 class G_t;
 

@@ -5,8 +5,8 @@
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
-#include "windows/device_procedures.h"
-#include "windows/write_procedures.h"
+#include "procedures/device_procedures.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
-#include "windows/settings_procedures.h"
+#include "procedures/settings_procedures.h"
 
 class G_t;
 

@@ -28,7 +28,7 @@
 #include "platform/paths.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "model/app_state.h"
 #include "platform/time.h"
-#include "windows/settings_procedures.h"
-#include "windows/write_procedures.h"
+#include "procedures/settings_procedures.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 

@@ -3,7 +3,7 @@
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 

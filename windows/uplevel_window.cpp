@@ -7,8 +7,8 @@
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
-#include "windows/settings_procedures.h"
-#include "windows/write_procedures.h"
+#include "procedures/settings_procedures.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 

@@ -20,7 +20,7 @@
 #include "sim/simulator.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 #include "xvfb.h"
 #include "xwindows.h"
 

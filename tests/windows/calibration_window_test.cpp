@@ -10,7 +10,7 @@
 #include "calibration_windows_fixture.h"
 #include "model/codes.h"
 #include "windows/calibration_window.h"
-#include "windows/device_procedures.h"
+#include "procedures/device_procedures.h"
 #include "windows/dac_window.h"
 #include "windows/sub_windows.h"
 #include "windows/tests_window.h"

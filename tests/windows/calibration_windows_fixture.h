@@ -11,7 +11,7 @@
 #include "model/app_state.h"
 #include "model/mb_link.h"
 #include "fixture.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace calib_test {
 

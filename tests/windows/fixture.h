@@ -22,7 +22,7 @@
 #include "sim/simulator.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace win_test {
 

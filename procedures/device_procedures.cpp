@@ -1,4 +1,4 @@
-#include "windows/device_procedures.h"
+#include "procedures/device_procedures.h"
 
 #include <cmath>
 #include <string>
@@ -9,7 +9,7 @@
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "platform/time.h"
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace calibration {
 

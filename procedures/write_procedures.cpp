@@ -1,4 +1,4 @@
-#include "windows/write_procedures.h"
+#include "procedures/write_procedures.h"
 
 #include <chrono>
 #include <cstring>
