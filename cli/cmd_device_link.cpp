@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli/connection.h"
+#include "cli/device_report.h"
 #include "cli/device_session.h"
 #include "model/codes.h"
 #include "procedures/settings_procedures.h"
@@ -16,6 +17,8 @@ namespace {
 
 
 int run_device_link(cli::Context& ctx) {
+    // Without an option, as thresholds, clock and gas: the values in force.
+    if (ctx.args.empty()) return cli::ShowDeviceLink(ctx);
     cli::CommandArgs a;
     if (!cli::ParseCommandArgs(ctx.args, {"--address", "--speed", "--wifi", "--wifi-channel", "--hart"}, {}, a))
         return 2;
@@ -78,6 +81,6 @@ constexpr const char* kOwnOptions = "--address= --speed= --wifi= --wifi-channel=
 }  // namespace
 
 LUMA_CLI_COMMAND_WITH_OPTIONS("device-link",
-                 "device-link --address АДРЕС | --speed БОД | --wifi on|off | --wifi-channel КАНАЛ | --hart "
-                 "АДРЕС  связь устройства: Modbus, WiFi, HART",
+                 "device-link [--address АДРЕС | --speed БОД | --wifi on|off | --wifi-channel КАНАЛ | --hart "
+                 "АДРЕС]  связь устройства (Modbus, WiFi, HART): показать или изменить",
                  run_device_link, kOwnOptions);

@@ -3,7 +3,6 @@
 // window, while its coefficient is absent); or writes one coefficient.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "cli/connection.h"
 #include "cli/device_session.h"
@@ -13,23 +12,20 @@
 
 namespace {
 
-// Index of a gas by its number or its name as the gas list shows it.
+// Index of a gas by its number or its name as the gas list shows it, in
+// capitals or small letters alike ("пропан" finds "Пропан").
 bool gas_index(const std::string& t, long& out) {
     if (cli::parse_number(t, 0, long(codes::kGasCount) - 1, out)) return true;
+    const ustring_t wanted = text::to_lower(text::u16(t));
     for (size_t i = 0; i < codes::kGasCount; ++i)
-        if (t == text::to_utf8(codes::GasTableB(i).name)) {
+        if (wanted == text::to_lower(ustring_t(codes::GasTableB(i).name))) {
             out = long(i);
             return true;
         }
     return false;
 }
 
-bool parse_coefficient(const std::string& t, double& v) {
-    if (t.empty()) return false;
-    char* end = nullptr;
-    v = std::strtod(t.c_str(), &end);
-    return end && *end == '\0' && ValidCoefficient(v);
-}
+bool parse_coefficient(const std::string& t, double& v) { return cli::parse_decimal(t, v) && ValidCoefficient(v); }
 
 void print_gases() {
     ParamMap_t& p = G_.params;
@@ -53,7 +49,7 @@ int run_gas(cli::Context& ctx) {
     if (a.has("--coefficient")) {
         if (a.positional.size() != 1 || !cli::parse_number(a.values["--coefficient"], 1, 14, coefficient_index) ||
             !parse_coefficient(a.positional[0], coefficient))
-            return cli::usage_error("gas --coefficient НОМЕР ЗНАЧЕНИЕ: НОМЕР 1..14, ЗНАЧЕНИЕ число от 0");
+            return cli::usage_error("gas --coefficient НОМЕР ЗНАЧЕНИЕ: НОМЕР 1..14, ЗНАЧЕНИЕ десятичное число от 0");
     } else if (a.positional.size() > 1) {
         return cli::usage_error("gas: один газ, имя или номер 0..14");
     } else if (a.positional.size() == 1 && !gas_index(a.positional[0], index)) {

@@ -1,10 +1,12 @@
-// luma10ctl poll --from A --to B [--passes N]: asks each address of the range
-// in turn for its concentration and temperature, as the concentration poll
-// window does, and prints one line per address:
+// luma10ctl poll [--from A] [--to B] [--passes N]: asks each address of the
+// range in turn for its concentration and temperature, as the concentration
+// poll window does, and prints one line per address:
 //   "<address> <concentration> <temperature>"  when the device answered
 //   "<address> <message>"                       when it did not
 // The temperature field holds its error message when only that read failed.
-// The link's own poll cycle is held back meanwhile.
+// The link's own poll cycle is held back meanwhile. The range is the window's
+// 1..55 unless given; any Modbus device address 1..247 may be asked, so a
+// detector set to an address beyond the window's rows is found here too.
 #include <cstdio>
 #include <future>
 
@@ -12,13 +14,17 @@
 #include "cli/connection.h"
 #include "cli/device_report.h"
 #include "model/app_state.h"
+#include "model/codes.h"
 #include "model/concentration_poll.h"
 #include "model/mb_link.h"
 
 namespace {
 
+constexpr long kAddressMin = codes::kModbusAddressMin, kAddressMax = codes::kModbusAddressMax;
+constexpr long kMaxPasses = 1000000;
+
 struct PollOptions {
-    long from = 1, to = 55, passes = 1;
+    long from = 1, to = 55, passes = 1;  // the concentration poll window's rows
 };
 
 int parse(const std::vector<std::string>& args, PollOptions& o) {
@@ -28,9 +34,10 @@ int parse(const std::vector<std::string>& args, PollOptions& o) {
         if (!target) return cli::usage_error("лишний аргумент: " + a);
         if (i + 1 >= args.size()) return cli::usage_error("нет значения у " + a);
         const std::string& v = args[++i];
-        const long max = target == &o.passes ? 1000000 : 247;
-        if (!cli::parse_number(v, 1, max, *target))
-            return cli::usage_error("недопустимое значение " + a + ": " + v + " (1.." + std::to_string(max) + ")");
+        const long min = target == &o.passes ? 1 : kAddressMin;
+        const long max = target == &o.passes ? kMaxPasses : kAddressMax;
+        if (!cli::parse_number(v, min, max, *target))
+            return cli::usage_error("недопустимое значение " + a + ": " + v + " (" + cli::whole_range(min, max) + ")");
     }
     if (o.from > o.to) return cli::usage_error("--from больше --to");
     return 0;
@@ -66,5 +73,5 @@ int run_poll(cli::Context& ctx) {
 
 LUMA_CLI_COMMAND_WITH_OPTIONS("poll",
                               "poll [--from ОТ] [--to ДО] [--passes N]  концентрация и температура адресов ОТ..ДО "
-                              "(1..55), N проходов",
+                              "(1..247, без них 1..55), N проходов",
                               run_poll, "--from= --to= --passes=");

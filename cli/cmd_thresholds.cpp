@@ -29,7 +29,8 @@ int run_thresholds(cli::Context& ctx) {
     long values[4] = {};
     for (int i = 0; i < 4; ++i)
         if (a.has(kThresholds[i].option) && !cli::parse_number(a.values[kThresholds[i].option], 0, 100, values[i]))
-            return cli::usage_error(std::string("thresholds ") + kThresholds[i].option + ": допустимо 0..100");
+            return cli::usage_error(std::string("thresholds ") + kThresholds[i].option + ": " +
+                                    cli::whole_range(0, 100));
 
     cli::DeviceSession s;
     if (!s.open(ctx)) return 1;
@@ -55,6 +56,6 @@ int run_thresholds(cli::Context& ctx) {
 }  // namespace
 
 LUMA_CLI_COMMAND_WITH_OPTIONS("thresholds",
-                 "thresholds [--warn П] [--alarm П] [--save П] [--hysteresis П]  пороги 0..100: показать или "
-                 "записать",
+                 "thresholds [--warn П] [--alarm П] [--save П] [--hysteresis П]  пороги (целые 0..100): показать "
+                 "или записать",
                  run_thresholds, "--warn= --alarm= --save= --hysteresis=");

@@ -1,5 +1,9 @@
 #include "cli/command.h"
 
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <set>
 #include <utility>
 
 namespace cli {
@@ -41,8 +45,9 @@ bool is_command_option(const Command& cmd, const std::string& name, bool* takes_
     return false;
 }
 
-std::string unknown_option(const Command& cmd, const std::vector<std::string>& args) {
+std::string check_options(const Command& cmd, const std::vector<std::string>& args) {
     const std::vector<std::pair<std::string, bool>> known = option_list(cmd);
+    std::set<std::string> given_once;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         // Not an option: a plain argument, or a negative number (the
@@ -57,8 +62,28 @@ std::string unknown_option(const Command& cmd, const std::vector<std::string>& a
             if (takes_value && eq == std::string::npos) ++i;  // its value may look like an option
         }
         if (!found) return "неизвестный параметр: " + a;
+        // A second value would silently replace the first.
+        if (!given_once.insert(given).second) return "параметр " + given + " задан дважды";
     }
     return {};
+}
+
+std::string whole_range(long min, long max) {
+    return "целое число от " + std::to_string(min) + " до " + std::to_string(max);
+}
+
+bool parse_decimal(const std::string& text, double& out) {
+    const char* const first = text.data();
+    const char* const last = first + text.size();
+    // from_chars in fixed format reads no sign other than '-', no exponent,
+    // no hexadecimal, no infinity or NaN spelled as such.
+    const char* digits = first != last && *first == '-' ? first + 1 : first;
+    if (digits == last || !(std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '.')) return false;
+    double v = 0;
+    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::fixed);
+    if (ec != std::errc() || end != last || !std::isfinite(v)) return false;
+    out = v;
+    return true;
 }
 
 const std::vector<Command>& commands() { return registry(); }

@@ -38,14 +38,23 @@ struct Command {
 };
 
 // Checks the arguments left for a command against its own options: empty
-// when all are known, else the message naming the first unknown one. An
-// option may carry its value after '=' ("--warn=5").
-std::string unknown_option(const Command& cmd, const std::vector<std::string>& args);
+// when all are known and each is given once, else the message naming the
+// first unknown or repeated one. An option may carry its value after '='
+// ("--warn=5").
+std::string check_options(const Command& cmd, const std::vector<std::string>& args);
 // Whether name is one of the command's own options; takes_value (may be
 // null) receives whether it takes a value. An own option of the same name as
 // a connection option means the command's value when it follows the command
 // name: "--address 1 device-link --address 7".
 bool is_command_option(const Command& cmd, const std::string& name, bool* takes_value);
+
+// "целое число от 0 до 100": how a usage message names a whole-number range.
+std::string whole_range(long min, long max);
+
+// A decimal number as an engineer types it: an optional minus, digits and a
+// decimal point ("12.5", "-0.5", ".5"). False for anything else, hexadecimal
+// ("0x10"), exponents ("1e3"), "inf" and "nan" included.
+bool parse_decimal(const std::string& text, double& out);
 
 void register_command(const Command& cmd);
 const std::vector<Command>& commands();

@@ -1,5 +1,6 @@
 #include "cli/config_file.h"
 
+#include "platform/dirs.h"
 #include "platform/files.h"
 
 namespace cli {
@@ -32,6 +33,15 @@ std::string file_to_read(const std::string& path) {
 
 std::string ConfigPath(const std::string& config_file) {
     return config_file.empty() ? ConfiguratorConfigFilePath() : config_file;
+}
+
+std::string ConfigFileProblem(const std::string& path) {
+    if (plat::is_dir(path)) return "файл конфигурации " + path + " - это папка";
+    const std::string source = file_to_read(path);
+    if (source.empty()) return "файл конфигурации " + path + " не найден";
+    plat::File_t f;
+    if (!f.open_read(source)) return "файл конфигурации " + source + " не читается";
+    return {};
 }
 
 void ReadSettings(const std::string& path, AppSettings_t& settings) {

@@ -13,6 +13,11 @@ namespace cli {
 // the programs, which luma10ctl shares).
 std::string ConfigPath(const std::string& config_file);
 
+// Why the configuration file named by --config cannot be what the tool
+// starts from: empty when it (or what an interrupted write left of it) can be
+// read, else a message naming the path (absent, a folder, unreadable).
+std::string ConfigFileProblem(const std::string& path);
+
 // Loads what the configurator would start with from path. Companion files of
 // an interrupted write are read where the configurator's repair would take
 // them from, but nothing is renamed or deleted: the configurator may be

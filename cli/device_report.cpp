@@ -27,16 +27,6 @@ std::string baud_text(uint16_t code) {
     return code < codes::kSpeedCount ? std::to_string(codes::kSpeedTable[code]) : "";
 }
 
-const char* owner_text(uint16_t owner) {
-    switch (owner) {
-        case codes::kOwnerNone: return "нет";
-        case codes::kOwnerConsole: return "консоль";
-        case codes::kOwnerModbus: return "Modbus";
-        case codes::kOwnerHart: return "HART";
-        default: return "неизвестно";
-    }
-}
-
 // Mask texts end each entry with a line break; indent them under their count.
 void mask_lines(std::string& out, const char* caption, const param_snapshot_t& mask, bool errors) {
     if (!mask.is_read()) {
@@ -93,8 +83,10 @@ std::string DeviceReport(const ParamMap_t& m) {
     line(out, "Порог 2", number(th2, th2.u8()));
     mask_lines(out, "Аварии", m.alarms_mask.snapshot(), true);
     mask_lines(out, "Предупреждения", m.warnings_mask.snapshot(), false);
-    line(out, "Режим настройки",
-         owner.is_read() ? std::to_string(owner.u16()) + " (" + owner_text(owner.u16()) + ")" : kNotRead);
+    line(out, "Режим наладки",
+         owner.is_read() ? std::to_string(owner.u16()) + " (" +
+                               text::to_utf8(codes::AdjustmentModeState(owner.u16())) + ")"
+                         : kNotRead);
     std::string w = kNotRead;
     if (wifi.is_read()) {
         w = wifi.u16() ? "включён" : "выключен";
@@ -109,10 +101,29 @@ std::string DeviceReport(const ParamMap_t& m) {
 }  // namespace cli
 
 #include "cli/command.h"
+#include "cli/connection.h"
+#include "cli/device_session.h"
 #include "model/mb_link.h"
 #include "platform/thread.h"
 
 namespace cli {
+
+int ShowDeviceLink(Context& ctx) {
+    DeviceSession s;
+    if (!s.open(ctx)) return 1;
+    ParamMap_t& p = G_.params;
+    for (mb_param_t* param : {&p.ModbusSettings_Id, &p.ModbusSettings_Baud, &p.wifi_enabled, &p.wifi_channel,
+                              &p.Hart_Id})
+        if (const error_value_t e = s.run([&] { return s.link().read_param(*param); })) return report(e);
+    const uint16_t baud = p.ModbusSettings_Baud.snapshot().u16();
+    const std::string speed = baud_text(baud);
+    std::printf("address=%u\n", unsigned(p.ModbusSettings_Id.snapshot().u16()));
+    std::printf("speed=%s\n", speed.empty() ? ("недопустимый код " + std::to_string(baud)).c_str() : speed.c_str());
+    std::printf("wifi=%s\n", p.wifi_enabled.snapshot().u16() ? "on" : "off");
+    std::printf("wifi-channel=%u\n", unsigned(p.wifi_channel.snapshot().u16()));
+    std::printf("hart=%u\n", unsigned(p.Hart_Id.snapshot().u16()));
+    return 0;
+}
 
 bool OpenDevice(Context& ctx, mb_link_t& link) {
     link.set_device_path(ctx.device_path);

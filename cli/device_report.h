@@ -21,6 +21,12 @@ namespace cli {
 
 struct Context;
 
+// luma10ctl device-link without options: reads the device's own link
+// settings afresh through the settings commands' session and prints them as
+// key=value lines named as device-link's options (address, speed, wifi,
+// wifi-channel, hart). Returns the exit code.
+int ShowDeviceLink(Context& ctx);
+
 // Applies the context's connection settings to link and opens the port.
 // False (with the reason on stderr) when the port cannot be set up or opened.
 bool OpenDevice(Context& ctx, mb_link_t& link);

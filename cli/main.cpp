@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "cli/command.h"
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
     Overrides o;
     std::string command;
     const cli::Command* cmd = nullptr;  // once the command has been named
+    std::set<std::string> connection_given;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") { print_usage(stdout); return 0; }
@@ -149,6 +151,12 @@ int main(int argc, char** argv) {
             ctx.args.push_back(a);
             if (own_takes_value && !inline_value && i + 1 < argc) ctx.args.push_back(argv[++i]);
             continue;
+        }
+        if ((name == "--echo" || takes_value(name)) && !connection_given.insert(name).second) {
+            // A second value would silently replace the first.
+            cli::usage_error("параметр " + name + " задан дважды");
+            print_usage(stderr);
+            return 2;
         }
         if (name == "--echo") {
             if (inline_value) {
@@ -184,15 +192,25 @@ int main(int argc, char** argv) {
         print_usage(stderr);
         return 2;
     }
-    // An option neither of the connection nor of the command is named as
-    // such, before the command sees its arguments.
-    const std::string unknown = cli::unknown_option(cmd ? *cmd : cli::Command{"", "", nullptr}, ctx.args);
-    if (!unknown.empty()) {
-        cli::usage_error(unknown);
+    // An option neither of the connection nor of the command, or one of the
+    // command's given twice, is named as such before the command sees its
+    // arguments.
+    const std::string refused = cli::check_options(cmd ? *cmd : cli::Command{"", "", nullptr}, ctx.args);
+    if (!refused.empty()) {
+        cli::usage_error(refused);
         print_usage(stderr);
         return 2;
     }
     if (!cmd) { print_usage(stderr); return 2; }
+    // A configuration file named on the line must be there to be read: its
+    // absence would quietly put the fresh defaults in its place.
+    if (!ctx.config_file.empty()) {
+        if (const std::string why = cli::ConfigFileProblem(ctx.config_file); !why.empty()) {
+            cli::usage_error(why);
+            print_usage(stderr);
+            return 2;
+        }
+    }
 
     fill_defaults(ctx);
     apply(o, ctx);

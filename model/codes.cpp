@@ -137,6 +137,16 @@ ustring_t ChangeCodeText(uint16_t code) {
 const gas_row_t& GasTableA(size_t index) { return index < kGasCount ? kGasA[index] : kNoGas; }
 const gas_row_t& GasTableB(size_t index) { return index < kGasCount ? kGasB[index] : kNoGas; }
 
+const char16_t* AdjustmentModeState(uint16_t owner) {
+    switch (owner) {
+        case kOwnerNone: return u"отключен";
+        case kOwnerConsole: return u"уже включен для консоли";
+        case kOwnerModbus: return u"включен";
+        case kOwnerHart: return u"уже включен для HART";
+        default: return u"уже включен для другого интерфейса";
+    }
+}
+
 ustring_t UnitText(uint8_t mipex_type, uint8_t sensor_type, uint32_t work_gas) {
     ustring_t out;
     if (sensor_type == 1) {

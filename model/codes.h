@@ -75,6 +75,11 @@ inline constexpr uint16_t kOwnerNone = 0;
 inline constexpr uint16_t kOwnerConsole = 1;
 inline constexpr uint16_t kOwnerModbus = 2;
 inline constexpr uint16_t kOwnerHart = 3;
+// The mode's state by its owner, as the words after "Режим наладки " (the
+// adjustment-mode panel and luma10ctl info both say it so): "отключен",
+// "включен" for this link, "уже включен для консоли" and so on; any other
+// code is another interface.
+const char16_t* AdjustmentModeState(uint16_t owner);
 
 // Bits of `status_flags` (50204).
 inline constexpr uint32_t kStatusThreshold1 = 0x40;  // threshold 1 reached
@@ -86,6 +91,11 @@ inline constexpr uint32_t kStatusHighlight = 0x200;  // the concentration is sho
 inline constexpr uint32_t kSpeedTable[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 inline constexpr size_t kSpeedCount = 8;
 inline constexpr size_t kSpeedFallbackIndex = 3;
+
+// Modbus device addresses: 0 is the broadcast, which no device answers, and
+// 248..255 are reserved.
+inline constexpr uint16_t kModbusAddressMin = 1;
+inline constexpr uint16_t kModbusAddressMax = 247;
 
 // Sensor calibration: register 3005 chooses the procedure, register 50191
 // starts (1) or aborts (0) it, register 50192 reports its state.

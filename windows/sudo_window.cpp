@@ -7,18 +7,6 @@
 
 using namespace UIK;
 
-namespace {
-const char16_t* OwnerText(uint16_t owner) {
-    switch (owner) {
-        case codes::kOwnerNone: return u"Режим наладки отключен";
-        case codes::kOwnerConsole: return u"Режим наладки уже включен для консоли";
-        case codes::kOwnerModbus: return u"Режим наладки включен";
-        case codes::kOwnerHart: return u"Режим наладки уже включен для HART";
-        default: return u"Режим наладки уже включен для другого интерфейса";
-    }
-}
-}  // namespace
-
 GSudo::GSudo(G_t& g, GControl* parent) : g_(g) {
     frame_.SetParent(parent);
     frame_.SetName(u"sudo_");
@@ -51,7 +39,7 @@ void GSudo::Refresh() {
         return;
     }
     const param_snapshot_t owner = g_.params.adjustment_mode_owner.snapshot();
-    if (owner.is_read()) lb_ss_status_.SetText(OwnerText(owner.u16()));
+    if (owner.is_read()) lb_ss_status_.SetText(ustring_t(u"Режим наладки ") + codes::AdjustmentModeState(owner.u16()));
 }
 
 void GSudo::OnToggle(GControl*) {

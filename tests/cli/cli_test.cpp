@@ -152,6 +152,39 @@ TEST_F(CliTest, UnknownOptionsAreNamed) {
     EXPECT_EQ(r.err.find("неизвестный"), std::string::npos) << r.err;
 }
 
+// Refused before any port is opened (COM29 has no device behind it): a
+// repeated option, a number written otherwise than in decimal, a fraction
+// where a whole number is wanted, an address outside 1..247, a configuration
+// file that is not there.
+TEST_F(CliTest, AmbiguousOrMisspelledValuesAreUsageErrors) {
+    const std::string folder = std::getenv("LUMA10_CONFIG_DIR");
+    const std::string kCoefficientUsage =
+        "gas --coefficient НОМЕР ЗНАЧЕНИЕ: НОМЕР 1..14, ЗНАЧЕНИЕ десятичное число от 0";
+    const struct {
+        std::string args;
+        std::string message;
+    } cases[] = {
+        {"--port 29 thresholds --warn 10 --warn=20", "параметр --warn задан дважды"},
+        {"--port 29 --timeout 100 --timeout 200 info", "параметр --timeout задан дважды"},
+        {"--echo --port 29 --echo info", "параметр --echo задан дважды"},
+        {"--port 29 clock --set-now --set-now", "параметр --set-now задан дважды"},
+        {"--port 29 gas --coefficient 3 0x10", kCoefficientUsage},
+        {"--port 29 gas --coefficient 3 1e1", kCoefficientUsage},
+        {"--port 29 thresholds --alarm 12.5", "thresholds --alarm: целое число от 0 до 100"},
+        {"--port 29 poll --from 0", "недопустимое значение --from: 0 (целое число от 1 до 247)"},
+        {"--port 29 poll --to 248", "недопустимое значение --to: 248 (целое число от 1 до 247)"},
+        {"--port 29 --config " + folder + "/absent.json info", "файл конфигурации " + folder + "/absent.json не найден"},
+        {"--config " + folder + " settings", "файл конфигурации " + folder + " - это папка"},
+    };
+    for (const auto& c : cases) {
+        CtlRun r = luma10ctl(c.args);
+        EXPECT_EQ(r.code, 2) << c.args;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "luma10ctl: " + c.message) << c.args;
+    }
+    // The usage states the addresses poll accepts.
+    EXPECT_NE(luma10ctl("--help").out.find("ОТ..ДО (1..247, без них 1..55)"), std::string::npos);
+}
+
 TEST_F(CliTest, PortFailureOfALinkCommandIsOneCategoryLine) {
     // No operation line before it: "<category>: <message>", as every failure.
     for (const char* args : {"--port 29 info", "--port 29 watch", "--port 29 journal alarms"}) {

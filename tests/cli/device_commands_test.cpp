@@ -34,7 +34,7 @@ TEST(DeviceCommands, InfoPrintsTheDeviceAfterOnePollCycle) {
     EXPECT_NE(r.out.find("Заводской номер: " + std::to_string(s.factory_serial(5)) + "\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Версия ПО: 1.2\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Концентрация: 12.5 %НКПР "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Режим настройки: 2 (Modbus)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Режим наладки: 2 (включен)\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Адрес Modbus: 5\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Скорость Modbus: 9600\n"), std::string::npos) << r.out;
 
@@ -68,9 +68,13 @@ TEST(DeviceCommands, SettingsReadsTheFileAndLeavesEverythingInPlace) {
     EXPECT_TRUE(fs::exists(dir / "a.json.fswwb_new"));
     EXPECT_FALSE(fs::exists(file));
 
-    // No file at all: the start-up values.
+    // No file at all: a file named on the line is refused; without one, the
+    // start-up values.
     fs::remove(dir / "a.json.fswwb_new");
     r = ctl("settings --config " + file.string());
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    r = ctl("settings");
     EXPECT_EQ(r.out,
               "port=1\nspeed=9600\nparity=Нет (0)\nstop_bits=1 (0)\npermanent_echo=Нет (0)\n"
               "before_send_delay=0\n"

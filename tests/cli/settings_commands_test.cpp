@@ -64,7 +64,7 @@ TEST_F(SettingsCommands, ThresholdsPrintAndWriteWithTheirRange) {
 
     r = run("thresholds --warn 250");
     EXPECT_EQ(r.code, 2);
-    EXPECT_TRUE(has(r.err, "--warn: допустимо 0..100")) << r.err;
+    EXPECT_TRUE(has(r.err, "--warn: целое число от 0 до 100")) << r.err;
     EXPECT_EQ(reg(sim::reg::kThresholdWarn), 20);
 
     r = run("thresholds --warn 30 --hysteresis=5");
@@ -122,6 +122,11 @@ TEST_F(SettingsCommands, GasListsRefusesAGasWithoutACoefficientAndWritesCoeffici
     r = run("gas Этан");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(reg(sim::reg::kWorkGas), 2);
+    r = run("gas пРОПАН");  // Cyrillic capitals and small letters alike
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(reg(sim::reg::kWorkGas), 0);
+    r = run("gas этан");
+    ASSERT_EQ(r.code, 0) << r.err;
 
     r = run("gas --coefficient 3 -0.5");
     EXPECT_EQ(r.code, 2);
@@ -163,6 +168,11 @@ TEST_F(SettingsCommands, DeviceLinkChangesSpeedAndAddressOfBothSidesAndTheRadioS
     EXPECT_EQ(reg(sim::reg::kWifiChannel, 7), 12);
     EXPECT_EQ(run("device-link --hart 15", at).code, 0);
     EXPECT_EQ(reg(sim::reg::kHartId, 7), 15);
+
+    // Without an option: the settings as the device now holds them.
+    r = run("device-link", at);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "address=7\nspeed=19200\nwifi=on\nwifi-channel=12\nhart=15\n");
 }
 
 TEST_F(SettingsCommands, DeviceLinkWithADeviceThatSwitchesEarlyOrIsLost) {
