@@ -68,10 +68,8 @@ private:
 };
 
 bool parse_concentration(const std::string& v, double& out) {
-    char* end = nullptr;
-    const double d = std::strtod(v.c_str(), &end);
-    if (v.empty() || *end != '\0' || !std::isfinite(d) || d < kBalloonStrengthMin || d > kBalloonStrengthMax)
-        return false;
+    double d;
+    if (!cli::parse_decimal(v, d) || d < kBalloonStrengthMin || d > kBalloonStrengthMax) return false;
     out = calibration::FilterConcentration(d);
     return true;
 }

@@ -56,7 +56,7 @@ int cmd_write(cli::Context& ctx) {
         // The detector refuses settings with "illegal function" while this
         // master does not hold its adjustment mode.
         if (err == mb_error(1))
-            std::fprintf(stderr, "Подсказка: настройки записываются только в режиме настройки; включите его "
+            std::fprintf(stderr, "Подсказка: настройки записываются только в режиме наладки; включите его "
                                  "командой %u: luma10ctl write %u %u\n", unsigned(codes::kCommandEnterAdjustment),
                          unsigned(G_.params.command.reg()), unsigned(codes::kCommandEnterAdjustment));
         return 1;

@@ -181,6 +181,7 @@ TEST_F(CliTest, AmbiguousOrMisspelledValuesAreUsageErrors) {
         EXPECT_EQ(r.code, 2) << c.args;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "luma10ctl: " + c.message) << c.args;
     }
+    EXPECT_EQ(luma10ctl("--port 29 calibrate span --concentration 0x10").code, 2);
     // The usage states the addresses poll accepts.
     EXPECT_NE(luma10ctl("--help").out.find("ОТ..ДО (1..247, без них 1..55)"), std::string::npos);
 }

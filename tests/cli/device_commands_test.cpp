@@ -109,7 +109,7 @@ TEST(DeviceCommands, RefusedWriteHintsAtTheAdjustmentMode) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err,
               "Modbus-протокол: Недопустимая функция\n"
-              "Подсказка: настройки записываются только в режиме настройки; включите его командой 20: "
+              "Подсказка: настройки записываются только в режиме наладки; включите его командой 20: "
               "luma10ctl write 50190 20\n");
     r = ctl("--port " + s.path() + " write 50190 20");
     EXPECT_EQ(r.code, 0) << r.err;
