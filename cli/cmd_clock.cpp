@@ -19,12 +19,11 @@ bool parse_clock(const std::string& t, clock_fields_t& f) {
 }
 
 int run_clock(cli::Context& ctx) {
-    cli::CommandArgs a;
-    if (!cli::ParseCommandArgs(ctx.args, {"--set"}, {"--set-now"}, a)) return 2;
+    const cli::Options& a = ctx.options;
     if (!a.positional.empty()) return cli::usage_error("clock: лишний аргумент " + a.positional[0]);
     if (a.order.size() > 1) return cli::usage_error("clock: либо --set, либо --set-now");
     clock_fields_t f;
-    if (a.has("--set") && (!parse_clock(a.values["--set"], f) || !ValidClockFields(f)))
+    if (a.has("--set") && (!parse_clock(a.value("--set"), f) || !ValidClockFields(f)))
         return cli::usage_error("clock --set: Некорректная дата/время (\"ГГГГ-ММ-ДД ЧЧ:ММ:СС\", годы 2000..2099)");
 
     cli::DeviceSession s;

@@ -19,14 +19,12 @@ namespace {
 int run_device_link(cli::Context& ctx) {
     // Without an option, as thresholds, clock and gas: the values in force.
     if (ctx.args.empty()) return cli::ShowDeviceLink(ctx);
-    cli::CommandArgs a;
-    if (!cli::ParseCommandArgs(ctx.args, {"--address", "--speed", "--wifi", "--wifi-channel", "--hart"}, {}, a))
-        return 2;
+    const cli::Options& a = ctx.options;
     if (!a.positional.empty()) return cli::usage_error("device-link: лишний аргумент " + a.positional[0]);
     if (a.order.size() != 1)
         return cli::usage_error("device-link: одно из --address, --speed, --wifi, --wifi-channel, --hart");
     const std::string option = a.order[0];
-    const std::string value = a.values[option];
+    const std::string value = a.value(option);
     long n = 0;
     if (option == "--address" && !cli::parse_number(value, 1, 247, n))
         return cli::usage_error("device-link --address: допустимо 1..247");

@@ -41,13 +41,12 @@ void print_gases() {
 }
 
 int run_gas(cli::Context& ctx) {
-    cli::CommandArgs a;
     // --coefficient takes two values: its index here, its value positional.
-    if (!cli::ParseCommandArgs(ctx.args, {"--coefficient"}, {}, a)) return 2;
+    const cli::Options& a = ctx.options;
     long index = -1, coefficient_index = -1;
     double coefficient = 0;
     if (a.has("--coefficient")) {
-        if (a.positional.size() != 1 || !cli::parse_number(a.values["--coefficient"], 1, 14, coefficient_index) ||
+        if (a.positional.size() != 1 || !cli::parse_number(a.value("--coefficient"), 1, 14, coefficient_index) ||
             !parse_coefficient(a.positional[0], coefficient))
             return cli::usage_error("gas --coefficient НОМЕР ЗНАЧЕНИЕ: НОМЕР 1..14, ЗНАЧЕНИЕ десятичное число от 0");
     } else if (a.positional.size() > 1) {

@@ -27,13 +27,11 @@ struct PollOptions {
     long from = 1, to = 55, passes = 1;  // the concentration poll window's rows
 };
 
-int parse(const std::vector<std::string>& args, PollOptions& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        long* target = a == "--from" ? &o.from : a == "--to" ? &o.to : a == "--passes" ? &o.passes : nullptr;
-        if (!target) return cli::usage_error("лишний аргумент: " + a);
-        if (i + 1 >= args.size()) return cli::usage_error("нет значения у " + a);
-        const std::string& v = args[++i];
+int parse(const cli::Options& args, PollOptions& o) {
+    if (!args.positional.empty()) return cli::usage_error("лишний аргумент: " + args.positional[0]);
+    for (const std::string& a : args.order) {
+        long* target = a == "--from" ? &o.from : a == "--to" ? &o.to : &o.passes;
+        const std::string& v = args.value(a);
         const long min = target == &o.passes ? 1 : kAddressMin;
         const long max = target == &o.passes ? kMaxPasses : kAddressMax;
         if (!cli::parse_number(v, min, max, *target))
@@ -51,7 +49,7 @@ std::string line_of(const luma::poll_result_t& r) {
 
 int run_poll(cli::Context& ctx) {
     PollOptions o;
-    if (int rc = parse(ctx.args, o)) return rc;
+    if (int rc = parse(ctx.options, o)) return rc;
     mb_link_t::set_read_diagnostics(false);
     mb_link_t link(G_.params);
     if (!cli::OpenDevice(ctx, link)) return 1;

@@ -23,12 +23,11 @@ const Threshold kThresholds[] = {
 };
 
 int run_thresholds(cli::Context& ctx) {
-    cli::CommandArgs a;
-    if (!cli::ParseCommandArgs(ctx.args, {"--warn", "--alarm", "--save", "--hysteresis"}, {}, a)) return 2;
+    const cli::Options& a = ctx.options;
     if (!a.positional.empty()) return cli::usage_error("thresholds: лишний аргумент " + a.positional[0]);
     long values[4] = {};
     for (int i = 0; i < 4; ++i)
-        if (a.has(kThresholds[i].option) && !cli::parse_number(a.values[kThresholds[i].option], 0, 100, values[i]))
+        if (a.has(kThresholds[i].option) && !cli::parse_number(a.value(kThresholds[i].option), 0, 100, values[i]))
             return cli::usage_error(std::string("thresholds ") + kThresholds[i].option + ": " +
                                     cli::whole_range(0, 100));
 

@@ -1,9 +1,9 @@
 #include "cli/command.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <set>
 #include <utility>
 
 namespace cli {
@@ -45,25 +45,38 @@ bool is_command_option(const Command& cmd, const std::string& name, bool* takes_
     return false;
 }
 
-std::string check_options(const Command& cmd, const std::vector<std::string>& args) {
+const std::string& Options::value(const std::string& name) const {
+    static const std::string none;
+    const auto it = values.find(name);
+    return it == values.end() ? none : it->second;
+}
+
+std::string parse_options(const Command& cmd, const std::vector<std::string>& args, Options& out) {
     const std::vector<std::pair<std::string, bool>> known = option_list(cmd);
-    std::set<std::string> given_once;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         // Not an option: a plain argument, or a negative number (the
         // command's own check refuses it with its range).
-        if (a.size() < 2 || a[0] != '-' || (a[1] >= '0' && a[1] <= '9')) continue;
-        const size_t eq = a.find('=');
-        const std::string given = a.substr(0, eq);
-        bool found = false;
-        for (const auto& [name, takes_value] : known) {
-            if (given != name) continue;
-            found = true;
-            if (takes_value && eq == std::string::npos) ++i;  // its value may look like an option
+        if (a.size() < 2 || a[0] != '-' || (a[1] >= '0' && a[1] <= '9')) {
+            out.positional.push_back(a);
+            continue;
         }
-        if (!found) return "неизвестный параметр: " + a;
+        const size_t eq = a.find('=');
+        const std::string name = a.substr(0, eq);
+        const auto it = std::find_if(known.begin(), known.end(), [&](const auto& k) { return k.first == name; });
+        if (it == known.end()) return "неизвестный параметр: " + a;
+        const bool takes_value = it->second;
+        std::string value;
+        if (eq != std::string::npos) {
+            if (!takes_value) return "параметр " + name + " не принимает значения: " + a;
+            value = a.substr(eq + 1);
+        } else if (takes_value) {
+            if (i + 1 >= args.size()) return "нет значения у " + name;
+            value = args[++i];
+        }
         // A second value would silently replace the first.
-        if (!given_once.insert(given).second) return "параметр " + given + " задан дважды";
+        if (!out.values.emplace(name, value).second) return "параметр " + name + " задан дважды";
+        out.order.push_back(name);
     }
     return {};
 }

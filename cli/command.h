@@ -3,12 +3,28 @@
 // commands and dispatches.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "foundation/connection_settings.h"
 
 namespace cli {
+
+// A command's own options as given after its name, parsed once against the
+// list its registration declares.
+struct Options {
+    // Each given option by name: its value, or "" for a flag.
+    std::map<std::string, std::string> values;
+    // Names in the order given, values and flags alike.
+    std::vector<std::string> order;
+    // The arguments that are no option, in order (negative numbers included).
+    std::vector<std::string> positional;
+
+    bool has(const std::string& name) const { return values.count(name) > 0; }
+    // The option's value; "" when it was not given.
+    const std::string& value(const std::string& name) const;
+};
 
 struct Context {
     // Connection settings after the configuration file's defaults and the
@@ -22,6 +38,8 @@ struct Context {
     // Everything after the command name that main did not consume, in order
     // (positional arguments and the command's own options).
     std::vector<std::string> args;
+    // The same arguments parsed against the command's declared options.
+    Options options;
 };
 
 // Returns the process exit code: 0 success, 1 failed exchange, 2 bad usage.
@@ -37,11 +55,11 @@ struct Command {
     const char* options = "";
 };
 
-// Checks the arguments left for a command against its own options: empty
-// when all are known and each is given once, else the message naming the
-// first unknown or repeated one. An option may carry its value after '='
-// ("--warn=5").
-std::string check_options(const Command& cmd, const std::vector<std::string>& args);
+// Parses the arguments left for a command against its own options into out:
+// empty when all are known, each given once and each value present, else the
+// message naming the first fault. An option may carry its value after '='
+// ("--warn=5"); a value may look like an option ("--hart -1").
+std::string parse_options(const Command& cmd, const std::vector<std::string>& args, Options& out);
 // Whether name is one of the command's own options; takes_value (may be
 // null) receives whether it takes a value. An own option of the same name as
 // a connection option means the command's value when it follows the command

@@ -51,26 +51,3 @@ private:
 };
 
 }  // namespace cli
-
-#include <map>
-#include <string>
-#include <vector>
-
-namespace cli {
-
-// The command's own options from ctx.args: each "--name VALUE" or
-// "--name=VALUE" whose name is in with_value, each bare "--name" in flags,
-// and the rest as positional arguments, in order. False (with a usage line on
-// stderr) for an option of neither kind or one without its value.
-struct CommandArgs {
-    std::map<std::string, std::string> values;
-    std::vector<std::string> flags;
-    std::vector<std::string> positional;
-    // Names in the order given, values and flags alike.
-    std::vector<std::string> order;
-    bool has(const std::string& name) const { return values.count(name) > 0; }
-};
-bool ParseCommandArgs(const std::vector<std::string>& args, const std::vector<std::string>& with_value,
-                      const std::vector<std::string>& flags, CommandArgs& out);
-
-}  // namespace cli

@@ -192,10 +192,11 @@ int main(int argc, char** argv) {
         print_usage(stderr);
         return 2;
     }
-    // An option neither of the connection nor of the command, or one of the
-    // command's given twice, is named as such before the command sees its
-    // arguments.
-    const std::string refused = cli::check_options(cmd ? *cmd : cli::Command{"", "", nullptr}, ctx.args);
+    // An option neither of the connection nor of the command, one of the
+    // command's given twice or without its value, is named as such before
+    // the command sees its arguments.
+    const std::string refused =
+        cli::parse_options(cmd ? *cmd : cli::Command{"", "", nullptr}, ctx.args, ctx.options);
     if (!refused.empty()) {
         cli::usage_error(refused);
         print_usage(stderr);
