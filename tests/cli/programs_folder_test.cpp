@@ -21,6 +21,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef LUMA10_PATH
+#include <png.h>
+#endif
+
 extern char** environ;
 
 namespace fs = std::filesystem;
@@ -319,5 +323,35 @@ TEST_F(ProgramsFolder, ConfiguratorStartedThroughALinkIsNamedAndConfiguredAsTheL
         << slurp(folder / "luma10-qzv.json");
     EXPECT_EQ(names_in(folder), (std::set<std::string>{"luma10-qzv", "luma10-qzv.json",
                                                        "CE31DF424772820D528494BA32C11AC5.lock"}));
+}
+
+// The desktop's icon: every size desktops ask for and a scalable one, each
+// with a transparent background (not the pictures' magenta key colour).
+TEST_F(ProgramsFolder, InstalledIconHasEverySizeAndATransparentBackground) {
+    const fs::path prefix = scratch_ / "prefix";
+    std::string log;
+    ASSERT_TRUE(install_into(prefix, scratch_, &log)) << log;
+    const fs::path icons = prefix / "share" / "icons" / "hicolor";
+    EXPECT_TRUE(fs::is_regular_file(icons / "scalable" / "apps" / "luma10.svg"));
+    for (unsigned size : {16u, 24u, 32u, 48u, 64u, 128u, 256u}) {
+        const std::string n = std::to_string(size);
+        const fs::path png = icons / (n + "x" + n) / "apps" / "luma10.png";
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str())) << png << ": " << image.message;
+        image.format = PNG_FORMAT_RGBA;
+        std::vector<png_byte> px(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, px.data(), 0, nullptr)) << png << ": " << image.message;
+        EXPECT_EQ(image.width, size);
+        EXPECT_EQ(image.height, size);
+        auto at = [&](unsigned x, unsigned y) { return &px[(size_t(y) * size + x) * 4]; };
+        EXPECT_EQ(at(0, 0)[3], 0) << png << ": the corner must be transparent";
+        EXPECT_EQ(at(size / 2, size / 2)[3], 255) << png << ": the detector itself is opaque";
+        for (unsigned y = 0; y < size; ++y)
+            for (unsigned x = 0; x < size; ++x) {
+                const png_byte* p = at(x, y);
+                if (p[3] == 255 && p[0] == 255 && p[1] == 0 && p[2] == 255) FAIL() << png << ": magenta at " << x << "," << y;
+            }
+    }
 }
 #endif
