@@ -23,6 +23,7 @@ std::string ConfigPath(const std::string& config_file) {
 }
 
 ConfigLoad_t ReadSettings(const std::string& path, AppSettings_t& settings) {
+    if (path.empty()) return ReadSettingsFile(path, settings);  // no configuration folder: says why
     const std::string source = file_to_read(path);
     if (source.empty()) return ConfigLoad_t{};
     return ReadSettingsFile(source, settings);

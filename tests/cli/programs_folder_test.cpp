@@ -248,6 +248,22 @@ TEST_F(ProgramsFolder, InstalledProgramsKeepTheirFilesInTheUsersConfigurationFol
     EXPECT_EQ(names_in(bin), installed);
 }
 
+// A configuration folder another user may write in is refused with a
+// message, and its COM links are not followed.
+TEST_F(ProgramsFolder, Luma10ctlRefusesAConfigurationFolderOthersMayWriteIn) {
+    const fs::path shared = scratch_ / "shared";
+    fs::create_directories(shared / "ports");
+    fs::create_symlink("/dev/null", shared / "ports" / "com4");
+    fs::permissions(shared, fs::perms::all);
+    ProgramRun r = run(LUMA10CTL_PATH, {"--port", "4", "read", "1002", "1"}, scratch_,
+                       {"LUMA10_CONFIG_DIR=" + shared.string()});
+    EXPECT_NE(r.code, 0);
+    EXPECT_NE(r.err.find("luma10ctl: Нет папки настроек: в папку " + shared.string() +
+                         " могут писать другие пользователи. Действуют начальные настройки.\n"),
+              std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("/dev/null"), std::string::npos) << r.err;
+}
+
 #ifdef LUMA10_PATH
 // The configurator's environment here: drawn offscreen, and in sanitizer
 // builds the suppressions of the libraries' own leaks and races.
