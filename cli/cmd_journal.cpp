@@ -130,7 +130,10 @@ int write_output(const Options& o, const std::string& bytes) {
         return 0;
     }
     const error_value_t e = write_export_file(o.output, bytes);
-    if (e) return cli::report(e);
+    if (e) {
+        std::fprintf(stderr, "%s\n", text::utf8(export_failure_text(o.output, e)).c_str());
+        return 1;
+    }
     return 0;
 }
 

@@ -7,25 +7,13 @@ namespace cli {
 
 namespace {
 
-bool read_whole(const std::string& path, std::string& bytes) {
-    plat::File_t f;
-    if (!f.open_read(path)) return false;
-    char buf[1024];
-    for (;;) {
-        const long n = f.read(buf, sizeof buf);
-        if (n < 0) return false;
-        if (n == 0) return true;
-        bytes.append(buf, static_cast<size_t>(n));
-    }
-}
-
 // The repair's choice, without its renames: the file; nothing while a
 // first-time creation was interrupted; a complete new file; the backup.
 std::string file_to_read(const std::string& path) {
     if (plat::file_exists(path)) return path;
-    if (plat::file_exists(path + ".fswwb_creatingnow")) return {};
-    if (plat::file_exists(path + ".fswwb_new")) return path + ".fswwb_new";
-    if (plat::file_exists(path + ".fswwb_original_backup")) return path + ".fswwb_original_backup";
+    if (plat::is_regular_file(path + ".fswwb_creatingnow")) return {};
+    if (plat::is_regular_file(path + ".fswwb_new")) return path + ".fswwb_new";
+    if (plat::is_regular_file(path + ".fswwb_original_backup")) return path + ".fswwb_original_backup";
     return {};
 }
 
@@ -39,15 +27,19 @@ std::string ConfigFileProblem(const std::string& path) {
     if (plat::is_dir(path)) return "файл конфигурации " + path + " - это папка";
     const std::string source = file_to_read(path);
     if (source.empty()) return "файл конфигурации " + path + " не найден";
+    // A device or FIFO is not opened here (a FIFO would block): reading it
+    // gives the start-up values with a message.
+    if (!plat::is_regular_file(source)) return {};
     plat::File_t f;
     if (!f.open_read(source)) return "файл конфигурации " + source + " не читается";
     return {};
 }
 
-void ReadSettings(const std::string& path, AppSettings_t& settings) {
+ConfigLoad_t ReadSettings(const std::string& path, AppSettings_t& settings) {
+    if (path.empty()) return ReadSettingsFile(path, settings);  // no configuration folder: says why
     const std::string source = file_to_read(path);
-    std::string bytes;
-    if (!source.empty() && read_whole(source, bytes)) SettingsFromJson(bytes, settings);
+    if (source.empty()) return ConfigLoad_t{};
+    return ReadSettingsFile(source, settings);
 }
 
 }  // namespace cli

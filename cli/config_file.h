@@ -21,7 +21,9 @@ std::string ConfigFileProblem(const std::string& path);
 // Loads what the configurator would start with from path. Companion files of
 // an interrupted write are read where the configurator's repair would take
 // them from, but nothing is renamed or deleted: the configurator may be
-// writing the file at this very moment. What cannot be read keeps its value.
-void ReadSettings(const std::string& path, AppSettings_t& settings);
+// writing the file at this very moment. What cannot be read keeps its value;
+// the outcome's message says why (a device, a FIFO, an oversized or malformed
+// file is never taken).
+ConfigLoad_t ReadSettings(const std::string& path, AppSettings_t& settings);
 
 }  // namespace cli

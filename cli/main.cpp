@@ -53,7 +53,8 @@ struct Overrides {
 // settings of a fresh configuration.
 void fill_defaults(cli::Context& ctx) {
     AppSettings_t s;
-    cli::ReadSettings(cli::ConfigPath(ctx.config_file), s);
+    const ConfigLoad_t loaded = cli::ReadSettings(cli::ConfigPath(ctx.config_file), s);
+    if (!loaded.message.empty()) std::fprintf(stderr, "luma10ctl: %s\n", loaded.message.c_str());
     ctx.settings = s.connection;
 }
 

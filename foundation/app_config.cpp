@@ -84,15 +84,22 @@ bool read_connection(const Json* conn, ConnectionSettings& out) {
 
 }  // namespace
 
-std::string ConfigFilePath() { return plat::config_dir() + "/" + plat::program_name() + ".json"; }
+std::string ConfigFilePath() {
+    const std::string dir = plat::config_dir();
+    return dir.empty() ? std::string() : dir + "/" + plat::program_name() + ".json";
+}
 
-std::string ConfiguratorConfigFilePath() { return plat::config_dir() + "/luma10.json"; }
+std::string ConfiguratorConfigFilePath() {
+    const std::string dir = plat::config_dir();
+    return dir.empty() ? std::string() : dir + "/luma10.json";
+}
 
 bool SettingsFromJson(const std::string& json, AppSettings_t& settings) {
     // Iterative parsing keeps the call stack flat however deeply the text
     // nests, so a hostile or damaged file cannot overflow it.
     rapidjson::Document doc;
-    doc.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());
+    // A byte that is not UTF-8 makes the text malformed, wherever it stands.
+    doc.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(json.data(), json.size());
     if (doc.HasParseError()) return false;
     const Json* app = member(&doc, "app_config");
     if (!app || !app->IsObject()) return false;
@@ -146,12 +153,98 @@ std::string SettingsToJson(const AppSettings_t& s) {
     return std::string(buf.GetString(), buf.GetSize());
 }
 
-void LoadSettings(AppSettings_t& settings, const std::string& path) {
+namespace {
+
+const char* const kStartUpValues = "Действуют начальные настройки.";
+
+// The outcome of a read that has happened (read is what the file system
+// answered); for a file read, applies it to settings. saves: the program
+// writes the file at exit, so a malformed or oversized file is renamed to
+// <path>.bad first, and the message says what happens at exit.
+ConfigLoad_t settle(plat::ReadResult read, const std::string& path, const std::string& bytes,
+                    AppSettings_t& settings, bool saves) {
+    ConfigLoad_t r;
+    const std::string file = "Файл настроек " + path;
+    const std::string kept = saves ? " При выходе он не заменяется." : "";
+    switch (read) {
+    case plat::ReadResult::absent:
+        return r;
+    case plat::ReadResult::not_regular:
+        r.outcome = ConfigLoad_t::kNotRegular;
+        r.save_at_exit = false;
+        r.message = file + " не прочитан: это не обычный файл. " + kStartUpValues + kept;
+        return r;
+    case plat::ReadResult::failed:
+        r.outcome = ConfigLoad_t::kUnreadable;
+        r.save_at_exit = false;
+        r.message = file + " не прочитан: " + plat::error_text(plat::last_error()) + ". " + kStartUpValues + kept;
+        return r;
+    case plat::ReadResult::too_large:
+        r.outcome = ConfigLoad_t::kTooLarge;
+        r.message = file + " не прочитан: он больше " + std::to_string(kConfigFileMaxBytes / 1024) + " КиБ.";
+        break;
+    case plat::ReadResult::read:
+        // An empty file is what a user's "touch" leaves: no settings yet.
+        if (bytes.empty()) return r;
+        if (SettingsFromJson(bytes, settings)) {
+            r.outcome = ConfigLoad_t::kLoaded;
+            // A link the user made is read through, but a save would put a
+            // file in its place.
+            if (saves && !plat::is_regular_file(path)) {
+                r.save_at_exit = false;
+                r.message = file + " — ссылка: настройки прочитаны из неё, но при выходе не сохраняются.";
+            }
+            return r;
+        }
+        r.outcome = ConfigLoad_t::kMalformed;
+        r.message = file + " повреждён (это не JSON настроек в UTF-8).";
+        break;
+    }
+    // Malformed or oversized: the save at exit would put the start-up values
+    // in its place, so the user's file is kept aside first.
+    if (!saves) {
+        r.save_at_exit = false;
+        r.message += std::string(" ") + kStartUpValues;
+        return r;
+    }
+    const std::string bad = path + ".bad";
+    if (plat::rename_file(path, bad)) {
+        r.message += " Он сохранён как " + bad + ". " + kStartUpValues;
+    } else {
+        r.save_at_exit = false;
+        r.message += " Сохранить его как " + bad + " не удалось (" + plat::error_text(plat::last_error()) + "). " +
+                     kStartUpValues + kept;
+    }
+    return r;
+}
+
+ConfigLoad_t no_folder(bool saves) {
+    ConfigLoad_t r;
+    r.outcome = ConfigLoad_t::kNoFolder;
+    r.save_at_exit = false;
+    const std::string why = plat::config_dir_problem();
+    r.message = (why.empty() ? std::string("Нет папки настроек") : why) + ". " + kStartUpValues +
+                (saves ? " Настройки не сохраняются." : "");
+    return r;
+}
+
+}  // namespace
+
+ConfigLoad_t LoadSettings(AppSettings_t& settings, const std::string& path) {
+    if (path.empty()) return no_folder(true);
     std::string bytes;
-    if (ReadFileSafely(path, bytes) == 0) return;
-    SettingsFromJson(bytes, settings);
+    const plat::ReadResult read = ReadFileSafely(path, bytes, kConfigFileMaxBytes);
+    return settle(read, path, bytes, settings, true);
+}
+
+ConfigLoad_t ReadSettingsFile(const std::string& path, AppSettings_t& settings) {
+    if (path.empty()) return no_folder(false);
+    std::string bytes;
+    const plat::ReadResult read = plat::read_regular_file(path, kConfigFileMaxBytes, bytes);
+    return settle(read, path, bytes, settings, false);
 }
 
 void SaveSettings(const AppSettings_t& settings, const std::string& path) {
+    if (path.empty()) return;
     WriteFileSafely(path, SettingsToJson(settings));
 }

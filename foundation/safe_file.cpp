@@ -1,8 +1,14 @@
 #include "foundation/safe_file.h"
 
 using plat::delete_file;
-using plat::file_exists;
+using plat::is_regular_file;
 using plat::rename_file;
+
+namespace {
+// The main name counts as present whatever holds it: a FIFO or a link in its
+// place is not to be "repaired" away by a companion.
+bool present(const std::string& path) { return !plat::is_absent(path); }
+}  // namespace
 
 SafeFile_t::SafeFile_t(const std::string& name)
     : name_(name),
@@ -16,47 +22,34 @@ SafeFile_t::~SafeFile_t() {
 }
 
 void SafeFile_t::Repair() {
-    if (file_exists(name_)) {
+    // A companion is only ever made by this code, as a regular file; a link or
+    // anything else under a companion's name was planted and goes first.
+    for (const std::string* c : {&new_, &backup_, &marker_})
+        if (present(*c) && !is_regular_file(*c)) delete_file(*c);
+    if (present(name_)) {
         delete_file(new_);
         delete_file(backup_);
         delete_file(marker_);
-    } else if (file_exists(marker_)) {
+    } else if (is_regular_file(marker_)) {
         // A first-time creation was cut short: its new file is incomplete.
         delete_file(new_);
         delete_file(marker_);
-    } else if (file_exists(new_)) {
+    } else if (is_regular_file(new_)) {
         // Cut short after the old file was moved away: the new file is complete.
         rename_file(new_, name_);
         delete_file(backup_);
         delete_file(marker_);
-    } else if (file_exists(backup_)) {
+    } else if (is_regular_file(backup_)) {
         rename_file(backup_, name_);
         delete_file(marker_);
     }
 }
 
-bool SafeFile_t::OpenRead() {
-    if (state_ != kIdle) return false;
+plat::ReadResult SafeFile_t::Read(std::string& bytes, size_t max_bytes) {
+    bytes.clear();
+    if (state_ != kIdle) return plat::ReadResult::failed;
     Repair();
-    if (!file_exists(name_) || !file_.open_read(name_)) return false;
-    state_ = kReading;
-    return true;
-}
-
-size_t SafeFile_t::ReadAll(std::string& bytes) {
-    if (state_ != kReading) return 0;
-    char chunk[1024];
-    size_t total = 0;
-    for (;;) {
-        long got = file_.read(chunk, sizeof chunk);
-        if (got < 0) break;
-        bytes.append(chunk, static_cast<size_t>(got));
-        total += static_cast<size_t>(got);
-        if (static_cast<size_t>(got) < sizeof chunk) break;
-    }
-    file_.close();
-    state_ = kIdle;
-    return total;
+    return plat::read_regular_file(name_, max_bytes, bytes);
 }
 
 bool SafeFile_t::OpenWrite() {
@@ -66,8 +59,11 @@ bool SafeFile_t::OpenWrite() {
     // a complete .fswwb_new or a backup may be the only copy of the content,
     // and the first-time path below would truncate the one and orphan the other.
     Repair();
-    if (file_exists(name_)) {
-        if (!file_.create(new_)) return false;
+    if (present(name_)) {
+        // Replacing takes the name away from what holds it: only a regular
+        // file may go (never a device, a FIFO, or a link the user made).
+        if (!is_regular_file(name_)) return false;
+        if (!file_.create_new(new_)) return false;
         state_ = kReplacing;
         return true;
     }
@@ -75,11 +71,11 @@ bool SafeFile_t::OpenWrite() {
     // a new file found without a marker is taken for a complete one, so an
     // empty or half-written first file must never be seen without it.
     plat::File_t marker;
-    if (!marker.create(marker_) || !marker.close() || !plat::sync_folder_of(marker_)) {
+    if (!marker.create_new(marker_) || !marker.close() || !plat::sync_folder_of(marker_)) {
         delete_file(marker_);
         return false;
     }
-    if (!file_.create(new_)) {
+    if (!file_.create_new(new_)) {
         delete_file(marker_);
         return false;
     }
@@ -112,6 +108,10 @@ bool SafeFile_t::Commit() {
     // (the name is taken by a folder, say), the old content goes back in place
     // and the write counts as failed.
     if (state_ == kReplacing) {
+        if (!is_regular_file(name_)) {  // swapped for something else meanwhile
+            Abandon();
+            return false;
+        }
         rename_file(name_, backup_);
         if (!rename_file(new_, name_)) {
             rename_file(backup_, name_);
@@ -133,11 +133,9 @@ bool SafeFile_t::Commit() {
     return true;
 }
 
-size_t ReadFileSafely(const std::string& name, std::string& bytes) {
-    bytes.clear();
+plat::ReadResult ReadFileSafely(const std::string& name, std::string& bytes, size_t max_bytes) {
     SafeFile_t f(name);
-    if (!f.OpenRead()) return 0;
-    return f.ReadAll(bytes);
+    return f.Read(bytes, max_bytes);
 }
 
 size_t WriteFileSafely(const std::string& name, const void* data, size_t n) {

@@ -110,13 +110,14 @@ bool G_t::apply_connection_settings(const ConnectionSettings& settings, ustring_
     return ok;
 }
 
-void G_t::load_config(const std::string& path) {
+ConfigLoad_t G_t::load_config(const std::string& path) {
     AppSettings_t s;
     s.connection = connection_settings();
     s.balloon_strength = calibration_gas_concentration;
-    LoadSettings(s, path);
+    ConfigLoad_t loaded = LoadSettings(s, path);
     set_connection_settings(s.connection);
     calibration_gas_concentration = s.balloon_strength;
+    return loaded;
 }
 
 void G_t::save_config(const std::string& path) const {

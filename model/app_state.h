@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 
+#include "foundation/app_config.h"
 #include "foundation/connection_settings.h"
 #include "foundation/containers.h"
 #include "foundation/error.h"
@@ -110,8 +111,9 @@ public:
 
     // The configuration file (start-up and exit): loads the connection
     // settings and the calibration gas concentration into the fields above
-    // (what cannot be read keeps its value), and saves them.
-    void load_config(const std::string& path);
+    // (what cannot be read keeps its value), and saves them. The load's
+    // outcome says what to tell the user and whether to save at exit.
+    ConfigLoad_t load_config(const std::string& path);
     void save_config(const std::string& path) const;
 
     std::atomic<bool> poll_mode{false};

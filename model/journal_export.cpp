@@ -80,6 +80,8 @@ const char16_t* export_category_t::message(int32_t code) const {
     case kExportTargetIsFolder: return u"Под этим именем уже есть папка";
     case kExportNameTooLong: return u"Слишком длинное имя файла";
     case kExportReadOnlyDisk: return u"Диск доступен только для чтения";
+    case kExportNotRegularFile:
+        return u"Под этим именем не обычный файл (устройство, канал, сокет или ссылка), его экспорт не заменяет";
     default: return u"Неизвестная ошибка";
     }
 }
@@ -123,15 +125,29 @@ error_value_t export_failure(int os_error, int32_t step_code, const std::string&
 }  // namespace
 
 error_value_t write_export_file(const std::string& path, const std::string& bytes) {
+    // What holds the name now: nothing, or a regular file, may be replaced.
+    // A device node replaced by a file would break the system (as root,
+    // /dev/full would turn into a CSV file); a link would lose its target.
+    if (!plat::is_absent(path)) {
+        if (plat::is_dir(path)) return export_error(kExportTargetIsFolder);
+        if (!plat::is_regular_file(path)) return export_error(kExportNotRegularFile);
+    }
     // The bytes go to a fresh file in the target's folder (same file system, so
     // the rename is atomic), which is flushed to disk before it takes the
     // target's name. Its name does not grow with the target's, which may
     // already be as long as the file system allows; the random part keeps two
-    // programs exporting into one folder apart.
-    const std::string fresh = folder_of(path) + "/.luma10_export_" + std::to_string(std::random_device{}()) + "_" +
-                              std::to_string(g_fresh_counter++) + ".tmp";
+    // programs exporting into one folder apart. The fresh file is always a
+    // new one: a name already taken (by a planted link, say) is not written
+    // through but skipped for another.
+    std::string fresh;
     plat::File_t file;
-    if (!file.create(fresh)) return export_failure(errno, kExportCreateFailed, path);
+    for (int attempt = 0;; ++attempt) {
+        fresh = folder_of(path) + "/.luma10_export_" + std::to_string(std::random_device{}()) + "_" +
+                std::to_string(g_fresh_counter++) + ".tmp";
+        if (file.create_new(fresh)) break;
+        const int os_error = errno;
+        if (os_error != EEXIST || attempt == 3) return export_failure(os_error, kExportCreateFailed, path);
+    }
     bool ok = file.write_all(bytes.data(), bytes.size()) && file.sync();
     int os_error = errno;
     if (!file.close() && ok) {
@@ -142,6 +158,11 @@ error_value_t write_export_file(const std::string& path, const std::string& byte
         plat::delete_file(fresh);
         return export_failure(os_error, kExportWriteFailed, path);
     }
+    // Looked at again: the name may have changed hands while the bytes were written.
+    if (!plat::is_absent(path) && !plat::is_regular_file(path)) {
+        plat::delete_file(fresh);
+        return export_error(plat::is_dir(path) ? kExportTargetIsFolder : kExportNotRegularFile);
+    }
     if (!plat::rename_file(fresh, path)) {
         os_error = errno;
         plat::delete_file(fresh);
@@ -150,6 +171,12 @@ error_value_t write_export_file(const std::string& path, const std::string& byte
     // Makes the rename itself durable; either way a complete file is in place.
     plat::sync_folder_of(path);
     return success();
+}
+
+ustring_t export_failure_text(const std::string& path, const error_value_t& e) {
+    ustring_t t = text::u16("Журнал не сохранён в файл " + path + ": ");
+    t += e.describe();
+    return t;
 }
 
 }  // namespace luma

@@ -40,6 +40,7 @@ enum export_code : int32_t {
     kExportTargetIsFolder = 8,
     kExportNameTooLong = 9,
     kExportReadOnlyDisk = 10,
+    kExportNotRegularFile = 11,
 };
 
 class export_category_t final : public stdoff::error_category {
@@ -51,7 +52,13 @@ const stdoff::error_category& export_category();
 
 // Writes the bytes under path through a fresh file that replaces the old one
 // only once it is complete on disk: a failed write never leaves a truncated
-// file and never destroys an existing file of that name.
+// file and never destroys an existing file of that name. Only a regular file
+// is replaced: a device, a FIFO, a socket or a link under the name is refused
+// (kExportNotRegularFile) and stays as it was.
 error_value_t write_export_file(const std::string& path, const std::string& bytes);
+
+// "Журнал не сохранён в файл <path>: Экспорт журнала: <message>", the one-line
+// form of a failed export (luma10ctl's standard error).
+ustring_t export_failure_text(const std::string& path, const error_value_t& e);
 
 }  // namespace luma

@@ -18,8 +18,10 @@ public:
     ControlServer_t(const ControlServer_t&) = delete;
     ControlServer_t& operator=(const ControlServer_t&) = delete;
 
-    // Replaces a stale socket file at path. The handler runs on the server's
-    // own thread, one command at a time. False (with a message) on failure.
+    // Replaces a stale socket at path (one nobody listens on); refuses
+    // anything else under that name. The socket is for its owner alone. The
+    // handler runs on the server's own thread, one command at a time. False
+    // (with a message) on failure.
     bool start(const std::string& path, handler_t handler, std::string* error);
     // Stops serving and removes the socket file.
     void stop();

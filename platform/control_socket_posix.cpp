@@ -2,11 +2,14 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/files.h"
 
 namespace plat {
 
@@ -43,15 +46,36 @@ bool ControlServer_t::start(const std::string& path, handler_t handler, std::str
     stop();
     sockaddr_un a;
     if (!make_address(path, a, error)) return false;
+    // Only a stale socket is removed: a file of that name is somebody's data,
+    // and a socket someone still listens on belongs to a running program.
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode)) {
+            if (error) *error = path + ": уже есть и это не сокет; нужно другое имя";
+            return false;
+        }
+        const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool alive = probe >= 0 && ::connect(probe, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        if (probe >= 0) ::close(probe);
+        if (alive) {
+            if (error) *error = path + ": этот сокет слушает другая программа";
+            return false;
+        }
+        ::unlink(path.c_str());
+    }
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        if (error) *error = std::strerror(errno);
+        if (error) *error = error_text(errno);
         return false;
     }
-    ::unlink(path.c_str());
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 4) != 0) {
-        if (error) *error = path + ": " + std::strerror(errno);
+    // Whoever may connect may drive the simulated detectors: the socket is the
+    // owner's alone. Nobody can connect between bind and listen, so the mode is
+    // in force before the first connection.
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    if (!bound || ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 4) != 0) {
+        if (error) *error = path + ": " + error_text(errno);
         ::close(fd);
+        if (bound) ::unlink(path.c_str());
         return false;
     }
     fd_ = fd;
@@ -108,7 +132,7 @@ bool control_request(const std::string& path, const std::string& line, std::stri
     if (!make_address(path, a, error)) return false;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        if (error) *error = path + ": " + std::strerror(errno);
+        if (error) *error = path + ": " + error_text(errno);
         if (fd >= 0) ::close(fd);
         return false;
     }

@@ -16,6 +16,16 @@ bool file_exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool is_regular_file(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool is_absent(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) != 0;
+}
+
 bool rename_file(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
@@ -32,13 +42,77 @@ bool sync_folder_of(const std::string& path) {
     return ok;
 }
 
+int last_error() { return errno; }
+
+std::string error_text(int os_error) {
+    switch (os_error) {
+    case 0: return "Нет ошибки";
+    case ENOENT: return "Нет такого файла или папки";
+    case EACCES: return "Отказано в доступе";
+    case EPERM: return "Операция не разрешена";
+    case EEXIST: return "Файл уже существует";
+    case ENOTDIR: return "Часть пути не является папкой";
+    case EISDIR: return "Это папка";
+    case ENOSPC: return "Нет места на диске";
+    case EDQUOT: return "Превышена дисковая квота";
+    case EROFS: return "Файловая система доступна только для чтения";
+    case ENAMETOOLONG: return "Слишком длинное имя файла";
+    case ELOOP: return "Символьная ссылка там, где нужен файл, или слишком много ссылок";
+    case EADDRINUSE: return "Адрес уже используется";
+    case ECONNREFUSED: return "Никто не принимает соединения";
+    case ENOTSOCK: return "Это не сокет";
+    case EBUSY: return "Устройство или ресурс заняты";
+    case EIO: return "Ошибка ввода-вывода";
+    case ENXIO: return "Нет такого устройства или адреса";
+    case ENODEV: return "Нет такого устройства";
+    case EMFILE: case ENFILE: return "Слишком много открытых файлов";
+    case ENOMEM: return "Недостаточно памяти";
+    case ETIMEDOUT: return "Время ожидания истекло";
+    case EAGAIN: return "Ресурс временно недоступен";
+    case EINVAL: return "Недопустимый аргумент";
+    case EFBIG: return "Файл слишком велик";
+    case ETXTBSY: return "Файл занят";
+    default: return "Системная ошибка " + std::to_string(os_error);
+    }
+}
+
+ReadResult read_regular_file(const std::string& path, size_t max_bytes, std::string& bytes) {
+    bytes.clear();
+    // Looked at before opening: opening a device may have effects of its own
+    // (a serial port's control lines), and a FIFO may block the open.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? ReadResult::absent : ReadResult::failed;
+    if (!S_ISREG(st.st_mode)) return ReadResult::not_regular;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ReadResult::absent : ReadResult::failed;
+    // The name may have been swapped between the look and the open.
+    ReadResult result = ReadResult::read;
+    if (::fstat(fd, &st) != 0) result = ReadResult::failed;
+    else if (!S_ISREG(st.st_mode)) result = ReadResult::not_regular;
+    else if (static_cast<unsigned long long>(st.st_size) > max_bytes) result = ReadResult::too_large;
+    char chunk[4096];
+    while (result == ReadResult::read) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) result = ReadResult::failed;
+        else if (n == 0) break;
+        else if (bytes.size() + static_cast<size_t>(n) > max_bytes) result = ReadResult::too_large;  // grew meanwhile
+        else bytes.append(chunk, static_cast<size_t>(n));
+    }
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    if (result != ReadResult::read) bytes.clear();
+    return result;
+}
+
 File_t::~File_t() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool File_t::create(const std::string& path) {
+bool File_t::create_new(const std::string& path) {
     close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     return fd_ >= 0;
 }
 
@@ -90,17 +164,26 @@ bool File_t::close() {
 }
 
 namespace {
+// The lock file stays between runs, so it is opened, not created anew; but
+// never through a link, and only when it is a regular file.
 int open_lock_file(const std::string& dir, const std::string& name) {
     if (dir.empty()) return -1;
     std::string path = dir + "/" + name + ".lock";
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 }  // namespace
 
 bool InstanceLock_t::open(const std::string& name, bool* already_existed) {
     close();
     fd_ = open_lock_file(config_dir(), name);
-    if (fd_ < 0) fd_ = open_lock_file("/tmp", name);
+    if (fd_ < 0) fd_ = open_lock_file(runtime_dir(), name);
     if (fd_ < 0) {
         if (already_existed) *already_existed = false;
         return false;

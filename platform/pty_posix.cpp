@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace plat {
@@ -21,7 +22,7 @@ bool Pty_t::open() {
     int master = -1, slave = -1;
     char name[PATH_MAX] = {0};
     if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        error_ = std::strerror(errno);
+        error_ = error_text(errno);
         return false;
     }
     // Raw mode on both ends: no echo, no line editing, no CR/LF translation.
@@ -105,7 +106,9 @@ bool register_com_link(unsigned n, const std::string& path) {
 }
 
 void unregister_com_link(unsigned n, const std::string& path) {
-    std::string link = ports_dir() + "/com" + std::to_string(n);
+    const std::string dir = ports_dir();
+    if (dir.empty()) return;
+    std::string link = dir + "/com" + std::to_string(n);
     if (!path.empty()) {
         char target[PATH_MAX];
         ssize_t len = ::readlink(link.c_str(), target, sizeof target - 1);

@@ -104,6 +104,14 @@ std::string Simulator_t::command(const std::string& line) {
     if ((c == "conc" || c == "temp") && w.size() == 3) {
         double v;
         if (!real_of(w[2], v)) return usage;
+        // Written so that NaN, which fails every comparison, is refused too.
+        const double lo = c == "conc" ? -kMaxConcentration : kMinTemperature;
+        const double hi = c == "conc" ? kMaxConcentration : kMaxTemperature;
+        if (!(v >= lo && v <= hi)) {
+            char range[64];
+            std::snprintf(range, sizeof range, "%g..%g", lo, hi);
+            return "error: недопустимое значение " + w[2] + ": нужно число " + range;
+        }
         const bool ok = c == "conc" ? set_concentration(addr, v) : set_temperature(addr, v);
         return ok ? "ok" : no_device;
     }

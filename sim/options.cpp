@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/dirs.h"
+#include "platform/files.h"
 #include "sim/simulator.h"
 
 namespace sim {
@@ -73,8 +74,9 @@ const char* help_text() {
         "Прочее:\n"
         "  --verbose           журнал каждого запроса и ответа в шестнадцатеричном виде\n"
         "                      (в поток ошибок)\n"
-        "  --control СОКЕТ     управляющий сокет (локальный, потоковый): одна команда\n"
-        "                      в строке, ответ — строки текста\n"
+        "  --control СОКЕТ     управляющий сокет (локальный, потоковый, доступен только\n"
+        "                      владельцу): одна команда в строке, ответ — строки\n"
+        "                      текста; заменяется только брошенный сокет, но не файл\n"
         "  --send СОКЕТ КОМАНДА...  отправить команду работающему имитатору и вывести\n"
         "                      ответ\n"
         "  --help              эта справка\n"
@@ -213,6 +215,9 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
             if (path.empty() || path.back() == '/') return bad("нужно имя файла");
             if (plat::is_dir(path)) return bad("это папка, нужно имя файла");
+            // The saves replace the file; a device, a FIFO or a link is not
+            // to be replaced by a file.
+            if (!plat::is_absent(path) && !plat::is_regular_file(path)) return bad("это не обычный файл");
             if (!plat::is_dir(folder)) {
                 error = "папка файла состояния не найдена: " + folder;
                 return false;
@@ -242,7 +247,7 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             if (!need()) return false;
             double d;
             // Written so that NaN, which fails every comparison, is refused too.
-            if (!real(v, d) || !(d >= 0 && d <= 1000)) return bad("0..1000");
+            if (!real(v, d) || !(d >= 0 && d <= kMaxConcentration)) return bad("0..1000");
             (a == "--drift" ? o.drift : o.concentration) = d;
         } else if (a == "--calibration-time" || a == "--trend-delay" || a == "--late" || a == "--drop-after") {
             if (!need()) return false;
@@ -257,6 +262,7 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             o.calibration_error = u;
         } else if (a == "--control") {
             if (!need()) return false;
+            if (!*v) return bad("нужен путь сокета");
             o.control_path = v;
         } else {
             error = "неизвестный параметр " + a;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
+#include "foundation/safe_file.h"
 #include "link/crc16.h"
 #include "platform/pty.h"
 #include "platform/thread.h"
@@ -438,24 +438,26 @@ void Simulator_t::save_state() {
         for (size_t i = 0; i < devices_.size(); ++i)
             for (const auto& [r, v] : devices_[i]->saved_settings()) s << "device " << i << ' ' << r << ' ' << v << '\n';
     }
-    // Write beside the file and rename over it, so a crash never leaves half a file.
-    const std::string tmp = opt_.state_file + ".new";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        f << s.str();
-        if (!f.flush()) {
-            opt_.log("не удалось записать файл состояния " + tmp);
-            return;
-        }
-    }
-    if (std::rename(tmp.c_str(), opt_.state_file.c_str()) != 0)
-        opt_.log("не удалось заменить файл состояния " + opt_.state_file);
+    // The configurator's crash-safe writer: a crash never leaves half a file,
+    // and nothing is written through a link planted beside the file.
+    if (WriteFileSafely(opt_.state_file, s.str()) == 0)
+        opt_.log("не удалось записать файл состояния " + opt_.state_file);
 }
 
 void Simulator_t::load_state() {
     if (opt_.state_file.empty()) return;
-    std::ifstream f(opt_.state_file);
-    if (!f) return;
+    std::string bytes;
+    switch (ReadFileSafely(opt_.state_file, bytes, kStateFileMaxBytes)) {
+    case plat::ReadResult::read: break;
+    case plat::ReadResult::absent: return;
+    case plat::ReadResult::not_regular: opt_.log("файл состояния " + opt_.state_file + " не обычный файл"); return;
+    case plat::ReadResult::too_large: opt_.log("файл состояния " + opt_.state_file + " слишком велик"); return;
+    case plat::ReadResult::failed:
+        opt_.log("не удалось прочитать файл состояния " + opt_.state_file + ": " +
+                 plat::error_text(plat::last_error()));
+        return;
+    }
+    std::istringstream f(bytes);
     std::vector<std::vector<std::pair<uint16_t, uint16_t>>> per(devices_.size());
     std::string line;
     while (std::getline(f, line)) {

@@ -40,6 +40,15 @@ unsigned speed_of_code(unsigned code);
 // Code of a speed, 8 when it is not one of the eight.
 unsigned code_of_speed(unsigned speed);
 
+// The state file is a few lines per detector; a larger one is not read.
+inline constexpr size_t kStateFileMaxBytes = 1024 * 1024;
+// The largest concentration the simulator takes, %НКПР (the control socket
+// also takes its negative, a sensor drifting below zero).
+inline constexpr double kMaxConcentration = 1000.0;
+// The sensor temperatures the control socket takes, °C.
+inline constexpr double kMinTemperature = -100.0;
+inline constexpr double kMaxTemperature = 200.0;
+
 struct Options_t {
     std::vector<uint8_t> addresses{1};  // detectors, each its own registers
     std::vector<uint8_t> foreign;       // devices answering only with exceptions

@@ -96,7 +96,7 @@ Exit_t* g_exit = nullptr;
 int ExitWithoutDisplay() {
     if (!g_exit) return 1;
     if (g_exit->link) StopDeviceTraffic(*g_exit->link);
-    if (g_exit->config_path) G_.save_config(*g_exit->config_path);
+    if (g_exit->config_path && !g_exit->config_path->empty()) G_.save_config(*g_exit->config_path);
     if (g_exit->instance) g_exit->instance->Close();
     return 1;
 }
@@ -139,10 +139,15 @@ int main(int argc, char** argv) {
     auto link = std::make_unique<mb_link_t>(G_.params);
     G_.link.store(link.get());
 
-    // 5, 6. The configuration file; its connection settings go to the link
-    // with the port left closed. A failure leaves the port closed.
-    const std::string config_path = ConfigFilePath();
-    G_.load_config(config_path);
+    // 5, 6. The configuration file, named after the program as it was
+    // started (a link luma10-qzv has luma10-qzv.json beside it); its
+    // connection settings go to the link with the port left closed. A failure
+    // leaves the port closed. A file that must stay as it is (not a regular
+    // file, not readable, not put aside) is not written at exit.
+    std::string config_path = ConfigFilePath();
+    const ConfigLoad_t loaded = G_.load_config(config_path);
+    if (!loaded.save_at_exit) config_path.clear();
+    if (!loaded.message.empty()) std::fprintf(stderr, "luma10: %s\n", loaded.message.c_str());
     G_.apply_connection_settings(G_.connection_settings(), nullptr);
 
     // A lost display runs what it can of the orderly exit (see
@@ -154,6 +159,10 @@ int main(int argc, char** argv) {
     // 7. The window tree and its message loop.
     auto form = std::make_unique<GNewForm>(G_, plat::program_name());
     form->CenterOnScreen();
+    // What the configuration file's load has to say, once the message panel
+    // is there to show it; it stays until replaced.
+    if (!loaded.message.empty())
+        UIK::App::Defer([text = text::u16(loaded.message)] { G_.error_message(0, text); });
     if (opt.connect) UIK::App::Defer([f = form.get()] { f->Start().Connect(); });
     if (!opt.open.empty()) UIK::App::Defer([&] { form->Start().OpenSubWindow(opt.open, Tick64()); });
     UIK::GTimer shot;
@@ -182,7 +191,7 @@ int main(int argc, char** argv) {
     link.reset();
 
     // 9. Save the configuration.
-    G_.save_config(config_path);
+    if (!config_path.empty()) G_.save_config(config_path);
     UIK::App::SetDisplayLostHandler(nullptr);
     g_exit = nullptr;
 

@@ -15,10 +15,15 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifdef LUMA10_PATH
+#include <png.h>
+#endif
 
 extern char** environ;
 
@@ -34,11 +39,18 @@ std::string slurp(const fs::path& p) {
 }
 
 // The environment of a user who set nothing: no configuration folder
-// override (the tests' own is dropped).
-std::vector<std::string> plain_environment() {
+// override (the tests' own is dropped), and none of the variables that
+// extra sets.
+std::vector<std::string> plain_environment(const std::vector<std::string>& extra) {
     std::vector<std::string> env;
+    auto dropped = [&](const std::string& e) {
+        if (e.rfind("LUMA10_CONFIG_DIR=", 0) == 0) return true;
+        for (const std::string& x : extra)
+            if (e.rfind(x.substr(0, x.find('=') + 1), 0) == 0) return true;
+        return false;
+    };
     for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("LUMA10_CONFIG_DIR=", 0) != 0) env.emplace_back(*e);
+        if (!dropped(*e)) env.emplace_back(*e);
     return env;
 }
 
@@ -55,7 +67,7 @@ pid_t start(const fs::path& program, const std::vector<std::string>& args, const
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env = plain_environment();
+    std::vector<std::string> env = plain_environment(extra_env);
     env.insert(env.end(), extra_env.begin(), extra_env.end());
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
@@ -97,9 +109,10 @@ bool wait_for(const std::function<bool()>& done, int seconds = 20) {
 // would (it then removes its link from the ports folder).
 class SimProcess {
 public:
-    SimProcess(const fs::path& program, const std::vector<std::string>& args, const fs::path& scratch)
+    SimProcess(const fs::path& program, const std::vector<std::string>& args, const fs::path& scratch,
+               const std::vector<std::string>& extra_env = {})
         : log_(scratch / "sim.err") {
-        pid_ = start(program, args, scratch / "sim.out", log_);
+        pid_ = start(program, args, scratch / "sim.out", log_, extra_env);
     }
     ~SimProcess() { stop(); }
     bool running() const { return pid_ > 0; }
@@ -159,11 +172,16 @@ TEST_F(ProgramsFolder, SimulatorsComNumberIsOpenedByLuma10ctlOfTheSameFolder) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
-// Copied elsewhere, the programs take their settings from luma10.json of their
-// folder (the configurator's file, not one named after luma10ctl).
+// Names the portable marker beside programs copied into folder.
+void make_portable(const fs::path& folder) { std::ofstream(folder / "luma10.portable") << "portable\n"; }
+
+// Copied elsewhere with the portable marker, the programs take their settings
+// from luma10.json of their folder (the configurator's file, not one named
+// after luma10ctl).
 TEST_F(ProgramsFolder, Luma10ctlTakesItsDefaultsFromTheConfiguratorsFile) {
     const fs::path folder = scratch_ / "programs";
     fs::create_directories(folder);
+    make_portable(folder);
     const fs::path ctl = folder / "luma10ctl", sim_program = folder / "luma10-sim";
     fs::copy_file(LUMA10CTL_PATH, ctl);
     fs::copy_file(LUMA10_SIM_PATH, sim_program);
@@ -186,6 +204,66 @@ TEST_F(ProgramsFolder, Luma10ctlTakesItsDefaultsFromTheConfiguratorsFile) {
     EXPECT_EQ(r.out, "1002 4\n");
 }
 
+// Installs the build into prefix (as `cmake --install build --prefix ...`).
+bool install_into(const fs::path& prefix, const fs::path& scratch, std::string* log) {
+    ProgramRun r = run(LUMA_CMAKE_COMMAND, {"--install", LUMA_BINARY_DIR, "--prefix", prefix.string()}, scratch);
+    *log = r.out + r.err;
+    return r.code == 0;
+}
+
+std::set<std::string> names_in(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// Installed programs have no portable marker: they keep everything in the
+// user's ~/.config/luma10, never in their bin folder (which root could write).
+TEST_F(ProgramsFolder, InstalledProgramsKeepTheirFilesInTheUsersConfigurationFolder) {
+    const fs::path prefix = scratch_ / "prefix", home = scratch_ / "home", bin = prefix / "bin";
+    fs::create_directories(home);
+    std::string log;
+    ASSERT_TRUE(install_into(prefix, scratch_, &log)) << log;
+    const std::set<std::string> installed = names_in(bin);
+    EXPECT_EQ(installed.count("luma10.portable"), 0u);
+    const std::vector<std::string> user = {"HOME=" + home.string(), "XDG_CONFIG_HOME=", "XDG_RUNTIME_DIR="};
+    const fs::path config = home / ".config" / "luma10";
+
+    SimProcess sim(bin / "luma10-sim", {"--com", "3", "--address", "2"}, scratch_, user);
+    ASSERT_TRUE(sim.running());
+    ASSERT_TRUE(wait_for([&] { return fs::exists(config / "ports" / "com3"); })) << sim.log();
+    ProgramRun r = run(bin / "luma10ctl", {"--port", "3", "--address", "2", "read", "1002", "1"}, scratch_, user);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "1002 2\n");
+#ifdef LUMA10_PATH
+    std::vector<std::string> window = user;
+    window.insert(window.end(), {"SDL_VIDEODRIVER=offscreen", "LSAN_OPTIONS=suppressions=" LUMA_SOURCE_DIR "/tests/lsan.supp",
+                                 "TSAN_OPTIONS=suppressions=" LUMA_SOURCE_DIR "/tests/tsan.supp"});
+    r = run(bin / "luma10", {"--screenshot", (scratch_ / "shot.png").string(), "--after", "300"}, scratch_, window);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::is_regular_file(config / "luma10.json"));
+    EXPECT_TRUE(fs::is_regular_file(config / "CE31DF424772820D528494BA32C11AC5.lock"));
+#endif
+    EXPECT_EQ(sim.stop(), 0);
+    EXPECT_EQ(names_in(bin), installed);
+}
+
+// A configuration folder another user may write in is refused with a
+// message, and its COM links are not followed.
+TEST_F(ProgramsFolder, Luma10ctlRefusesAConfigurationFolderOthersMayWriteIn) {
+    const fs::path shared = scratch_ / "shared";
+    fs::create_directories(shared / "ports");
+    fs::create_symlink("/dev/null", shared / "ports" / "com4");
+    fs::permissions(shared, fs::perms::all);
+    ProgramRun r = run(LUMA10CTL_PATH, {"--port", "4", "read", "1002", "1"}, scratch_,
+                       {"LUMA10_CONFIG_DIR=" + shared.string()});
+    EXPECT_NE(r.code, 0);
+    EXPECT_NE(r.err.find("luma10ctl: Нет папки настроек: в папку " + shared.string() +
+                         " могут писать другие пользователи. Действуют начальные настройки.\n"),
+              std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("/dev/null"), std::string::npos) << r.err;
+}
+
 #ifdef LUMA10_PATH
 // The configurator's environment here: drawn offscreen, and in sanitizer
 // builds the suppressions of the libraries' own leaks and races.
@@ -198,6 +276,7 @@ const std::vector<std::string> kWindowEnvironment = {
 TEST_F(ProgramsFolder, ConfiguratorOpensTheSimulatorsComNumber) {
     const fs::path folder = scratch_ / "programs";
     fs::create_directories(folder);
+    make_portable(folder);
     fs::copy_file(LUMA10_PATH, folder / "luma10");
     fs::copy_file(LUMA10_SIM_PATH, folder / "luma10-sim");
     std::ofstream(folder / "luma10.json") << R"({"app_config":{"connection":{"block_id":1,"driver_config":{
@@ -220,6 +299,7 @@ TEST_F(ProgramsFolder, ConfiguratorOpensTheSimulatorsComNumber) {
 TEST_F(ProgramsFolder, ConfiguratorReportsFailedReadsOnlyWhenVerbose) {
     const fs::path folder = scratch_ / "programs";
     fs::create_directories(folder);
+    make_portable(folder);
     fs::copy_file(LUMA10_PATH, folder / "luma10");
     fs::copy_file(LUMA10_SIM_PATH, folder / "luma10-sim");
     SimProcess sim(folder / "luma10-sim", {"--com", "1", "--silent", "--verbose"}, scratch_);
@@ -238,5 +318,56 @@ TEST_F(ProgramsFolder, ConfiguratorReportsFailedReadsOnlyWhenVerbose) {
     }
     // The reads did fail: the line carried requests that were not answered.
     EXPECT_NE(sim.log().find("01 03 04 80 00 02"), std::string::npos) << sim.log();
+}
+
+// Started through a link, the program is the link: its name (and with it the
+// marker that shows «Концентрации 55») and its configuration file beside the
+// link, luma10-qzv.json, as the README's recipe says.
+TEST_F(ProgramsFolder, ConfiguratorStartedThroughALinkIsNamedAndConfiguredAsTheLink) {
+    const fs::path folder = scratch_ / "elsewhere";
+    fs::create_directories(folder);
+    fs::create_symlink(LUMA10_PATH, folder / "luma10-qzv");
+    std::ofstream(folder / "luma10-qzv.json") << R"({"app_config":{"connection":{"block_id":1,"driver_config":{
+        "port_config":{"port":1,"speed":9600,"parity":0,"stop_bits":0,"before_send_delay":0},"timeout":1000}},
+        "params":{"balloon_strength":12.5}}})";
+    ProgramRun r = run(folder / "luma10-qzv", {"--screenshot", (scratch_ / "shot.png").string(), "--after", "300"},
+                       scratch_, kWindowEnvironment);
+    EXPECT_EQ(r.code, 0) << r.err;
+    // Read at start and written back at exit: the value comes back as the
+    // program writes it.
+    EXPECT_NE(slurp(folder / "luma10-qzv.json").find("\"balloon_strength\": 12.5\n"), std::string::npos)
+        << slurp(folder / "luma10-qzv.json");
+    EXPECT_EQ(names_in(folder), (std::set<std::string>{"luma10-qzv", "luma10-qzv.json",
+                                                       "CE31DF424772820D528494BA32C11AC5.lock"}));
+}
+
+// The desktop's icon: every size desktops ask for and a scalable one, each
+// with a transparent background (not the pictures' magenta key colour).
+TEST_F(ProgramsFolder, InstalledIconHasEverySizeAndATransparentBackground) {
+    const fs::path prefix = scratch_ / "prefix";
+    std::string log;
+    ASSERT_TRUE(install_into(prefix, scratch_, &log)) << log;
+    const fs::path icons = prefix / "share" / "icons" / "hicolor";
+    EXPECT_TRUE(fs::is_regular_file(icons / "scalable" / "apps" / "luma10.svg"));
+    for (unsigned size : {16u, 24u, 32u, 48u, 64u, 128u, 256u}) {
+        const std::string n = std::to_string(size);
+        const fs::path png = icons / (n + "x" + n) / "apps" / "luma10.png";
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str())) << png << ": " << image.message;
+        image.format = PNG_FORMAT_RGBA;
+        std::vector<png_byte> px(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, px.data(), 0, nullptr)) << png << ": " << image.message;
+        EXPECT_EQ(image.width, size);
+        EXPECT_EQ(image.height, size);
+        auto at = [&](unsigned x, unsigned y) { return &px[(size_t(y) * size + x) * 4]; };
+        EXPECT_EQ(at(0, 0)[3], 0) << png << ": the corner must be transparent";
+        EXPECT_EQ(at(size / 2, size / 2)[3], 255) << png << ": the detector itself is opaque";
+        for (unsigned y = 0; y < size; ++y)
+            for (unsigned x = 0; x < size; ++x) {
+                const png_byte* p = at(x, y);
+                if (p[3] == 255 && p[0] == 255 && p[1] == 0 && p[2] == 255) FAIL() << png << ": magenta at " << x << "," << y;
+            }
+    }
 }
 #endif

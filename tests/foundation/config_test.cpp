@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -370,4 +371,70 @@ TEST_F(ConfigFile, WriteWithoutReadRepairsFirst) {
         EXPECT_EQ(get(path_), fresh);
     }
     EXPECT_TRUE(no_companions());
+}
+
+// Only a regular file is read: a device would fill the memory, a FIFO without
+// a writer would block the start for ever. Neither is replaced at exit.
+TEST_F(ConfigFile, DeviceOrFifoMeansTheStartUpValuesAndStaysInPlace) {
+    fs::create_symlink("/dev/zero", path_);
+    AppSettings_t s;
+    ConfigLoad_t r = LoadSettings(s, path_);
+    EXPECT_EQ(r.outcome, ConfigLoad_t::kNotRegular);
+    EXPECT_FALSE(r.save_at_exit);
+    EXPECT_NE(r.message.find(path_), std::string::npos) << r.message;
+    EXPECT_TRUE(same(s, AppSettings_t{}));
+    SaveSettings(s, path_);
+    EXPECT_TRUE(fs::is_symlink(path_));
+
+    fs::remove(path_);
+    ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+    r = LoadSettings(s, path_);
+    EXPECT_EQ(r.outcome, ConfigLoad_t::kNotRegular);
+    EXPECT_EQ(WriteFileSafely(path_, SettingsToJson(s)), 0u);
+    EXPECT_TRUE(fs::is_fifo(path_));
+    EXPECT_TRUE(no_companions());
+}
+
+// A damaged or oversized file is not lost to the save at exit: it is put
+// aside as .bad, and the message says where.
+TEST_F(ConfigFile, MalformedOrOversizedFileIsKeptAsBad) {
+    const std::string damaged = config_text("\"app_config\"", "\"app_\xff" "config\"");
+    put(path_, damaged);
+    AppSettings_t s;
+    ConfigLoad_t r = LoadSettings(s, path_);
+    EXPECT_EQ(r.outcome, ConfigLoad_t::kMalformed);
+    EXPECT_TRUE(r.save_at_exit);
+    EXPECT_NE(r.message.find(path_ + ".bad"), std::string::npos) << r.message;
+    EXPECT_TRUE(same(s, AppSettings_t{}));
+    SaveSettings(s, path_);
+    EXPECT_EQ(get(path_ + ".bad"), damaged);
+
+    put(path_, config_text() + std::string(kConfigFileMaxBytes, ' '));
+    r = LoadSettings(s, path_);
+    EXPECT_EQ(r.outcome, ConfigLoad_t::kTooLarge);
+    EXPECT_TRUE(same(s, AppSettings_t{}));
+    EXPECT_EQ(fs::file_size(path_ + ".bad"), config_text().size() + kConfigFileMaxBytes);
+}
+
+// Links planted under the companions' names (in a folder shared with another
+// user, say) are never written through: the save creates its own files.
+TEST_F(ConfigFile, PlantedCompanionLinksAreNotWrittenThrough) {
+    const fs::path target_new = dir_ / "target_new", target_marker = dir_ / "target_marker";
+    fs::create_symlink(target_new, path_ + ".fswwb_new");
+    fs::create_symlink(target_marker, path_ + ".fswwb_creatingnow");
+    AppSettings_t s;
+    s.balloon_strength = 33.0;
+    SaveSettings(s, path_);  // a first creation
+    EXPECT_FALSE(fs::exists(target_new));
+    EXPECT_FALSE(fs::exists(target_marker));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path_)));
+    EXPECT_TRUE(no_companions());
+
+    fs::create_symlink(target_new, path_ + ".fswwb_new");
+    s.balloon_strength = 44.0;
+    SaveSettings(s, path_);  // a replacement
+    EXPECT_FALSE(fs::exists(target_new));
+    AppSettings_t back;
+    EXPECT_EQ(LoadSettings(back, path_).outcome, ConfigLoad_t::kLoaded);
+    EXPECT_EQ(back.balloon_strength, 44.0);
 }

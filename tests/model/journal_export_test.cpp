@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -277,6 +279,34 @@ TEST_F(ExportFile, EachFailureNamesItsCause) {
     EXPECT_EQ(err, error_value_t(kExportNameTooLong, export_category()));
     EXPECT_EQ(read(target_), "old contents");
     EXPECT_EQ(files_in_dir(), 2u);  // the file and the folder
+}
+
+// Only a regular file gives way to an export: a FIFO, a link or a device
+// node under the name stays as it was, and the refusal names the file.
+TEST_F(ExportFile, OnlyARegularFileIsReplaced) {
+    const std::string fifo = (dir_ / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    error_value_t err = write_export_file(fifo, "data");
+    EXPECT_EQ(err, error_value_t(kExportNotRegularFile, export_category()));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_NE(text::utf8(export_failure_text(fifo, err)).find("файл " + fifo + ": Экспорт журнала: "),
+              std::string::npos);
+
+    const std::string link = (dir_ / "link.csv").string();
+    fs::create_symlink(target_, link);
+    EXPECT_EQ(write_export_file(link, "data"), error_value_t(kExportNotRegularFile, export_category()));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(read(target_), "old contents");
+    EXPECT_EQ(files_in_dir(), 3u) << "no temporary file may stay behind";
+
+    // A device node of its own (the null device's numbers), so that a fault
+    // never replaces one the system uses.
+    if (geteuid() != 0) GTEST_SKIP() << "making a device node needs root";
+    const std::string device = (dir_ / "null").string();
+    if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "this system refuses to make device nodes";
+    EXPECT_EQ(write_export_file(device, "data"), error_value_t(kExportNotRegularFile, export_category()));
+    EXPECT_TRUE(fs::is_character_file(device));
 }
 
 // Run in a child process: root ignores folder permissions, so the child gives

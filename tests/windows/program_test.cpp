@@ -2,6 +2,7 @@
 // of that window.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -83,4 +84,35 @@ TEST(Program, ScreenshotWithOpenIsOfTheWholeSubWindow) {
     ASSERT_EQ(r.code, 0) << r.err;
     // The thresholds window's own size, not the main window's 1024 x 768.
     EXPECT_EQ(PngSize(shot), std::make_pair(568u, 280u));
+}
+
+// A damaged configuration file is put aside as .bad before the exit writes
+// the start-up values, and the user is told; a FIFO in its place neither
+// blocks the start nor is replaced.
+TEST(Program, DamagedOrSpecialConfigurationFileIsKeptAndReported) {
+    const std::string file = TempDir() + "/luma10.json", shot = TempDir() + "/main.png";
+    const std::string damaged = "{\"app_config\": {\"connection\": \"\xff\"}}";
+    std::ofstream(file, std::ios::binary) << damaged;
+    Run_t r = Luma10("--screenshot " + shot + " --after 300");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("повреждён (это не JSON настроек в UTF-8). Он сохранён как " + file + ".bad."),
+              std::string::npos) << r.err;
+    std::ifstream bad(file + ".bad", std::ios::binary);
+    std::stringstream kept;
+    kept << bad.rdbuf();
+    EXPECT_EQ(kept.str(), damaged);
+    std::ifstream fresh(file);
+    std::stringstream written;
+    written << fresh.rdbuf();
+    EXPECT_NE(written.str().find("\"app_config\""), std::string::npos) << written.str();
+
+    std::remove(file.c_str());
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    r = Luma10("--screenshot " + shot + " --after 300");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("не прочитан: это не обычный файл"), std::string::npos) << r.err;
+    struct stat st;
+    ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    std::remove(file.c_str());
 }
