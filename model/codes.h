@@ -112,6 +112,9 @@ inline constexpr int64_t kDacCodeMin = 0;
 inline constexpr int64_t kDacCodeMax = 4095;
 inline constexpr int64_t kTestCurrentMin = 0;
 inline constexpr int64_t kTestCurrentMax = 24;
+// Where the current test starts when the device's test current is not known:
+// the bottom of the live range.
+inline constexpr int64_t kTestCurrentStart = 4;
 inline constexpr uint16_t kModeOff = 0;
 inline constexpr uint16_t kModeOn = 1;
 inline constexpr uint16_t kDoutThreshold1 = 1u << 0;
