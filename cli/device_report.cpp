@@ -22,11 +22,6 @@ std::string number(const param_snapshot_t& s, uint32_t v) {
     return s.is_read() ? std::to_string(v) : kNotRead;
 }
 
-// The device's baud-rate codes 0..7; any other code has no text.
-std::string baud_text(uint16_t code) {
-    return code < codes::kSpeedCount ? std::to_string(codes::kSpeedTable[code]) : "";
-}
-
 const char* owner_text(uint16_t owner) {
     switch (owner) {
         case codes::kOwnerNone: return "нет";
@@ -89,8 +84,8 @@ std::string DeviceReport(const ParamMap_t& m) {
         }
     }
     line(out, "Концентрация", c);
-    line(out, "Порог 1", number(th1, th1.u8()));
-    line(out, "Порог 2", number(th2, th2.u8()));
+    line(out, "Порог 1", number(th1, th1.u16()));
+    line(out, "Порог 2", number(th2, th2.u16()));
     mask_lines(out, "Аварии", m.alarms_mask.snapshot(), true);
     mask_lines(out, "Предупреждения", m.warnings_mask.snapshot(), false);
     line(out, "Режим настройки",
@@ -102,7 +97,7 @@ std::string DeviceReport(const ParamMap_t& m) {
     }
     line(out, "WiFi", w);
     line(out, "Адрес Modbus", number(address, address.u16()));
-    line(out, "Скорость Modbus", baud.is_read() ? baud_text(baud.u16()) : kNotRead);
+    line(out, "Скорость Modbus", baud.is_read() ? text::utf8(codes::SpeedCodeText(baud.u16())) : kNotRead);
     return out;
 }
 

@@ -137,6 +137,16 @@ ustring_t ChangeCodeText(uint16_t code) {
 const gas_row_t& GasTableA(size_t index) { return index < kGasCount ? kGasA[index] : kNoGas; }
 const gas_row_t& GasTableB(size_t index) { return index < kGasCount ? kGasB[index] : kNoGas; }
 
+ustring_t GasNameText(uint32_t index) {
+    if (index < kGasCount) return ustring_t(kGasB[index].name);
+    return text::format(64, "недопустимый номер газа %u", static_cast<unsigned>(index));
+}
+
+ustring_t SpeedCodeText(uint32_t code) {
+    if (code < kSpeedCount) return text::from_uint(kSpeedTable[code]);
+    return text::format(64, "недопустимый код скорости %u", static_cast<unsigned>(code));
+}
+
 ustring_t UnitText(uint8_t mipex_type, uint8_t sensor_type, uint32_t work_gas) {
     ustring_t out;
     if (sensor_type == 1) {

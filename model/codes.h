@@ -52,6 +52,11 @@ const gas_row_t& GasTableB(size_t index);
 // Both lookups answer an empty row for an index past 14, so a device value out
 // of range shows as an empty text instead of reading past the table.
 
+// The name of the MIPEX gas a device's working-gas index (`mipex_work_gas`)
+// selects; an index past the table is named with its number as invalid, so
+// the engineer sees what the device holds instead of an empty name.
+ustring_t GasNameText(uint32_t index);
+
 inline constexpr const char16_t* kUnitLel = u"%НКПР ";     // fraction of the lower explosive limit
 inline constexpr const char16_t* kUnitVolume = u"%Об.Д ";  // volume fraction
 
@@ -86,6 +91,9 @@ inline constexpr uint32_t kStatusHighlight = 0x200;  // the concentration is sho
 inline constexpr uint32_t kSpeedTable[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 inline constexpr size_t kSpeedCount = 8;
 inline constexpr size_t kSpeedFallbackIndex = 3;
+// The line speed of a device speed code (`ModbusSettings_Baud`) as shown: the
+// speed, or for a code past the table the code named as invalid.
+ustring_t SpeedCodeText(uint32_t code);
 
 // Sensor calibration: register 3005 chooses the procedure, register 50191
 // starts (1) or aborts (0) it, register 50192 reports its state.
