@@ -30,7 +30,7 @@ bool parse_coefficient(const std::string& t, double& v) { return cli::parse_deci
 void print_gases() {
     ParamMap_t& p = G_.params;
     const unsigned gas = p.mipex_work_gas.snapshot().u16();
-    std::printf("gas=%u %s\n", gas, text::to_utf8(codes::GasTableB(gas).name).c_str());
+    std::printf("gas=%u %s\n", gas, text::utf8(codes::GasNameText(gas)).c_str());
     std::printf("0 %s 1.000\n", text::to_utf8(codes::GasTableB(0).name).c_str());
     for (size_t i = 1; i < codes::kGasCount; ++i) {
         const std::string name = text::to_utf8(codes::GasTableB(i).name);

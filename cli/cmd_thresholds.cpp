@@ -38,7 +38,7 @@ int run_thresholds(cli::Context& ctx) {
         for (const Threshold& t : kThresholds) {
             mb_param_t& param = p.*t.param;
             if (const error_value_t e = s.run([&] { return s.link().read_param(param); })) return cli::report(e);
-            std::printf("%s=%u\n", t.key, unsigned(param.snapshot().u8()));
+            std::printf("%s=%u\n", t.key, unsigned(param.snapshot().u16()));
         }
         return 0;
     }
@@ -46,7 +46,7 @@ int run_thresholds(cli::Context& ctx) {
     for (int i = 0; i < 4; ++i) {
         if (!a.has(kThresholds[i].option)) continue;
         const mb_param_t& param = p.*kThresholds[i].param;
-        const uint8_t v = uint8_t(values[i]);
+        const uint16_t v = uint16_t(values[i]);
         if (s.run([&] { return procedures::RunSetParamAndSave(G_, param, v); })) return 1;
     }
     return s.error_shown() ? 1 : 0;

@@ -22,11 +22,6 @@ std::string number(const param_snapshot_t& s, uint32_t v) {
     return s.is_read() ? std::to_string(v) : kNotRead;
 }
 
-// The device's baud-rate codes 0..7; any other code has no text.
-std::string baud_text(uint16_t code) {
-    return code < codes::kSpeedCount ? std::to_string(codes::kSpeedTable[code]) : "";
-}
-
 // Mask texts end each entry with a line break; indent them under their count.
 void mask_lines(std::string& out, const char* caption, const param_snapshot_t& mask, bool errors) {
     if (!mask.is_read()) {
@@ -79,8 +74,8 @@ std::string DeviceReport(const ParamMap_t& m) {
         }
     }
     line(out, "Концентрация", c);
-    line(out, "Порог 1", number(th1, th1.u8()));
-    line(out, "Порог 2", number(th2, th2.u8()));
+    line(out, "Порог 1", number(th1, th1.u16()));
+    line(out, "Порог 2", number(th2, th2.u16()));
     mask_lines(out, "Аварии", m.alarms_mask.snapshot(), true);
     mask_lines(out, "Предупреждения", m.warnings_mask.snapshot(), false);
     line(out, "Режим наладки",
@@ -94,7 +89,7 @@ std::string DeviceReport(const ParamMap_t& m) {
     }
     line(out, "WiFi", w);
     line(out, "Адрес Modbus", number(address, address.u16()));
-    line(out, "Скорость Modbus", baud.is_read() ? baud_text(baud.u16()) : kNotRead);
+    line(out, "Скорость Modbus", baud.is_read() ? text::utf8(codes::SpeedCodeText(baud.u16())) : kNotRead);
     return out;
 }
 
@@ -116,9 +111,8 @@ int ShowDeviceLink(Context& ctx) {
                               &p.Hart_Id})
         if (const error_value_t e = s.run([&] { return s.link().read_param(*param); })) return report(e);
     const uint16_t baud = p.ModbusSettings_Baud.snapshot().u16();
-    const std::string speed = baud_text(baud);
     std::printf("address=%u\n", unsigned(p.ModbusSettings_Id.snapshot().u16()));
-    std::printf("speed=%s\n", speed.empty() ? ("недопустимый код " + std::to_string(baud)).c_str() : speed.c_str());
+    std::printf("speed=%s\n", text::utf8(codes::SpeedCodeText(baud)).c_str());
     std::printf("wifi=%s\n", p.wifi_enabled.snapshot().u16() ? "on" : "off");
     std::printf("wifi-channel=%u\n", unsigned(p.wifi_channel.snapshot().u16()));
     std::printf("hart=%u\n", unsigned(p.Hart_Id.snapshot().u16()));

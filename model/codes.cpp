@@ -147,6 +147,16 @@ const char16_t* AdjustmentModeState(uint16_t owner) {
     }
 }
 
+ustring_t GasNameText(uint32_t index) {
+    if (index < kGasCount) return ustring_t(kGasB[index].name);
+    return text::format(64, "недопустимый номер газа %u", static_cast<unsigned>(index));
+}
+
+ustring_t SpeedCodeText(uint32_t code) {
+    if (code < kSpeedCount) return text::from_uint(kSpeedTable[code]);
+    return text::format(64, "недопустимый код скорости %u", static_cast<unsigned>(code));
+}
+
 ustring_t UnitText(uint8_t mipex_type, uint8_t sensor_type, uint32_t work_gas) {
     ustring_t out;
     if (sensor_type == 1) {

@@ -52,6 +52,11 @@ const gas_row_t& GasTableB(size_t index);
 // Both lookups answer an empty row for an index past 14, so a device value out
 // of range shows as an empty text instead of reading past the table.
 
+// The name of the MIPEX gas a device's working-gas index (`mipex_work_gas`)
+// selects; an index past the table is named with its number as invalid, so
+// the engineer sees what the device holds instead of an empty name.
+ustring_t GasNameText(uint32_t index);
+
 inline constexpr const char16_t* kUnitLel = u"%НКПР ";     // fraction of the lower explosive limit
 inline constexpr const char16_t* kUnitVolume = u"%Об.Д ";  // volume fraction
 
@@ -91,6 +96,9 @@ inline constexpr uint32_t kStatusHighlight = 0x200;  // the concentration is sho
 inline constexpr uint32_t kSpeedTable[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 inline constexpr size_t kSpeedCount = 8;
 inline constexpr size_t kSpeedFallbackIndex = 3;
+// The line speed of a device speed code (`ModbusSettings_Baud`) as shown: the
+// speed, or for a code past the table the code named as invalid.
+ustring_t SpeedCodeText(uint32_t code);
 
 // Modbus device addresses: 0 is the broadcast, which no device answers, and
 // 248..255 are reserved.
@@ -122,6 +130,9 @@ inline constexpr int64_t kDacCodeMin = 0;
 inline constexpr int64_t kDacCodeMax = 4095;
 inline constexpr int64_t kTestCurrentMin = 0;
 inline constexpr int64_t kTestCurrentMax = 24;
+// Where the current test starts when the device's test current is not known:
+// the bottom of the live range.
+inline constexpr int64_t kTestCurrentStart = 4;
 inline constexpr uint16_t kModeOff = 0;
 inline constexpr uint16_t kModeOn = 1;
 inline constexpr uint16_t kDoutThreshold1 = 1u << 0;

@@ -141,7 +141,9 @@ using TopicList_t = Array_T<mb_topic_t*>;
 
 // Every descriptor of the detector in construction order:
 // X(name, has key, title, first register, register count, type code).
-// A descriptor with a key carries its own name as key string.
+// A descriptor with a key carries its own name as key string. The thresholds
+// decode as whole 16-bit words: a register past 0..100 must show as the device
+// holds it (65535, 256), not as its low byte.
 #define LUMA_DEVICE_PARAMS(X)                                                      \
     X(gas_concentration, 0, u"", 6000, 2, 9)                                       \
     X(sensor_temperature, 0, u"", 6008, 2, 9)                                      \
@@ -219,10 +221,10 @@ using TopicList_t = Array_T<mb_topic_t*>;
     X(param_50207, 0, u"", 50207, 1, 2)                                            \
     X(param_50208, 0, u"", 50208, 1, 2)                                            \
     X(mipex_work_gas, 1, u"Текущий газ", 50209, 1, 2)                              \
-    X(Threshold_Warn, 1, u"Порог 1", 50213, 1, 0)                                  \
-    X(Threshold_Alarm, 1, u"Порог 2", 50214, 1, 0)                                 \
-    X(Threshold_BDSafe, 1, u"Порог сохранения датчика", 50215, 1, 0)               \
-    X(Threshold_Delta, 1, u"Гистерезис", 50216, 1, 0)                              \
+    X(Threshold_Warn, 1, u"Порог 1", 50213, 1, 2)                                  \
+    X(Threshold_Alarm, 1, u"Порог 2", 50214, 1, 2)                                 \
+    X(Threshold_BDSafe, 1, u"Порог сохранения датчика", 50215, 1, 2)               \
+    X(Threshold_Delta, 1, u"Гистерезис", 50216, 1, 2)                              \
     X(ModbusSettings_Id, 1, u"Адрес в Modbus", 50217, 1, 2)                        \
     X(ModbusSettings_Baud, 1, u"Скорость Modbus RTU", 50218, 1, 2)                 \
     X(dac_code_4ma, 0, u"", 50240, 2, 9)                                           \

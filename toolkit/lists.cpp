@@ -386,7 +386,7 @@ void GStringSelector::Paint(GCanvas& c) {
     c.VLine(Width() - aw - 2, 6, Height() - 7, enabled ? kColorDark : kColorMid);
     if (GFont* f = Font()) {
         GRect tr{8, 0, Width() - aw - 14, Height()};
-        c.DrawText(*f, SelectedText().view(), tr, kAlignLeft | kAlignMiddle, false, glyph);
+        c.DrawText(*f, ShownText().view(), tr, kAlignLeft | kAlignMiddle, false, glyph);
     }
 }
 

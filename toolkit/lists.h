@@ -159,6 +159,12 @@ public:
 
     const ustring_t& Caption() const { return caption_; }
     void SetCaption(const ustring_t& c) { caption_ = c; }
+    // The text shown while the selected index lies past the items (a device
+    // value no item stands for), so such a value is named instead of shown
+    // as nothing; -1 (nothing selected) still shows nothing.
+    void SetOffListText(const ustring_t& t) { off_list_ = t; Invalidate(); }
+    // The text drawn in the box.
+    ustring_t ShownText() const { return SelectedIndex() >= Count() ? off_list_ : SelectedText(); }
     // Drops the list down now; the dropped form while it is shown.
     void DropDown();
     GContextMenuForm2* DroppedMenu() const;
@@ -173,6 +179,7 @@ protected:
 private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     ustring_t caption_;
+    ustring_t off_list_;
     std::unique_ptr<GContextMenuForm2> menu_;
 };
 

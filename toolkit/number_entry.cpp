@@ -150,15 +150,30 @@ double GNumberEdit_t::Value() const {
 }
 
 namespace {
-// The integer part of the digits with the point moved by the exponent;
-// false when it does not fit 64 unsigned bits.
-bool integer_part(const GNumberEdit_t& n, uint64_t* out) {
-    std::string digits = n.int_digits + n.frac_digits;
+// Where the point lies in int_digits + frac_digits once the exponent moves it.
+long point_position(const GNumberEdit_t& n) {
     long shift = long(n.int_digits.size());
     if (n.exp != GNumberEdit_t::kNoExp && !n.exp_digits.empty()) {
         long e = std::stol(n.exp_digits);
         shift += n.exp == GNumberEdit_t::kExpMinus ? -e : e;
     }
+    return shift;
+}
+
+// Whether every digit after the point (as the exponent places it) is 0.
+bool no_fraction(const GNumberEdit_t& n) {
+    const std::string digits = n.int_digits + n.frac_digits;
+    const long shift = point_position(n);
+    for (size_t i = shift <= 0 ? 0 : size_t(shift); i < digits.size(); ++i)
+        if (digits[i] != '0') return false;
+    return true;
+}
+
+// The integer part of the digits with the point moved by the exponent;
+// false when it does not fit 64 unsigned bits.
+bool integer_part(const GNumberEdit_t& n, uint64_t* out) {
+    std::string digits = n.int_digits + n.frac_digits;
+    const long shift = point_position(n);
     *out = 0;
     if (shift <= 0) return true;
     if (size_t(shift) > digits.size()) digits.append(size_t(shift) - digits.size(), '0');
@@ -189,6 +204,23 @@ uint64_t GNumberEdit_t::UInt64Value() const {
     bool fits = integer_part(*this, &m);
     if (minus) return 0;
     return fits ? m : std::numeric_limits<uint64_t>::max();
+}
+
+bool GNumberEdit_t::ExactInt64(int64_t* out) const {
+    constexpr uint64_t kMax = uint64_t(std::numeric_limits<int64_t>::max());
+    uint64_t m = 0;
+    if (!special.empty() || !no_fraction(*this) || !integer_part(*this, &m)) return false;
+    if (m > (minus ? kMax + 1 : kMax)) return false;
+    *out = Int64Value();
+    return true;
+}
+
+bool GNumberEdit_t::ExactUInt64(uint64_t* out) const {
+    uint64_t m = 0;
+    if (!special.empty() || !no_fraction(*this) || !integer_part(*this, &m)) return false;
+    if (minus && m != 0) return false;
+    *out = m;
+    return true;
 }
 
 // ---- GInputNumberForm -------------------------------------------------------------
@@ -265,7 +297,10 @@ void GInputNumberForm::Press(int code) {
             return;
         }
         if (!InRange()) {
-            message_.SetText(ustring_t(u"Недопустимое значение.\nДопустимо ") + range);
+            // Only an integer form refuses without a range: a fraction, or a
+            // number past its type.
+            message_.SetText(ustring_t(u"Недопустимое значение.\nДопустимо ") +
+                             (range.empty() ? ustring_t(u"целое число") : range));
             return;
         }
         accepted_ = true;

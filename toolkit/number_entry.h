@@ -43,6 +43,12 @@ public:
     // The value rounded towards zero, saturated at the type's limits.
     int64_t Int64Value() const;
     uint64_t UInt64Value() const;
+    // True, with the value, only when the number is a whole number the type
+    // holds exactly: no fraction digit but 0 once the exponent is applied,
+    // within the type's limits, neither NaN nor an infinity. An integer entry
+    // takes nothing else, so 12.7 is never cut to 12.
+    bool ExactInt64(int64_t* out) const;
+    bool ExactUInt64(uint64_t* out) const;
 
     // True once Backspace has taken the last digit: nothing is entered (not
     // even 0), and the display shows no digit. Keys other than Backspace and
@@ -140,8 +146,9 @@ private:
 };
 
 // The forms for 64-bit integers: digits are kept exactly (no rounding
-// through doubles) unless a scale factor is set; results are cut towards
-// zero and saturated at the type's limits.
+// through doubles) unless a scale factor is set. "OK" takes only a whole
+// number the type holds (and, with a range, one inside it): a fraction or a
+// number past the type is refused like a value outside the range, never cut.
 template <typename T>
 class GInpIntegerForm_T : public GInputNumberForm {
 public:
@@ -157,15 +164,13 @@ public:
         else num_.SetUnsigned(v);
         UpdateDisplay();
     }
+    // The entered value (cut towards zero and saturated; an accepted entry
+    // is exact, see InRange).
     T Result() const {
         GNumberEdit_t scaled;
-        const GNumberEdit_t* n = &num_;
-        if (scale_ != 1.0) {
-            scaled.SetDouble(num_.Value() / scale_);
-            n = &scaled;
-        }
-        if constexpr (std::is_signed_v<T>) return n->Int64Value();
-        else return n->UInt64Value();
+        const GNumberEdit_t& n = Scaled(scaled);
+        if constexpr (std::is_signed_v<T>) return n.Int64Value();
+        else return n.UInt64Value();
     }
     // Inclusive limits of the result.
     void SetRange(T min, T max) { min_ = min; max_ = max; ranged_ = true; }
@@ -173,13 +178,25 @@ public:
 
 protected:
     bool InRange() const override {
-        if (!ranged_) return true;
-        if (num_.special == "NaN") return false;
-        const T v = Result();
-        return v >= min_ && v <= max_;
+        GNumberEdit_t scaled;
+        const GNumberEdit_t& n = Scaled(scaled);
+        T v{};
+        if constexpr (std::is_signed_v<T>) {
+            if (!n.ExactInt64(&v)) return false;
+        } else {
+            if (!n.ExactUInt64(&v)) return false;
+        }
+        return !ranged_ || (v >= min_ && v <= max_);
     }
 
 private:
+    // The number as the result counts it: divided by the scale when one is set.
+    const GNumberEdit_t& Scaled(GNumberEdit_t& tmp) const {
+        if (scale_ == 1.0) return num_;
+        tmp.SetDouble(num_.Value() / scale_);
+        return tmp;
+    }
+
     T min_{}, max_{};
     bool ranged_ = false;
 };

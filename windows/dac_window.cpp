@@ -62,6 +62,7 @@ GBaseDacCalibration::GBaseDacCalibration() {
     inp_code_.SetDisplayFormat(u" %I64d");
     inp_code_.SetEmptyText(u" 0");
     inp_code_.SetPrompt(u"Заданный код ЦАП");
+    inp_code_.SetRange(codes::kDacCodeMin, codes::kDacCodeMax);
     Place(sb_code_, &table_, u"sb_code_", 0, 84, 482, 40);
     sb_code_.SetRange(codes::kDacCodeMin, codes::kDacCodeMax);
 
@@ -133,10 +134,17 @@ void GDacCalibration::Refresh() {
     const bool mode_on = g_.adjustment_mode_on();
     const bool dac_on = DacModeOn(), dac_off = DacModeOff();
     const bool remembered = remembered_low_ || remembered_high_;
+    // The mode seen off (or not known) means the next time it is on the field
+    // and the bar start again from the device's code, never from a code left
+    // in them: an output at 20 mA must not jump to whatever the bar shows.
+    if (!dac_on) synced_ = false;
+    ++refresh_depth_;
+    if (dac_on && !synced_) synced_ = SyncCode();
+    --refresh_depth_;
     bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
     bt_toggle_.SetEnabled(mode_on && (dac_on || dac_off));
     bt_toggle_.SetCaption(dac_on ? u"Отключить настройку ЦАП" : u"Включить настройку ЦАП");
-    table_.SetEnabled(mode_on && dac_on);
+    table_.SetEnabled(mode_on && dac_on && synced_);
     bt_remember_min_.SetEnabled(mode_on && dac_on);
     bt_remember_max_.SetEnabled(mode_on && dac_on);
     bt_save_.SetEnabled(mode_on && remembered);
@@ -161,6 +169,15 @@ void GDacCalibration::Refresh() {
         stored(g_.params.dac_code_20ma, real_code_max_, code_max_, remembered_high_);
     }
     --refresh_depth_;
+}
+
+bool GDacCalibration::SyncCode() {
+    const param_snapshot_t code = g_.params.dac_code.snapshot();
+    if (!code.is_read() || code.u16() < codes::kDacCodeMin || code.u16() > codes::kDacCodeMax) return false;
+    // With the refresh depth raised the bar's handler only updates the field.
+    sb_code_.SetPosition(code.u16());
+    inp_code_.SetValue(code.u16());
+    return true;
 }
 
 void GDacCalibration::CodeKey(GControl*, const GKeyEvent& e) {
@@ -201,11 +218,14 @@ void GDacCalibration::OnCodeAccepted(GControl*, int64_t value) {
 
 void GDacCalibration::OnBarMoved(GControl*) {
     const int64_t pos = sb_code_.Position();
+    const bool by_program = refresh_depth_ > 0;
     ++refresh_depth_;
     inp_code_.SetValue(pos);
     --refresh_depth_;
+    // Only a move by the user, from the code loaded from the device, is sent.
     // Merged by register in the pending-write map: a fast drag sends the
     // latest position only.
+    if (by_program || !synced_ || !DacModeOn()) return;
     if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_code, uint64_t(pos));
 }
 

@@ -58,8 +58,8 @@ public:
     UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
-    void Shown() { Refresh(); }
-    void Hidden() {}
+    void Shown() { synced_ = false; Refresh(); }
+    void Hidden() { synced_ = false; }
 
     void Refresh();
     // The keyboard control of the bar while the code field has the focus.
@@ -69,6 +69,9 @@ public:
     bool RememberedHigh() const { return remembered_high_; }
 
 private:
+    // Loads the code field and the bar from the device's code; false (and
+    // nothing loaded) while that code is not known or lies outside 0..4095.
+    bool SyncCode();
     bool DacModeOn() const;
     bool DacModeOff() const;
     void OnEnableAdjustment(UIK::GControl*);
@@ -86,4 +89,7 @@ private:
     int32_t refresh_depth_ = 0;
     bool remembered_low_ = false;
     bool remembered_high_ = false;
+    // The field and the bar hold the device's code as read after DAC
+    // calibration mode was last seen switched on; until then no input writes.
+    bool synced_ = false;
 };

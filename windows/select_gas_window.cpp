@@ -144,7 +144,10 @@ void GSelectGas::Refresh() {
     list_.SetEnabled(on);
     const param_snapshot_t gas = g_.params.mipex_work_gas.snapshot();
     if (connected && gas.is_read()) {
-        if (g_.can_update_control(&list_)) list_.SetSelectedIndex(int(gas.u16()));
+        if (g_.can_update_control(&list_)) {
+            list_.SetOffListText(codes::GasNameText(gas.u16()));
+            list_.SetSelectedIndex(int(gas.u16()));
+        }
     } else {
         list_.SetSelectedIndex(0);
     }

@@ -450,11 +450,7 @@ void GStart::ShowIdentification(bool present) {
     const param_snapshot_t id = p.ModbusSettings_Id.snapshot();
     reg_1002_modbus_id_.SetText(present && id.is_read() ? text::format(32, "%d", int(id.u16())) : ustring_t(u"-"));
     const param_snapshot_t baud = p.ModbusSettings_Baud.snapshot();
-    // A code past the speed table shows an empty text.
-    ustring_t speed(u"-");
-    if (present && baud.is_read())
-        speed = baud.u16() < codes::kSpeedCount ? text::from_uint(codes::kSpeedTable[baud.u16()]) : ustring_t();
-    reg_1003_speed_.SetText(speed);
+    reg_1003_speed_.SetText(present && baud.is_read() ? codes::SpeedCodeText(baud.u16()) : ustring_t(u"-"));
 
     const uint32_t ver = p.firmware_ver_major.snapshot().u32();
     reg_1000_1001_version_.SetText(text::format(32, "%u.%u", ver / 10, ver % 10));
@@ -464,8 +460,8 @@ void GStart::ShowIdentification(bool present) {
 void GStart::ShowThresholds(bool present, uint32_t flags, bool blink) {
     const param_snapshot_t warn = g_.params.Threshold_Warn.snapshot();
     const param_snapshot_t alarm = g_.params.Threshold_Alarm.snapshot();
-    reg_2000_threshold1_.SetText(present && warn.is_read() ? text::format(16, "%d", int(warn.u8())) : ustring_t());
-    reg_2001_threshold2_.SetText(present && alarm.is_read() ? text::format(16, "%d", int(alarm.u8())) : ustring_t());
+    reg_2000_threshold1_.SetText(present && warn.is_read() ? text::from_uint(warn.u16()) : ustring_t());
+    reg_2001_threshold2_.SetText(present && alarm.is_read() ? text::from_uint(alarm.u16()) : ustring_t());
 
     // An exceeded threshold blinks: its value and title swap colours.
     const bool hi1 = present && (flags & codes::kStatusThreshold1) && blink;

@@ -56,6 +56,7 @@ GBaseTests::GBaseTests() {
     inp_code_.SetDisplayFormat(u" %I64d");
     inp_code_.SetEmptyText(u" 0");
     inp_code_.SetPrompt(u"Заданный код ЦАП");
+    inp_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
     Place(sb_code_, &table_, u"sb_code_", 0, 84, 482, 40);
     sb_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
     sb_code_.SetLargeStep(kCurrentLargeStep);
@@ -106,15 +107,15 @@ void GTests::Refresh() {
     const bool mode_on = g_.adjustment_mode_on();
     const bool current_on = CurrentTestOn(), current_off = CurrentTestOff();
     const bool outputs_on = OutputsTestOn(), outputs_off = OutputsTestOff();
-    bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
-    bt_toggle_.SetEnabled(mode_on && (current_on || current_off));
-    bt_toggle_.SetCaption(current_on ? u"Отключить тест" : u"Включить тест");
-    bt_toggle2_.SetEnabled(mode_on && (outputs_on || outputs_off));
-    bt_toggle2_.SetCaption(outputs_on ? u"Отключить тест" : u"Включить");
-    table_.SetEnabled(mode_on && current_on);
-    table2_.SetEnabled(mode_on && outputs_on);
+    // A test seen off (or not known) starts again from the device when it is
+    // next seen on: a tick or a current left from an earlier test, session or
+    // connection must never reach a device.
+    if (!current_on) current_synced_ = false;
+    if (!outputs_on) outputs_synced_ = false;
 
     ++refresh_depth_;
+    if (current_on && !current_synced_) SyncCurrent();
+    if (outputs_on && !outputs_synced_) SyncOutputs();
     if (current_on) {
         const param_snapshot_t v = g_.params.dac_test_value.snapshot();
         if (v.is_read()) real_code_.SetValue(v.u16());
@@ -126,8 +127,12 @@ void GTests::Refresh() {
                                           (dout_2_.IsChecked() ? codes::kDoutThreshold2 : 0) |
                                           (dout_fail_.IsChecked() ? codes::kDoutFail : 0));
         const param_snapshot_t st = g_.params.dout_test_state.snapshot();
-        const uint16_t device = st.u16() & 0xFF;
-        if (pattern != device) {
+        // Only the three outputs count: a bit the window has no box for
+        // never makes it write.
+        const uint16_t device = st.u16() & (codes::kDoutThreshold1 | codes::kDoutThreshold2 | codes::kDoutFail);
+        if (!st.is_read()) {
+            // Nothing to compare with: wait for the device's pattern.
+        } else if (pattern != device) {
             if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dout_test_state, pattern);
         } else {
             dout_1_.SetChecked(device & codes::kDoutThreshold1);
@@ -136,6 +141,38 @@ void GTests::Refresh() {
         }
     }
     --refresh_depth_;
+
+    bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
+    bt_toggle_.SetEnabled(mode_on && (current_on || current_off));
+    bt_toggle_.SetCaption(current_on ? u"Отключить тест" : u"Включить тест");
+    bt_toggle2_.SetEnabled(mode_on && (outputs_on || outputs_off));
+    bt_toggle2_.SetCaption(outputs_on ? u"Отключить тест" : u"Включить");
+    table_.SetEnabled(mode_on && current_on && current_synced_);
+    table2_.SetEnabled(mode_on && outputs_on && outputs_synced_);
+}
+
+// The field and the bar take the current the device drives; a value it does
+// not hold (never read, or outside 0..24 mA) starts them at 4 mA. Nothing is
+// sent: the refresh depth keeps the bar's handler quiet.
+void GTests::SyncCurrent() {
+    const param_snapshot_t v = g_.params.dac_test_value.snapshot();
+    const bool held = v.is_read() && v.u16() >= sb_code_.Minimum() && v.u16() <= sb_code_.Maximum();
+    const int64_t ma = held ? int64_t(v.u16()) : codes::kTestCurrentStart;
+    sb_code_.SetPosition(ma);
+    inp_code_.SetValue(ma);
+    if (v.is_read()) real_code_.SetValue(v.u16());
+    else real_code_.ClearValue();
+    current_synced_ = true;
+}
+
+// The check boxes take the device's pattern, all off while it is not known.
+void GTests::SyncOutputs() {
+    const param_snapshot_t st = g_.params.dout_test_state.snapshot();
+    const uint16_t device = st.is_read() ? st.u16() : 0;
+    dout_1_.SetChecked(device & codes::kDoutThreshold1);
+    dout_2_.SetChecked(device & codes::kDoutThreshold2);
+    dout_fail_.SetChecked(device & codes::kDoutFail);
+    outputs_synced_ = true;
 }
 
 void GTests::TableKey(GControl*, const GKeyEvent& e) {
@@ -183,9 +220,12 @@ void GTests::OnCodeAccepted(GControl*, int64_t value) {
 
 void GTests::OnBarMoved(GControl*) {
     const int64_t pos = sb_code_.Position();
+    const bool by_program = refresh_depth_ > 0;
     ++refresh_depth_;
     inp_code_.SetValue(pos);
     --refresh_depth_;
+    // Only a move by the user, on a bar loaded from the device, is sent.
+    if (by_program || !current_synced_ || !CurrentTestOn()) return;
     if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_test_value, uint64_t(pos));
 }
 

@@ -50,8 +50,8 @@ public:
     UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
-    void Shown() { Refresh(); }
-    void Hidden() {}
+    void Shown() { Unsync(); Refresh(); }
+    void Hidden() { Unsync(); }
 
     void Refresh();
     // The keyboard control of the current table (the code field and the bar
@@ -59,6 +59,12 @@ public:
     void TableKey(UIK::GControl*, const UIK::GKeyEvent& e);
 
 private:
+    // The current field and the check boxes start every test from what the
+    // device holds: until a refresh has loaded them after the test was seen
+    // switched on, nothing they show is sent.
+    void Unsync() { current_synced_ = outputs_synced_ = false; }
+    void SyncCurrent();
+    void SyncOutputs();
     bool CurrentTestOn() const;
     bool CurrentTestOff() const;
     bool OutputsTestOn() const;
@@ -73,4 +79,6 @@ private:
 
     G_t& g_;
     int32_t refresh_depth_ = 0;
+    bool current_synced_ = false;
+    bool outputs_synced_ = false;
 };

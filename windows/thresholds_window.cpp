@@ -69,6 +69,9 @@ GBaseThresholds::GBaseThresholds() {
         r.input->SetName(r.input_name);
         r.input->SetBounds(402, i * kRowPitch, 150, 40);
         r.input->SetPrompt(r.caption);
+        // The keypad takes whole numbers 0..100 only: a fraction or a value
+        // past the range is refused with this range, never cut to fit.
+        r.input->SetRange(GThresholds::kMin, GThresholds::kMax);
         r.input->SetBackColor(back);
     }
     bt_ss_enable_.SetParent(this);
@@ -113,7 +116,7 @@ void GThresholds::OnFilter(GControl*, int64_t& v) {
 
 void GThresholds::OnAccepted(GControl* c, int64_t v) {
     if (updating_ > 0) return;
-    if (const mb_param_t* p = ParamOf(c)) SetParamAndSave(*p, uint8_t(v));
+    if (const mb_param_t* p = ParamOf(c)) SetParamAndSave(*p, uint16_t(v));
 }
 
 void GThresholds::OnEnableAdjustment(GControl*) {
@@ -129,7 +132,7 @@ void GThresholds::Refresh() {
         ++updating_;
         for (GInputInt64Label* in : {&Threshold_Warn_, &Threshold_Alarm_, &Threshold_BDSafe_, &Threshold_Delta_}) {
             const param_snapshot_t s = ParamOf(in)->snapshot();
-            if (s.is_read()) in->SetValue(int64_t(s.u8()));
+            if (s.is_read()) in->SetValue(int64_t(s.u16()));
         }
         --updating_;
     }

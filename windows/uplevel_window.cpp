@@ -206,6 +206,7 @@ void GUplevelConnection::Refresh() {
     if (g_.can_update_control(&ssSpeed_)) {
         ssSpeed_.SetEnabled(E);
         const param_snapshot_t baud = p.ModbusSettings_Baud.snapshot();
+        if (baud.is_read()) ssSpeed_.SetOffListText(codes::SpeedCodeText(baud.u16()));
         ssSpeed_.SetSelectedIndex(P && baud.is_read() ? int(baud.u16()) : -1);
     }
     if (g_.can_update_control(&modbus_id_)) {

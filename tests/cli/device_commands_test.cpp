@@ -119,3 +119,31 @@ TEST(DeviceCommands, RefusedWriteHintsAtTheAdjustmentMode) {
 }
 
 }  // namespace
+
+namespace {
+
+// Values past their tables and past a byte print as the device holds them,
+// or named invalid: never wrapped, never an empty text.
+TEST(DeviceCommands, OutOfRangeValuesPrintAsHeldOrInvalid) {
+    sim::Options_t o = quiet();
+    o.owner = 2;
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(s.set_register(1, 50213, 65535));
+    ASSERT_TRUE(s.set_register(1, 50214, 256));
+    ASSERT_TRUE(s.set_register(1, 50209, 200));
+    ASSERT_TRUE(s.set_register(1, 50218, 9));
+    Result r = ctl("thresholds --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("warn=65535\nalarm=256\n", 0), 0u) << r.out;
+    r = ctl("info --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Порог 1: 65535\nПорог 2: 256\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Скорость Modbus: недопустимый код скорости 9\n"), std::string::npos) << r.out;
+    r = ctl("gas --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("gas=200 недопустимый номер газа 200\n", 0), 0u) << r.out;
+}
+
+}  // namespace

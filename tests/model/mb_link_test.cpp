@@ -115,7 +115,7 @@ TEST_F(LinkTest, PollCycleFillsEveryPolledParameterAndNothingElse) {
     EXPECT_EQ(m.factory_serial_id.snapshot().u32(), sim_->factory_serial(1));
     uint16_t v = 0;
     ASSERT_TRUE(sim_->get_register(1, 50213, v));
-    EXPECT_EQ(m.Threshold_Warn.snapshot().u8(), v & 0xFF);
+    EXPECT_EQ(m.Threshold_Warn.snapshot().u16(), v);
     EXPECT_TRUE(link_->link_status().same(success()));
 
     EXPECT_TRUE(state_->is_connected());

@@ -216,3 +216,44 @@ TEST(DisplayFormat, FormatsOneValueSafely) {
     EXPECT_EQ(FormatNumber(u"%*d", int64_t(1)), u"%*d");
     EXPECT_EQ(FormatNumber(u"%999999d", int64_t(1)).length(), 64u);
 }
+
+TEST(Keypad, AnIntegerIsTakenOnlyWhenExact) {
+    GNumberEdit_t n;
+    int64_t i = -1;
+    uint64_t u = 1;
+    const struct {
+        const char* text;
+        bool exact;
+        int64_t value;
+    } cases[] = {
+        {"12.7", false, 0}, {"19.9", false, 0},  {"12.0", true, 12},     {"1.5E+1", true, 15},
+        {"1.25E+1", false, 0}, {"-0.001", false, 0}, {"1200E-2", true, 12}, {"9E+99", false, 0},
+        {"-9223372036854775808", true, std::numeric_limits<int64_t>::min()}, {"9223372036854775808", false, 0},
+    };
+    for (const auto& c : cases) {
+        n.SetText(c.text);
+        EXPECT_EQ(n.ExactInt64(&i), c.exact) << c.text;
+        if (c.exact) {
+            EXPECT_EQ(i, c.value) << c.text;
+        }
+    }
+    n.SetText("NaN");
+    EXPECT_FALSE(n.ExactInt64(&i));
+    n.SetText("-3");
+    EXPECT_FALSE(n.ExactUInt64(&u));
+    n.SetText("-0");
+    EXPECT_TRUE(n.ExactUInt64(&u));
+    EXPECT_EQ(u, 0u);
+}
+
+TEST(InputNumberForm, AnIntegerFormWithoutARangeRefusesAFraction) {
+    WhenShown<GInpInt64Form>([](GInpInt64Form& f) {
+        PushKeys(f, {'2', '.', '5', kKeyEnter});
+        WhenShown<GInpInt64Form>([](GInpInt64Form& g) { PushKeys(g, {kKeyEscape}); }, 50);
+    });
+    GInpInt64Form f;
+    int64_t v = 7;
+    EXPECT_FALSE(f.Execute(v));
+    EXPECT_EQ(v, 7);
+    EXPECT_EQ(f.MessageText(), u"Недопустимое значение.\nДопустимо целое число");
+}

@@ -51,11 +51,19 @@ TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
         EXPECT_FALSE(w.bt_save_.IsEnabled());
         EXPECT_FALSE(w.bt_cancel_.IsEnabled());
 
+        // The mode on with a code the field cannot hold: the table stays shut
+        // until the device reports one it can.
         Set(G_.params.dac_calibration_mode, 1);
+        Set(G_.params.dac_code, 5000);
         w.Refresh();
         EXPECT_TRUE(w.bt_toggle_.IsEnabled());
         EXPECT_EQ(U8(w.bt_toggle_.Caption()), "Отключить настройку ЦАП");
+        EXPECT_FALSE(w.table_.IsEnabled());
+        Set(G_.params.dac_code, 1234);
+        w.Refresh();
         EXPECT_TRUE(w.table_.IsEnabled());
+        EXPECT_EQ(w.inp_code_.Value(), 1234);
+        EXPECT_EQ(w.sb_code_.Position(), 1234);
         EXPECT_TRUE(w.bt_remember_min_.IsEnabled());
 
         Present(1);  // the console holds the mode
@@ -163,5 +171,39 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
         ASSERT_TRUE(Until([&] { w.Refresh(); return !w.table_.IsEnabled(); }));
         EXPECT_EQ(DeviceRegister(50186), 0);
         EXPECT_TRUE(texts_.errors.empty()) << texts_.errors.front();
+    });
+}
+
+// DAC calibration mode switched on: the field and the bar take the device's
+// code before any input can move them, so two wheel notches go from there
+// and never from a code left in the bar.
+TEST_F(DacWindow, TheCodeStartsFromTheDeviceWhenTheModeTurnsOn) {
+    sim::Options_t o;
+    o.owner = 2;
+    StartDevice(o);
+    ASSERT_TRUE(sim_->set_register(1, 50187, 3990));
+    InLoop([&] {
+        GDacForm form(G_);
+        GDacCalibration& w = form.Window();
+        form.Show();
+        ASSERT_TRUE(WaitConnected(2));
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_toggle_.IsEnabled(); }));
+        EXPECT_EQ(w.sb_code_.Position(), 0);
+        const size_t from = RequestCount();
+        Press(w.bt_toggle_);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled(); }));
+        EXPECT_EQ(w.inp_code_.Value(), 3990);
+        EXPECT_EQ(w.sb_code_.Position(), 3990);
+        EXPECT_EQ(w.real_code_.Value(), 3990);
+
+        UIK::GMouseEvent wheel;
+        wheel.wheel = 2;  // away from the user: towards the minimum
+        w.real_code_.HandleMouseWheel(wheel);
+        EXPECT_EQ(w.sb_code_.Position(), 3988);
+        ASSERT_TRUE(Until([&] { return DeviceRegister(50187) == 3988; }));
+        std::vector<std::string> writes;
+        for (const std::string& r : Exchanges(from))
+            if (r.rfind("W50187=", 0) == 0) writes.push_back(r);
+        EXPECT_EQ(writes, std::vector<std::string>{"W50187=3988"});
     });
 }

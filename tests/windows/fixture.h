@@ -19,6 +19,7 @@
 #include "foundation/ustring.h"
 #include "model/app_state.h"
 #include "model/mb_link.h"
+#include "platform/sdl/native_ui.h"
 #include "sim/simulator.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"
@@ -152,5 +153,46 @@ protected:
     std::unique_ptr<GNewForm> form_;
     TextRecorder texts_;
 };
+
+// Types into the entry form of an input label as the user would: opens it,
+// presses the keys of typed ('<' is Backspace; digits, '.', '-', 'e') and
+// Enter. Returns the refusal the form then shows (closing it with Escape), or
+// an empty text when the entry was accepted. Window thread, inside the loop.
+template <typename Label>
+ustring_t TypeInto(Label& l, const char* typed) {
+    struct Run {
+        static void Refusal(Label& l, ustring_t* out, int turns) {
+            UIK::App::Defer([&l, life = l.LifeToken(), out, turns] {
+                if (life.expired()) return;
+                UIK::GInputNumberForm* f = l.OpenForm();
+                if (!f) return;  // accepted and closed
+                if (!f->MessageText().empty()) {
+                    *out = f->MessageText();
+                    plat::ui::PushKey(f->NativeWindowId(), UIK::kKeyEscape, 0);
+                } else if (turns > 0) {
+                    Refusal(l, out, turns - 1);
+                }
+            });
+        }
+        static void Keys(Label& l, std::string keys, ustring_t* out, int turns) {
+            UIK::App::Defer([&l, life = l.LifeToken(), keys, out, turns] {
+                if (life.expired()) return;
+                UIK::GInputNumberForm* f = l.OpenForm();
+                if (f && f->HasNativeWindow()) {
+                    for (char k : keys) plat::ui::PushKey(f->NativeWindowId(), k == '<' ? UIK::kKeyBackspace : int(k), 0);
+                    plat::ui::PushKey(f->NativeWindowId(), UIK::kKeyEnter, 0);
+                    Refusal(l, out, 4000);
+                } else if (turns > 0) {
+                    Keys(l, keys, out, turns - 1);
+                }
+            });
+        }
+    };
+    ustring_t refusal;
+    Run::Keys(l, typed, &refusal, 4000);
+    const bool accepted = l.OpenEntry();
+    EXPECT_EQ(accepted, refusal.empty()) << U8(refusal);
+    return refusal;
+}
 
 }  // namespace win_test

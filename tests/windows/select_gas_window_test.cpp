@@ -143,3 +143,18 @@ TEST_F(SelectGasWindow, CoefficientEntriesAreFilteredWrittenAndHeldForTwoSeconds
         EXPECT_FALSE(w.Table().IsEnabled());
     });
 }
+
+// A working-gas index past the table is named invalid, not shown as nothing.
+TEST_F(SelectGasWindow, AGasIndexPastTheTableIsNamedInvalid) {
+    sim::Options_t o;
+    o.owner = 2;
+    start_open(o);
+    ASSERT_TRUE(sim_->set_register(1, sim::reg::kWorkGas, 200));
+    run_in_loop([&] {
+        GForm_T<GSelectGas> form(G_);
+        GSelectGas& w = form.Window();
+        ASSERT_TRUE(wait_read(w));
+        EXPECT_EQ(w.list_.SelectedIndex(), 200);
+        EXPECT_EQ(text::utf8(w.list_.ShownText()), "недопустимый номер газа 200");
+    });
+}

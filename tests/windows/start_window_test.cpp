@@ -102,7 +102,7 @@ TEST_F(StartWindowTest, PresentDeviceShowsItsValues) {
     EXPECT_EQ(U8(s.reg_1003_speed_.Text()), "19200");
     EXPECT_EQ(U8(s.reg_1000_1001_version_.Text()), "12.3");
     EXPECT_EQ(U8(s.factory_id_.Text()), "123456");
-    EXPECT_EQ(U8(s.reg_2000_threshold1_.Text()), "52");  // low byte of 0x1234
+    EXPECT_EQ(U8(s.reg_2000_threshold1_.Text()), "4660");  // the whole word 0x1234, not its low byte
     EXPECT_EQ(U8(s.reg_2001_threshold2_.Text()), "50");
     EXPECT_EQ(U8(s.bt_alarms_.Caption()), "Текущие аварии (2)\nи предупреждения (0)");
     EXPECT_EQ(U8(s.ico_reg_alarms_mask_.Text()), "2");
@@ -114,10 +114,10 @@ TEST_F(StartWindowTest, PresentDeviceShowsItsValues) {
     EXPECT_TRUE(s.img_led_power_on_.IsVisible());
     EXPECT_EQ(U8(s.bt_wifi_.Caption()), "Отключить WiFi");
 
-    // A speed code past the table shows nothing; the gas text needs all three values.
+    // A speed code past the table is named invalid; the gas text needs all three values.
     Set(p.ModbusSettings_Baud, 8);
     s.Refresh();
-    EXPECT_EQ(U8(s.reg_1003_speed_.Text()), "");
+    EXPECT_EQ(U8(s.reg_1003_speed_.Text()), "недопустимый код скорости 8");
     Set(p.mipex_type, 3);
     Set(p.sensor_type, 0);
     Set(p.mipex_work_gas, 0);

@@ -61,6 +61,11 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
         ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled(); }));
         EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50180=1"}));
 
+        // Typed on the keypad, 30 mA and a fraction are refused, never cut.
+        for (const char* typed : {"<<30", "<<19.9"}) {
+            EXPECT_EQ(U8(win_test::TypeInto(w.inp_code_, typed)), "Недопустимое значение.\nДопустимо от 0 до 24");
+            EXPECT_EQ(w.sb_code_.Position(), 0);
+        }
         w.inp_code_.Enter(30);
         EXPECT_EQ(w.sb_code_.Position(), 0) << "30 mA is refused";
         w.inp_code_.Enter(12);
@@ -106,5 +111,58 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
         EXPECT_EQ(DeviceRegister(50180), 0);
         EXPECT_EQ(DeviceRegister(50184), 0);
         EXPECT_TRUE(texts_.errors.empty()) << texts_.errors.front();
+    });
+}
+
+// A test switched on again starts from what the device holds: the ticks and
+// the current of the earlier test are never sent; the user's next move is.
+TEST_F(TestsWindow, ATestSwitchedOnStartsFromTheDeviceNotFromEarlierTicks) {
+    sim::Options_t o;
+    o.owner = 2;
+    StartDevice(o);
+    InLoop([&] {
+        GTestsForm form(G_);
+        GTests& w = form.Window();
+        form.Show();
+        ASSERT_TRUE(WaitConnected(2));
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_toggle_.IsEnabled() && w.bt_toggle2_.IsEnabled(); }));
+        Press(w.bt_toggle_);
+        Press(w.bt_toggle2_);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled() && w.table2_.IsEnabled(); }));
+        w.inp_code_.Enter(19);
+        for (UIK::GCheckBoxCaptioned* c : {&w.dout_1_, &w.dout_2_, &w.dout_fail_}) c->SetChecked(true);
+        w.Refresh();
+        ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 7 && DeviceRegister(50181) == 19; }));
+        Press(w.bt_toggle_);
+        Press(w.bt_toggle2_);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return !w.table_.IsEnabled() && !w.table2_.IsEnabled(); }));
+
+        // Meanwhile the device came to hold other values (another session).
+        ASSERT_TRUE(sim_->set_register(1, 50185, 5));
+        ASSERT_TRUE(sim_->set_register(1, 50181, 9));
+        const size_t from = RequestCount();
+        Press(w.bt_toggle_);
+        Press(w.bt_toggle2_);
+        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled() && w.table2_.IsEnabled(); }));
+        EXPECT_TRUE(w.dout_1_.IsChecked());
+        EXPECT_FALSE(w.dout_2_.IsChecked());
+        EXPECT_TRUE(w.dout_fail_.IsChecked());
+        EXPECT_EQ(w.inp_code_.Value(), 9);
+        EXPECT_EQ(w.sb_code_.Position(), 9);
+        EXPECT_EQ(w.real_code_.Value(), 9);
+        const uint64_t cycles = link_->completed_cycles();
+        ASSERT_TRUE(Until([&] { w.Refresh(); return link_->completed_cycles() >= cycles + 2; }));
+        EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50180=1", "W50190=20",
+                                                             "R50276x1", "W50184=1"}))
+            << "nothing but the two switches";
+        EXPECT_EQ(DeviceRegister(50185), 5);
+        EXPECT_EQ(DeviceRegister(50181), 9);
+
+        // From there the user leads again.
+        w.dout_2_.SetChecked(true);
+        w.Refresh();
+        ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 7; }));
+        w.TableKey(&w.table_, {UIK::kKeyRight, 0});
+        ASSERT_TRUE(Until([&] { return DeviceRegister(50181) == 10; }));
     });
 }

@@ -108,3 +108,49 @@ TEST_F(ThresholdsWindow, TheTableFollowsWhoHoldsTheAdjustmentMode) {
         EXPECT_EQ(w.Threshold_Warn_.Value(), 20);
     });
 }
+
+// Typed on the keypad, a fraction or a value past 0..100 is refused with the
+// range and nothing is written; a whole number, however typed, is written.
+TEST_F(ThresholdsWindow, TheKeypadRefusesAFractionInsteadOfCuttingIt) {
+    sim::Options_t o;
+    o.owner = 2;
+    start_open(o);
+    run_in_loop([&] {
+        GForm_T<GThresholds> form(G_);
+        GThresholds& w = form.Window();
+        form.Show();
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.Threshold_Warn_.Value() == 20 && w.table_.IsEnabled();
+        }));
+        for (const char* typed : {"<<12.7", "<<250", "<<0.5"}) {
+            SCOPED_TRACE(typed);
+            EXPECT_EQ(U8(TypeInto(w.Threshold_Warn_, typed)), "Недопустимое значение.\nДопустимо от 0 до 100");
+            EXPECT_EQ(w.Threshold_Warn_.Value(), 20);
+        }
+        EXPECT_TRUE(texts_.status.empty()) << "nothing written: " << all_status();
+        EXPECT_TRUE(TypeInto(w.Threshold_Warn_, "<<1.5e1").empty());
+        ASSERT_TRUE(wait_status("Параметр \"Порог 1\" установлен\nНастройки сохранены")) << all_status();
+        EXPECT_EQ(reg(sim::reg::kThresholdWarn), 15);
+    });
+}
+
+// A register past a byte shows as the device holds it, never wrapped.
+TEST_F(ThresholdsWindow, ThresholdsPastAByteAreShownAsHeld) {
+    sim::Options_t o;
+    o.owner = 2;
+    start_open(o);
+    ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdWarn, 65535));
+    ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdAlarm, 256));
+    run_in_loop([&] {
+        GForm_T<GThresholds> form(G_);
+        GThresholds& w = form.Window();
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.Threshold_Warn_.HasValue() && w.Threshold_Alarm_.HasValue();
+        }));
+        EXPECT_EQ(w.Threshold_Warn_.Value(), 65535);
+        EXPECT_EQ(w.Threshold_Alarm_.Value(), 256);
+        EXPECT_TRUE(texts_.status.empty()) << "shown, not written: " << all_status();
+    });
+}

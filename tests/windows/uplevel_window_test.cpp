@@ -263,3 +263,20 @@ TEST_F(UplevelWindow, InputsNeedTheModeAndTheButtonShowsOnlyWhileNobodyHoldsIt) 
         EXPECT_FALSE(w.hart_id_.IsEnabled());
     });
 }
+
+// A speed code no item stands for is named invalid, not shown as nothing.
+TEST_F(UplevelWindow, ASpeedCodePastTheTableIsNamedInvalid) {
+    sim::Options_t o;
+    o.owner = 2;
+    start_open(o);
+    ASSERT_TRUE(sim_->set_register(1, sim::reg::kModbusBaud, 9));
+    run_in_loop([&] {
+        GForm_T<GUplevelConnection> form(G_);
+        GUplevelConnection& w = form.Window();
+        EXPECT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.ssSpeed_.SelectedIndex() == 9;
+        }));
+        EXPECT_EQ(text::utf8(w.ssSpeed_.ShownText()), "недопустимый код скорости 9");
+    });
+}
