@@ -85,6 +85,21 @@ TEST_F(SettingsCommands, AWriteTheDeviceRefusesExitsOneWithTheWindowsMessage) {
     EXPECT_EQ(reg(sim::reg::kThresholdAlarm), 50);
 }
 
+TEST_F(SettingsCommands, AdjustmentModeTheCommandTookIsGivenBackAndOneFoundHeldIsLeft) {
+    start(/*owner=*/0);
+    Result r = run("thresholds --warn 30");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(reg(sim::reg::kThresholdWarn), 30);
+    EXPECT_EQ(reg(sim::reg::kAdjustmentOwner), 0);
+    EXPECT_TRUE(r.err.ends_with("Настройки сохранены\nРежим наладки отключен\n")) << r.err;
+
+    start(/*owner=*/2);
+    r = run("thresholds --warn 31");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(reg(sim::reg::kAdjustmentOwner), 2);
+    EXPECT_FALSE(has(r.err, "Режим наладки отключен")) << r.err;
+}
+
 TEST_F(SettingsCommands, ClockPrintsSetsAndRefusesTheYear2100) {
     start(/*owner=*/0);  // the command asks for the mode itself
     Result r = run("clock --set \"2018-06-15 09:05:07\"");
