@@ -246,6 +246,9 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
                               e);
             }
             if (!read) read = back;
+            // Not found either way: most likely the device switched and then
+            // lost the line, so the configurator keeps the new settings.
+            switch_settings();
             report(ustring_t());
             g.error_message(kErrorShowMs,
                             read ? text::format(kMaxText, "Связь разорвана. Отключаем драйвер.\n(%s)",
