@@ -106,51 +106,78 @@ int run_calibrate(cli::Context& ctx) {
     ITask* watch = G_.add_periodic_task(calibration::PeriodicTask(G_, watcher));
     mb_link_t& link = session.link();
     const float c = float(concentration);
-    // The window's start task; the state is read once more after the start
-    // command, so that a final state left from an earlier calibration is
-    // not taken for this one's.
-    const bool started = session.run([&link, span, c] {
-        if (span ? calibration::RunSpanStart(G_, c) : calibration::RunZeroCorrectionStart(G_))
-            G_.post_to_worker1(make_task([&link] { link.read_param(G_.params.mipex_calibration_state); }));
+    // The window's start task; the state is read once more after a start
+    // the device took, so that a final state left from an earlier
+    // calibration is not taken for this one's.
+    calibration::start_outcome_t outcome = calibration::start_outcome_t::not_started;
+    session.run([&link, &outcome, span, c] {
+        outcome = span ? calibration::RunSpanStart(G_, c) : calibration::RunZeroCorrectionStart(G_);
+        if (outcome == calibration::start_outcome_t::started) link.read_param(G_.params.mipex_calibration_state);
     });
-    if (!started) {
+    if (outcome == calibration::start_outcome_t::not_started) {
         G_.remove_periodic_task(watch);
         return 1;
     }
+    // Whether it started is not known: a final state the poll cycle reads
+    // may be an earlier calibration's, so only a state seen running first
+    // makes the end this one's.
+    bool seen_running = outcome == calibration::start_outcome_t::started;
 
+    // The link rides over failed checks and tries again; the device counts
+    // as lost only when it has not answered a check for this long.
+    const uint32_t lost_after_ms = 3 * (2500u + 2u * ctx.settings.timeout);
     calibration::state_view_t view;
     bool link_lost = false;
-    auto finished = [&] {
-        return plat::interrupted() || link_lost || (view.read && !view.running);
-    };
+    uint32_t failing_since = 0;
+    auto ended = [&] { return view.read && !view.running && seen_running; };
+    auto finished = [&] { return plat::interrupted() || link_lost || (view.read && !view.running); };
     auto look = [&] {
+        const uint32_t now = plat::tick32();
         if (link.link_status()) {
-            link_lost = true;
+            if (failing_since == 0) failing_since = now | 1;
+            else if (now - failing_since >= lost_after_ms) link_lost = true;
             return;
         }
-        view = calibration::StateView(G_.params, watcher->start_tick(), plat::tick32());
+        failing_since = 0;
+        view = calibration::StateView(G_.params, watcher->start_tick(), now);
+        if (view.running) seen_running = true;
         printer.show(view);
     };
     look();
     session.serve(finished, look);
     G_.remove_periodic_task(watch);
 
-    if (plat::interrupted() && !(view.read && !view.running)) {
-        // Abort on the device before leaving, and show what it then says.
+    if (!ended() && (plat::interrupted() || link_lost)) {
+        // Never left running unseen: abort on the device, and show what it
+        // then says, or say that it could not be aborted.
         printer.end_line();
         error_value_t e;
         session.run([&] {
-            e = link.write_param(G_.params.mipex_calibration_start, codes::kCalibrationStartAbort);
-            if (!e) link.read_param(G_.params.mipex_calibration_state);
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                e = link.write_param(G_.params.mipex_calibration_start, codes::kCalibrationStartAbort);
+                if (e && FailedWriteOutcome(e) != write_outcome_t::unknown) break;
+                const error_value_t read = link.read_param(G_.params.mipex_calibration_state);
+                if (!read && !calibration::StateView(G_.params, 0, 0).running) {
+                    e = success();
+                    break;
+                }
+            }
         });
-        if (e) return cli::report(e);
+        if (e) {
+            std::fprintf(stderr, "Калибровка могла остаться запущенной: прервать её не удалось\n");
+            return cli::report(e);
+        }
+        if (link_lost) std::fprintf(stderr, "Связь с устройством прерывалась, калибровка прервана\n");
         view = calibration::StateView(G_.params, 0, 0);
         printer.show(view);
         printer.end_line();
         return 1;
     }
     printer.end_line();
-    if (link_lost) return cli::report(link.link_status());
+    if (!seen_running) {
+        std::fprintf(stderr, "Калибровка не запущена: устройство не калибрует\n");
+        return 1;
+    }
     return view.state == codes::kCalibrationFinished ? 0 : 1;
 }
 

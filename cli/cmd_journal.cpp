@@ -180,12 +180,15 @@ int run_journal(cli::Context& ctx) {
 
     plat::catch_interrupts();
     mb_link_t::set_read_diagnostics(false);
+    // The window side is made before the link and goes after it: the link's
+    // workers post into the queue until they are stopped, a worker even
+    // after the serving thread has seen the last of its tasks.
+    window_queue_t queue;
+    StderrMessages messages;
     mb_link_t link(G_.params);
     if (!cli::OpenDevice(ctx, link)) return 1;
     G_.link = &link;
 
-    window_queue_t queue;
-    StderrMessages messages;
     ProgressPrinter progress(messages);
     G_.window_poster = queue.poster();
     G_.main_window = &messages;
@@ -203,6 +206,9 @@ int run_journal(cli::Context& ctx) {
         default: rc = export_counters(link, o, messages); break;
         }
     }
+    // The workers stop before the hand-overs to the window side go.
+    link.worker1().Stop();
+    link.worker2().Stop();
     G_.main_window = nullptr;
     G_.window_poster = nullptr;
     G_.link = nullptr;

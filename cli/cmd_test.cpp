@@ -2,7 +2,8 @@
 // the output tests of the tests window from the command line. Each switches
 // the test mode on with the window's own command (adjustment mode first),
 // sets the current or the output pattern, and reports what the device then
-// holds; off switches both tests off.
+// holds; off switches both tests off and reads them back, so that a command
+// whose reply was lost is judged by what the device holds.
 #include <cstdio>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "model/codes.h"
 #include "platform/interrupt.h"
 #include "procedures/device_procedures.h"
+#include "procedures/write_procedures.h"
 
 namespace {
 
@@ -72,12 +74,21 @@ int run_test(cli::Context& ctx) {
             if (e) return cli::report(e);
         }
     }
-    if (!ok) return 1;
-    if (what == "off") {
-        session.run([&] { e = read_tests(link, p); });
-        if (e) return cli::report(e);
-    }
     const auto on = [](const mb_param_t& m) { return m.snapshot().u16() != codes::kModeOff; };
+    if (what == "off") {
+        // Read back whatever the commands reported: a command whose reply
+        // was lost may have been carried out, and the device tells.
+        session.run([&] {
+            e = read_tests(link, p);
+            if (e && FailedWriteOutcome(e) == write_outcome_t::unknown) e = read_tests(link, p);
+        });
+        if (e) return cli::report(e);
+        ok = !on(p.dac_test_enabled) && !on(p.dout_test_enabled);
+        if (!ok) std::printf("Тест токового выхода: %s\nТест дискретных выходов: %s\n",
+                             on(p.dac_test_enabled) ? "включен" : "выключен",
+                             on(p.dout_test_enabled) ? "включен" : "выключен");
+    }
+    if (!ok) return 1;
     std::printf("Тест токового выхода: %s", on(p.dac_test_enabled) ? "включен" : "выключен");
     if (on(p.dac_test_enabled)) std::printf(", %u мА", unsigned(p.dac_test_value.snapshot().u16()));
     std::printf("\nТест дискретных выходов: %s", on(p.dout_test_enabled) ? "включен" : "выключен");

@@ -26,6 +26,13 @@ DeviceSession::DeviceSession() : link_(G_.params) {
 }
 
 DeviceSession::~DeviceSession() {
+    // Adjustment mode this command took is given back before the port
+    // closes; the status line saying so goes to stderr with the others.
+    if (link_.is_open())
+        run([] {
+            procedures::RunReleaseAdjustmentMode(G_);
+            return success();
+        });
     G_.main_window = nullptr;
     G_.window_poster = nullptr;
     G_.link = nullptr;

@@ -6,6 +6,7 @@
 
 #include "cli/device_report.h"
 #include "platform/interrupt.h"
+#include "procedures/write_procedures.h"
 
 namespace cli {
 
@@ -22,6 +23,15 @@ ProcedureSession::ProcedureSession() : link_(G_.params) {
 }
 
 ProcedureSession::~ProcedureSession() {
+    // The command's own printing is gone by now.
+    messages_.before_line = nullptr;
+    // Adjustment mode this command took is given back before the port
+    // closes, and the status line saying so is printed.
+    if (link_.is_open()) {
+        bool released = false;
+        run([&released] { released = procedures::RunReleaseAdjustmentMode(G_); });
+        if (released) messages_.line(text::u16(messages_.last_status));
+    }
     // The workers stop before the window side goes: a task still queued then
     // posts into nothing.
     link_.worker1().Stop();

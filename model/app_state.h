@@ -117,6 +117,12 @@ public:
     void save_config(const std::string& path) const;
 
     std::atomic<bool> poll_mode{false};
+    // Which detector this program put into adjustment mode, so that it gives
+    // the mode back before the port closes: kTakenFlag with the detector's
+    // factory number in the low 32 bits, or 0 when it took none (a mode found
+    // held is left held).
+    static constexpr uint64_t kTakenFlag = uint64_t(1) << 32;
+    std::atomic<uint64_t> adjustment_mode_taken{0};
     ParamMap_t params;
     std::atomic<IWindowSide*> main_window{nullptr};
     std::atomic<mb_link_t*> link{nullptr};

@@ -33,19 +33,50 @@ void Fail(G_t& g, const char* form, const error_value_t& e) {
     g.error_message(kErrorShowMs, text::format(kMaxText, form, text::utf8(window_message_text(e)).c_str()));
 }
 
+bool Running(uint16_t state) {
+    return state == codes::kCalibrationStarted || state == codes::kCalibrationInProgress;
+}
+
+// The start command after the adjustment-mode request, as SendCommand sends
+// it. When its reply is lost the device may be calibrating already: the
+// state register says.
+start_outcome_t RunStartCommand(G_t& g, mb_link_t& l) {
+    procedures::RunEnableAdjustmentMode(g);
+    const error_value_t e = procedures::RunCommand(g, g.params.mipex_calibration_start, codes::kCalibrationStartRun,
+                                                   ustring_t(kStartTitle));
+    if (!e) return start_outcome_t::started;
+    if (FailedWriteOutcome(e) != write_outcome_t::unknown) return start_outcome_t::not_started;
+    mb_param_t& state = g.params.mipex_calibration_state;
+    error_value_t read = l.read_param(state);
+    if (read && FailedWriteOutcome(read) == write_outcome_t::unknown) read = l.read_param(state);
+    if (read) {
+        g.error_message(kErrorShowMs,
+                        text::format(kMaxText, "Не удалось узнать, запущена ли калибровка: она может идти\n(%s)",
+                                     text::utf8(window_message_text(read)).c_str()));
+        return start_outcome_t::unknown;
+    }
+    if (!Running(state.snapshot().u16())) {
+        g.error_message(kErrorShowMs, u"Калибровка не запущена: устройство не калибрует");
+        return start_outcome_t::not_started;
+    }
+    g.clear_message();
+    g.info_message(u"Ответ на команду \"Запуск настройки МИПЕКС\" потерян, но устройство калибрует: калибровка запущена");
+    return start_outcome_t::started;
+}
+
 // Steps 1 to 3 of both starts, then the start command. The read-back must
 // come from the device itself: a value the poll cycle read earlier does not
 // count, so the parameter is read here and its fresh value checked.
-bool RunStart(G_t& g, uint16_t point, float concentration, const start_texts_t& texts) {
+start_outcome_t RunStart(G_t& g, uint16_t point, float concentration, const start_texts_t& texts) {
     mb_link_t* l = g.link.load();
     if (!l) {
         Fail(g, texts.failed, comport_error(kComNotOpen));
-        return false;
+        return start_outcome_t::not_started;
     }
     mb_param_t& gas = g.params.calibration_gas_concentration;
     if (const error_value_t e = l->write_param(gas, ParamValueFromFloat(concentration))) {
         Fail(g, texts.failed, e);
-        return false;
+        return start_outcome_t::not_started;
     }
     const error_value_t read = l->read_param(gas);
     const param_snapshot_t back = gas.snapshot();
@@ -53,14 +84,13 @@ bool RunStart(G_t& g, uint16_t point, float concentration, const start_texts_t& 
                            (point == codes::kCalibrationPointZero ? back.f32() == 0.0f : back.f32() > 0.0f);
     if (!confirmed) {
         Fail(g, texts.unconfirmed, read);
-        return false;
+        return start_outcome_t::not_started;
     }
     if (const error_value_t e = l->write_param(g.params.mipex_calibration_point, point)) {
         Fail(g, texts.failed, e);
-        return false;
+        return start_outcome_t::not_started;
     }
-    SendCommand(g.params.mipex_calibration_start, codes::kCalibrationStartRun, ustring_t(kStartTitle));
-    return true;
+    return RunStartCommand(g, *l);
 }
 
 struct state_row_t {
@@ -86,10 +116,6 @@ constexpr state_row_t kStateRows[] = {
     {u"Корректировка нуля МИПЕКС прекращена пользователем", u"Настройка МИПЕКС по ПГС прекращена пользователем",
      u""},
 };
-
-bool Running(uint16_t state) {
-    return state == codes::kCalibrationStarted || state == codes::kCalibrationInProgress;
-}
 
 }  // namespace
 
@@ -134,9 +160,11 @@ ITask* PeriodicTask(G_t& g, std::shared_ptr<status_watcher_t> watcher) {
     return make_task([app, watcher] { watcher->step(*app, plat::tick32()); });
 }
 
-bool RunZeroCorrectionStart(G_t& g) { return RunStart(g, codes::kCalibrationPointZero, 0.0f, kZeroTexts); }
+start_outcome_t RunZeroCorrectionStart(G_t& g) {
+    return RunStart(g, codes::kCalibrationPointZero, 0.0f, kZeroTexts);
+}
 
-bool RunSpanStart(G_t& g, float concentration) {
+start_outcome_t RunSpanStart(G_t& g, float concentration) {
     return RunStart(g, codes::kCalibrationPointSpan, concentration, kSpanTexts);
 }
 

@@ -55,14 +55,21 @@ private:
 // when the owner removes the task never touches a destroyed watcher.
 ITask* PeriodicTask(G_t& g, std::shared_ptr<status_watcher_t> watcher);
 
+// What became of a calibration start. not_started: a step failed or the
+// device refused the start, nothing runs. started: the device took the start
+// command, or its reply was lost and register 50192 then showed the device
+// calibrating. unknown: the reply was lost and 50192 could not be read
+// either, so the calibration may be running.
+enum class start_outcome_t { not_started, started, unknown };
+
 // The start task of a calibration, on worker 1: writes the concentration into
 // register 50221 (0 for zero correction), reads it back and checks it, writes
-// the calibration point into register 3005, then queues the start command
-// (SendCommand of register 50191 with 1, which asks for adjustment mode
-// first). Every failure is shown as a red message and ends the task. True when
-// the start command was queued.
-bool RunZeroCorrectionStart(G_t& g);
-bool RunSpanStart(G_t& g, float concentration);
+// the calibration point into register 3005, asks for adjustment mode, then
+// writes the start command (register 50191 := 1). After a start command whose
+// reply was lost, register 50192 tells whether the device started (one failed
+// read is tried again). Every failure is shown as a red message.
+start_outcome_t RunZeroCorrectionStart(G_t& g);
+start_outcome_t RunSpanStart(G_t& g, float concentration);
 
 // The message of a span start at a concentration below 0.01.
 extern const char16_t* const kZeroConcentrationRefusal;

@@ -114,16 +114,86 @@ void SwitchConnectionSettings(G_t& g, const mb_param_t& p, uint16_t v) {
 
 namespace procedures {
 
+namespace {
+
+// A read that rides over one lost or garbled reply.
+error_value_t ReadTwice(mb_link_t& l, mb_param_t& p) {
+    error_value_t e = l.read_param(p);
+    if (e && FailedWriteOutcome(e) == write_outcome_t::unknown) e = l.read_param(p);
+    return e;
+}
+
+// The device's speed code of a line speed, kSpeedCount when it has none.
+uint16_t SpeedCode(uint32_t speed) {
+    for (size_t i = 0; i < codes::kSpeedCount; ++i)
+        if (codes::kSpeedTable[i] == speed) return uint16_t(i);
+    return uint16_t(codes::kSpeedCount);
+}
+
+}  // namespace
+
 error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s, const link_change_side_t& side) {
     const std::string title = arg(p.title());
     auto report = [&](const ustring_t& t) {
         if (side.report) side.report(t);
         g.status_text(t);
     };
+    // A definite failure: shown in the caller's place, on the status line
+    // and in red; nothing was changed.
+    auto refuse = [&](const ustring_t& t, const error_value_t& e) {
+        report(t);
+        g.error_message(kErrorShowMs, t);
+        return e;
+    };
+    auto on_window_thread = [&](std::function<void()> fn) { side.on_window_thread(fn); };
     auto switch_settings = [&] {
         G_t* gp = &g;
         mb_param_t* pp = &p;
-        side.on_window_thread([gp, pp, s] { SwitchConnectionSettings(*gp, *pp, s); });
+        on_window_thread([gp, pp, s] { SwitchConnectionSettings(*gp, *pp, s); });
+    };
+
+    mb_link_t* l = g.link.load();
+    if (!l) return refuse(ParamWriteFailureText(ustring_t(p.title()), comport_error(kComNotOpen)), comport_error(kComNotOpen));
+    const bool address = &p == &g.params.ModbusSettings_Id;
+    const ConnectionSettings before = g.connection_settings();
+    const uint16_t old_value = address ? before.block_id : SpeedCode(before.port_settings.speed);
+
+    // The detector's factory number: after a write whose outcome is unknown,
+    // whatever answers must prove to be this detector before the save goes
+    // to it.
+    mb_param_t& serial_param = g.params.factory_serial_id;
+    if (const error_value_t e = ReadTwice(*l, serial_param))
+        return refuse(text::format(kMaxText, "Параметр \"%s\" не был установлен\n(%s)", title.c_str(),
+                                   arg(window_message_text(e)).c_str()),
+                      e);
+    const uint32_t serial = serial_param.snapshot().u32();
+
+    // A detector moved onto an address another device answers at would
+    // share it with that device: both would answer every request.
+    if (address && w != before.block_id) {
+        uint16_t words[2];
+        const error_value_t probe = l->read_registers(serial_param.reg(), 2, words, uint8_t(w));
+        if (FailedWriteOutcome(probe) == write_outcome_t::not_sent)
+            return refuse(ParamWriteFailureText(ustring_t(p.title()), probe), probe);
+        if (!probe.same(drv_error(kDrvTimeout)))
+            return refuse(text::format(kMaxText,
+                                       "Адрес %u уже занят: на нём отвечает другое устройство\n"
+                                       "Параметр \"%s\" не был установлен",
+                                       unsigned(w), title.c_str()),
+                          app_error(app::kDeviceLogicError));
+    }
+
+    // Whether the device that answers now is this detector holding value.
+    auto confirmed = [&](uint16_t value, error_value_t& e, bool& other) {
+        other = false;
+        e = ReadTwice(*l, serial_param);
+        if (e) return false;
+        if (serial_param.snapshot().u32() != serial) {
+            other = true;
+            return false;
+        }
+        e = ReadTwice(*l, p);
+        return !e && p.snapshot().u16() == value;
     };
 
     g.status_text(text::format(kMaxText, "Установка параметра \"%s\"...", title.c_str()));
@@ -144,20 +214,49 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         else
             report(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
                                 title.c_str(), arg(window_message_text(result)).c_str()));
+    } else if (FailedWriteOutcome(e) != write_outcome_t::unknown) {
+        // The device refused the write (or it never left): it still has its
+        // old setting, and the configurator keeps its own.
+        return refuse(ParamWriteFailureText(ustring_t(p.title()), e), e);
     } else {
-        report(text::format(kMaxText, "Не известно, был ли параметр установлен \"%s\"\n(%s)", title.c_str(),
-                            arg(window_message_text(e)).c_str()));
+        // No answer, or one that could not be read: the device may have
+        // switched before it could answer.
+        report(ParamWriteFailureText(ustring_t(p.title()), e));
         pause_ms(200);
         report(u"Пробуем изменить настройки драйвера и проверить связь...");
         switch_settings();
-        mb_link_t* l = g.link.load();
-        const error_value_t read = l ? l->read_param(p) : comport_error(kComNotOpen);
-        if (read) {
-            report(ustring_t());
-            g.error_message(kErrorShowMs, text::format(kMaxText, "Связь разорвана. Отключаем драйвер.\n(%s)",
-                                                       arg(window_message_text(read)).c_str()));
+        error_value_t read;
+        bool other = false;
+        if (!confirmed(w, read, other)) {
+            // Not this detector with the new value: back to the old settings,
+            // where it answers if the write did not take.
+            if (other)
+                report(text::format(kMaxText, "С новыми настройками отвечает другое устройство (заводской номер %u)",
+                                    unsigned(serial_param.snapshot().u32())));
             G_t* gp = &g;
-            side.on_window_thread([gp] {
+            on_window_thread([gp, before] { gp->apply_connection_settings(before, nullptr); });
+            error_value_t back;
+            bool other_back = false;
+            if (confirmed(old_value, back, other_back)) {
+                g.clear_message();
+                return refuse(text::format(kMaxText,
+                                           "Параметр \"%s\" не был установлен: устройство отвечает с прежними "
+                                           "настройками\n(%s)",
+                                           title.c_str(), arg(window_message_text(e)).c_str()),
+                              e);
+            }
+            if (!read) read = back;
+            // Not found either way: most likely the device switched and then
+            // lost the line, so the configurator keeps the new settings.
+            switch_settings();
+            report(ustring_t());
+            g.error_message(kErrorShowMs,
+                            read ? text::format(kMaxText, "Связь разорвана. Отключаем драйвер.\n(%s)",
+                                                arg(window_message_text(read)).c_str())
+                                 : ustring_t(u"Отвечает другое устройство, а не то, чей параметр менялся. "
+                                             u"Отключаем драйвер."));
+            if (!read) read = app_error(app::kDeviceLogicError);
+            on_window_thread([gp] {
                 if (mb_link_t* link = gp->link.load()) link->close();
                 gp->invalidate_all_parameters();
             });

@@ -73,12 +73,19 @@ struct link_change_side_t {
 namespace procedures {
 // The change of ModbusSettings_Baud (write_value and settings_value the speed
 // code) or ModbusSettings_Id (the address), on worker 1: write the parameter,
-// switch the configurator's connection settings to follow the device, check
-// that the device still answers, save its settings. A write that fails is
-// taken to mean that the device may have switched before it could answer: the
-// settings are switched anyway and the parameter read back; when that read
-// fails too the port is closed. Returns success, the save command's error, or
-// the read-back's error when the link was lost (the port is then closed).
+// switch the configurator's connection settings to follow the device, save
+// its settings. The window and luma10ctl both run it.
+//
+// Before anything is written the detector's factory number is read, and a new
+// address at which another device answers is refused. A write the device
+// refuses (an exception reply) changes nothing on either side. A write without
+// a readable reply may or may not have been carried out: the settings are
+// switched and the device must prove, by its factory number and the new value,
+// that it is the same detector before the save is sent; otherwise the old
+// settings come back, and when the detector answers there with its old value
+// the write is reported as not done; when it does not, the port is closed.
+// Returns success, or the first failure (the port is then closed only when the
+// detector was lost).
 error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t write_value, uint16_t settings_value,
                                    const link_change_side_t& side);
 }  // namespace procedures

@@ -1,7 +1,10 @@
 #include "procedures/write_procedures.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "link/errors.h"
@@ -26,6 +29,28 @@ std::string arg(const error_value_t& e) { return text::utf8(window_message_text(
 
 }  // namespace
 
+write_outcome_t FailedWriteOutcome(const error_value_t& e) {
+    if (e.category == &mb_category()) return write_outcome_t::refused;
+    if (e.same(comport_error(kComNotOpen)) || e.same(comport_error(kComOpenFailed)) ||
+        e.same(drv_error(kDrvBadRequestSize)) || e.same(drv_error(kDrvUnsupportedFunction)))
+        return write_outcome_t::not_sent;
+    return write_outcome_t::unknown;
+}
+
+ustring_t ParamWriteFailureText(const ustring_t& title, const error_value_t& e) {
+    const char* form = FailedWriteOutcome(e) == write_outcome_t::unknown
+                           ? "Не известно, был ли параметр установлен \"%s\"\n(%s)"
+                           : "Параметр \"%s\" не был установлен\n(%s)";
+    return text::format(kMaxText, form, arg(title).c_str(), arg(e).c_str());
+}
+
+ustring_t CommandFailureText(const ustring_t& title, const error_value_t& e) {
+    const char* form = FailedWriteOutcome(e) == write_outcome_t::unknown
+                           ? "Не известно, была ли выполнена команда \"%s\"\n(%s)"
+                           : "Команда \"%s\" не была отправлена\n(%s)";
+    return text::format(kMaxText, form, arg(title).c_str(), arg(e).c_str());
+}
+
 uint64_t ParamValueFromFloat(float v) {
     uint32_t bits;
     std::memcpy(&bits, &v, sizeof bits);
@@ -38,8 +63,7 @@ error_value_t RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
     const std::string title = arg(p.title());
     g.status_text(text::format(kMaxText, "Установка параметра \"%s\"...", title.c_str()));
     if (const error_value_t e = g.write_parameter(p, value)) {
-        g.error_message(kErrorShowMs, text::format(kMaxText, "Параметр \"%s\" не был установлен\n(%s)", title.c_str(),
-                                                   arg(e).c_str()));
+        g.error_message(kErrorShowMs, ParamWriteFailureText(ustring_t(p.title() ? p.title() : u""), e));
         return e;
     }
     g.clear_message();
@@ -55,13 +79,17 @@ error_value_t RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
 
 void RunEnableAdjustmentMode(G_t& g) {
     g.status_text(u"Включение режима наладки...");
+    mb_link_t* l = g.link.load();
+    // Whether the mode was held by this link before the request: only a mode
+    // this program takes is given back when the port closes.
+    if (l && !g.params.adjustment_mode_owner.snapshot().is_read()) (void)l->read_param(g.params.adjustment_mode_owner);
+    const bool held_before = g.params.adjustment_mode_owner.read_equals(codes::kOwnerModbus);
     if (const error_value_t e = g.write_parameter(g.params.command, codes::kCommandEnterAdjustment)) {
         g.error_message(kErrorShowMs,
                         text::format(kMaxText, "Включение режима наладки не удалось\n(%s)", arg(e).c_str()));
         return;
     }
     std::this_thread::sleep_for(kAdjustmentSettleTime);
-    mb_link_t* l = g.link.load();
     const error_value_t e = l ? l->read_param(g.params.adjustment_mode_owner) : comport_error(kComNotOpen);
     if (e) {
         g.error_message(kErrorShowMs, text::format(kMaxText, "Не удалось прочитать состояние режима наладки\n(%s)",
@@ -69,6 +97,14 @@ void RunEnableAdjustmentMode(G_t& g) {
         return;
     }
     if (g.params.adjustment_mode_owner.read_equals(codes::kOwnerModbus)) {
+        if (!held_before) {
+            param_snapshot_t serial = g.params.factory_serial_id.snapshot();
+            if (!serial.is_read() && !l->read_param(g.params.factory_serial_id))
+                serial = g.params.factory_serial_id.snapshot();
+            // Without the detector's factory number the mode cannot be tied
+            // to it; it is then given back to whatever detector answers.
+            g.adjustment_mode_taken.store(G_t::kTakenFlag | (serial.is_read() ? serial.u32() : 0));
+        }
         g.status_text(u"Режим наладки включен");
         g.clear_message();
     } else {
@@ -76,16 +112,60 @@ void RunEnableAdjustmentMode(G_t& g) {
     }
 }
 
-void RunCommand(G_t& g, const mb_param_t& p, uint16_t value, const ustring_t& title) {
+error_value_t RunCommand(G_t& g, const mb_param_t& p, uint16_t value, const ustring_t& title) {
     const std::string name = arg(title);
     g.status_text(text::format(kMaxText, "Отсылка команды \"%s\"...", name.c_str()));
     if (const error_value_t e = g.write_parameter(p, value)) {
-        g.error_message(kErrorShowMs, text::format(kMaxText, "Команда \"%s\" не была отправлена\n(%s)", name.c_str(),
-                                                   arg(e).c_str()));
-        return;
+        g.error_message(kErrorShowMs, CommandFailureText(title, e));
+        return e;
     }
     g.clear_message();
     g.status_text(text::format(kMaxText, "Команда \"%s\" отправлена", name.c_str()));
+    return success();
+}
+
+namespace {
+
+// A read that rides over one lost or garbled reply, as the poll cycle does
+// over one failed check.
+error_value_t ReadTwice(mb_link_t& l, mb_param_t& p) {
+    error_value_t e = l.read_param(p);
+    if (e && FailedWriteOutcome(e) == write_outcome_t::unknown) e = l.read_param(p);
+    return e;
+}
+
+}  // namespace
+
+bool RunReleaseAdjustmentMode(G_t& g) {
+    const uint64_t taken = g.adjustment_mode_taken.load();
+    mb_link_t* l = g.link.load();
+    if (!(taken & G_t::kTakenFlag) || !l || !l->is_open()) return false;
+    auto fail = [&](const error_value_t& e) {
+        g.error_message(kErrorShowMs,
+                        text::format(kMaxText, "Не удалось отключить режим наладки\n(%s)", arg(e).c_str()));
+        return false;
+    };
+    // Only the detector that granted the mode gets the command, and only
+    // while it still grants it to this link: a mode the device has dropped,
+    // or that the console has taken since, is not this program's to end.
+    if (const error_value_t e = ReadTwice(*l, g.params.factory_serial_id)) return fail(e);
+    const uint32_t serial = uint32_t(taken);
+    if (serial != 0 && g.params.factory_serial_id.snapshot().u32() != serial) {
+        g.adjustment_mode_taken.store(0);
+        return false;
+    }
+    if (const error_value_t e = ReadTwice(*l, g.params.adjustment_mode_owner)) return fail(e);
+    if (!g.params.adjustment_mode_owner.read_equals(codes::kOwnerModbus)) {
+        g.adjustment_mode_taken.store(0);
+        return false;
+    }
+    const error_value_t e = g.write_parameter(g.params.command, codes::kCommandLeaveAdjustment);
+    if (e && !(FailedWriteOutcome(e) == write_outcome_t::unknown && !ReadTwice(*l, g.params.adjustment_mode_owner) &&
+               !g.params.adjustment_mode_owner.read_equals(codes::kOwnerModbus)))
+        return fail(e);
+    g.adjustment_mode_taken.store(0);
+    g.status_text(u"Режим наладки отключен");
+    return true;
 }
 
 }  // namespace procedures
@@ -103,7 +183,7 @@ void SendCommand(const mb_param_t& p, uint8_t value, std::optional<ustring_t> ti
     ustring_t name = title ? *title : ustring_t();
     g->post_to_worker1(make_task([g, &p, value, name] {
         procedures::RunEnableAdjustmentMode(*g);
-        procedures::RunCommand(*g, p, value, name);
+        (void)procedures::RunCommand(*g, p, value, name);
     }));
 }
 
@@ -115,7 +195,33 @@ void EnableAdjustmentMode() {
 void SendPlainCommand(uint16_t value, std::optional<ustring_t> title) {
     G_t* g = &G_;
     ustring_t name = title ? *title : ustring_t();
-    g->post_to_worker1(make_task([g, value, name] { procedures::RunCommand(*g, g->params.command, value, name); }));
+    g->post_to_worker1(
+        make_task([g, value, name] { (void)procedures::RunCommand(*g, g->params.command, value, name); }));
+}
+
+void ReleaseAdjustmentModeBeforeClose(G_t& g) {
+    mb_link_t* l = g.link.load();
+    if (!l || !l->is_open() || !(g.adjustment_mode_taken.load() & G_t::kTakenFlag) || l->worker1().StopFlag()) return;
+    struct done_t {
+        std::mutex mu;
+        std::condition_variable cv;
+        bool done = false;
+    };
+    // Shared with the task: a wait that gives up leaves it to a task that
+    // may still run.
+    auto d = std::make_shared<done_t>();
+    G_t* gp = &g;
+    l->worker1().Post([gp, d] {
+        procedures::RunReleaseAdjustmentMode(*gp);
+        std::lock_guard<std::mutex> lk(d->mu);
+        d->done = true;
+        d->cv.notify_all();
+    });
+    // Worker 1 may be in the middle of a poll cycle; then come two reads, a
+    // retry each, and the write.
+    const auto limit = std::chrono::milliseconds(5000 + 8 * uint32_t(l->response_timeout()));
+    std::unique_lock<std::mutex> lk(d->mu);
+    d->cv.wait_for(lk, limit, [&] { return d->done; });
 }
 
 void InstallAdjustmentModeProcedure() {

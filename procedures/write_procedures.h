@@ -34,14 +34,42 @@ void EnableAdjustmentMode();
 // without asking for adjustment mode first.
 void SendPlainCommand(uint16_t value, std::optional<ustring_t> title);
 
+// What a failed write means for the device. An exception reply is the
+// device's own refusal: nothing was done. A request that never left (no port,
+// a request the master refuses to build) did nothing either. Anything else —
+// no reply, a garbled or corrupted reply — leaves it unknown whether the
+// device carried the write out, and only a later read can tell.
+enum class write_outcome_t { refused, not_sent, unknown };
+write_outcome_t FailedWriteOutcome(const error_value_t& e);
+// The failure sentences of a parameter write and of a command, by outcome:
+// "Параметр "T" не был установлен\n(E)" and "Команда "T" не была отправлена\n(E)"
+// when nothing was done, "Не известно, был ли параметр установлен "T"\n(E)" and
+// "Не известно, была ли выполнена команда "T"\n(E)" when it is unknown.
+ustring_t ParamWriteFailureText(const ustring_t& title, const error_value_t& e);
+ustring_t CommandFailureText(const ustring_t& title, const error_value_t& e);
+
 // The worker-side bodies of the above, run on the calling thread (which must be
 // a worker: they block on the line). Exposed for the tasks, for luma10ctl and
-// for tests; RunSetParamAndSave returns the first failure, or success.
+// for tests; RunSetParamAndSave and RunCommand return the first failure, or
+// success.
 namespace procedures {
 error_value_t RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value);
 void RunEnableAdjustmentMode(G_t& g);
-void RunCommand(G_t& g, const mb_param_t& p, uint16_t value, const ustring_t& title);
+error_value_t RunCommand(G_t& g, const mb_param_t& p, uint16_t value, const ustring_t& title);
+
+// Gives adjustment mode back (command 21) when this program took it from the
+// detector now connected and the detector still grants it to this link, so
+// that closing the port leaves the detector as it was found. Says so on the
+// status line, or shows the failure. True when the command went out and the
+// device took it.
+bool RunReleaseAdjustmentMode(G_t& g);
 }  // namespace procedures
+
+// Runs RunReleaseAdjustmentMode on worker 1 of the link and waits for it, at
+// most until the time a read and a write may take has passed; returns at once
+// when there is nothing to give back. For the closing of the port on the
+// window thread (or a thread that plays it); never from worker 1.
+void ReleaseAdjustmentModeBeforeClose(G_t& g);
 
 // Makes the application state's enable-adjustment-mode hand-over run the
 // request above (start-up calls it once).

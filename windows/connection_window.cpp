@@ -5,6 +5,7 @@
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 
@@ -279,6 +280,8 @@ void GConnection::ConnectDisconnect() {
     ustring_t text;
     if (l->is_open()) {
         reconnect_ = false;
+        // Adjustment mode this program took goes back before the port closes.
+        ReleaseAdjustmentModeBeforeClose(G_);
         if (!l->close(&text)) G_.clear_message();
         else G_.error_message(kErrorShowMs, text);
         G_.invalidate_all_parameters();

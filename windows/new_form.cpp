@@ -1,6 +1,7 @@
 #include "windows/new_form.h"
 
 #include "model/mb_link.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 
@@ -37,6 +38,9 @@ void GMain::show_error_message(const ustring_t& text, uint32_t hide_after_ms) { 
 void GMain::clear_message() { CloseMessage(); }
 
 void StopDeviceTraffic(mb_link_t& link) {
+    // The detector is left as it was found: adjustment mode this program
+    // took goes back before the port closes.
+    ReleaseAdjustmentModeBeforeClose(G_);
     link.close();
     link.worker1().Stop();
     link.worker2().Stop();

@@ -30,8 +30,9 @@ private:
 
 class mb_link_t;
 
-// Closes the port and stops and joins both workers of the link, so that no
-// task can reach into the windows any more. Exit calls it once the message
+// Gives back adjustment mode this program took (waiting for worker 1 to send
+// it), closes the port and stops and joins both workers of the link, so that
+// no task can reach into the windows any more. Exit calls it once the message
 // loop has ended, before the window tree is destroyed.
 void StopDeviceTraffic(mb_link_t& link);
 

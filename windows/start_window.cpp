@@ -558,6 +558,8 @@ void GStart::Connect() {
     mb_link_t* l = g_.link.load();
     if (!l) return;
     if (l->is_open()) {
+        // Adjustment mode this program took goes back before the port closes.
+        ReleaseAdjustmentModeBeforeClose(g_);
         ustring_t text;
         if (l->close(&text)) g_.error_message(kErrorShowMs, text);
         g_.invalidate_all_parameters();

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -99,7 +100,9 @@ TEST(CalibrateCommand, ZeroCorrectionToTheEndAndSpanEndingInAnError) {
     EXPECT_EQ(r.out.substr(r.out.size() - std::string("Корректировка нуля завершена успешно\n").size()),
               "Корректировка нуля завершена успешно\n")
         << r.out;
-    EXPECT_EQ(r.err, "");
+    // The mode the command took is given back.
+    EXPECT_EQ(r.err, "Режим наладки отключен\n");
+    EXPECT_EQ(reg(s, 50276), 0);
     EXPECT_EQ(reg(s, 3005), 0);
 
     // Refused before anything reaches the line.
@@ -115,6 +118,44 @@ TEST(CalibrateCommand, ZeroCorrectionToTheEndAndSpanEndingInAnError) {
     r = ctl("calibrate zero --port " + s.path());
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Не удалось запустить корректировку нуля\n(Modbus-протокол. "), std::string::npos) << r.err;
+}
+
+// A function-16 request frame to register r writing v (for the request hook).
+bool writes(const std::vector<uint8_t>& f, uint16_t r, uint16_t v) {
+    return f.size() > 8 && f[1] == 0x10 && unsigned(f[2] << 8 | f[3]) == r && unsigned(f[7] << 8 | f[8]) == v;
+}
+
+// A lost reply to the start command, then a lost reply to the link check
+// while the device calibrates: the command finds out from the state register
+// that it started, rides over the failed check and follows it to its end.
+TEST(CalibrateCommand, LostRepliesNeitherEndTheCommandNorLeaveTheCalibrationUnseen) {
+    sim::Options_t o = device(4000);
+    sim::Simulator_t* sp = nullptr;
+    std::atomic<bool> start_dropped{false}, check_dropped{false};
+    o.on_request = [&](const std::vector<uint8_t>& f) {
+        if (!start_dropped && writes(f, 50191, 1)) {
+            start_dropped = true;
+            sp->set_fault(sim::Fault_t::kSilent, 1);
+        } else if (start_dropped && !check_dropped && f[1] == 0x03 && unsigned(f[2] << 8 | f[3]) == 1152 &&
+                   reg(*sp, 50192) == 2) {
+            check_dropped = true;
+            sp->set_fault(sim::Fault_t::kSilent, 1);
+        }
+    };
+    sim::Simulator_t s(o);
+    sp = &s;
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    const Result r = ctl("calibrate zero --timeout 300 --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(start_dropped && check_dropped);
+    EXPECT_NE(r.err.find("Не известно, была ли выполнена команда \"Запуск настройки МИПЕКС\"\n("), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("устройство калибрует: калибровка запущена\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("не была отправлена"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.ends_with("Корректировка нуля завершена успешно\n")) << r.out;
+    EXPECT_EQ(reg(s, 50192), 3);
+    s.stop();  // its request hook refers to this body
 }
 
 TEST(CalibrateCommand, CtrlCAbortsTheCalibrationOnTheDevice) {
@@ -150,7 +191,16 @@ TEST(CalibrateCommand, CtrlCAbortsTheCalibrationOnTheDevice) {
 
 TEST(TestCommand, CurrentOutputsAndOff) {
     sim::Options_t o = device(3000);
+    std::atomic<bool> drop_test_off{false};
+    sim::Simulator_t* sp = nullptr;
+    o.on_request = [&](const std::vector<uint8_t>& f) {
+        if (drop_test_off && writes(f, 50180, 0)) {
+            drop_test_off = false;
+            sp->set_fault(sim::Fault_t::kSilent, 1);
+        }
+    };
     sim::Simulator_t s(o);
+    sp = &s;
     std::string e;
     ASSERT_TRUE(s.start(&e)) << e;
 
@@ -160,7 +210,9 @@ TEST(TestCommand, CurrentOutputsAndOff) {
     double ma = 0;
     ASSERT_TRUE(s.output_current(1, ma));
     EXPECT_DOUBLE_EQ(ma, 12.0);
-    EXPECT_EQ(reg(s, 50276), 2) << "the command asked for adjustment mode first";
+    // The command asked for adjustment mode first, and gave it back.
+    EXPECT_EQ(r.err, "Режим наладки отключен\n");
+    EXPECT_EQ(reg(s, 50276), 0);
 
     r = ctl("test outputs threshold2 fail --port " + s.path());
     EXPECT_EQ(r.code, 0) << r.err;
@@ -179,10 +231,24 @@ TEST(TestCommand, CurrentOutputsAndOff) {
     EXPECT_EQ(ctl("test current 25 --port " + s.path()).code, 2);
     EXPECT_EQ(ctl("test outputs relay3 --port " + s.path()).code, 2);
 
+    // The reply to switching a test off is lost: its outcome is unknown
+    // until the device is read, which shows the test off.
+    ASSERT_EQ(ctl("test current 5 --port " + s.path()).code, 0);
+    drop_test_off = true;
+    r = ctl("test off --timeout 300 --port " + s.path());
+    EXPECT_FALSE(drop_test_off);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Не известно, была ли выполнена команда \"Выключить тест ЦАП\"\n("), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("не была отправлена"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "Тест токового выхода: выключен\nТест дискретных выходов: выключен\n");
+    EXPECT_EQ(reg(s, 50180), 0);
+
     // A held adjustment mode: the command fails with the window's message.
     s.set_owner(1, 3);
     r = ctl("test current 4 --port " + s.path());
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Команда \"Включить тест ЦАП\" не была отправлена\n(Modbus-протокол. "), std::string::npos)
         << r.err;
+    s.stop();  // its request hook refers to this body
 }

@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -43,6 +44,21 @@ TEST(DeviceCommands, InfoPrintsTheDeviceAfterOnePollCycle) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Modbus-драйвер: Таймаут приёма данных\n");
+}
+
+// The whole download through the tool, its workers and its window side
+// included: a sanitizer build of the tool fails its exit code on a report.
+TEST(DeviceCommands, JournalDownloadsThroughTheTool) {
+    sim::Options_t o = quiet();
+    o.records.alarms = 25;
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    const Result r = ctl("journal alarms --port " + s.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 26) << r.out;
+    EXPECT_NE(r.out.find("\n25;\""), std::string::npos) << r.out;
 }
 
 TEST(DeviceCommands, SettingsReadsTheFileAndLeavesEverythingInPlace) {

@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -30,8 +31,6 @@ protected:
     // address and answers nothing from then on, as one whose line died there.
     void start(int owner = 2, bool early = false, bool dead_after_address_write = false) {
         sim::Options_t o;
-        o.drift = 0;
-        o.log = [](const std::string&) {};
         o.owner = owner;
         o.switch_early = early;
         if (dead_after_address_write)
@@ -39,6 +38,11 @@ protected:
                 if (f.size() > 4 && f[1] == 0x10 && unsigned(f[2] << 8 | f[3]) == sim::reg::kModbusId)
                     sim_->set_fault(sim::Fault_t::kSilent, -1);
             };
+        start_with(o);
+    }
+    void start_with(sim::Options_t o) {
+        o.drift = 0;
+        o.log = [](const std::string&) {};
         sim_ = std::make_unique<sim::Simulator_t>(o);
         std::string e;
         ASSERT_TRUE(sim_->start(&e)) << e;
@@ -83,6 +87,21 @@ TEST_F(SettingsCommands, AWriteTheDeviceRefusesExitsOneWithTheWindowsMessage) {
     EXPECT_TRUE(has(r.err, "Режим наладки не был включен\n")) << r.err;
     EXPECT_TRUE(has(r.err, "Параметр \"Порог 2\" не был установлен\n(Modbus-протокол. ")) << r.err;
     EXPECT_EQ(reg(sim::reg::kThresholdAlarm), 50);
+}
+
+TEST_F(SettingsCommands, AdjustmentModeTheCommandTookIsGivenBackAndOneFoundHeldIsLeft) {
+    start(/*owner=*/0);
+    Result r = run("thresholds --warn 30");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(reg(sim::reg::kThresholdWarn), 30);
+    EXPECT_EQ(reg(sim::reg::kAdjustmentOwner), 0);
+    EXPECT_TRUE(r.err.ends_with("Настройки сохранены\nРежим наладки отключен\n")) << r.err;
+
+    start(/*owner=*/2);
+    r = run("thresholds --warn 31");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(reg(sim::reg::kAdjustmentOwner), 2);
+    EXPECT_FALSE(has(r.err, "Режим наладки отключен")) << r.err;
 }
 
 TEST_F(SettingsCommands, ClockPrintsSetsAndRefusesTheYear2100) {
@@ -188,4 +207,93 @@ TEST_F(SettingsCommands, DeviceLinkWithADeviceThatSwitchesEarlyOrIsLost) {
     r = run("device-link --address 9");
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(has(r.err, "Связь разорвана. Отключаем драйвер.\n(")) << r.code << " " << r.err;
+}
+
+namespace {
+// A function-16 request frame to register r (for the request hook).
+bool writes(const std::vector<uint8_t>& f, uint16_t r) {
+    return f.size() > 4 && f[1] == 0x10 && unsigned(f[2] << 8 | f[3]) == r;
+}
+}  // namespace
+
+// The device's refusal is a refusal; an address another device answers at is
+// refused before anything is written; and after a lost reply only the same
+// detector, known by its factory number, gets the save.
+TEST_F(SettingsCommands, DeviceLinkAddressRefusalsAndTheSameDetectorAfterALostReply) {
+    std::atomic<int> address_writes{0}, saves_at_3{0};
+    auto count = [&](const std::vector<uint8_t>& f) {
+        if (writes(f, sim::reg::kModbusId)) ++address_writes;
+        if (writes(f, sim::reg::kCommand) && f[0] == 3 && f.size() > 8 && f[8] == sim::kCmdSave) ++saves_at_3;
+    };
+
+    // The console holds the mode and another detector answers at 3.
+    sim::Options_t o;
+    o.owner = 1;
+    o.addresses = {1, 3};
+    o.on_request = count;
+    start_with(o);
+    Result r = run("device-link --address 3");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(has(r.err, "Адрес 3 уже занят: на нём отвечает другое устройство\n")) << r.err;
+    EXPECT_EQ(address_writes.load(), 0);
+    EXPECT_EQ(saves_at_3.load(), 0);
+
+    // Nobody at 3, and the device refuses the write: nothing switches, nothing is saved.
+    o.addresses = {1};
+    start_with(o);
+    r = run("device-link --address 3");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(has(r.err, "Параметр \"Адрес в Modbus\" не был установлен\n(Modbus-протокол. ")) << r.err;
+    EXPECT_FALSE(has(r.err, "Не известно")) << r.err;
+    EXPECT_FALSE(has(r.err, "Настройки сохранены")) << r.err;
+    EXPECT_EQ(address_writes.load(), 1);
+    EXPECT_EQ(reg(sim::reg::kModbusId), 1);
+
+    // The reply to the address write is lost, the device refused it, and a
+    // second detector has meanwhile come to answer at 3: it is not the one
+    // whose address was being changed, so back at 1 the detector is found
+    // with its old address.
+    bool once = false;
+    o.owner = 2;
+    o.addresses = {1, 5};
+    o.on_request = [&](const std::vector<uint8_t>& f) {
+        count(f);
+        if (f[0] == 1 && writes(f, sim::reg::kModbusId) && !once) {
+            once = true;
+            sim_->set_owner(1, 1);
+            sim_->with_device(5, [](sim::Device_t& d) { d.apply_address(3); });
+            sim_->set_fault(sim::Fault_t::kSilent, 1);
+        }
+    };
+    start_with(o);
+    r = run("device-link --address 3");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(has(r.err, "Не известно, был ли параметр установлен \"Адрес в Modbus\"\n(")) << r.err;
+    EXPECT_TRUE(has(r.err, "С новыми настройками отвечает другое устройство (заводской номер " +
+                               std::to_string(sim_->factory_serial(3)) + ")\n"))
+        << r.err;
+    EXPECT_TRUE(has(r.err, "Параметр \"Адрес в Modbus\" не был установлен: устройство отвечает с прежними настройками"))
+        << r.err;
+    EXPECT_EQ(saves_at_3.load(), 0);
+    EXPECT_EQ(reg(sim::reg::kModbusId), 1);
+
+    // The reply is lost but the detector took the write: found at 3 by its
+    // factory number, it gets the save.
+    once = false;
+    o.addresses = {1};
+    o.on_request = [&](const std::vector<uint8_t>& f) {
+        count(f);
+        if (writes(f, sim::reg::kModbusId) && !once) {
+            once = true;
+            sim_->set_fault(sim::Fault_t::kSilent, 1);
+        }
+    };
+    start_with(o);
+    r = run("device-link --address 3");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(has(r.err, "Связь есть, значит параметр \"Адрес в Modbus\" был установлен\n")) << r.err;
+    EXPECT_TRUE(r.err.ends_with("Настройки сохранены\n")) << r.err;
+    EXPECT_EQ(saves_at_3.load(), 1);
+    EXPECT_EQ(reg(sim::reg::kModbusId, 3), 3);
+    sim_.reset();  // its request hook refers to this body
 }

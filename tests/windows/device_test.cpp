@@ -120,6 +120,30 @@ TEST_F(DeviceTest, WriteProceduresReportEveryStep) {
     });
 }
 
+// Adjustment mode the program took goes back before the port closes, by the
+// connect button and by the program's exit alike.
+TEST_F(DeviceTest, AdjustmentModeTakenIsGivenBackBeforeThePortCloses) {
+    auto owner = [&] {
+        uint16_t v = 0;
+        sim_->get_register(1, 50276, v);
+        return v;
+    };
+    InLoop([&] {
+        for (int round = 0; round < 2; ++round) {
+            ConnectAndWait();
+            ASSERT_TRUE(WaitFor([&] { return G_.adjustment_mode_off() && S().Sudo().Toggle().IsEnabled(); }));
+            S().Sudo().Toggle().PerformClick();
+            ASSERT_TRUE(WaitFor([&] { return owner() == 2 && G_.adjustment_mode_on(); })) << round;
+            if (round == 1) break;
+            S().bt_connect_.PerformClick();
+            ASSERT_TRUE(WaitFor([&] { return !link_->is_open(); }));
+            EXPECT_EQ(owner(), 0);
+        }
+    });
+    StopDeviceTraffic(*link_);
+    EXPECT_EQ(owner(), 0);
+}
+
 TEST_F(DeviceTest, CommandFailureIsShownOnTheMessagePanel) {
     InLoop([&] {
         // The port is closed: the write fails at once.

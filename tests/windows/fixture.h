@@ -125,6 +125,7 @@ protected:
         link_.reset();
         if (sim_) sim_->stop();
         G_.set_connection_settings(ConnectionSettings{});
+        G_.adjustment_mode_taken.store(0);
         G_.found_devices.clear();
         G_.params.invalidate_all();
     }

@@ -3,6 +3,7 @@
 // that switches after its reply, one that switches before it, one that stops
 // answering), the WiFi commands, and the range checks of the WiFi channel and
 // the HART address.
+#include <atomic>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -155,6 +156,12 @@ TEST_F(UplevelWindow, ADeviceThatSwitchesBeforeItsReplyEndsSaved) {
 TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnsweringClosesThePort) {
     sim::Options_t o;
     o.owner = 2;
+    // Set below: the device goes silent at the write of its address.
+    std::atomic<bool> die_at_address_write{false};
+    o.on_request = [&, this](const std::vector<uint8_t>& f) {
+        if (die_at_address_write && f.size() > 4 && f[1] == 0x10 && unsigned(f[2] << 8 | f[3]) == sim::reg::kModbusId)
+            sim_->set_fault(sim::Fault_t::kSilent);
+    };
     start_open(o);
     run_in_loop([&] {
         GForm_T<GUplevelConnection> form(G_);
@@ -169,8 +176,9 @@ TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnswe
         EXPECT_EQ(*a.asked, 1);
         EXPECT_EQ(reg(sim::reg::kModbusId), 1);
 
-        // The device stops answering: the write and the read-back fail.
-        sim_->set_fault(sim::Fault_t::kSilent);
+        // The device stops answering at the write: the write and the
+        // read-backs at the new address and at the old one fail.
+        die_at_address_write = true;
         a.answer(UIK::kMsgYes);
         w.modbus_id_.Enter(9);
         ASSERT_TRUE(poll_for([&] { return !texts_.errors.empty(); })) << all_status();
@@ -187,6 +195,7 @@ TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnswe
         EXPECT_FALSE(w.ssSpeed_.IsEnabled());
         EXPECT_FALSE(w.wifi_enable_.IsEnabled());
     });
+    sim_.reset();  // its request hook refers to this body
 }
 
 TEST_F(UplevelWindow, WifiCommandsAndTheRangesOfChannelAndHartAddress) {
