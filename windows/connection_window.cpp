@@ -125,7 +125,7 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     // broadcast, above 247 reserved).
     iiDelayBeforeSend_.SetRange(0, 65535);
     Timeout_.SetRange(1, 65535);
-    BlockID_.SetRange(1, 247);
+    BlockID_.SetRange(kBlockIdMin, kBlockIdMax);
 
     BlockConnected_.SetParent(&GControlsTableDT1);
     BlockConnected_.SetName(u"BlockConnected_");
