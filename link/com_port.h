@@ -25,9 +25,6 @@
 
 class com_port_t {
 public:
-    // Highest COM number the enumeration lists.
-    static constexpr unsigned kMaxListedPort = 30;
-
     com_port_t() = default;
     ~com_port_t();
     com_port_t(const com_port_t&) = delete;
@@ -83,8 +80,8 @@ public:
     // device from one held by another program.
     plat::SerialOpen last_open_result() const;
 
-    // Calls fn(n, device path) for each present port 1..30, in increasing
-    // order, including ports another program holds.
+    // Calls fn(n, device path) for each present port, whatever its number, in
+    // increasing order, including ports another program holds.
     static void enumerate_ports(const std::function<void(unsigned n, const std::string& path)>& fn);
 
 private:

@@ -70,9 +70,13 @@ TEST_F(CliTest, ReadWriteAndPortsOverACOMNumber) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(seen, with_crc({1, 16, 0, 5, 0, 2, 4, 1, 2, 0, 3}));
 
+    // A linked port is listed whatever its number.
+    ASSERT_TRUE(plat::register_com_link(200, peer.path()));
     r = luma10ctl("ports");
+    plat::unregister_com_link(200);
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find("COM4 " + peer.path() + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("COM200 " + peer.path() + "\n"), std::string::npos) << r.out;
 }
 
 TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
