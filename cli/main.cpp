@@ -22,7 +22,7 @@ const char* const kOptionsHelp =
     "  --echo            адаптер возвращает эхо каждого отправленного байта\n"
     "  --delay МС        задержка перед отправкой, мс\n"
     "  --timeout МС      таймаут ответа, мс\n"
-    "  --address АДРЕС   адрес устройства Modbus\n"
+    "  --address АДРЕС   адрес устройства Modbus, 1..247\n"
     "  --config ФАЙЛ     файл конфигурации\n";
 
 void print_usage(FILE* out) {
@@ -96,7 +96,8 @@ bool parse_option(const std::string& name, const std::string& v, Overrides& o, c
         return true;
     }
     if (name == "--address") {
-        if (!cli::parse_number(v, 0, 255, n)) return false;
+        // 0 is the broadcast, which every detector on the line would execute.
+        if (!cli::parse_number(v, kBlockIdMin, kBlockIdMax, n)) return false;
         o.address = static_cast<uint8_t>(n);
         return true;
     }
@@ -174,7 +175,10 @@ int main(int argc, char** argv) {
                 value = argv[++i];
             }
             if (!parse_option(name, value, o, ctx)) {
-                cli::usage_error("недопустимое значение " + name + ": " + value);
+                std::string range;
+                if (name == "--address")
+                    range = " (допустимо " + std::to_string(kBlockIdMin) + ".." + std::to_string(kBlockIdMax) + ")";
+                cli::usage_error("недопустимое значение " + name + ": " + value + range);
                 print_usage(stderr);
                 return 2;
             }

@@ -70,7 +70,11 @@ bool read_connection(const Json* conn, ConnectionSettings& out) {
     const Json* driver = member(conn, "driver_config");
     const Json* port = member(driver, "port_config");
     com_port_settings_t& p = c.port_settings;
-    bool ok = read_unsigned(member(conn, "block_id"), c.block_id);
+    // An address outside 1..247 is unreadable, never cut to fit: 256 would
+    // become 0, the broadcast.
+    uint64_t block_id = 0;
+    bool ok = read_unsigned(member(conn, "block_id"), block_id) && block_id >= kBlockIdMin && block_id <= kBlockIdMax;
+    c.block_id = static_cast<uint8_t>(block_id);
     ok = read_unsigned(member(port, "port"), p.port) && ok;
     ok = read_unsigned(member(port, "speed"), p.speed) && ok;
     ok = read_unsigned(member(port, "parity"), p.parity) && ok;

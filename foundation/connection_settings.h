@@ -21,6 +21,11 @@ static_assert(sizeof(com_port_settings_t) == 12);
 inline constexpr const char16_t* kParityNames[] = {u"Нет", u"Нечётная", u"Чётная", u"Маркер", u"Пробел"};
 inline constexpr const char16_t* kStopBitsNames[] = {u"1", u"1.5", u"2"};
 
+// The Modbus addresses a detector can have: 0 is the broadcast, which every
+// device on the line executes, and 248..255 are reserved.
+inline constexpr uint8_t kBlockIdMin = 1;
+inline constexpr uint8_t kBlockIdMax = 247;
+
 // Line settings plus the master's response timeout and the device address (16 bytes).
 struct ConnectionSettings {
     com_port_settings_t port_settings;

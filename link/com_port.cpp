@@ -21,14 +21,13 @@ plat::SerialLine line_of(const com_port_settings_t& s) {
     return plat::SerialLine{s.speed, s.parity, s.stop_bits};
 }
 
-// Wire time of n characters: start bit, 8 data bits, parity, stop bits.
-int wire_time_ms(uint32_t n, const com_port_settings_t& s) {
-    uint32_t bits = 1 + 8 + (s.parity ? 1 : 0) + (s.stop_bits ? 2 : 1);
-    uint32_t speed = s.speed ? s.speed : 9600;
-    return static_cast<int>((uint64_t(n) * bits * 1000 + speed - 1) / speed);
-}
-
 }  // namespace
+
+uint32_t line_wire_time_ms(uint32_t count, const com_port_settings_t& s) {
+    const uint32_t bits = 1 + 8 + (s.parity ? 1 : 0) + (s.stop_bits ? 2 : 1);
+    const uint32_t speed = s.speed ? s.speed : 9600;
+    return static_cast<uint32_t>((uint64_t(count) * bits * 1000 + speed - 1) / speed);
+}
 
 com_port_t::~com_port_t() { close(); }
 
@@ -137,7 +136,7 @@ int32_t com_port_t::read_echo(const uint8_t* sent, uint32_t count, const com_por
     bool any = false;
     for (uint32_t off = 0; off < count; off += kEchoPiece) {
         uint32_t need = count - off < kEchoPiece ? count - off : kEchoPiece;
-        auto deadline = clock_type::now() + std::chrono::milliseconds(wire_time_ms(need, s) + kEchoMarginMs);
+        auto deadline = clock_type::now() + std::chrono::milliseconds(line_wire_time_ms(need, s) + kEchoMarginMs);
         uint32_t got = 0;
         while (got < need) {
             long n = line_.read(echo + got, need - got);

@@ -25,9 +25,6 @@
 
 class com_port_t {
 public:
-    // Highest COM number the enumeration lists.
-    static constexpr unsigned kMaxListedPort = 30;
-
     com_port_t() = default;
     ~com_port_t();
     com_port_t(const com_port_t&) = delete;
@@ -83,8 +80,8 @@ public:
     // device from one held by another program.
     plat::SerialOpen last_open_result() const;
 
-    // Calls fn(n, device path) for each present port 1..30, in increasing
-    // order, including ports another program holds.
+    // Calls fn(n, device path) for each present port, whatever its number, in
+    // increasing order, including ports another program holds.
     static void enumerate_ports(const std::function<void(unsigned n, const std::string& path)>& fn);
 
 private:
@@ -104,6 +101,11 @@ private:
     std::string last_open_path_;
 };
 
+// Wire time of count characters in milliseconds, rounded up: per character a
+// start bit, 8 data bits, a parity bit when parity is on, and the stop bits
+// (1.5 counts as 2, which is what the line sends).
+uint32_t line_wire_time_ms(uint32_t count, const com_port_settings_t& s);
+
 // data_socket_t over a port it points to but does not own.
 class com_port_socket_t final : public data_socket_t {
 public:
@@ -114,6 +116,7 @@ public:
     uint32_t read(uint8_t* buffer, uint32_t capacity, error_value_t& err) override {
         return port_->read(buffer, capacity, err);
     }
+    uint32_t wire_time_ms(uint32_t count) const override { return line_wire_time_ms(count, port_->settings()); }
 
 private:
     com_port_t* port_;

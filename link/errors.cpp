@@ -57,6 +57,8 @@ const char16_t* drv_error_category_t::message(int32_t code) const {
     case 4: return u"Отклик не соответствует запросу";
     case 5: return u"Таймаут приёма данных";
     case 6: return u"Операция прервана";
+    case 7: return u"Ответ подтверждает другую запись: выполнена ли эта, неизвестно";
+    case 8: return u"Недопустимый адрес устройства: запрос не отправлен";
     default: return u"Неизвестная ошибка";
     }
 }

@@ -43,6 +43,12 @@ enum drv_code : int32_t {
     kDrvReplyMismatch = 4,
     kDrvTimeout = 5,
     kDrvCancelled = 6,
+    // A write's reply confirms another start, count or value: it answers some
+    // other request (a late reply), so this write is not confirmed.
+    kDrvWriteEchoMismatch = 7,
+    // Address 0 is the broadcast, which every device on the line executes
+    // and none answers: no request goes there.
+    kDrvBadAddress = 8,
 };
 
 class drv_error_category_t final : public stdoff::error_category {

@@ -19,11 +19,34 @@ bool is_exception_of(const mb_request_t& reply, const mb_request_t& req) {
     return reply.function == (req.function | 0x80);
 }
 
+bool is_write(uint8_t function) { return function == 5 || function == 6 || function == 15 || function == 16; }
+
+// A write reply echoes the start and, for 15 and 16, the quantity; for 5 and
+// 6 the value written (kept low byte first in the request).
+bool echo_matches(const mb_request_t& reply, const mb_request_t& req) {
+    const uint16_t second = req.function == 5 || req.function == 6 ? uint16_t(req.data[1] << 8 | req.data[0])
+                                                                  : req.quantity;
+    return reply.start == req.start && reply.quantity == second;
+}
+
+// Bytes of the reply a request expects when the device accepts it.
+uint32_t expected_reply_size(const mb_request_t& req) {
+    switch (req.function) {
+    case 1: case 2: return 5 + (uint32_t(req.quantity) + 7) / 8;
+    case 3: case 4: return 5 + 2u * req.quantity;
+    default: return 8;
+    }
+}
+
 }  // namespace
 
 namespace mb {
 
 size_t build_frame(const mb_request_t& req, uint8_t* frame, error_value_t& err) {
+    if (req.slave == 0) {
+        err = drv_error(kDrvBadAddress);
+        return 0;
+    }
     frame[0] = req.slave;
     frame[1] = req.function;
     frame[2] = uint8_t(req.start >> 8);
@@ -97,6 +120,9 @@ bool parse_reply(const uint8_t* buf, size_t received, mb_request_t& reply, error
         reply.data_length = buf[2];
         std::memcpy(reply.data, buf + 3, buf[2]);
     } else {
+        // The write's echo: start, then quantity (15, 16) or value (5, 6).
+        reply.start = uint16_t(buf[2] << 8 | buf[3]);
+        reply.quantity = uint16_t(buf[4] << 8 | buf[5]);
         reply.data_length = 0;
     }
     err = success();
@@ -134,8 +160,12 @@ void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
     socket_->write(frame, static_cast<uint32_t>(len), err);
     if (err) return;
 
+    // The response time-out is the device's time to answer. On top come the
+    // wire times of the request (the write may return once the bytes are
+    // queued) and of the expected reply, which at a slow speed can exceed it.
+    const uint64_t wire = socket_->wire_time_ms(static_cast<uint32_t>(len) + expected_reply_size(req));
     mb_request_t reply;
-    receive(reply, err);
+    receive(reply, timeout_ms_.load(std::memory_order_relaxed) + wire, err);
     if (err.category == &mb_category()) {
         // An exception is ours only when it answers this request.
         if (reply.slave != req.slave || !is_exception_of(reply, req)) err = drv_error(kDrvReplyMismatch);
@@ -149,18 +179,25 @@ void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
         err = drv_error(kDrvReplyMismatch);
         return;
     }
+    // A write reply for other registers answers an earlier request (its reply
+    // came late, after this request went out): it confirms nothing about this
+    // write, which the device may or may not have executed.
+    if (is_write(req.function) && !echo_matches(reply, req)) {
+        err = drv_error(kDrvWriteEchoMismatch);
+        return;
+    }
     // The reply record (quantity 0) replaces the request; only the starting
     // address is kept, so callers know which registers the data belongs to.
     uint16_t start = req.start;
     req = reply;
     req.start = start;
+    req.quantity = 0;
 }
 
-void mb_driver_t::receive(mb_request_t& reply, error_value_t& err) {
+void mb_driver_t::receive(mb_request_t& reply, uint64_t timeout, error_value_t& err) {
     uint8_t buf[kReplyBufferSize];
     uint32_t received = 0;
     const uint64_t start = tick_ms();
-    const uint64_t timeout = timeout_ms_.load(std::memory_order_relaxed);
     for (;;) {
         if (cancel_.exchange(false, std::memory_order_acq_rel)) {
             err = drv_error(kDrvCancelled);

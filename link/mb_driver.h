@@ -39,7 +39,11 @@ public:
 
     // One exchange. On success req holds the reply's slave address, function
     // code, data length and data, the request's starting address, quantity 0.
-    // On any error req is left unchanged.
+    // On any error req is left unchanged. A request to address 0 (the
+    // broadcast) is refused and never sent. A write is confirmed only by a
+    // reply echoing its start and quantity (value for 5 and 6). The reply is
+    // awaited for the response time-out plus the wire time of the request and
+    // of the expected reply at the line's speed.
     void execute(mb_request_t& req, error_value_t& err);
 
     // The exchange lock, for a caller that runs several exchanges in a row
@@ -60,7 +64,7 @@ public:
     uint16_t response_timeout() const { return timeout_ms_.load(std::memory_order_relaxed); }
 
 private:
-    void receive(mb_request_t& reply, error_value_t& err);
+    void receive(mb_request_t& reply, uint64_t timeout_ms, error_value_t& err);
 
     // Auto-reset cancel signal: the receive loop tests and clears it.
     std::atomic<bool> cancel_{false};
@@ -73,12 +77,15 @@ private:
 namespace mb {
 
 // Builds the request frame of req into frame (room for 264 bytes) with its
-// CRC; returns its length, or 0 with err set when the request cannot be sent.
+// CRC; returns its length, or 0 with err set when the request cannot be sent
+// (also for address 0).
 size_t build_frame(const mb_request_t& req, uint8_t* frame, error_value_t& err);
 
 // Parses the first `received` bytes of a reply. Returns false while the reply
 // is incomplete; true when it is complete, with err holding the outcome and
-// reply filled on success (and with address and function for an exception).
+// reply filled on success (and with address and function for an exception;
+// for a write reply, the echoed start and quantity or value in start and
+// quantity).
 bool parse_reply(const uint8_t* buf, size_t received, mb_request_t& reply, error_value_t& err);
 
 }  // namespace mb

@@ -70,6 +70,8 @@ error_value_t mb_link_t::open(ustring_t* text) {
     }
     master_.arm();
     completed_cycles_.store(0);
+    // The status of an earlier connection says nothing about this one.
+    set_link_status(success());
     return success();
 }
 
@@ -151,7 +153,13 @@ error_value_t mb_link_t::read_registers(uint16_t start, uint16_t count, uint16_t
     error_value_t e;
     master_.execute(req, e);
     if (e) {
-        if (g_read_diagnostics.load()) std::printf("%s\n", text::utf8(ustring_t(e.message())).c_str());
+        // One line per failed read, naming the block; flushed at once, so that
+        // a file or pipe on standard output follows the line as it happens.
+        if (g_read_diagnostics.load()) {
+            std::printf("Чтение регистров %u..%u (адрес %u): %s\n", unsigned(start), unsigned(start) + count - 1,
+                        unsigned(req.slave), text::utf8(e.describe()).c_str());
+            std::fflush(stdout);
+        }
         return e;
     }
     if (req.data_length != 2u * count) return app_error(app::kDriverLogicError);
@@ -252,9 +260,9 @@ void mb_link_t::poll() {
     const error_value_t check = read_param(params_.factory_serial_id);
     // Everything is marked not read before the failure shows, so that no one
     // sees the failure together with values from before it.
-    if (check) params_.invalidate_all();
-    set_link_status(check);
     if (check) {
+        params_.invalidate_all();
+        set_link_status(check);
         worker1_.stop_event().wait(kCheckBackoffMs);
         return;
     }
@@ -273,10 +281,15 @@ void mb_link_t::poll() {
         read_block(start, w.count);
     }
 
-    bool all_read = true;
+    // The link is up only when the whole cycle was read: a block that fails
+    // (a reply too long for the time-out, a device that refuses it) is the
+    // link's status, so the link is never shown as established meanwhile.
+    error_value_t first_failure;
     for (mb_topic_t* t : params_.topics) {
         if (poll_cut_short()) return;
-        if (read_block(t->start, t->count)) all_read = false;
+        const error_value_t e = read_block(t->start, t->count);
+        if (e && !first_failure) first_failure = e;
     }
-    if (all_read) completed_cycles_.fetch_add(1);
+    set_link_status(first_failure);
+    if (!first_failure) completed_cycles_.fetch_add(1);
 }

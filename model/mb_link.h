@@ -88,6 +88,8 @@ public:
     void lock_master() { master_.lock(); }
     void unlock_master() { master_.unlock(); }
 
+    // The last outcome of the poll cycle: the link check's failure, else the
+    // first failed block of the last whole cycle, else success.
     error_value_t link_status() const;
     uint64_t completed_cycles() const { return completed_cycles_.load(); }
     uint8_t default_slave() const { return default_slave_.load(); }

@@ -78,8 +78,9 @@ constexpr int kSerialReadWaitMs = 10;
 
 // Device path of COM n, or empty when nothing is behind that number.
 std::string com_device_path(unsigned n);
-// Calls fn(n, path) for every n in 1..30 whose device is present, also when
-// another program holds it, in increasing order.
+// Calls fn(n, path) for every n in 1..255 whose device is present (a linked
+// port whatever its number), also when another program holds it, in
+// increasing order.
 void enumerate_com_ports(const std::function<void(unsigned n, const std::string& path)>& fn);
 
 }  // namespace plat

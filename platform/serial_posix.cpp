@@ -343,8 +343,8 @@ std::string com_device_path(unsigned n) {
 }
 
 void enumerate_com_ports(const std::function<void(unsigned n, const std::string& path)>& fn) {
-    std::vector<std::string> map = com_map(30);
-    for (unsigned n = 1; n <= 30; ++n)
+    std::vector<std::string> map = com_map(kMaxComNumber);
+    for (unsigned n = 1; n <= kMaxComNumber; ++n)
         if (!map[n].empty() && is_char_device(map[n])) fn(n, map[n]);
 }
 

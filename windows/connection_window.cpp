@@ -1,5 +1,7 @@
 #include "windows/connection_window.h"
 
+#include <map>
+
 #include "foundation/task.h"
 #include "link/com_port.h"
 #include "model/app_state.h"
@@ -41,6 +43,10 @@ ustring_t PortItemText(unsigned number, const std::string& path) {
     // follows it, so the user can tell a USB adapter from a built-in port.
     if (path.empty()) return text::format(16, "COM%d", int(number));
     return text::format(16 + path.size(), "COM%d (%s)", int(number), path.c_str());
+}
+
+ustring_t MissingPortItemText(unsigned number) {
+    return text::format(48, "COM%d (нет устройства)", int(number));
 }
 
 link_state_text_t LinkStateText(bool port_open, const error_value_t& status, uint64_t completed_cycles) {
@@ -126,7 +132,7 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     // broadcast, above 247 reserved).
     iiDelayBeforeSend_.SetRange(0, 65535);
     Timeout_.SetRange(1, 65535);
-    BlockID_.SetRange(1, 247);
+    BlockID_.SetRange(kBlockIdMin, kBlockIdMax);
 
     BlockConnected_.SetParent(&GControlsTableDT1);
     BlockConnected_.SetName(u"BlockConnected_");
@@ -212,16 +218,36 @@ void GConnection::FillControls(const ConnectionSettings& s) {
     --update_counter_;
 }
 
+void GConnection::BuildPortList(const ConnectionSettings& s) {
+    std::map<uint8_t, ustring_t> ports;  // in increasing order
+    for (const found_port_t& p : scanned_) ports.emplace(p.number, PortItemText(p.number, p.path));
+    for (uint8_t n : {s.port_settings.port, G_.connection_settings().port_settings.port, revert_.port_settings.port}) {
+        // Before the first scan nothing is known of the device.
+        if (n != 0 && !ports.count(n)) ports.emplace(n, scans_taken_ > 0 ? MissingPortItemText(n) : PortItemText(n, {}));
+    }
+    Array_T<uint8_t> numbers;
+    numbers.append(0);
+    std::vector<ustring_t> items{scans_taken_ > 0 ? kNotSet : kNotSetFirst};
+    for (const auto& [n, item] : ports) {
+        numbers.append(n);
+        items.push_back(item);
+    }
+    bool same = numbers.count() == port_list_.count();
+    for (size_t i = 0; same && i < numbers.count(); ++i) same = numbers[i] == port_list_[i];
+    if (same && items == ssPort_.Items()) return;
+    port_list_ = std::move(numbers);
+    ssPort_.SetItems(items);
+}
+
 void GConnection::FillLocked(const ConnectionSettings& s) {
     const com_port_settings_t& p = s.port_settings;
+    BuildPortList(s);
     int port_index = 0;
-    if (port_list_.count() >= 2) {
-        for (size_t i = 1; i < port_list_.count(); ++i)
-            if (port_list_[i] == p.port) {
-                port_index = int(i);
-                break;
-            }
-    }
+    for (size_t i = 1; i < port_list_.count(); ++i)
+        if (port_list_[i] == p.port) {
+            port_index = int(i);
+            break;
+        }
     ssPort_.SetSelectedIndex(port_index);
 
     int speed_index = int(codes::kSpeedFallbackIndex);
@@ -253,7 +279,9 @@ ConnectionSettings GConnection::ReadControls() const {
     // silently drop the user's delay.
     p.before_send_delay = static_cast<uint16_t>(iiDelayBeforeSend_.Value());
     s.timeout = static_cast<uint16_t>(Timeout_.Value());
-    s.block_id = static_cast<uint8_t>(BlockID_.Value());
+    // An address outside 1..247 is never cut to fit: the one in force stays.
+    const int64_t id = BlockID_.Value();
+    s.block_id = id >= kBlockIdMin && id <= kBlockIdMax ? static_cast<uint8_t>(id) : G_.connection_settings().block_id;
     return s;
 }
 
@@ -343,20 +371,12 @@ void GConnection::StartPortScan() {
 }
 
 void GConnection::TakePorts(const std::vector<found_port_t>& ports) {
-    Array_T<uint8_t> numbers;
-    numbers.append(0);
-    std::vector<ustring_t> items{kNotSet};
-    for (const found_port_t& p : ports) {
-        numbers.append(p.number);
-        items.push_back(PortItemText(p.number, p.path));
-    }
+    scanned_ = ports;
+    ++scans_taken_;
     ++update_counter_;
-    port_list_ = std::move(numbers);
-    ssPort_.SetItems(items);
     // The selection keeps its index; show the port of the record in force.
     FillLocked(G_.connection_settings());
     --update_counter_;
-    ++scans_taken_;
     if (drop_after_scan_) {
         drop_after_scan_ = false;
         ssPort_.DropDown();

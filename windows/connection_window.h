@@ -27,7 +27,9 @@ struct found_port_t {
 };
 
 // Text of a port selector item: "COM3 (/dev/ttyUSB0)", or "COM3" without a path.
+// MissingPortItemText: a port in use that the last scan did not find.
 ustring_t PortItemText(unsigned number, const std::string& path);
+ustring_t MissingPortItemText(unsigned number);
 
 // The link state shown under the fields, and the label's background for it.
 struct link_state_text_t {
@@ -117,9 +119,14 @@ public:
 private:
     void FieldChanged();
     void FillLocked(const ConnectionSettings& s);
+    // Makes the port list: the scanned ports, plus the port of s, of the
+    // record in force and of the revert record where the scan did not find
+    // them, so that a port in use can always be shown, kept and reverted to.
+    void BuildPortList(const ConnectionSettings& s);
     void SetButtonCaption();
 
     Array_T<uint8_t> port_list_;
+    std::vector<found_port_t> scanned_;
     ConnectionSettings revert_;
     int32_t update_counter_ = 0;
     bool reconnect_ = false;

@@ -70,9 +70,13 @@ TEST_F(CliTest, ReadWriteAndPortsOverACOMNumber) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(seen, with_crc({1, 16, 0, 5, 0, 2, 4, 1, 2, 0, 3}));
 
+    // A linked port is listed whatever its number.
+    ASSERT_TRUE(plat::register_com_link(200, peer.path()));
     r = luma10ctl("ports");
+    plat::unregister_com_link(200);
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find("COM4 " + peer.path() + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("COM200 " + peer.path() + "\n"), std::string::npos) << r.out;
 }
 
 TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
@@ -121,6 +125,13 @@ TEST_F(CliTest, BadUsageExitsTwoWithUsage) {
         EXPECT_EQ(r.code, 2) << args;
         EXPECT_NE(r.err.find("read НАЧАЛО КОЛИЧЕСТВО"), std::string::npos) << args;
     }
+    // Address 0 is the broadcast; 248 and above are reserved: nothing goes out.
+    for (const char* args : {"--address 0 read 0 1", "--address=248 read 0 1", "--address 256 write 0 1"}) {
+        CtlRun r = luma10ctl(std::string("--port 4 ") + args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_NE(r.err.find("(допустимо 1..247)"), std::string::npos) << args << ": " << r.err;
+    }
+    EXPECT_TRUE(peer.read_all(30).empty());
     // The usage and its messages are Russian throughout.
     CtlRun r = luma10ctl("read 0");
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')),

@@ -177,8 +177,18 @@ TEST_F(ConfigFile, NumbersAreTruncatedAndCutToTheFieldWidth) {
     EXPECT_EQ(parsed(config_text("\"port\": 3", "\"port\": 300.0")).connection.port_settings.port, 44);
     EXPECT_EQ(parsed(config_text("\"timeout\": 700", "\"timeout\": 65537")).connection.timeout, 1);
     EXPECT_EQ(parsed(config_text("\"speed\": 19200", "\"speed\": 4294967297")).connection.port_settings.speed, 1u);
-    EXPECT_EQ(parsed(config_text("\"block_id\": 7", "\"block_id\": 1.8e19")).connection.block_id,
-              static_cast<uint8_t>(18000000000000000000ull));
+}
+
+// The block address is never cut to fit: 256 would be 0, the broadcast. An
+// address outside 1..247 spoils the connection part (start-up values).
+TEST_F(ConfigFile, BlockAddressOutsideItsRangeIsUnreadable) {
+    const AppSettings_t start;
+    for (const char* bad : {"0", "248", "256", "257", "1.8e19"}) {
+        const AppSettings_t s = parsed(config_text("\"block_id\": 7", std::string("\"block_id\": ") + bad));
+        EXPECT_EQ(s.connection.block_id, start.connection.block_id) << bad;
+        EXPECT_EQ(s.connection.port_settings.speed, 1234u) << bad;  // the whole part kept
+    }
+    EXPECT_EQ(parsed(config_text("\"block_id\": 7", "\"block_id\": 247")).connection.block_id, 247);
 }
 
 TEST_F(ConfigFile, BalloonStrengthOnlyAsARealNumberWithinItsRange) {

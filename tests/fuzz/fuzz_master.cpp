@@ -93,6 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     error_value_t err;
     master.execute(req, err);
 
+    // Nothing ever goes to the broadcast address.
+    if (sent.slave == 0 && !socket.written.empty()) std::abort();
     if (err) {
         // A failed exchange leaves the request as it was.
         if (std::memcmp(&req, &sent, sizeof req) != 0) std::abort();
@@ -110,5 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (in.size() < n + 2 || !crc16_check(in.data(), n + 2)) std::abort();
     if (sent.function == 3 && req.data_length != 2u * sent.quantity) std::abort();
     if (sent.function <= 4 && std::memcmp(req.data, in.data() + 3, req.data_length) != 0) std::abort();
+    // A write is confirmed only by its own echo: the frame's start and quantity or value.
+    if (sent.function > 4 && std::memcmp(in.data() + 2, socket.written.data() + 2, 4) != 0) std::abort();
     return 0;
 }

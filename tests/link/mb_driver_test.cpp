@@ -244,7 +244,81 @@ TEST_F(MasterTest, RequestsThatCannotBeSentNeverReachTheLine) {
     r.data_length = 256;
     master.execute(r, err);
     EXPECT_EQ(err, drv_error(kDrvBadRequestSize));
+    // Address 0 is the broadcast: every detector on the line would execute it.
+    for (mb_request_t b : {read_req(0, 1, 0), write_req(0, {1})}) {
+        b.slave = 0;
+        master.execute(b, err);
+        EXPECT_EQ(err, drv_error(kDrvBadAddress));
+    }
     EXPECT_TRUE(peer.read_all(30).empty());
+}
+
+// A write is confirmed only by the echo of its own start and count; a reply
+// echoing others answers another request.
+TEST_F(MasterTest, WriteReplyEchoingOtherRegistersConfirmsNothing) {
+    const Bytes other_start = with_crc({1, 16, 0xC4, 0x05, 0, 2});
+    const Bytes other_count = with_crc({1, 16, 0xC4, 0x04, 0, 1});
+    for (const Bytes& reply : {other_start, other_count}) {
+        mb_request_t w = write_req(50180, {1, 2});
+        error_value_t err = exchange(w, [&](Peer& p, const Bytes&) { p.send(reply); });
+        EXPECT_EQ(err, drv_error(kDrvWriteEchoMismatch));
+        EXPECT_EQ(w.quantity, 2);  // the record is left as it was
+    }
+    // Function 6 echoes the value.
+    mb_request_t w6 = write_req(7, {});
+    w6.function = 6;
+    w6.data[0] = 0x05;  // low byte first: value 5
+    error_value_t err = exchange(w6, [](Peer& p, const Bytes&) { p.send(with_crc({1, 6, 0, 7, 0, 6})); });
+    EXPECT_EQ(err, drv_error(kDrvWriteEchoMismatch));
+    EXPECT_EQ(text::utf8(err.describe()),
+              "Modbus-драйвер: Ответ подтверждает другую запись: выполнена ли эта, неизвестно");
+
+    // The reply of a write that timed out comes while the next write waits:
+    // it must not complete that one.
+    master.set_response_timeout(100);
+    std::atomic<bool> first_done{false};
+    peer.run([&first_done](Peer& p) {
+        const Bytes first = p.read_request();
+        const auto end = steady_clock::now() + seconds(20);
+        while (!first_done && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(5));
+        p.read_request(10000);
+        p.send(with_crc({1, 16, first[2], first[3], first[4], first[5]}));
+    });
+    mb_request_t first = write_req(50180, {1});
+    master.execute(first, err);
+    EXPECT_EQ(err, drv_error(kDrvTimeout));
+    first_done = true;
+    master.set_response_timeout(kTimeoutMs);
+    mb_request_t second = write_req(50200, {2});
+    master.execute(second, err);
+    peer.join();
+    EXPECT_EQ(err, drv_error(kDrvWriteEchoMismatch));
+}
+
+// The response time-out is the device's time to answer: a reply whose wire
+// time alone exceeds it still arrives.
+TEST_F(MasterTest, SlowLineAddsTheReplysWireTimeToTheTimeout) {
+    com_port_settings_t s = port.settings();
+    s.speed = 1200;
+    error_value_t err;
+    port.configure(s, err);
+    ASSERT_FALSE(err);
+    master.set_response_timeout(500);
+    // 60 registers: 125 bytes, 1042 ms at 1200 baud, paced as the wire would.
+    mb_request_t r = read_req(0, 60);
+    err = exchange(r, [](Peer& p, const Bytes&) {
+        const Bytes reply = read_reply(1, std::vector<uint16_t>(60, 9));
+        const auto t0 = steady_clock::now();
+        for (size_t i = 0; i < reply.size(); i += 5) {
+            std::this_thread::sleep_until(t0 + microseconds(long(i) * 10000000 / 1200));
+            p.send(Bytes(reply.begin() + long(i), reply.begin() + long(std::min(i + 5, reply.size()))));
+        }
+    });
+    EXPECT_FALSE(err) << text::utf8(err.describe());
+    EXPECT_EQ(line_wire_time_ms(125, s), 1042u);
+    s.parity = 2;
+    s.stop_bits = 2;
+    EXPECT_EQ(line_wire_time_ms(120, s), 1200u);  // 12 bits a character
 }
 
 TEST_F(MasterTest, LateReplyOfAnEarlierRequestIsNotTakenForTheNext) {

@@ -168,6 +168,49 @@ TEST_F(LinkTest, SilentDeviceIsCheckedAtTimeoutPlusBackoffAndStaysUnread) {
     for (mb_param_t* p : state_->params.params) EXPECT_FALSE(p->is_read()) << p->reg();
 }
 
+// The response time-out is the device's time to answer: at 2400 baud the
+// 102-register block takes 871 ms on the wire, more than twice the time-out,
+// and still arrives.
+TEST_F(LinkTest, SlowLineCarriesTheLongestBlockWithinAShortTimeout) {
+    sim::Options_t o;
+    o.line_timing = true;
+    o.speed = 2400;
+    start(o);
+    ConnectionSettings s = settings(400);
+    s.port_settings.speed = 2400;
+    ustring_t text;
+    ASSERT_FALSE(link_->apply(s, &text));
+    ASSERT_FALSE(link_->open(&text)) << text::utf8(text);
+    EXPECT_TRUE(wait_cycles(1, milliseconds(20000))) << text::utf8(link_->link_status().describe());
+    EXPECT_FALSE(link_->link_status().is_error());
+}
+
+// A block of the cycle that fails is the link's status, though the link
+// check before it succeeded: the link is not "established" meanwhile.
+TEST_F(LinkTest, ABlockThatFailsIsTheLinksStatus) {
+    std::atomic<bool> refuse_state{true};
+    sim::Options_t o;
+    // The state block, 50180 = C4 04: no reply while refused.
+    o.on_request = [&](const std::vector<uint8_t>& f) {
+        if (refuse_state && f.size() >= 4 && f[1] == 3 && f[2] == 0xC4 && f[3] == 0x04)
+            sim_->set_fault(sim::Fault_t::kSilent, 1);
+    };
+    start(o);
+    ASSERT_TRUE(open(300));
+    ASSERT_TRUE(wait_for([&] { return !frames("01 03 C4 04").empty() && link_->link_status().is_error(); }));
+    EXPECT_TRUE(link_->link_status().same(drv_error(kDrvTimeout)));
+    EXPECT_EQ(link_->completed_cycles(), 0u);
+    // Later checks succeed, the block still fails: the status stays.
+    const size_t checks = frames("01 03 04 80").size();
+    ASSERT_TRUE(wait_for([&] { return frames("01 03 C4 04").size() >= 2 && frames("01 03 04 80").size() > checks; }));
+    EXPECT_TRUE(link_->link_status().is_error());
+    EXPECT_EQ(link_->completed_cycles(), 0u);
+
+    refuse_state = false;
+    ASSERT_TRUE(wait_cycles(1));
+    EXPECT_FALSE(link_->link_status().is_error());
+}
+
 TEST_F(LinkTest, QueuedWritesKeepTheLastValueAndAreDroppedWhileClosed) {
     sim::Options_t o;
     o.owner = 2;

@@ -25,6 +25,7 @@ TEST(ComNumbers, LinksWinAndHeldPortsAreStillListed) {
     ASSERT_TRUE(plat::register_com_link(30, b.slave_path()));
     ASSERT_TRUE(plat::register_com_link(31, b.slave_path()));
     ASSERT_TRUE(plat::register_com_link(12, "/dev/luma-gone"));
+    ASSERT_TRUE(plat::register_com_link(254, a.slave_path()));
 
     EXPECT_EQ(plat::com_device_path(7), a.slave_path());
     EXPECT_EQ(plat::com_device_path(31), b.slave_path());
@@ -39,11 +40,13 @@ TEST(ComNumbers, LinksWinAndHeldPortsAreStillListed) {
     auto m = listed();
     EXPECT_EQ(m[7], a.slave_path());
     EXPECT_EQ(m[30], b.slave_path());
-    EXPECT_EQ(m.count(31), 0u);  // only 1..30 are listed
+    // A linked port is listed whatever its number.
+    EXPECT_EQ(m[31], b.slave_path());
+    EXPECT_EQ(m[254], a.slave_path());
     EXPECT_EQ(m.count(12), 0u);  // a link to nothing is no port
     // A device that a link names gets no second number.
     for (const auto& [n, path] : m) {
-        if (n != 7 && n != 30) { EXPECT_NE(path, b.slave_path()) << n; }
+        if (n != 7 && n != 30 && n != 31 && n != 254) { EXPECT_NE(path, b.slave_path()) << n; }
     }
     // Numbers come in increasing order.
     unsigned last = 0;
@@ -53,6 +56,7 @@ TEST(ComNumbers, LinksWinAndHeldPortsAreStillListed) {
     plat::unregister_com_link(12);
     plat::unregister_com_link(30);
     plat::unregister_com_link(31);
+    plat::unregister_com_link(254);
     EXPECT_NE(plat::com_device_path(7), a.slave_path());
 }
 

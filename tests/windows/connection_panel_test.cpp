@@ -85,15 +85,12 @@ TEST_F(ConnectionPanel, ScanListsTheComNumberWithItsDeviceAndFillReadRoundTrips)
         EXPECT_EQ(G_.connection_settings().block_id, 1) << "filling alone applies nothing";
 
         // Values the panel cannot show as they are.
-        s.port_settings.port = 29;   // not found by the scan
         s.port_settings.speed = 14400;  // not in the table
         s.port_settings.parity = 3;  // any parity shows as on
         c.FillControls(s);
-        EXPECT_EQ(c.ssPort_.SelectedIndex(), 0);
         EXPECT_EQ(u8(c.ssSpeed_.SelectedText()), "9600");
         EXPECT_TRUE(c.cbParity_.IsChecked());
         const ConnectionSettings r = c.ReadControls();
-        EXPECT_EQ(r.port_settings.port, 0);
         EXPECT_EQ(r.port_settings.speed, 9600u);
         EXPECT_EQ(r.port_settings.parity, 1);
     });
@@ -129,6 +126,37 @@ TEST_F(ConnectionPanel, DroppingThePortListDownScansThePortsAfresh) {
     });
 }
 
+// The port in force is always listed, whatever its number and whether the
+// scan found it: another field's change keeps it, and a revert brings it back.
+TEST_F(ConnectionPanel, APortInUseIsListedKeptAndRevertedWhateverItsNumber) {
+    with_panel([&](GConnectionForm& form, GConnection& c) {
+        ASSERT_TRUE(plat::register_com_link(200, sim_->path()));
+        for (uint8_t port : {uint8_t(200), uint8_t(31)}) {  // the simulator linked as COM200; nothing at COM31
+            SCOPED_TRACE(int(port));
+            ConnectionSettings s = G_.connection_settings();
+            s.port_settings.port = port;
+            ASSERT_TRUE(c.ApplySettings(s));
+            form.Show();
+            const int scans = c.ScansTaken();
+            ASSERT_TRUE(WaitFor([&] { return c.ScansTaken() > scans; }));
+            const std::string item = port == 200 ? "COM200 (" + sim_->path() + ")" : "COM31 (нет устройства)";
+            EXPECT_EQ(u8(c.ssPort_.SelectedText()), item);
+
+            c.Timeout_.Enter(700);
+            EXPECT_EQ(G_.connection_settings().timeout, 700);
+            EXPECT_EQ(G_.connection_settings().port_settings.port, port);
+            c.ssPort_.SetSelectedIndex(0);
+            EXPECT_EQ(G_.connection_settings().port_settings.port, 0);
+            EXPECT_EQ(u8(c.ssPort_.Item(0)), "НЕ ЗАДАН");
+            c.Revert();
+            EXPECT_EQ(G_.connection_settings().port_settings.port, port);
+            EXPECT_EQ(u8(c.ssPort_.SelectedText()), item);
+            form.Hide();
+        }
+        plat::unregister_com_link(200);
+    });
+}
+
 TEST_F(ConnectionPanel, AFieldChangeAppliesAllFieldsAndKeepsTheDelay) {
     with_panel([&](GConnectionForm& form, GConnection& c) {
         EXPECT_FALSE(c.btnCancel_.IsEnabled());
@@ -142,7 +170,7 @@ TEST_F(ConnectionPanel, AFieldChangeAppliesAllFieldsAndKeepsTheDelay) {
         EXPECT_EQ(G_.connection_settings().port_settings.before_send_delay, 25);
         EXPECT_EQ(link_->port_settings().before_send_delay, 25) << "the link holds it too";
 
-        // The block address keeps its low 8 bits.
+        // An address outside 1..247 is never cut to fit (257 would be 1).
         c.BlockID_.Enter(257);
         EXPECT_EQ(G_.connection_settings().block_id, 1);
         EXPECT_EQ(c.BlockID_.Value(), 1) << "refilled from the record in force";
