@@ -13,6 +13,7 @@
 #include "cli/command.h"
 #include "cli/connection.h"
 #include "cli/device_report.h"
+#include "foundation/connection_settings.h"
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/concentration_poll.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr long kAddressMin = codes::kModbusAddressMin, kAddressMax = codes::kModbusAddressMax;
+constexpr long kAddressMin = kBlockIdMin, kAddressMax = kBlockIdMax;
 constexpr long kMaxPasses = 1000000;
 
 struct PollOptions {

@@ -100,11 +100,6 @@ inline constexpr size_t kSpeedFallbackIndex = 3;
 // speed, or for a code past the table the code named as invalid.
 ustring_t SpeedCodeText(uint32_t code);
 
-// Modbus device addresses: 0 is the broadcast, which no device answers, and
-// 248..255 are reserved.
-inline constexpr uint16_t kModbusAddressMin = 1;
-inline constexpr uint16_t kModbusAddressMax = 247;
-
 // Sensor calibration: register 3005 chooses the procedure, register 50191
 // starts (1) or aborts (0) it, register 50192 reports its state.
 inline constexpr uint16_t kCalibrationPointZero = 0;  // zero correction (air or nitrogen)
