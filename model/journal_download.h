@@ -9,10 +9,14 @@
 // other request can move the selector in between. The lock is never held
 // while the download waits for the window thread.
 //
-// The page learns of progress after every record (or trend block) and gets
-// the records downloaded so far in one hand-over at the end, also after an
-// error or a stop; both are run on the window thread while the download waits,
-// so the record a progress report shows stays valid while it is formatted.
+// The page learns of progress after every record (or trend block): a copy of
+// the record goes to the window thread without the download waiting for it,
+// and a report still on its way takes the newer record instead of queueing
+// another. The records downloaded so far come in one hand-over at the end,
+// also after an error or a stop, run on the window thread while the download
+// waits. A stopped or broken download can be continued from its last record
+// on the same detector (journal_page_i::continuation). While a download runs
+// it holds the link's download state, so the poll cycle leaves it the line.
 // Results and failures also go to the message panel (G_t's messages).
 #pragma once
 

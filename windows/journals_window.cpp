@@ -374,8 +374,11 @@ void GJournal<5>::Refresh(bool) {
     ShowText(connected ? luma::counters_text(luma::counters_from_params(g_.params)) : ustring_t(kNoLink));
 }
 
-std::function<void()> GJournal<5>::PreviewRead(bool) const {
-    return [g = &g_] {
+std::function<void()> GJournal<5>::PreviewRead(bool force) const {
+    return [g = &g_, read_at = counters_read_at_, force] {
+        const uint64_t now = Tick64();
+        if (!force && now - read_at->load() < kPreviewRefreshMs) return;
+        read_at->store(now);
         luma::counters_t unused;
         if (mb_link_t* link = PreviewLink(g)) luma::read_counters(*link, unused);
     };
@@ -461,8 +464,7 @@ void GJournals::Shown() {
         f->OnFormKey.Set([this](GForm* form, const GKeyEvent& e) { HandleKey(form, e); });
     }
     // Every page's count and record at once, unless a download needs the line.
-    UpdatePreviewWanted();
-    if (preview_wanted_->load())
+    if (!AnyDownload())
         for (GJournalPage* p : pages_) g_.post_to_worker1(make_task(p->PreviewRead(true)));
     SelectPreviewTask();
     Page(current_).Refresh(true);
@@ -503,11 +505,13 @@ void GJournals::Tick() {
     UpdatePreviewWanted();
 }
 
-void GJournals::UpdatePreviewWanted() {
-    bool downloading = false;
-    for (GJournalPage* p : pages_) downloading = downloading || p->Downloading();
-    preview_wanted_->store(!downloading && Page(current_).ShowsPreview());
+bool GJournals::AnyDownload() const {
+    for (const GJournalPage* p : pages_)
+        if (p->Downloading()) return true;
+    return false;
 }
+
+void GJournals::UpdatePreviewWanted() { preview_wanted_->store(!AnyDownload() && Page(current_).ShowsPreview()); }
 
 void GJournals::SelectPreviewTask() {
     if (periodic_) g_.remove_periodic_task(periodic_);

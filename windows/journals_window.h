@@ -202,6 +202,10 @@ public:
 
 protected:
     std::string ExportBytes(luma::export_format format) const override;
+
+private:
+    // Tick of the last counters read (worker 1).
+    std::shared_ptr<std::atomic<uint64_t>> counters_read_at_ = std::make_shared<std::atomic<uint64_t>>(0);
 };
 
 // Layout of the window: the title, the row of page buttons, the page panel.
@@ -257,6 +261,7 @@ private:
     // Whether the preview task reads: only while the page shown previews the
     // device and no download needs the line.
     void UpdatePreviewWanted();
+    bool AnyDownload() const;
 
     G_t& g_;
     GJournalPage* pages_[luma::kJournalCount];
