@@ -131,7 +131,7 @@ public:
     // shown window needs kept fresh (live_block_guard_t): the download keeps
     // the line, the values on screen still move. Such a cycle does not count
     // as completed.
-    static constexpr int64_t kDownloadPollPeriodMs = 4000;
+    static constexpr int64_t kDownloadPollPeriodMs = 3500;
     class download_guard_t {
     public:
         explicit download_guard_t(mb_link_t& link);
