@@ -1,10 +1,11 @@
-// The journals window must not slow a download down. A threshold-1 journal is
-// downloaded from the line-timed simulator twice: bare (the download and its
-// hand-overs served by a plain queue, as luma10ctl does) and through the
-// window (its load button, progress reports and hand-over on the toolkit's
-// window thread, the form shown and rendered, the main window's 100 ms
-// refresh running). Both with the poll cycle running, as in the program.
-// Prints records per second and the share of the line's limit for each.
+// The share of the line a journal download keeps in the program. A
+// threshold-1 journal is downloaded from the line-timed simulator twice: bare
+// (the poll cycle held back and the hand-overs served by a plain queue, as
+// luma10ctl does) and through the program's own windows (the main window open
+// with its 100 ms refresh and its poll cycle, the journals window opened from
+// it, the download started by the page's load button). Prints records per
+// second and the share of the line's limit for each, and how long the main
+// window's concentration went without a fresh reading during the download.
 //
 // Then the page redraw: a threshold-1 page holding 65 536 downloaded records
 // is moved to 200 scroll positions; each move rebuilds the 20-record text and
@@ -18,12 +19,15 @@
 #include <memory>
 #include <string>
 
+#include "foundation/time_services.h"
 #include "model/app_state.h"
 #include "model/journal_download.h"
 #include "model/mb_link.h"
 #include "model/window_queue.h"
+#include "procedures/write_procedures.h"
 #include "sim/simulator.h"
 #include "toolkit/uik.h"
+#include "windows/new_form.h"
 #include "windows/sub_windows.h"
 
 using namespace luma;
@@ -67,10 +71,11 @@ struct Line {
         ConnectionSettings cs;
         cs.port_settings.speed = speed;
         ustring_t text;
-        ok = !link->apply(cs, &text) && !link->open(&text);
+        ok = g.apply_connection_settings(cs, &text) && !link->open(&text);
         if (!ok) std::fprintf(stderr, "%s\n", text::utf8(text).c_str());
     }
-    ~Line() {
+    ~Line() { stop(); }
+    void stop() {
         if (link) {
             link->close();
             link->worker1().Stop();
@@ -86,59 +91,74 @@ struct Line {
     bool ok = false;
 };
 
-double bare(unsigned speed, uint32_t records) {
+struct Outcome {
+    double rate = 0;           // records per second, 0: failed
+    double longest_gap_s = 0;  // longest time without a fresh concentration
+};
+
+Outcome bare(unsigned speed, uint32_t records) {
     auto g = std::make_unique<G_t>();
     window_queue_t queue;
     g->window_poster = queue.poster();
     Line line(speed, records, *g);
-    if (!line.ok) return 0;
+    if (!line.ok) return {};
     QueuePage page(queue);
+    mb_link_t::poll_pause_guard_t pause(*line.link);
     const auto t0 = Clock::now();
     const journal_download_result_t r = download_journal_serving(*g, page, queue);
     const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
-    if (r.error || page.records.count() != records) return 0;
-    return records / secs;
+    if (r.error || page.records.count() != records) return {};
+    return {records / secs, 0};
 }
 
-double through_window(unsigned speed, uint32_t records) {
-    auto g = std::make_unique<G_t>();
-    g->window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
-    Line line(speed, records, *g);
-    if (!line.ok) return 0;
-    double rate = 0;
+Outcome through_window(unsigned speed, uint32_t records) {
+    G_t& g = G_;
+    g.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
+    InstallAdjustmentModeProcedure();
+    Line line(speed, records, g);
+    if (!line.ok) return {};
+    Outcome out;
     {
-        GForm_T<GJournals> form(*g);
-        UIK::GTimer tick(100);
-        tick.OnTick.Set([&](UIK::GTimer*) { form.Tick(); });
+        auto form = std::make_unique<GNewForm>(g, "luma10");
         UIK::App::Defer([&] {
-            form.Show();
-            tick.Start();
-            GJournal<0>& page = form.Window().page0_;
-            if (!UIK::App::RunUntil([&] { return g->is_connected(); }, 20000)) {
+            form->Show();
+            GStart& start = form->Start();
+            if (!UIK::App::RunUntil([&] { return g.is_connected() && g.params.concentration.is_read(); }, 20000)) {
                 UIK::App::Quit();
                 return;
             }
+            start.OpenSubWindow("journals", Tick64());
+            GJournal<0>& page = start.SubWindow<GJournals>().Window().page0_;
             const auto t0 = Clock::now();
             page.LoadOrStop();
-            UIK::App::RunUntil([&] { return !page.DownloadPending(); }, 600000);
+            // The concentration's time stamp, watched from the window thread.
+            int64_t stamp = g.params.concentration.time();
+            auto fresh_at = Clock::now();
+            double gap = 0;
+            UIK::App::RunUntil(
+                [&] {
+                    const auto now = Clock::now();
+                    const int64_t s = g.params.concentration.time();
+                    if (s != stamp) {
+                        stamp = s;
+                        fresh_at = now;
+                    }
+                    gap = std::max(gap, std::chrono::duration<double>(now - fresh_at).count());
+                    return !page.DownloadPending();
+                },
+                900000);
             const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
-            if (page.records.count() == records) rate = records / secs;
+            if (page.records.count() == records) out = {records / secs, gap};
             UIK::App::Quit();
         });
         UIK::App::RunMessageLoop(nullptr);
-        // Workers stop before the window goes.
-        line.link->close();
-        line.link->worker1().Stop();
-        line.link->worker2().Stop();
+        // Workers stop before the windows go.
+        StopDeviceTraffic(*line.link);
+        form.reset();
     }
-    return rate;
-}
-
-double median3(double (*f)(unsigned, uint32_t), unsigned speed, uint32_t records) {
-    double runs[3];
-    for (double& r : runs) r = f(speed, records);
-    std::sort(std::begin(runs), std::end(runs));
-    return runs[1];
+    line.stop();
+    g.window_poster = nullptr;
+    return out;
 }
 
 void redraw() {
@@ -187,14 +207,15 @@ int main() {
         unsigned speed;
         uint32_t records;
     };
-    const Run runs[] = {{9600, 40}, {115200, 400}};
+    // Long enough for several poll cycles to fall inside each download.
+    const Run runs[] = {{9600, 600}, {115200, 4000}};
     for (const Run& run : runs) {
         const double limit = run.records / ((kStartChars + run.records * kListRecordChars) * kBitsPerChar / run.speed);
-        const double b = median3(bare, run.speed, run.records);
-        const double w = median3(through_window, run.speed, run.records);
-        std::printf("Порог 1 %6u бод, с опросом: без окна %7.1f записей/с (доля %.3f), через окно %7.1f записей/с "
-                    "(доля %.3f), разница %+.1f %%\n",
-                    run.speed, b, b / limit, w, w / limit, b > 0 ? (w - b) / b * 100.0 : 0.0);
+        const Outcome b = bare(run.speed, run.records);
+        const Outcome w = through_window(run.speed, run.records);
+        std::printf("Порог 1 %6u бод, %u записей: без окна и опроса %7.1f записей/с (доля %.3f), через окна "
+                    "программы %7.1f записей/с (доля %.3f); концентрация не обновлялась до %.1f с\n",
+                    run.speed, run.records, b.rate, b.rate / limit, w.rate, w.rate / limit, w.longest_gap_s);
         std::fflush(stdout);
     }
     redraw();

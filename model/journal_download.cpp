@@ -1,6 +1,9 @@
 #include "model/journal_download.h"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 #include "foundation/task.h"
 #include "foundation/time_services.h"
@@ -32,9 +35,63 @@ template <> constexpr list_journal_t kList<item2_t>{&ParamMap_t::threshold2_log_
 template <> constexpr list_journal_t kList<item3_t>{&ParamMap_t::alarm_log_count, &ParamMap_t::alarm_log_index, 50060, 8};
 template <> constexpr list_journal_t kList<item4_t>{&ParamMap_t::setup_log_count, &ParamMap_t::setup_log_index, 50080, 15};
 template <> constexpr list_journal_t kList<item6_t>{&ParamMap_t::config_log_count, &ParamMap_t::config_log_index, 50070, 8};
+// The trend downloads in blocks; its record selector serves the preview.
+template <> constexpr list_journal_t kList<item7_t>{&ParamMap_t::trend_count, &ParamMap_t::trend_index, 50001, 8};
+// Registers of the longest record block.
+constexpr uint16_t kMaxRecordBlock = 15;
 
-device_time_t time_of(const mb_param_t& p) { return device_time_from_value(p.snapshot().value); }
+device_time_t time_of(const param_snapshot_t& v) { return device_time_from_value(v.value); }
 
+// A parameter's value in a block's words, decoded as a block read decodes it.
+param_snapshot_t value_in(const mb_param_t& p, const uint16_t* words, uint16_t start) {
+    const unsigned i = unsigned(p.reg() - start);
+    auto w = [&](unsigned k) { return k < p.count() ? words[i + k] : uint16_t(0); };
+    return {decode_param_value(p.type(), w(0), w(1), w(2), 0), 1};
+}
+
+// A record from the parameters' values as v gives them (v(param) is a
+// param_snapshot_t): the parameters' current values or one block's words.
+template <typename V>
+item1_t build(const ParamMap_t& p, V v, item1_t*) {
+    return {v(p.threshold1_log_index).u32(), time_of(v(p.threshold1_log_time)),
+            v(p.threshold1_log_concentration).u16()};
+}
+template <typename V>
+item2_t build(const ParamMap_t& p, V v, item2_t*) {
+    return {v(p.threshold2_log_index).u32(), time_of(v(p.threshold2_log_time)),
+            v(p.threshold2_log_concentration).u16()};
+}
+template <typename V>
+item3_t build(const ParamMap_t& p, V v, item3_t*) {
+    return {v(p.alarm_log_index).u32(), time_of(v(p.alarm_log_time)), v(p.alarm_log_code).u16()};
+}
+template <typename V>
+item4_t build(const ParamMap_t& p, V v, item4_t*) {
+    item4_t r;
+    r.number = v(p.setup_log_index).u32();
+    r.time = time_of(v(p.setup_log_time));
+    r.event = v(p.setup_log_event).u16();
+    r.measured = v(p.setup_log_measured).u16();
+    r.entered = v(p.setup_log_entered).u16();
+    r.sensitivity = v(p.setup_log_sensitivity).u16();
+    r.linear_exposure = v(p.setup_log_linear_exposure).u32();
+    r.quadratic_exposure = v(p.setup_log_quadratic_exposure).u32();
+    return r;
+}
+template <typename V>
+item6_t build(const ParamMap_t& p, V v, item6_t*) {
+    // The change code is the register's low byte.
+    return {v(p.config_log_index).u32(), time_of(v(p.config_log_time)), v(p.config_log_code).u8()};
+}
+template <typename V>
+item7_t build(const ParamMap_t& p, V v, item7_t*) {
+    return {v(p.trend_index).u32(), v(p.trend_time).u32(), v(p.trend_concentration).u8(),
+            v(p.trend_temperature).u8()};
+}
+template <typename Item, typename V>
+Item build_record(const ParamMap_t& p, V v) {
+    return build(p, v, static_cast<Item*>(nullptr));
+}
 
 ustring_t seconds_text(const char* fmt, int64_t elapsed_ms) {
     return text::format(256, fmt, static_cast<double>(elapsed_ms) / 1000.0);
@@ -55,41 +112,125 @@ private:
     bool held_ = true;
 };
 
-// Progress on the window thread, while the download waits: the bar's range is
-// the count read at the start, its position the record's number + 1.
+// Progress on the window thread: the bar's range is the count read at the
+// start, its position the record's number + 1. Reports go without waiting,
+// so the line is not idle while the window draws; a report still on its way
+// takes the newer record instead of queueing another.
 template <typename Item>
-void report_progress(journal_page_T<Item>& page, uint32_t expected, const Item& record, int64_t elapsed_ms) {
-    page.run_on_window_thread([&] {
-        const uint32_t position = record.number + 1u;
-        const uint32_t ms = elapsed_ms > 0 ? static_cast<uint32_t>(elapsed_ms) : 1u;
-        const uint32_t per_second = position * 1000u / ms;
-        ustring_t text = text::format(256, "Всего записей: %u. Загружено:%u\n%u записей/с\n", expected, position,
-                                      per_second);
-        text += record_text(record);
-        page.show_progress(expected, position, text);
-    });
-}
+class progress_reporter_t {
+public:
+    progress_reporter_t(journal_page_T<Item>& page, uint32_t expected, uint32_t first)
+        : page_(page), expected_(expected), first_(first) {}
 
-// Gives the page the downloaded records (the page's old ones come back to the
-// task and go with it) and ends its loading state.
+    void report(const Item& record, int64_t elapsed_ms) {
+        {
+            std::lock_guard<std::mutex> g(slot_->lock);
+            slot_->record = record;
+            slot_->elapsed_ms = elapsed_ms;
+            if (slot_->posted) return;
+            slot_->posted = true;
+        }
+        page_.post_to_window_thread([slot = slot_, alive = page_.alive(), page = &page_, expected = expected_,
+                                     first = first_] {
+            Item r;
+            int64_t elapsed;
+            {
+                std::lock_guard<std::mutex> g(slot->lock);
+                r = slot->record;
+                elapsed = slot->elapsed_ms;
+                slot->posted = false;
+            }
+            if (!*alive) return;
+            const uint32_t position = r.number + 1u;
+            const uint32_t ms = elapsed > 0 ? static_cast<uint32_t>(elapsed) : 1u;
+            const uint32_t per_second = (position - std::min(first, position)) * 1000u / ms;
+            ustring_t text = text::format(256, "Всего записей: %u. Загружено:%u\n%u записей/с\n", expected,
+                                          position, per_second);
+            text += record_text(r);
+            page->show_progress(expected, position, text);
+        });
+    }
+
+private:
+    struct slot_t {
+        std::mutex lock;
+        bool posted = false;
+        Item record{};
+        int64_t elapsed_ms = 0;
+    };
+    journal_page_T<Item>& page_;
+    const uint32_t expected_;
+    const uint32_t first_;
+    std::shared_ptr<slot_t> slot_ = std::make_shared<slot_t>();
+};
+
+// Gives the page the downloaded records and ends its loading state. A fresh
+// download's records replace the page's (the old ones come back to the task
+// and go with it); a continuing one's are appended; a cancelled one leaves
+// the page as it was. Queued behind every progress report, so none arrives
+// after it.
 template <typename Item>
-void hand_over(journal_page_T<Item>& page, Array_T<Item>& records) {
+void hand_over(journal_page_T<Item>& page, Array_T<Item>& records, const journal_download_result_t& result) {
     page.run_on_window_thread([&] {
-        page.records.swap(records);
+        if (!result.cancelled) {
+            if (result.first > 0) {
+                for (size_t i = 0; i < records.count(); ++i) page.records.append(records[i]);
+            } else {
+                page.records.swap(records);
+            }
+            page.last = result;
+            page.loaded = true;
+        }
         page.loading.store(false);
-        page.loaded = true;
+        page.started.store(false);
         page.refresh_rebuilt();
     });
 }
 
 // Starts a download: under the exchange lock, the identity read and then the
-// journal's count. The lock is released before anything waits for the window.
-error_value_t read_start(mb_link_t* link, mb_param_t ParamMap_t::*count) {
+// journal's count; the device's serial number goes into the result. The lock
+// is released before anything waits for the window.
+error_value_t read_start(mb_link_t* link, mb_param_t ParamMap_t::*count, journal_download_result_t& result) {
     if (link == nullptr) return comport_error(kComNotOpen);
     ExchangeLock lock(*link);
     error_value_t e = link->read_identity();
     if (!e) e = link->read_param(link->params().*count);
+    if (!e) {
+        result.expected = (link->params().*count).snapshot().u32();
+        result.held = result.expected;
+        result.serial = link->params().factory_serial_id.snapshot().u32();
+    }
     return e;
+}
+
+// Where a download begins: the page's continuation when it is of this device
+// and the device still holds that many records, otherwise the first record.
+uint32_t first_record(const journal_page_i& page, const journal_download_result_t& start) {
+    const journal_page_i::continuation_t& c = page.continuation;
+    return c.from > 0 && c.serial == start.serial && c.from <= start.expected ? c.from : 0;
+}
+
+// The start failed: a continuation keeps the page's records as they were
+// (nothing appended), a fresh download hands over none.
+void keep_continued(const journal_page_i& page, journal_download_result_t& result) {
+    if (page.continuation.from == 0) return;
+    result.first = page.continuation.from;
+    result.expected = result.held = page.continuation.held;
+    result.serial = page.continuation.serial;
+}
+
+// A download stopped before it began (it waited behind another one): the
+// page keeps what it had.
+template <typename Item>
+bool cancelled_before_start(G_t& g, journal_page_T<Item>& page, journal_download_result_t& result) {
+    page.started.store(true);
+    if (page.loading.load()) return false;
+    result.cancelled = true;
+    result.stopped = true;
+    g.info_message(u"Загрузка журнала отменена до начала");
+    Array_T<Item> none;
+    hand_over(page, none, result);
+    return true;
 }
 
 // One trend block request: ask for n records from start, wait until the device
@@ -120,40 +261,30 @@ error_value_t request_trend_block(mb_link_t& link, uint32_t start, uint32_t n, u
 
 template <typename Item>
 journal_download_result_t download_list(G_t& g, journal_page_T<Item>& page) {
-    constexpr list_journal_t journal = kList<Item>;
     journal_download_result_t result;
+    if (cancelled_before_start(g, page, result)) return result;
     Array_T<Item> records;
     mb_link_t* link = g.link.load();
 
-    result.error = read_start(link, journal.count);
+    result.error = read_start(link, kList<Item>.count, result);
     if (result.error) {
         g.error_message(0, ustring_t(u"Ошибка загрузки журнала\n") + window_message_text(result.error));
-        hand_over(page, records);
+        keep_continued(page, result);
+        hand_over(page, records, result);
         return result;
     }
-    ParamMap_t& p = link->params();
-    const mb_param_t& count = p.*journal.count;
-    mb_param_t& selector = p.*journal.selector;
-
-    result.expected = count.snapshot().u32();
-    records.reserve(std::min(result.expected, kMaxReservedRecords));
+    result.first = first_record(page, result);
+    records.reserve(std::min(result.expected - result.first, kMaxReservedRecords));
+    progress_reporter_t<Item> progress(page, result.expected, result.first);
     Stopwatch_t clock;
 
-    // The count is read anew with every block, so a journal that grows while
+    // The count comes anew with every record, so a journal that grows while
     // it downloads is read to its new end.
-    for (uint32_t i = 0; i < count.snapshot().u32() && page.loading.load(); ++i) {
-        const Item* record = nullptr;
-        {
-            // The record is taken from the parameters before the lock goes:
-            // the journals window's preview reads the same block on worker 1
-            // and could otherwise decode another record into them in between.
-            ExchangeLock lock(*link);
-            result.error = link->write_param(selector, i);
-            if (!result.error) result.error = link->read_block(journal.block_start, journal.block_count);
-            if (!result.error) record = records.append(selected_record<Item>(p));
-        }
+    for (uint32_t i = result.first; i < result.held && page.loading.load(); ++i) {
+        Item record;
+        result.error = read_journal_record(*link, i, record, result.held);
         if (result.error) break;
-        report_progress(page, result.expected, *record, clock.ElapsedMs());
+        progress.report(*records.append(record), clock.ElapsedMs());
     }
 
     const int64_t elapsed = clock.ElapsedMs();
@@ -167,28 +298,31 @@ journal_download_result_t download_list(G_t& g, journal_page_T<Item>& page) {
         g.info_message(seconds_text("Загрузка журнала прервана через %.3lf с после начала", elapsed));
     }
     result.received = records.count();
-    hand_over(page, records);
+    hand_over(page, records, result);
     return result;
 }
 
 journal_download_result_t download_trend(G_t& g, journal_page_T<item7_t>& page) {
     journal_download_result_t result;
+    if (cancelled_before_start(g, page, result)) return result;
     Array_T<item7_t> records;
     mb_link_t* link = g.link.load();
 
-    result.error = read_start(link, &ParamMap_t::trend_count);
+    result.error = read_start(link, &ParamMap_t::trend_count, result);
     if (result.error) {
         g.error_message(0, ustring_t(u"Ошибка загрузки журнала \"Тренд\"\n") + window_message_text(result.error));
-        hand_over(page, records);
+        keep_continued(page, result);
+        hand_over(page, records, result);
         return result;
     }
-    result.expected = link->params().trend_count.snapshot().u32();
-    records.reserve(std::min(result.expected, kMaxReservedRecords));
+    result.first = first_record(page, result);
+    records.reserve(std::min(result.expected - result.first, kMaxReservedRecords));
+    progress_reporter_t<item7_t> progress(page, result.expected, result.first);
     Stopwatch_t clock;
 
     uint16_t window[kTrendWindowRegisters];
-    uint32_t start = 0;
-    uint32_t remaining = result.expected;
+    uint32_t start = result.first;
+    uint32_t remaining = result.expected - result.first;
     while (remaining > 0 && page.loading.load()) {
         const uint32_t n = std::min(kTrendBlockRecords, remaining);
         {
@@ -200,7 +334,7 @@ journal_download_result_t download_trend(G_t& g, journal_page_T<item7_t>& page) 
                                             clock.ElapsedMs()) +
                                    window_message_text(result.error));
             result.received = records.count();
-            hand_over(page, records);
+            hand_over(page, records, result);
             return result;
         }
         // Three words per record: time low word, time high word, then
@@ -211,7 +345,7 @@ journal_download_result_t download_trend(G_t& g, journal_page_T<item7_t>& page) 
             last = records.append(item7_t{start + j, uint32_t(w[0]) + uint32_t(w[1]) * 65536u,
                                           uint16_t(w[2] & 0xFF), uint16_t(w[2] >> 8)});
         }
-        report_progress(page, result.expected, *last, clock.ElapsedMs());
+        progress.report(*last, clock.ElapsedMs());
         start += n;
         remaining -= n;
     }
@@ -226,48 +360,36 @@ journal_download_result_t download_trend(G_t& g, journal_page_T<item7_t>& page) 
     // One hand-over in every case, an empty trend included: a second one would
     // swap the page's previous records back in.
     result.received = records.count();
-    hand_over(page, records);
+    hand_over(page, records, result);
     return result;
 }
 
 }  // namespace
 
-template <>
-item1_t selected_record<item1_t>(const ParamMap_t& p) {
-    return {p.threshold1_log_index.snapshot().u32(), time_of(p.threshold1_log_time),
-            p.threshold1_log_concentration.snapshot().u16()};
+template <typename Item>
+Item selected_record(const ParamMap_t& p) {
+    return build_record<Item>(p, [](const mb_param_t& x) { return x.snapshot(); });
 }
-template <>
-item2_t selected_record<item2_t>(const ParamMap_t& p) {
-    return {p.threshold2_log_index.snapshot().u32(), time_of(p.threshold2_log_time),
-            p.threshold2_log_concentration.snapshot().u16()};
-}
-template <>
-item3_t selected_record<item3_t>(const ParamMap_t& p) {
-    return {p.alarm_log_index.snapshot().u32(), time_of(p.alarm_log_time), p.alarm_log_code.snapshot().u16()};
-}
-template <>
-item4_t selected_record<item4_t>(const ParamMap_t& p) {
-    item4_t r;
-    r.number = p.setup_log_index.snapshot().u32();
-    r.time = time_of(p.setup_log_time);
-    r.event = p.setup_log_event.snapshot().u16();
-    r.measured = p.setup_log_measured.snapshot().u16();
-    r.entered = p.setup_log_entered.snapshot().u16();
-    r.sensitivity = p.setup_log_sensitivity.snapshot().u16();
-    r.linear_exposure = p.setup_log_linear_exposure.snapshot().u32();
-    r.quadratic_exposure = p.setup_log_quadratic_exposure.snapshot().u32();
-    return r;
-}
-template <>
-item6_t selected_record<item6_t>(const ParamMap_t& p) {
-    // The change code is the register's low byte.
-    return {p.config_log_index.snapshot().u32(), time_of(p.config_log_time), p.config_log_code.snapshot().u8()};
-}
-template <>
-item7_t selected_record<item7_t>(const ParamMap_t& p) {
-    return {p.trend_index.snapshot().u32(), p.trend_time.snapshot().u32(), p.trend_concentration.snapshot().u8(),
-            p.trend_temperature.snapshot().u8()};
+
+template <typename Item>
+error_value_t read_journal_record(mb_link_t& link, uint32_t index, Item& out, uint32_t& count) {
+    constexpr list_journal_t journal = kList<Item>;
+    static_assert(journal.block_count <= kMaxRecordBlock);
+    ParamMap_t& p = link.params();
+    uint16_t words[kMaxRecordBlock];
+    {
+        ExchangeLock lock(link);
+        error_value_t e = link.write_param(p.*journal.selector, index);
+        if (!e) e = link.read_registers(journal.block_start, journal.block_count, words);
+        if (e) return e;
+    }
+    p.store_block(journal.block_start, words, journal.block_count, int64_t(Tick64()));
+    // Decoded from this read's words, not from the parameters: another read
+    // of the same block may store into them meanwhile.
+    auto in_block = [&](const mb_param_t& x) { return value_in(x, words, journal.block_start); };
+    out = build_record<Item>(p, in_block);
+    count = in_block(p.*journal.count).u32();
+    return success();
 }
 
 counters_t counters_from_params(const ParamMap_t& p) {
@@ -288,6 +410,9 @@ error_value_t read_counters(mb_link_t& link, counters_t& out) {
 
 template <typename Item>
 journal_download_result_t download_journal(G_t& g, journal_page_T<Item>& page) {
+    // The poll cycle asks only for what the shown windows need meanwhile.
+    std::optional<mb_link_t::download_guard_t> running;
+    if (mb_link_t* l = g.link.load()) running.emplace(*l);
     if constexpr (std::is_same_v<Item, item7_t>)
         return download_trend(g, page);
     else
@@ -328,6 +453,8 @@ journal_download_result_t download_journal_serving(G_t& g, journal_page_T<Item>&
 
 #define LUMA_JOURNAL_DOWNLOAD(Item)                                                                              \
     template journal_download_result_t download_journal<Item>(G_t&, journal_page_T<Item>&);                  \
+    template Item selected_record<Item>(const ParamMap_t&);                                                  \
+    template error_value_t read_journal_record<Item>(mb_link_t&, uint32_t, Item&, uint32_t&);              \
     template void post_journal_download<Item>(G_t&, journal_page_T<Item>&);                                  \
     template journal_download_result_t download_journal_serving<Item>(G_t&, journal_page_T<Item>&, window_queue_t&, \
                                                                       const std::function<void()>&);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "foundation/time_services.h"
 #include "link/errors.h"
@@ -30,7 +31,13 @@ int64_t now_ms() { return static_cast<int64_t>(Tick64()); }
 
 }  // namespace
 
-mb_link_t::mb_link_t(ParamMap_t& params) : socket_(&port_), params_(params) {
+struct mb_link_t::live_blocks_t {
+    std::mutex lock;
+    std::multiset<std::pair<uint16_t, uint16_t>> blocks;
+};
+
+mb_link_t::mb_link_t(ParamMap_t& params)
+    : socket_(&port_), live_blocks_(std::make_shared<live_blocks_t>()), params_(params) {
     master_.set_socket(&socket_);
     master_.set_response_timeout(mb_driver_t::kDefaultTimeoutMs);
     g_link.store(this);
@@ -122,6 +129,24 @@ bool mb_link_t::polling_paused() const { return pauses_->load() > 0; }
 mb_link_t::poll_pause_guard_t::poll_pause_guard_t(mb_link_t& link) : count_(link.pauses_) { count_->fetch_add(1); }
 
 mb_link_t::poll_pause_guard_t::~poll_pause_guard_t() { release_pause(*count_); }
+
+mb_link_t::download_guard_t::download_guard_t(mb_link_t& link) : count_(link.downloads_) { count_->fetch_add(1); }
+
+mb_link_t::download_guard_t::~download_guard_t() { release_pause(*count_); }
+
+bool mb_link_t::download_running() const { return downloads_->load() > 0; }
+
+mb_link_t::live_block_guard_t::live_block_guard_t(mb_link_t& link, uint16_t start, uint16_t count)
+    : blocks_(link.live_blocks_), block_(start, count) {
+    std::lock_guard<std::mutex> g(blocks_->lock);
+    blocks_->blocks.insert(block_);
+}
+
+mb_link_t::live_block_guard_t::~live_block_guard_t() {
+    std::lock_guard<std::mutex> g(blocks_->lock);
+    const auto it = blocks_->blocks.find(block_);
+    if (it != blocks_->blocks.end()) blocks_->blocks.erase(it);
+}
 
 bool mb_link_t::poll_cut_short() { return worker1_.StopFlag() || polling_paused(); }
 
@@ -241,7 +266,8 @@ void mb_link_t::poll() {
     }
     if (polling_paused()) return;
     const int64_t now = now_ms();
-    if (cycle_start_ >= 0 && now - cycle_start_ < kPollPeriodMs) return;
+    const bool downloading = download_running();
+    if (cycle_start_ >= 0 && now - cycle_start_ < (downloading ? kDownloadPollPeriodMs : kPollPeriodMs)) return;
     cycle_start_ = now;
 
     // The device failed under the open port: this check first opens it again.
@@ -279,6 +305,22 @@ void mb_link_t::poll() {
     for (const auto& [start, w] : writes) {
         write_registers(start, w.count, w.value);
         read_block(start, w.count);
+    }
+
+    if (downloading) {
+        std::set<std::pair<uint16_t, uint16_t>> live;
+        {
+            std::lock_guard<std::mutex> g(live_blocks_->lock);
+            live.insert(live_blocks_->blocks.begin(), live_blocks_->blocks.end());
+        }
+        error_value_t live_failure;
+        for (const auto& [start, count] : live) {
+            if (poll_cut_short()) return;
+            const error_value_t e = read_block(start, count);
+            if (e && !live_failure) live_failure = e;
+        }
+        set_link_status(live_failure);
+        return;
     }
 
     // The link is up only when the whole cycle was read: a block that fails

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "foundation/connection_settings.h"
 #include "foundation/error.h"
@@ -125,6 +126,41 @@ public:
         std::shared_ptr<std::atomic<int>> count_;
     };
 
+    // A journal download running, held for the guard's lifetime (counted; the
+    // count outlives the link as the pause guards' does). While one runs the
+    // poll cycle comes every kDownloadPollPeriodMs instead of every 2 s and,
+    // after the link check and the queued writes, reads only the blocks some
+    // shown window needs kept fresh (live_block_guard_t): the download keeps
+    // the line, the values on screen still move. Such a cycle does not count
+    // as completed.
+    static constexpr int64_t kDownloadPollPeriodMs = 3500;
+    class download_guard_t {
+    public:
+        explicit download_guard_t(mb_link_t& link);
+        ~download_guard_t();
+        download_guard_t(const download_guard_t&) = delete;
+        download_guard_t& operator=(const download_guard_t&) = delete;
+
+    private:
+        std::shared_ptr<std::atomic<int>> count_;
+    };
+    bool download_running() const;
+
+    // A register block a window needs kept fresh while a download runs, for
+    // the guard's lifetime (any thread; may outlive the link).
+    struct live_blocks_t;
+    class live_block_guard_t {
+    public:
+        live_block_guard_t(mb_link_t& link, uint16_t start, uint16_t count);
+        ~live_block_guard_t();
+        live_block_guard_t(const live_block_guard_t&) = delete;
+        live_block_guard_t& operator=(const live_block_guard_t&) = delete;
+
+    private:
+        std::shared_ptr<live_blocks_t> blocks_;
+        std::pair<uint16_t, uint16_t> block_;
+    };
+
     // One turn of the poll cycle (worker 1 runs it as a periodic task). While
     // the port is open and its device has failed (an adapter pulled out), the
     // turn that is due for a link check opens the device again first: the
@@ -157,6 +193,10 @@ private:
 
     // Shared with the pause guards, see poll_pause_guard_t.
     std::shared_ptr<std::atomic<int>> pauses_ = std::make_shared<std::atomic<int>>(0);
+
+    // Shared with the download and live-block guards.
+    std::shared_ptr<std::atomic<int>> downloads_ = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<live_blocks_t> live_blocks_;
 
     ParamMap_t& params_;
     // Start tick of the last poll cycle; -1 while none has started.

@@ -17,37 +17,15 @@ namespace {
 const char16_t kLoadAll[] = u"Загрузить весь архив";
 const char16_t kStopLoading[] = u"Остановить загрузку";
 const char16_t kLoadAgain[] = u"Повторить загрузку";
+const char16_t kLoadRest[] = u"Продолжить загрузку";
+const char16_t kCancelWaiting[] = u"Отменить загрузку";
+const char16_t kWaitingText[] = u"Загрузка ждёт: сначала загружается другой журнал.";
 const char16_t kNoLink[] = u"Нет связи";
 const char16_t kExportFilter[] = u"CSV-файл (*.csv)|*.csv|TXT-файл (*.txt)|*.txt";
 
 constexpr GColor kTitleBack = RGB(90, 142, 197);
 constexpr int kButtonSkin = bmpButtonSkin_Vulgar1;
 constexpr int kDownButtonSkin = bmpButtonSkin_Vulgar3;
-
-// The register block each page previews: the list journals' record blocks
-// (count, selector, record), the counters, and the trend's preview record.
-struct preview_block_t {
-    uint16_t start;
-    uint16_t count;
-};
-constexpr preview_block_t kPreview[luma::kJournalCount] = {
-    {50020, 8}, {50040, 8}, {50060, 8}, {50080, 15}, {50070, 8}, {50100, 16}, {50001, 8},
-};
-
-// A list page's parameters: the journal's record count, its record selector,
-// and the time of the selected record (read once the preview block arrived).
-struct list_params_t {
-    mb_param_t ParamMap_t::*count;
-    mb_param_t ParamMap_t::*selector;
-    mb_param_t ParamMap_t::*time;
-};
-template <int N> constexpr list_params_t kListParams{};
-template <> constexpr list_params_t kListParams<0>{&ParamMap_t::threshold1_log_count, &ParamMap_t::threshold1_log_index, &ParamMap_t::threshold1_log_time};
-template <> constexpr list_params_t kListParams<1>{&ParamMap_t::threshold2_log_count, &ParamMap_t::threshold2_log_index, &ParamMap_t::threshold2_log_time};
-template <> constexpr list_params_t kListParams<2>{&ParamMap_t::alarm_log_count, &ParamMap_t::alarm_log_index, &ParamMap_t::alarm_log_time};
-template <> constexpr list_params_t kListParams<3>{&ParamMap_t::setup_log_count, &ParamMap_t::setup_log_index, &ParamMap_t::setup_log_time};
-template <> constexpr list_params_t kListParams<4>{&ParamMap_t::config_log_count, &ParamMap_t::config_log_index, &ParamMap_t::config_log_time};
-template <> constexpr list_params_t kListParams<6>{&ParamMap_t::trend_count, &ParamMap_t::trend_index, &ParamMap_t::trend_time};
 
 void Place(GControl& c, GControl& parent, const char16_t* name, int l, int t, int w, int h, unsigned anchors) {
     c.SetParent(&parent);
@@ -56,11 +34,11 @@ void Place(GControl& c, GControl& parent, const char16_t* name, int l, int t, in
     c.SetAnchors(anchors);
 }
 
-// Reads a preview block once, on worker 1: not while the poll window asks
+// The device may be asked for a preview: not while the poll window asks
 // other addresses, and not without a device to answer.
-void ReadPreview(G_t* g, preview_block_t block) {
-    if (g->poll_mode.load() || !g->is_connected()) return;
-    if (mb_link_t* l = g->link.load()) l->read_block(block.start, block.count);
+mb_link_t* PreviewLink(G_t* g) {
+    if (g->poll_mode.load() || !g->is_connected()) return nullptr;
+    return g->link.load();
 }
 
 ustring_t TotalText(uint32_t count) { return text::format(64, "Всего записей: %u\n\n", count); }
@@ -88,7 +66,8 @@ GBaseJournal::GBaseJournal(GControl* parent) : GFrame(parent) {
     Place(bt_export_, *this, u"bt_export_", 553, 3, 84, 46, kAnchorTop | kAnchorRight);
     bt_export_.SetCaption(u"Экспорт");
     Place(GAntiPanel1, *this, u"GAntiPanel1", 0, 53, 596, 427, kAnchorAll);
-    Place(text_, GAntiPanel1, u"text_", 3, 2, 589, 421, kAnchorAll);
+    Place(text_box_, GAntiPanel1, u"text_box_", 3, 2, 589, 421, kAnchorAll);
+    Place(text_, text_box_, u"text_", 0, 0, 589 - GScrollBox::kBarWidth, 421, kAnchorLeft | kAnchorTop | kAnchorRight);
     text_.SetAlignment(kAlignLeft | kAlignTop);
     text_.SetWordWrap(true);
     Place(sb_, *this, u"sb_", 598, 52, 40, 428, kAnchorTop | kAnchorRight | kAnchorBottom);
@@ -103,8 +82,14 @@ GJournalPage::GJournalPage(G_t& g, journal_kind kind) : g_(g), kind_(kind) {
     sb_.OnPositionChanged.Set([this](GControl*) {
         if (update_counter_ == 0) Refresh(true);
     });
-    // The wheel anywhere over the page moves the record bar.
+    // The wheel anywhere over the page moves the record bar; over a text
+    // taller than its box it scrolls the text.
     OnMouseWheel.Set([this](GControl*, const GMouseEvent& e) { sb_.HandleMouseWheel(e); });
+    text_box_.OnMouseWheel.Set([this](GControl*, const GMouseEvent& e) {
+        if (text_box_.ContentHeight() > text_box_.Height()) text_box_.ScrollBy(-e.wheel * GScrollBox::kWheelStep);
+        else sb_.HandleMouseWheel(e);
+    });
+    text_box_.OnResize.Set([this](GControl*) { FitText(); });
     bt_load_.OnClick.Set([this](GControl*) { LoadOrStop(); });
     bt_export_.OnClick.Set([this](GControl*) { Export(); });
     bt_load_.SetCaption(kLoadAll);
@@ -115,8 +100,6 @@ GJournalPage::GJournalPage(G_t& g, journal_kind kind) : g_(g), kind_(kind) {
 
 GJournalPage::~GJournalPage() = default;
 
-uint16_t GJournalPage::PreviewStart() const { return kPreview[int(kind_)].start; }
-uint16_t GJournalPage::PreviewCount() const { return kPreview[int(kind_)].count; }
 
 ustring_t GJournalPage::ScreenText(const ustring_t& t) {
     std::u16string s(t.view());
@@ -124,9 +107,27 @@ ustring_t GJournalPage::ScreenText(const ustring_t& t) {
     return ustring_t(std::u16string_view(s));
 }
 
-void GJournalPage::ShowText(const ustring_t& t) {
+void GJournalPage::ShowText(const ustring_t& t, bool top) {
     const ustring_t shown = ScreenText(t);
-    if (text_.Text() != shown) text_.SetText(shown);
+    if (text_.Text() != shown) {
+        text_.SetText(shown);
+        fitted_width_ = -1;
+    }
+    FitText();
+    if (top) text_box_.SetScrollTop(0);
+}
+
+void GJournalPage::FitText() {
+    const int width = text_box_.Width() - GScrollBox::kBarWidth;
+    if (width == fitted_width_) return;
+    fitted_width_ = width;
+    int height = text_box_.Height();
+    // Measured a little narrower than the label and with a spare line below,
+    // so its own padding never costs a line.
+    if (GFont* f = text_.Font())
+        height = std::max(height, GCanvas::MeasureText(*f, text_.Text().view(), width - 8, true).y + f->LineHeight());
+    text_.SetBounds(0, text_.Top(), width, height);
+    text_box_.UpdateScroll();
 }
 
 void GJournalPage::SetScroll(int64_t hi, int64_t position) {
@@ -141,7 +142,9 @@ ustring_t GJournalPage::DefaultExportName() {
 }
 
 void GJournalPage::Export() {
+    // A journal not wholly read says so in the name proposed.
     ustring_t path = DefaultExportName();
+    if (Incomplete()) path += u" неполный";
     int filter_index = 1;
     // The dialog is modal; the journals form stays disabled meanwhile, so no
     // page button or key acts on the page behind it.
@@ -166,6 +169,8 @@ error_value_t GJournalPage::ExportTo(const ustring_t& path) {
         m += e.message();
         m += u")";
         g_.error_message(kErrorShowMs, m);
+    } else if (Incomplete()) {
+        ReportIncompleteExport(path);
     }
     return e;
 }
@@ -179,42 +184,65 @@ template <int N>
 void GJournal<N>::Refresh(bool rebuild) {
     const bool connected = g_.is_connected();
     const bool loading = this->loading.load();
+    const bool waiting = Waiting();
     if (progress_waiting_) DrawProgress();
-    bt_load_.SetCaption(loading ? kStopLoading : load_pressed_ ? kLoadAgain : kLoadAll);
+    bt_load_.SetCaption(waiting        ? kCancelWaiting
+                        : loading      ? kStopLoading
+                        : Incomplete() ? kLoadRest
+                        : load_pressed_ ? kLoadAgain
+                                        : kLoadAll);
     // A stopped download still finishing its record keeps the button off:
     // a new one posted now would be ended by the old one's hand-over.
     bt_load_.SetEnabled(connected && !(pending_ && !loading));
-    bt_export_.SetEnabled(connected && this->loaded && !loading);
+    // Downloaded records export without a link too.
+    bt_export_.SetEnabled(this->loaded && !loading);
 
+    if (waiting) {
+        progress_.SetRange(0, 0);
+        progress_.SetPosition(0);
+        ShowText(kWaitingText);
+        return;
+    }
     if (this->loaded) {
         // Downloaded records stay browsable without a link.
         if (loading) return;
         const uint32_t count = uint32_t(this->records.count());
         SetScroll(count > 0 ? count - 1 : 0, sb_.Position());
         if (!rebuild) return;
-        ustring_t t = TotalText(count);
+        ustring_t t = LoadedHeader();
         const uint64_t first = uint64_t(sb_.Position());
         for (uint64_t i = first; i < first + kRecordsPerPage && i < count; ++i) {
             t += luma::record_text(this->records[size_t(i)]);
             t += u"\n\n";
         }
-        ShowText(t);
+        ShowText(t, true);
         return;
     }
     if (connected) {
         // A download in progress shows its own progress.
         if (loading) return;
-        constexpr list_params_t lp = kListParams<N>;
-        ParamMap_t& p = g_.params;
-        // The device shows the record at the bar's position once the poll
-        // cycle has sent the selector and the preview task read the block.
-        if (mb_link_t* l = g_.link.load()) l->queue_param(p.*lp.selector, uint64_t(sb_.Position()));
-        const uint32_t count = (p.*lp.count).snapshot().u32();
+        // The preview task reads the record at the bar; the number, time and
+        // values shown all come from its last read.
+        preview_->wanted.store(uint32_t(sb_.Position()));
+        bool have;
+        Item record;
+        uint32_t count;
+        {
+            std::lock_guard<std::mutex> lock(preview_->lock);
+            have = preview_->have;
+            record = preview_->record;
+            count = preview_->count;
+        }
+        if (!have) return;
         SetScroll(count > 0 ? int64_t(count) - 1 : 0, sb_.Position());
-        if (!(p.*lp.time).is_read()) return;
         if (count == 0) ShowText(u"Всего записей: 0");
-        else ShowText(TotalText(count) + luma::record_text(luma::selected_record<Item>(p)));
+        else ShowText(TotalText(count) + luma::record_text(record));
         return;
+    }
+    {
+        // Back on the line the preview starts afresh.
+        std::lock_guard<std::mutex> lock(preview_->lock);
+        preview_->have = false;
     }
     SetScroll(0, 0);
     progress_.SetRange(0, 0);
@@ -223,18 +251,68 @@ void GJournal<N>::Refresh(bool rebuild) {
 }
 
 template <int N>
+bool GJournal<N>::Incomplete() const {
+    return this->loaded && !this->last.complete() && this->records.count() < this->last.held;
+}
+
+template <int N>
+ustring_t GJournal<N>::LoadedHeader() const {
+    const uint32_t count = uint32_t(this->records.count());
+    if (!Incomplete()) return TotalText(count);
+    return text::format(160, "Загружено записей: %u из %u (%s)\n\n", count, this->last.held,
+                        this->last.error ? "загрузка прервана ошибкой" : "загрузка остановлена");
+}
+
+template <int N>
+void GJournal<N>::ReportIncompleteExport(const ustring_t& path) const {
+    ustring_t m = text::format(160, "В файл записан неполный журнал: %u из %u записей\n",
+                               unsigned(this->records.count()), this->last.held);
+    m += path;
+    g_.info_message(m);
+}
+
+template <int N>
+std::function<void()> GJournal<N>::PreviewRead(bool force) const {
+    return [g = &g_, preview = preview_, force] {
+        mb_link_t* link = PreviewLink(g);
+        if (link == nullptr) return;
+        const uint32_t want = preview->wanted.load();
+        const uint64_t now = Tick64();
+        {
+            std::lock_guard<std::mutex> lock(preview->lock);
+            // Once a second at the same place; a failed read is not tried
+            // again at once either.
+            if (!force && preview->read_for == want && now - preview->read_at < kPreviewRefreshMs) return;
+            preview->read_at = now;
+            preview->read_for = want;
+        }
+        Item record;
+        uint32_t count = 0;
+        if (luma::read_journal_record(*link, want, record, count)) return;
+        std::lock_guard<std::mutex> lock(preview->lock);
+        preview->have = true;
+        preview->record = record;
+        preview->count = count;
+    };
+}
+
+template <int N>
 void GJournal<N>::LoadOrStop() {
     load_pressed_ = true;
     // The next refresh enables it again while connected.
     bt_load_.SetEnabled(false);
     if (this->loading.load()) {
-        // The download notices before its next record or block.
+        // The download notices before its next record or block (or, still
+        // waiting, as it begins).
         this->loading.store(false);
         return;
     }
     // Without a device the download would end at once with an error; without
     // a link it could not even be posted and the page would stay loading.
     if (pending_ || !g_.is_connected() || g_.link.load() == nullptr) return;
+    // A journal not wholly read goes on from where it stopped.
+    this->continuation = {};
+    if (Incomplete()) this->continuation = {uint32_t(this->records.count()), this->last.serial, this->last.held};
     this->loading.store(true);
     pending_ = true;
     progress_.SetRange(0, 0);
@@ -245,6 +323,11 @@ void GJournal<N>::LoadOrStop() {
 template <int N>
 void GJournal<N>::run_on_window_thread(const std::function<void()>& fn) {
     Async::Post([&fn] { fn(); }, true);
+}
+
+template <int N>
+void GJournal<N>::post_to_window_thread(std::function<void()> fn) {
+    Async::Post(std::move(fn), false);
 }
 
 template <int N>
@@ -289,6 +372,16 @@ void GJournal<5>::Refresh(bool) {
     const bool connected = g_.is_connected();
     bt_export_.SetEnabled(connected);
     ShowText(connected ? luma::counters_text(luma::counters_from_params(g_.params)) : ustring_t(kNoLink));
+}
+
+std::function<void()> GJournal<5>::PreviewRead(bool force) const {
+    return [g = &g_, read_at = counters_read_at_, force] {
+        const uint64_t now = Tick64();
+        if (!force && now - read_at->load() < kPreviewRefreshMs) return;
+        read_at->store(now);
+        luma::counters_t unused;
+        if (mb_link_t* link = PreviewLink(g)) luma::read_counters(*link, unused);
+    };
 }
 
 std::string GJournal<5>::ExportBytes(luma::export_format format) const {
@@ -370,11 +463,9 @@ void GJournals::Shown() {
         previous_key_ = f->OnFormKey.Get();
         f->OnFormKey.Set([this](GForm* form, const GKeyEvent& e) { HandleKey(form, e); });
     }
-    G_t* g = &g_;
-    for (GJournalPage* p : pages_) {
-        const preview_block_t block{p->PreviewStart(), p->PreviewCount()};
-        g_.post_to_worker1(make_task([g, block] { ReadPreview(g, block); }));
-    }
+    // Every page's count and record at once, unless a download needs the line.
+    if (!AnyDownload())
+        for (GJournalPage* p : pages_) g_.post_to_worker1(make_task(p->PreviewRead(true)));
     SelectPreviewTask();
     Page(current_).Refresh(true);
 }
@@ -414,19 +505,19 @@ void GJournals::Tick() {
     UpdatePreviewWanted();
 }
 
-void GJournals::UpdatePreviewWanted() {
-    bool downloading = false;
-    for (GJournalPage* p : pages_) downloading = downloading || p->Downloading();
-    preview_wanted_->store(!downloading && Page(current_).ShowsPreview());
+bool GJournals::AnyDownload() const {
+    for (const GJournalPage* p : pages_)
+        if (p->Downloading()) return true;
+    return false;
 }
+
+void GJournals::UpdatePreviewWanted() { preview_wanted_->store(!AnyDownload() && Page(current_).ShowsPreview()); }
 
 void GJournals::SelectPreviewTask() {
     if (periodic_) g_.remove_periodic_task(periodic_);
     UpdatePreviewWanted();
-    G_t* g = &g_;
-    const preview_block_t block{Page(current_).PreviewStart(), Page(current_).PreviewCount()};
     // A preview nobody sees would only take the line from a download.
-    periodic_ = g_.add_periodic_task(make_task([g, block, wanted = preview_wanted_] {
-        if (wanted->load()) ReadPreview(g, block);
+    periodic_ = g_.add_periodic_task(make_task([read = Page(current_).PreviewRead(false), wanted = preview_wanted_] {
+        if (wanted->load()) read();
     }));
 }

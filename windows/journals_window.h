@@ -2,20 +2,25 @@
 // row of page buttons across the top.
 //
 // Before a download a list page previews the device's journal one record at a
-// time: the scroll bar's position goes to the journal's record selector as a
-// queued write, and a periodic task on worker 1 reads the page's register
-// block, so the record shown follows the bar. "Загрузить весь архив" downloads
-// the whole journal on worker 2 (model/journal_download.h); the page then
-// pages through the downloaded records, 20 at a time, also when the link is
-// gone. Every page exports its journal as CSV or text.
+// time: a periodic task on worker 1 writes the scroll bar's position into the
+// journal's record selector and reads the record block, and the page shows the
+// record and the count of that one read, so the number, time and values shown
+// always belong together. "Загрузить весь архив" downloads the whole journal
+// on worker 2 (model/journal_download.h); the page then pages through the
+// downloaded records, 20 at a time in a text that scrolls, also when the link
+// is gone. A download that did not read every record says how many of how
+// many it holds, offers to continue, and exports what it holds. Every page
+// exports its journal as CSV or text.
 //
 // Threads: everything here runs on the window thread. The workers reach a page
-// only through the download's waiting window-thread calls and the loading
-// flag; the periodic and one-shot preview tasks hold no pointer to a window.
+// only through the download's window-thread calls and the loading and started
+// flags; the preview tasks hold no pointer to a window, only the preview's
+// shared state.
 #pragma once
 
 #include <cstdint>
 #include <atomic>
+#include <mutex>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,6 +49,8 @@ public:
     UIK::GProgressBar progress_;
     UIK::GTextButton bt_export_;
     UIK::GAntiPanel GAntiPanel1;
+    // The page text scrolls inside the panel when it is taller.
+    UIK::GScrollBox text_box_;
     UIK::GLabel text_;
     UIK::GScrollBar sb_;
 };
@@ -59,9 +66,12 @@ public:
     ~GJournalPage() override;
 
     luma::journal_kind Kind() const { return kind_; }
-    // The register block the page previews (worker 1 reads it).
-    uint16_t PreviewStart() const;
-    uint16_t PreviewCount() const;
+    // A worker-1 callable that reads what the page previews, when it needs
+    // reading: the record at the bar (list pages; again after
+    // kPreviewRefreshMs, or at once with force) or the counters. It holds no
+    // pointer to the page.
+    virtual std::function<void()> PreviewRead(bool force) const = 0;
+    static constexpr uint64_t kPreviewRefreshMs = 1000;
 
     // Buttons, scroll bar and text from the parameters or the downloaded
     // records; rebuild: the text of a loaded page is built anew.
@@ -72,6 +82,8 @@ public:
     virtual bool ShowsPreview() const { return true; }
     // A download of the page has been posted and has not handed over yet.
     virtual bool Downloading() const { return false; }
+    // The page holds downloaded records that are not the whole journal.
+    virtual bool Incomplete() const { return false; }
     // bt_export_: the save-file dialog, then ExportTo.
     void Export();
     // Writes the page's journal to path as chosen: CSV when the name ends in
@@ -86,8 +98,11 @@ public:
 
 protected:
     virtual std::string ExportBytes(luma::export_format format) const = 0;
-    // Sets the text only when it changed (an idle refresh repaints nothing).
-    void ShowText(const ustring_t& t);
+    // Sets the text only when it changed (an idle refresh repaints nothing),
+    // the label as tall as the text; top: scrolled back to its start.
+    void ShowText(const ustring_t& t, bool top = false);
+    // A written export file of a journal not wholly read: said on the panel.
+    virtual void ReportIncompleteExport(const ustring_t&) const {}
     // Range and position of sb_ without the change events reaching the page.
     void SetScroll(int64_t hi, int64_t position);
 
@@ -96,6 +111,24 @@ protected:
     // Raised while the page sets its own scroll bar: the bar's change events
     // are then not the user's.
     int32_t update_counter_ = 0;
+
+private:
+    // The label's height for its text at the box's width.
+    void FitText();
+    int fitted_width_ = -1;
+};
+
+// What a list page previews: the bar's position (window thread) and the
+// record and count of the last preview read (worker 1).
+template <typename Item>
+struct journal_preview_t {
+    std::atomic<uint32_t> wanted{0};
+    std::mutex lock;
+    bool have = false;
+    Item record{};
+    uint32_t count = 0;
+    uint32_t read_for = 0;
+    uint64_t read_at = 0;
 };
 
 namespace journals_detail {
@@ -117,6 +150,10 @@ public:
     void LoadOrStop() override;
     bool ShowsPreview() const override { return !this->loaded && !this->loading.load(); }
     bool Downloading() const override { return pending_; }
+    bool Incomplete() const override;
+    std::function<void()> PreviewRead(bool force) const override;
+    // Posted and waiting behind another download: not begun yet.
+    bool Waiting() const { return pending_ && this->loading.load() && !this->started.load(); }
 
     // bt_load_ has been pressed at least once.
     bool LoadPressed() const { return load_pressed_; }
@@ -126,13 +163,20 @@ public:
 
     // The download's side of the page (journal_page_i).
     void run_on_window_thread(const std::function<void()>& fn) override;
+    void post_to_window_thread(std::function<void()> fn) override;
     void show_progress(uint32_t range, uint32_t position, const ustring_t& text) override;
     void refresh_rebuilt() override;
 
 protected:
     std::string ExportBytes(luma::export_format format) const override;
+    void ReportIncompleteExport(const ustring_t& path) const override;
 
 private:
+    // The header of the downloaded records: how many, and of how many when
+    // they are not the whole journal.
+    ustring_t LoadedHeader() const;
+
+    std::shared_ptr<journal_preview_t<Item>> preview_ = std::make_shared<journal_preview_t<Item>>();
     // Progress is drawn at most every kProgressDrawMs: a fast line reports
     // more records than a screen can show, and drawing each would hold up
     // the download that waits for the report. The last report is kept and
@@ -154,9 +198,14 @@ class GJournal<5> final : public GJournalPage {
 public:
     explicit GJournal(G_t& g);
     void Refresh(bool rebuild) override;
+    std::function<void()> PreviewRead(bool force) const override;
 
 protected:
     std::string ExportBytes(luma::export_format format) const override;
+
+private:
+    // Tick of the last counters read (worker 1).
+    std::shared_ptr<std::atomic<uint64_t>> counters_read_at_ = std::make_shared<std::atomic<uint64_t>>(0);
 };
 
 // Layout of the window: the title, the row of page buttons, the page panel.
@@ -212,6 +261,7 @@ private:
     // Whether the preview task reads: only while the page shown previews the
     // device and no download needs the line.
     void UpdatePreviewWanted();
+    bool AnyDownload() const;
 
     G_t& g_;
     GJournalPage* pages_[luma::kJournalCount];

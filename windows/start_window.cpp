@@ -315,6 +315,19 @@ GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
     bt_reset_alarm_block_.OnClick.Set([this](GControl*) { ResetAlarmBlock(); });
     bt_poll55_.SetVisible(ShowsPoll55(program_name));
 
+    // What changes on the device by itself: the concentration, status flags
+    // and current gas, the alarm and warning masks, the adjustment-mode owner
+    // and WiFi. The rest is set by the program and read back when written.
+    if (mb_link_t* l = g.link.load()) {
+        const ParamMap_t& p = g.params;
+        auto keep = [&](const mb_param_t& first, const mb_param_t& last) {
+            live_blocks_.push_back(std::make_unique<mb_link_t::live_block_guard_t>(
+                *l, first.reg(), uint16_t(last.reg() + last.count() - first.reg())));
+        };
+        keep(p.concentration, p.mipex_work_gas);
+        keep(p.alarms_mask, p.wifi_enabled);
+    }
+
     Refresh();
     timer_.OnTick.Set([this](GTimer*) { Tick(Tick64()); });
     timer_.Start();

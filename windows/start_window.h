@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/mb_link.h"
 #include "toolkit/uik.h"
 #include "windows/connection_form.h"
 #include "windows/sub_windows.h"
@@ -168,4 +169,6 @@ private:
     uint64_t status_tick_ = 0;
     std::vector<SubWindow_t> sub_windows_;
     UIK::GTimer timer_{kRefreshMs};
+    // The live values above kept fresh while a journal download runs.
+    std::vector<std::unique_ptr<mb_link_t::live_block_guard_t>> live_blocks_;
 };

@@ -6,6 +6,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -221,6 +222,113 @@ TEST_F(JournalDownload, StopAfterFiveRecordsHandsOverFive) {
     EXPECT_EQ(page.hand_overs, 1);
     EXPECT_TRUE(starts_with(last_message(), "info: Загрузка журнала прервана через ")) << last_message();
     EXPECT_NE(last_message().find(" с после начала"), std::string::npos);
+}
+
+// A stopped download goes on from its last record, on the same device only.
+TEST_F(JournalDownload, AContinuationReadsTheRestOfTheSameDevicesJournal) {
+    sim::Options_t o;
+    o.records.threshold1 = 30;
+    start(o);
+    const sim::JournalSet_t device(o.seed, o.records);
+    RecorderPage<item1_t> page(window_);
+    page.on_progress = [&](uint32_t position) {
+        if (position == 5) page.loading = false;
+    };
+    ASSERT_TRUE(download(page).stopped);
+    ASSERT_EQ(page.records.count(), 5u);
+    EXPECT_FALSE(page.last.complete());
+    EXPECT_EQ(page.last.held, 30u);
+    EXPECT_NE(page.last.serial, 0u);
+
+    page.on_progress = nullptr;
+    page.positions.clear();
+    page.continuation = {5, page.last.serial, page.last.held};
+    const journal_download_result_t r = download(page);
+    EXPECT_TRUE(r.complete());
+    EXPECT_EQ(r.first, 5u);
+    EXPECT_EQ(r.received, 25u);
+    ASSERT_EQ(page.records.count(), 30u);
+    for (uint32_t i = 0; i < 30; ++i) {
+        EXPECT_EQ(page.records[i].number, i);
+        EXPECT_EQ(page.records[i].concentration, device.record(sim::Journal_t::kThreshold1, i).value) << i;
+    }
+    ASSERT_FALSE(page.positions.empty());
+    EXPECT_EQ(page.positions.back(), 30u);
+
+    // Records of another detector are not continued: the download starts over.
+    page.continuation = {5, page.last.serial + 1, 30};
+    const journal_download_result_t again = download(page);
+    EXPECT_EQ(again.first, 0u);
+    EXPECT_EQ(again.received, 30u);
+    EXPECT_EQ(page.records.count(), 30u);
+
+    // Called off before it began: the page keeps what it had, untouched.
+    page.loading = false;
+    std::promise<journal_download_result_t> done;
+    link_->worker2().Post([&] { done.set_value(download_journal(*g_, page)); });
+    EXPECT_TRUE(done.get_future().get().cancelled);
+    EXPECT_EQ(page.records.count(), 30u);
+    EXPECT_TRUE(page.last.complete());
+}
+
+// While a download runs the poll cycle leaves it the line: only the link check
+// and the blocks a shown window keeps fresh, every kDownloadPollPeriodMs.
+TEST_F(JournalDownload, WhileADownloadRunsThePollCycleReadsOnlyTheLiveBlocksLessOften) {
+    struct Read {
+        uint16_t start, count;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::mutex lock;
+    std::vector<Read> reads;
+    sim::Options_t o;
+    o.records.alarms = 20;
+    o.on_request = [&](const std::vector<uint8_t>& f) {
+        if (f.size() < 8 || f[1] != 3) return;
+        std::lock_guard<std::mutex> g(lock);
+        reads.push_back({uint16_t(f[2] << 8 | f[3]), uint16_t(f[4] << 8 | f[5]), std::chrono::steady_clock::now()});
+    };
+    start(o);
+
+    // The download itself holds the state.
+    RecorderPage<item3_t> page(window_);
+    bool running_during = true;
+    page.on_progress = [&](uint32_t) { running_during = running_during && link_->download_running(); };
+    ASSERT_TRUE(download(page).complete());
+    EXPECT_TRUE(running_during);
+    EXPECT_FALSE(link_->download_running());
+
+    auto live_reads = [&] {
+        std::lock_guard<std::mutex> g(lock);
+        std::vector<Read> v;
+        for (const Read& r : reads)
+            if (r.start == 50200) v.push_back(r);
+        return v;
+    };
+    auto wait_for = [](const std::function<bool()>& pred) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!pred() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return pred();
+    };
+    {
+        mb_link_t::download_guard_t downloading(*link_);
+        mb_link_t::live_block_guard_t live(*link_, 50200, 10);
+        ASSERT_TRUE(wait_for([&] { return live_reads().size() >= 1; }));
+        // From the first reduced cycle on.
+        const auto from = live_reads().front().at;
+        ASSERT_TRUE(wait_for([&] { return live_reads().size() >= 2; }));
+        const std::vector<Read> l = live_reads();
+        EXPECT_GE(l[1].at - l[0].at, std::chrono::milliseconds(mb_link_t::kDownloadPollPeriodMs - 500));
+        std::lock_guard<std::mutex> g(lock);
+        for (const Read& r : reads) {
+            if (r.at < from) continue;
+            EXPECT_TRUE(r.start == 50200 || r.start == 1152) << r.start << " " << r.count;
+        }
+    }
+    // Back to the full cycle.
+    EXPECT_TRUE(wait_for([&] {
+        std::lock_guard<std::mutex> g(lock);
+        return reads.back().start == 50180;
+    }));
 }
 
 TEST_F(JournalDownload, TrendMovesInBlocksOfForty) {

@@ -162,8 +162,8 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
             for (uint32_t i = from; i < to; ++i) t += screen(record_text(p.records[i])) + "\n\n";
             return t;
         };
+        p.sb_.SetPosition(1);
         p.sb_.SetPosition(0);
-        p.Refresh(true);
         EXPECT_EQ(u8(p.text_.Text()), page_text(0, 20));
         p.sb_.SetPosition(30);
         EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
@@ -172,15 +172,30 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
             EXPECT_TRUE(journals_->RenderToPng((fs::path(dir) / "journals-window.png").c_str()));
         EXPECT_EQ(u8(p.text_.Text()).rfind("31. ", std::string::npos) != std::string::npos, true);
 
-        // The link goes: the records stay and page on; nothing to load or
-        // export without a device; a page without records says so.
+        // All twenty records of a page are there to read at the default size:
+        // the text is as tall as it needs, and scrolls in its box.
+        p.sb_.SetPosition(0);
+        UIK::GFont* font = p.text_.Font();
+        ASSERT_NE(font, nullptr);
+        const int needed = UIK::GCanvas::MeasureText(*font, p.text_.Text().view(), p.text_.Width() - 4, true).y;
+        EXPECT_GE(p.text_.Height(), needed + 4);
+        EXPECT_GT(p.text_box_.ContentHeight(), p.text_box_.Height());
+        p.text_box_.ScrollToEnd();
+        EXPECT_EQ(p.text_.Bottom(), p.text_box_.Height());
+        // A new page of records starts at its top.
+        p.sb_.SetPosition(20);
+        EXPECT_EQ(p.text_.Top(), 0);
+        p.sb_.SetPosition(30);
+
+        // The link goes: the records stay, page on and export; nothing to
+        // load without a device; a page without records says so.
         link_->close();
         p.Refresh(true);
         EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
         p.sb_.SetPosition(44);
         EXPECT_EQ(u8(p.text_.Text()), page_text(44, 45));
         EXPECT_FALSE(p.bt_load_.IsEnabled());
-        EXPECT_FALSE(p.bt_export_.IsEnabled());
+        EXPECT_TRUE(p.bt_export_.IsEnabled());
         W().SelectPage(1);
         EXPECT_EQ(u8(W().page1_.text_.Text()), "Нет связи");
         EXPECT_EQ(W().page1_.sb_.Maximum(), 0);
@@ -196,7 +211,7 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
     });
 }
 
-TEST_F(JournalsWindow, LoadDuringADownloadOnlyStopsItAndPagesDownloadOneAfterAnother) {
+TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItStopped) {
     sim::Options_t o;
     o.records.alarms = 3000;
     o.records.config = 6;
@@ -213,6 +228,18 @@ TEST_F(JournalsWindow, LoadDuringADownloadOnlyStopsItAndPagesDownloadOneAfterAno
         EXPECT_EQ(p.progress_.Maximum(), 3000);
         EXPECT_EQ(u8(p.text_.Text()).rfind("Всего записей: 3000. Загружено:", 0), 0u) << u8(p.text_.Text());
 
+        // A page whose download waits behind this one says so, and can be
+        // called off before it begins: it then keeps what it had.
+        GJournal<0>& t1 = W().page0_;
+        t1.LoadOrStop();
+        EXPECT_TRUE(t1.Waiting());
+        W().SelectPage(0);
+        EXPECT_EQ(u8(t1.bt_load_.Caption()), "Отменить загрузку");
+        EXPECT_EQ(u8(t1.text_.Text()), "Загрузка ждёт: сначала загружается другой журнал.");
+        EXPECT_EQ(t1.progress_.Maximum(), 0);
+        t1.LoadOrStop();
+        EXPECT_FALSE(t1.loading.load());
+
         // A page switch leaves the download running.
         W().SelectPage(4);
         EXPECT_TRUE(p.loading.load());
@@ -227,32 +254,126 @@ TEST_F(JournalsWindow, LoadDuringADownloadOnlyStopsItAndPagesDownloadOneAfterAno
         EXPECT_EQ(p.records.count(), before);
         // Until the stopped download has handed over, a new one cannot start.
         p.Refresh(false);
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
         if (p.DownloadPending()) {
             EXPECT_FALSE(p.bt_load_.IsEnabled());
             p.LoadOrStop();
             EXPECT_FALSE(p.loading.load());
         }
-        ASSERT_TRUE(until([&] { return !p.DownloadPending(); }));
+        ASSERT_TRUE(until([&] { return !p.DownloadPending() && !t1.DownloadPending(); }));
         EXPECT_TRUE(p.loaded);
-        EXPECT_GT(p.records.count(), 0u);
-        EXPECT_LT(p.records.count(), 3000u);
-        for (uint32_t i = 0; i < p.records.count(); ++i)
+        const size_t stopped_at = p.records.count();
+        EXPECT_GT(stopped_at, 0u);
+        EXPECT_LT(stopped_at, 3000u);
+        for (uint32_t i = 0; i < stopped_at; ++i)
             ASSERT_EQ(p.records[i], DeviceRecord<item3_t>(sim::Journal_t::kAlarms, i)) << i;
-        ASSERT_TRUE(until([&] { return !texts_.info.empty(); }));
-        EXPECT_EQ(texts_.info.back().rfind("Загрузка журнала прервана через ", 0), 0u) << texts_.info.back();
+        ASSERT_TRUE(until([&] { return texts_.info.size() >= 2; }));
+        EXPECT_EQ(texts_.info[0].rfind("Загрузка журнала прервана через ", 0), 0u) << texts_.info[0];
+        EXPECT_EQ(texts_.info[1], "Загрузка журнала отменена до начала");
+        EXPECT_FALSE(t1.loaded);
+        EXPECT_EQ(t1.records.count(), 0u);
+
+        // Loaded and held, both; the button offers to go on.
+        ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
+        EXPECT_EQ(u8(p.bt_load_.Caption()), "Продолжить загрузку");
+        EXPECT_EQ(u8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(stopped_at) +
+                                               " из 3000 (загрузка остановлена)\n\n1. ",
+                                           0),
+                  0u)
+            << u8(p.text_.Text());
+
+        // Continued: the records read before stay, the rest follow them.
+        Download(p);
+        ASSERT_EQ(p.records.count(), 3000u);
+        for (uint32_t i = 0; i < 3000; ++i)
+            ASSERT_EQ(p.records[i], DeviceRecord<item3_t>(sim::Journal_t::kAlarms, i)) << i;
+        EXPECT_EQ(p.last.first, stopped_at);
+        EXPECT_EQ(u8(p.text_.Text()).rfind("Всего записей: 3000\n\n1. ", 0), 0u) << u8(p.text_.Text());
         ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
         EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
 
         // Two pages posted one after the other both download in full, while
         // another page is shown.
         W().page4_.LoadOrStop();
-        GJournal<0>& t1 = W().page0_;
         t1.LoadOrStop();
         W().SelectPage(3);
         ASSERT_TRUE(until([&] { return !W().page4_.DownloadPending() && !t1.DownloadPending(); }, 60000));
         EXPECT_EQ(W().page4_.records.count(), 6u);
         EXPECT_EQ(t1.records.count(), 50u);
+    });
+}
+
+TEST_F(JournalsWindow, RecordsReadBeforeTheLineWasLostExportMarkedIncomplete) {
+    sim::Options_t o;
+    o.records.threshold1 = 3000;
+    // The line goes after the start and some hundred records.
+    o.drop_after = 250;
+    Open(o);
+    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "partial";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    InLoop([&] {
+        GJournal<0>& p = W().page0_;
+        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
+        Download(p);
+        const size_t read = p.records.count();
+        ASSERT_GT(read, 0u);
+        ASSERT_LT(read, 3000u);
+        EXPECT_TRUE(p.last.error.is_error());
+        ASSERT_TRUE(until([&] { return !G_.is_connected(); }));
+        p.Refresh(true);
+        EXPECT_EQ(u8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(read) +
+                                               " из 3000 (загрузка прервана ошибкой)\n\n1. ",
+                                           0),
+                  0u)
+            << u8(p.text_.Text());
+        ASSERT_TRUE(p.bt_export_.IsEnabled());
+
+        // The same bytes luma10ctl journal --partial writes, and the panel
+        // says the file is not the whole journal.
+        const fs::path file = dir / "t1.csv";
+        ASSERT_FALSE(p.ExportTo(text::u16(file.string())));
+        EXPECT_EQ(slurp(file), export_bytes(p.records, export_format::csv));
+        ASSERT_TRUE(until([&] { return !texts_.info.empty(); }));
+        EXPECT_EQ(texts_.info.back(), "В файл записан неполный журнал: " + std::to_string(read) + " из 3000 записей\n" +
+                                          file.string());
+    });
+}
+
+TEST_F(JournalsWindow, PreviewShowsNumberTimeAndValuesOfOneReadWhileTheBarMoves) {
+    sim::Options_t o;
+    o.records.threshold1 = 3000;
+    // Real wire times: a poll cycle takes long enough to be caught in.
+    o.line_timing = true;
+    Open(o);
+    InLoop([&] {
+        GJournal<0>& p = W().page0_;
+        const std::string head = "Всего записей: 3000\n\n";
+        auto shown = [&] { return u8(p.text_.Text()); };
+        auto record_at = [&](uint32_t i) {
+            return head + screen(record_text(DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)));
+        };
+        // Whatever the page shows is one record of the device, whole.
+        std::vector<std::string> mixed;
+        auto check = [&] {
+            p.Refresh(false);
+            const std::string t = shown();
+            if (t.rfind(head, 0) != 0) return;
+            const unsigned number = unsigned(std::strtoul(t.c_str() + head.size(), nullptr, 10));
+            if (number == 0 || number > 3000 || t != record_at(number - 1)) mixed.push_back(t);
+        };
+        ASSERT_TRUE(until([&] {
+            check();
+            return shown() == record_at(0);
+        })) << shown();
+        // A track click, a drag, a wheel turn.
+        for (uint32_t at : {2980u, 2999u, 2501u, 1u, 1500u, 1502u}) {
+            p.sb_.SetPosition(at);
+            ASSERT_TRUE(until([&] {
+                check();
+                return shown() == record_at(at);
+            })) << shown();
+        }
+        EXPECT_TRUE(mixed.empty()) << mixed.size() << " mixed, first: " << mixed.front();
     });
 }
 
