@@ -24,7 +24,7 @@ packages=(
   locales
 )
 if [ "$gui" -eq 1 ]; then
-  packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev libx11-dev
+  packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev libx11-dev libxtst-dev
     fonts-liberation fonts-wine xvfb openbox)
 fi
 if [ "$fuzz" -eq 1 ]; then

@@ -54,6 +54,10 @@ bool Acquire() {
     // The program decides what signals mean (plat::on_session_end); SDL's
     // own handlers would turn only some of them into a quit event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A window manager activates a window on the press that lands in it and
+    // passes the press on; SDL would drop it as a mere activation, so the
+    // first click into another window would be lost.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
     if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0)
         detail::WatchX11Connection();

@@ -314,6 +314,34 @@ TEST_F(SubWindowsUnderWm, WindowsReopenWhereTheyWereLeftTwentyTimes) {
     });
 }
 
+// The window manager activates a window on the press that lands in it and
+// hands the press on: the same press must act, or the engineer's first click
+// into another window is lost.
+TEST_F(SubWindowsUnderWm, AClickIntoAnInactiveWindowActivatesItAndActs) {
+    InLoop([&] {
+        form_->Show();
+        const testx::XPlaced main = Placed(*form_);
+        if (HasFailure()) return;
+        GStart& s = form_->Start();
+        GConnectionForm& cf = s.ConnectionForm();
+        Click(*form_, s.bt_connection_settings_);
+        ASSERT_TRUE(App::RunUntil([&] { return cf.HasNativeWindow(); }, 10000));
+        Placed(cf);
+        ASSERT_TRUE(App::RunUntil([&] { return testx::FocusedTitle(x_.Display()) == "Настройка связи"; }, 10000))
+            << "the connection window did not take the focus: " << testx::FocusedTitle(x_.Display());
+        ASSERT_FALSE(link_->is_open());
+
+        // «Подключиться» of the inactive main window, beside the connection window.
+        const GRect b = s.bt_connect_.FormRect();
+        const int x = main.x + b.left + b.width / 2, y = main.y + b.top + b.height / 2;
+        ASSERT_FALSE(cf.Rect().Contains(x, y)) << "the button is under the connection window";
+        ASSERT_TRUE(testx::ClickAt(x_.Display(), x, y)) << "no XTEST on the display";
+        EXPECT_TRUE(App::RunUntil([&] { return link_->is_open(); }, 10000)) << "the click only activated the window";
+        EXPECT_TRUE(App::RunUntil([&] { return testx::FocusedTitle(x_.Display()) == main.title; }, 10000));
+        cf.Close();
+    });
+}
+
 TEST_F(SubWindowsUnderWm, DropDownsAreBareAndEveryWindowIsNamed) {
     InLoop([&] {
         form_->Show();
