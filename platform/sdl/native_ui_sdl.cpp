@@ -352,7 +352,7 @@ void Window::SetBounds(const Rect& r) {
 }
 Rect Window::Bounds() const {
     Rect r;
-    SDL_GetWindowPosition(W(w_), &r.x, &r.y);
+    if (!detail::X11ClientOrigin(w_, &r.x, &r.y)) SDL_GetWindowPosition(W(w_), &r.x, &r.y);
     SDL_GetWindowSize(W(w_), &r.w, &r.h);
     return r;
 }
@@ -484,6 +484,8 @@ void translate(const SDL_Event& e, Event* ev) {
             ev->type = EventType::WindowMoved;
             ev->x = e.window.data1;
             ev->y = e.window.data2;
+            // The X server's own figure where there is one (see X11ClientOrigin).
+            detail::X11ClientOrigin(SDL_GetWindowFromID(e.window.windowID), &ev->x, &ev->y);
             break;
         case SDL_WINDOWEVENT_EXPOSED: ev->type = EventType::WindowExposed; break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: ev->type = EventType::WindowFocus; break;
