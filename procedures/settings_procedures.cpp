@@ -120,6 +120,11 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         if (side.report) side.report(t);
         g.status_text(t);
     };
+    // A failure also goes red on the message panel, where it stays.
+    auto report_failure = [&](const ustring_t& t) {
+        report(t);
+        g.error_message(kErrorShowMs, t);
+    };
     auto switch_settings = [&] {
         G_t* gp = &g;
         mb_param_t* pp = &p;
@@ -142,7 +147,7 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         if (!result)
             report(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));
         else
-            report(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
+            report_failure(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
                                 title.c_str(), arg(window_message_text(result)).c_str()));
     } else {
         report(text::format(kMaxText, "Не известно, был ли параметр установлен \"%s\"\n(%s)", title.c_str(),
@@ -169,9 +174,9 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         result = g.save_settings();
         pause_ms(100);
         if (!result) report(u"Настройки сохранены");
-        else report(text::format(kMaxText, "Настройки не сохранены\n(%s)", arg(window_message_text(result)).c_str()));
+        else report_failure(text::format(kMaxText, "Настройки не сохранены\n(%s)", arg(window_message_text(result)).c_str()));
     }
-    g.clear_message();
+    if (!result) g.clear_message();
     return result;
 }
 
