@@ -120,9 +120,9 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         if (side.report) side.report(t);
         g.status_text(t);
     };
-    // A failure also goes red on the message panel, where it stays.
+    // A failure goes red on the message panel instead of the status line.
     auto report_failure = [&](const ustring_t& t) {
-        report(t);
+        if (side.report) side.report(t);
         g.error_message(kErrorShowMs, t);
     };
     auto switch_settings = [&] {

@@ -49,7 +49,6 @@ error_value_t RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
         // for success.
         const ustring_t t = text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
                                          title.c_str(), arg(e).c_str());
-        g.status_text(t);
         g.error_message(kErrorShowMs, t);
         return e;
     }
