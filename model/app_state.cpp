@@ -88,7 +88,15 @@ void G_t::clear_message() {
 
 void G_t::hold(const void* key, uint32_t ms) { hold(key, ms, plat::tick32()); }
 
-void G_t::hold(const void* key, uint32_t ms, uint32_t now) { hold_off_[key] = now + ms; }
+void G_t::hold(const void* key, uint32_t ms, uint32_t now) {
+    hold_off_[key] = now + ms;
+    read_back_.erase(key);
+}
+
+void G_t::hold_until(const void* key, uint32_t ms, std::function<bool()> read_back) {
+    hold(key, ms);
+    if (read_back) read_back_[key] = std::move(read_back);
+}
 
 bool G_t::can_update_control(const void* key) { return can_update_control(key, plat::tick32()); }
 
@@ -96,8 +104,12 @@ bool G_t::can_update_control(const void* key, uint32_t now) {
     uint32_t& deadline = hold_off_[key];
     // Compared as a signed distance so that a deadline past the 32-bit wrap of
     // the tick still holds until it is reached.
-    if (deadline != 0 && static_cast<int32_t>(deadline - now) >= 0) return false;
+    if (deadline != 0 && static_cast<int32_t>(deadline - now) >= 0) {
+        const auto it = read_back_.find(key);
+        if (it == read_back_.end() || !it->second()) return false;
+    }
     deadline = 0;
+    read_back_.erase(key);
     return true;
 }
 

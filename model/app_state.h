@@ -96,6 +96,10 @@ public:
     // and then the deadline is cleared.
     bool can_update_control(const void* key);
     bool can_update_control(const void* key, uint32_t now);
+    // Holds a control showing a value just written until the poll cycle has
+    // read that value back (read_back true), at most ms: the refresh would
+    // otherwise put the device's old value back until the next poll.
+    void hold_until(const void* key, uint32_t ms, std::function<bool()> read_back);
 
     // The link's apply connection settings; afterwards, whatever the result,
     // copies what the link now holds into the settings in force. The window
@@ -138,6 +142,7 @@ private:
     void post_to_window(std::function<void(IWindowSide&)> fn);
 
     std::map<const void*, uint32_t> hold_off_;
+    std::map<const void*, std::function<bool()>> read_back_;
     mutable std::mutex settings_lock_;
     ConnectionSettings connection_settings_;
 };

@@ -227,8 +227,8 @@ using TopicList_t = Array_T<mb_topic_t*>;
     X(Threshold_Delta, 1, u"Гистерезис", 50216, 1, 2)                              \
     X(ModbusSettings_Id, 1, u"Адрес в Modbus", 50217, 1, 2)                        \
     X(ModbusSettings_Baud, 1, u"Скорость Modbus RTU", 50218, 1, 2)                 \
-    X(dac_code_4ma, 0, u"", 50240, 2, 9)                                           \
-    X(dac_code_20ma, 0, u"", 50242, 2, 9)                                          \
+    X(dac_code_4ma, 0, u"Код ЦАП 4 мА", 50240, 2, 9)                               \
+    X(dac_code_20ma, 0, u"Код ЦАП 20 мА", 50242, 2, 9)                             \
     X(coeffs_gas1, 1, u"Коэффициент коррекции метана", 50244, 2, 9)                \
     X(coeffs_gas2, 1, u"Коэффициент коррекции этана", 50246, 2, 9)                 \
     X(coeffs_gas3, 1, u"Коэффициент коррекции н-бутана", 50248, 2, 9)              \

@@ -138,11 +138,14 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         if (side.report) side.report(t);
         g.status_text(t);
     };
-    // A definite failure: shown in the caller's place, on the status line
-    // and in red; nothing was changed.
-    auto refuse = [&](const ustring_t& t, const error_value_t& e) {
-        report(t);
+    // A failure goes red on the message panel instead of the status line.
+    auto report_failure = [&](const ustring_t& t) {
+        if (side.report) side.report(t);
         g.error_message(kErrorShowMs, t);
+    };
+    // A definite failure: nothing was changed.
+    auto refuse = [&](const ustring_t& t, const error_value_t& e) {
+        report_failure(t);
         return e;
     };
     auto on_window_thread = [&](std::function<void()> fn) { side.on_window_thread(fn); };
@@ -212,7 +215,7 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         if (!result)
             report(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));
         else
-            report(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
+            report_failure(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
                                 title.c_str(), arg(window_message_text(result)).c_str()));
     } else if (FailedWriteOutcome(e) != write_outcome_t::unknown) {
         // The device refused the write (or it never left): it still has its
@@ -268,9 +271,9 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         result = g.save_settings();
         pause_ms(100);
         if (!result) report(u"Настройки сохранены");
-        else report(text::format(kMaxText, "Настройки не сохранены\n(%s)", arg(window_message_text(result)).c_str()));
+        else report_failure(text::format(kMaxText, "Настройки не сохранены\n(%s)", arg(window_message_text(result)).c_str()));
     }
-    g.clear_message();
+    if (!result) g.clear_message();
     return result;
 }
 

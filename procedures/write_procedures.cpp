@@ -69,8 +69,11 @@ error_value_t RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
     g.clear_message();
     g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен\nСохраняем настройки...", title.c_str()));
     if (const error_value_t e = g.save_settings()) {
-        g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
-                                   title.c_str(), arg(e).c_str()));
+        // A failure, red on the message panel: the status line would pass
+        // for success.
+        const ustring_t t = text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
+                                         title.c_str(), arg(e).c_str());
+        g.error_message(kErrorShowMs, t);
         return e;
     }
     g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));

@@ -26,7 +26,7 @@ packages=(
 if [ "$gui" -eq 1 ]; then
   # librsvg2-bin: rsvg-convert renders the desktop icon's PNG sizes, which
   # the tests read back with libpng.
-  packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev libx11-dev
+  packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev libx11-dev libxtst-dev
     fonts-liberation fonts-wine xvfb openbox librsvg2-bin libpng-dev)
 fi
 if [ "$fuzz" -eq 1 ]; then

@@ -201,6 +201,25 @@ GPoint GCanvas::MeasureText(const GFont& font, std::u16string_view t, int width,
     return s;
 }
 
+bool GCanvas::TextFits(const GFont& font, std::u16string_view t, const GRect& r, bool wrap) {
+    if (t.empty()) return true;
+    const auto lines = BreakLines(font, t, r.width, wrap);
+    if (int(lines.size()) * font.LineHeight() > r.height) return false;
+    for (const auto& l : lines)
+        if (font.Measure(l).x > r.width) return false;
+    // A word wider than the line is the one thing broken between characters.
+    size_t start = 0;
+    while (start <= t.size()) {
+        size_t end = t.find_first_of(u" \n", start);
+        if (end == t.npos) end = t.size();
+        std::u16string_view word = t.substr(start, end - start);
+        if (!word.empty() && word.back() == u'\r') word.remove_suffix(1);
+        if (font.Measure(word).x > r.width) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 void GCanvas::DrawText(const GFont& font, std::u16string_view t, const GRect& r, unsigned align, bool wrap,
                        GColor c) {
     if (t.empty()) return;

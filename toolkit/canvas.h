@@ -104,6 +104,10 @@ public:
     // (width <= 0 or no wrap: only at '\n').
     static std::vector<std::u16string> BreakLines(const GFont& font, std::u16string_view text, int width,
                                                   bool wrap);
+    // True when DrawText would show the whole text in r: every line as wide
+    // as r at most, all lines inside its height, and (with wrap) no word
+    // broken between characters.
+    static bool TextFits(const GFont& font, std::u16string_view text, const GRect& r, bool wrap);
     // Size of the text block DrawText would draw.
     static GPoint MeasureText(const GFont& font, std::u16string_view text, int width, bool wrap);
 

@@ -126,6 +126,16 @@ public:
     // Draws the control itself (not its children) with the canvas origin at
     // its top-left corner. The default fills the background colour, if any.
     virtual void Paint(GCanvas& c);
+    // The text a control draws as its caption, the rectangle it is drawn in
+    // (control coordinates) and whether it wraps between words; the controls
+    // paint from it, and tests check with it that every caption fits.
+    struct DrawnCaption {
+        std::u16string text;
+        GRect area;
+        bool wrap = false;
+    };
+    // False for a control that draws no caption.
+    virtual bool CaptionLayout(DrawnCaption* out) const { return false; }
     // Drawn after the children (borders over the content, focus marks).
     virtual void PaintOver(GCanvas& c) {}
     // Colour for text: white, or the disabled colour when not enabled through

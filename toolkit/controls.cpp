@@ -75,8 +75,18 @@ void GLabel::Paint(GCanvas& c) {
     const ustring_t t = Text();
     if (!f || t.empty()) return;
     GColor col = IsEnabledThroughParents() ? fore_ : kColorDisabledText;
-    GRect r{kPadding, kPadding, Width() - 2 * kPadding, Height() - 2 * kPadding};
-    c.DrawText(*f, t.view(), r, align_, wrap_, col);
+    DrawnCaption d;
+    CaptionLayout(&d);
+    c.DrawText(*f, d.text, d.area, align_, d.wrap, col);
+}
+
+bool GLabel::CaptionLayout(DrawnCaption* out) const {
+    out->text = std::u16string(Text().view());
+    // The padding keeps text off the sides; a single line may use the whole
+    // height, its line box holding more than the letters.
+    out->area = {kPadding, 0, Width() - 2 * kPadding, Height()};
+    out->wrap = wrap_;
+    return true;
 }
 
 // ---- buttons ------------------------------------------------------------------------
@@ -156,8 +166,18 @@ void GTextButton::Paint(GCanvas& c) {
     if (!f || caption_.empty()) return;
     int shift = st == kStatePressed ? 1 : 0;
     GColor col = st == kStateDisabled ? kColorDisabledText : fore_;
-    // Captions longer than the button wrap at word boundaries rather than being cut off.
-    c.DrawText(*f, caption_.view(), all.Inflate(-3).Offset(shift, shift), kAlignCenter | kAlignMiddle, true, col);
+    DrawnCaption d;
+    CaptionLayout(&d);
+    c.DrawText(*f, d.text, d.area.Offset(shift, shift), kAlignCenter | kAlignMiddle, d.wrap, col);
+}
+
+// Captions longer than the button wrap at word boundaries rather than being cut off.
+bool GTextButton::CaptionLayout(DrawnCaption* out) const {
+    out->text = std::u16string(caption_.view());
+    // Clear of the edges drawn by the skin on either side.
+    out->area = GRect{kCaptionMargin, 3, Width() - 2 * kCaptionMargin, Height() - 6};
+    out->wrap = true;
+    return true;
 }
 
 void GImgButton::Paint(GCanvas& c) {
@@ -207,9 +227,20 @@ void GCheckBoxCaptioned::Paint(GCanvas& c) {
         c.FrameRect({2, y, box, box}, TextColor());
         if (IsChecked()) c.FillRect({6, y + 4, box - 8, box - 8}, TextColor());
     }
-    if (GFont* f = Font())
-        c.DrawText(*f, caption_.view(), {box + 8, 0, Width() - box - 8, Height()}, kAlignLeft | kAlignMiddle, false,
-                   TextColor());
+    if (GFont* f = Font()) {
+        DrawnCaption d;
+        CaptionLayout(&d);
+        c.DrawText(*f, d.text, d.area, kAlignLeft | kAlignMiddle, d.wrap, TextColor());
+    }
+}
+
+bool GCheckBoxCaptioned::CaptionLayout(DrawnCaption* out) const {
+    const GBitmap* bmp = GResources::Skin(bmpCustomButton_Checkbox);
+    const int box = bmp ? bmp->Height() : 16;
+    out->text = std::u16string(caption_.view());
+    out->area = {box + 8, 0, Width() - box - 8, Height()};
+    out->wrap = false;
+    return true;
 }
 
 // ---- GScrollBar ---------------------------------------------------------------------

@@ -53,6 +53,7 @@ public:
     // (current width when <= 0; only used with word wrap), padding included.
     GPoint PreferredSize(const ustring_t* text = nullptr, int width = 0) const;
     void Paint(GCanvas& c) override;
+    bool CaptionLayout(DrawnCaption* out) const override;
 
     GProperty_T<ustring_t>& TextProperty() { return text_; }
     Event OnTextChanged;
@@ -101,6 +102,9 @@ public:
     GColor ForeColor() const { return fore_; }
     void SetForeColor(GColor c) { fore_ = c; Invalidate(); }
     void Paint(GCanvas& c) override;
+    bool CaptionLayout(DrawnCaption* out) const override;
+    // Room kept free between the caption and the button's left and right edges.
+    static constexpr int kCaptionMargin = 6;
 
 private:
     ustring_t caption_;
@@ -135,6 +139,7 @@ public:
     void HandleMouseUp(const GMouseEvent& e) override;
     void HandleKeyDown(const GKeyEvent& e) override;
     void Paint(GCanvas& c) override;
+    bool CaptionLayout(DrawnCaption* out) const override;
 
     GProperty_T<bool>& CheckedProperty() { return checked_; }
     Event OnChange;

@@ -9,6 +9,8 @@ namespace UIK {
 
 namespace {
 constexpr int kPad = 6;
+// Behind selected text: darker than the field, so white text stays readable.
+constexpr GColor kSelectionColor = RGB(30, 70, 130);
 bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 }  // namespace
 
@@ -21,7 +23,7 @@ void GEdit::Changed() {
 
 void GEdit::SetText(std::u16string_view t) {
     std::u16string n(t.substr(0, max_));
-    caret_ = n.size();
+    caret_ = anchor_ = n.size();
     if (n == text_) {
         Invalidate();
         return;
@@ -35,9 +37,26 @@ void GEdit::SetMaxLength(size_t n) {
     if (text_.size() > max_) SetText(text_);
 }
 
-void GEdit::SetCaret(size_t pos) {
+void GEdit::SetCaret(size_t pos) { MoveCaret(pos, false); }
+
+void GEdit::MoveCaret(size_t pos, bool select) {
     caret_ = std::min(pos, text_.size());
+    if (!select) anchor_ = caret_;
     Invalidate();
+}
+
+void GEdit::SelectAll() {
+    anchor_ = 0;
+    caret_ = text_.size();
+    Invalidate();
+}
+
+bool GEdit::EraseSelection() {
+    if (!HasSelection()) return false;
+    const size_t from = std::min(anchor_, caret_), to = std::max(anchor_, caret_);
+    text_.erase(from, to - from);
+    caret_ = anchor_ = from;
+    return true;
 }
 
 void GEdit::HandleText(const std::u16string& t) {
@@ -45,11 +64,16 @@ void GEdit::HandleText(const std::u16string& t) {
     for (char16_t ch : t)
         if (ch >= 0x20 && ch != 0x7F) add += ch;
     if (add.empty()) return;
+    const bool erased = EraseSelection();
     size_t room = max_ > text_.size() ? max_ - text_.size() : 0;
     if (add.size() > room) add.resize(room);
-    if (add.empty()) return;
+    if (add.empty()) {
+        if (erased) Changed();
+        return;
+    }
     text_.insert(caret_, add);
     caret_ += add.size();
+    anchor_ = caret_;
     Changed();
 }
 
@@ -60,32 +84,46 @@ void GEdit::HandleKeyDown(const GKeyEvent& e) {
         if (p >= text_.size()) return p;
         return p + 1 < text_.size() && is_low_surrogate(text_[p + 1]) ? p + 2 : p + 1;
     };
+    const bool select = (e.mods & kModShift) != 0;
     if (e.mods & kModCtrl) {
-        // The clipboard: Ctrl+C copies the whole text, Ctrl+V inserts at the caret.
-        if (e.key == 'c') CopyToClipboard(ustring_t(std::u16string_view(text_)));
-        else if (e.key == 'v') HandleText(std::u16string(ClipboardText().view()));
-        else OnKeyDown(this, e);
+        // The clipboard: Ctrl+C copies the selection (the whole text without
+        // one), Ctrl+V inserts at the caret.
+        if (e.key == 'a') {
+            SelectAll();
+        } else if (e.key == 'c') {
+            const size_t from = std::min(anchor_, caret_), to = std::max(anchor_, caret_);
+            CopyToClipboard(ustring_t(HasSelection() ? std::u16string_view(text_).substr(from, to - from)
+                                                     : std::u16string_view(text_)));
+        } else if (e.key == 'v') {
+            HandleText(std::u16string(ClipboardText().view()));
+        } else {
+            OnKeyDown(this, e);
+        }
         return;
     }
     switch (e.key) {
     case kKeyBackspace:
-        if (caret_ > 0) {
+        if (EraseSelection()) {
+            Changed();
+        } else if (caret_ > 0) {
             size_t p = prev(caret_);
             text_.erase(p, caret_ - p);
-            caret_ = p;
+            caret_ = anchor_ = p;
             Changed();
         }
         return;
     case kKeyDelete:
-        if (caret_ < text_.size()) {
+        if (EraseSelection()) {
+            Changed();
+        } else if (caret_ < text_.size()) {
             text_.erase(caret_, next(caret_) - caret_);
             Changed();
         }
         return;
-    case kKeyLeft: SetCaret(prev(caret_)); return;
-    case kKeyRight: SetCaret(next(caret_)); return;
-    case kKeyHome: SetCaret(0); return;
-    case kKeyEnd: SetCaret(text_.size()); return;
+    case kKeyLeft: MoveCaret(prev(caret_), select); return;
+    case kKeyRight: MoveCaret(next(caret_), select); return;
+    case kKeyHome: MoveCaret(0, select); return;
+    case kKeyEnd: MoveCaret(text_.size(), select); return;
     case kKeyEnter: OnEnter(this); return;
     default: OnKeyDown(this, e); return;
     }
@@ -128,6 +166,12 @@ void GEdit::Paint(GCanvas& c) {
     GCanvas::State s = c.Save();
     c.ClipTo({kPad, 2, inner, Height() - 4});
     int y = (Height() - f->LineHeight()) / 2;
+    if (HasSelection()) {
+        const size_t from = std::min(anchor_, caret_), to = std::max(anchor_, caret_);
+        const int x0 = f->Measure(std::u16string_view(text_).substr(0, from)).x;
+        const int x1 = f->Measure(std::u16string_view(text_).substr(0, to)).x;
+        c.FillRect({kPad - scroll_ + x0, y, x1 - x0, f->LineHeight()}, kSelectionColor);
+    }
     c.DrawTextLine(*f, text_, kPad - scroll_, y, enabled ? kColorText : kColorDisabledText);
     if (HasFocus() && enabled) c.FillRect({kPad - scroll_ + caret_x, y, 2, f->LineHeight()}, kColorText);
     c.Restore(s);

@@ -385,9 +385,18 @@ void GStringSelector::Paint(GCanvas& c) {
     for (int k = 0; k < 5; ++k) c.HLine(cx - 5 + k, cx + 5 - k, cy + k, glyph);
     c.VLine(Width() - aw - 2, 6, Height() - 7, enabled ? kColorDark : kColorMid);
     if (GFont* f = Font()) {
-        GRect tr{8, 0, Width() - aw - 14, Height()};
-        c.DrawText(*f, ShownText().view(), tr, kAlignLeft | kAlignMiddle, false, glyph);
+        DrawnCaption d;
+        CaptionLayout(&d);
+        c.DrawText(*f, d.text, d.area, kAlignLeft | kAlignMiddle, d.wrap, glyph);
     }
+}
+
+bool GStringSelector::CaptionLayout(DrawnCaption* out) const {
+    const int aw = std::min(Height(), 28);
+    out->text = std::u16string(ShownText().view());
+    out->area = {8, 0, Width() - aw - 14, Height()};
+    out->wrap = false;
+    return true;
 }
 
 }  // namespace UIK

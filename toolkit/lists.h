@@ -172,6 +172,7 @@ public:
     void HandleMouseUp(const GMouseEvent& e) override;
     void HandleKeyDown(const GKeyEvent& e) override;
     void Paint(GCanvas& c) override;
+    bool CaptionLayout(DrawnCaption* out) const override;
 
 protected:
     void ItemsChanged(int i) override;

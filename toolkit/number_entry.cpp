@@ -242,6 +242,11 @@ ustring_t number_text(double v) { return text::u16(DoubleText15(v)); }
 }  // namespace
 
 ustring_t RangeText(double min, double max) {
+    // A bound as far off as the type's largest value is no bound a person
+    // reads: it is left out.
+    constexpr double kUnbounded = 1e15;
+    if (max >= kUnbounded && min > -kUnbounded) return ustring_t(u"не меньше ") + number_text(min);
+    if (min <= -kUnbounded && max < kUnbounded) return ustring_t(u"не больше ") + number_text(max);
     return ustring_t(u"от ") + number_text(min) + ustring_t(u" до ") + number_text(max);
 }
 ustring_t RangeText(int64_t min, int64_t max) {

@@ -87,7 +87,17 @@ void GInputValueLabel_T<T>::Paint(GCanvas& c) {
     GFont* f = Font();
     if (!f || Text().empty()) return;
     GColor col = IsEnabledThroughParents() ? ForeColor() : kColorDisabledText;
-    c.DrawText(*f, Text().view(), all.Inflate(-kPadding - 2), Alignment(), WordWrap(), col);
+    DrawnCaption d;
+    CaptionLayout(&d);
+    c.DrawText(*f, d.text, d.area, Alignment(), d.wrap, col);
+}
+
+template <typename T>
+bool GInputValueLabel_T<T>::CaptionLayout(DrawnCaption* out) const {
+    out->text = std::u16string(Text().view());
+    out->area = GRect{0, 0, Width(), Height()}.Inflate(-kPadding - 2);
+    out->wrap = WordWrap();
+    return true;
 }
 
 template class GInputValueLabel_T<double>;

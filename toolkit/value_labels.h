@@ -100,6 +100,7 @@ public:
     void HandleMouseUp(const GMouseEvent& e) override;
     void HandleKeyDown(const GKeyEvent& e) override;
     void Paint(GCanvas& c) override;
+    bool CaptionLayout(DrawnCaption* out) const override;
 
     EnteredEvent OnValueEntered;
     AcceptedEvent OnValueAccepted;

@@ -116,10 +116,21 @@ void GCalibration::Refresh() {
     bt_air_is_on_.SetEnabled(mode_on && !running && !starting);
     bt_gas_is_on_.SetEnabled(mode_on && !running && !starting);
     calibration_gas_concentration_.SetEnabled(mode_on && !running);
-    bt_cancel_.SetEnabled(mode_on && running);
+    if (!running) aborting_ = false;
+    bt_cancel_.SetEnabled(mode_on && running && !aborting_);
 
     calibration_gas_concentration_.SetValue(g_.calibration_gas_concentration);
-    lb_finished_.SetText(view.text);
+    // Between the abort's press and the poll cycle that sends it, the label
+    // says it is on its way.
+    lb_finished_.SetText(aborting_ ? ustring_t(kAbortingText) : view.text);
+    const bool failed = view.read && view.state >= codes::kCalibrationConcentrationOff &&
+                        view.state <= codes::kCalibrationSensorFault;
+    lb_finished_.SetBackColor(failed ? kFailureColor : kNoteColor);
+    // A calibration seen running that ends in an error is a failure: red on
+    // the message panel too, not only in the label.
+    if (failed && (last_state_ == codes::kCalibrationStarted || last_state_ == codes::kCalibrationInProgress))
+        g_.error_message(kErrorShowMs, ustring_t(u"Настройка не удалась.\n") + view.text);
+    if (view.read) last_state_ = view.state;
     --refresh_depth_;
 }
 
@@ -156,7 +167,10 @@ void GCalibration::OnGasIsOn(GControl*) {
 void GCalibration::OnCancel(GControl*) {
     // The abort goes out with the next poll cycle; a failed write is the
     // pending-write map's to handle, and the state register shows the result.
-    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.mipex_calibration_start, codes::kCalibrationStartAbort);
+    if (mb_link_t* l = g_.link.load()) {
+        l->queue_param(g_.params.mipex_calibration_start, codes::kCalibrationStartAbort);
+        aborting_ = true;
+    }
     Refresh();
 }
 

@@ -57,6 +57,10 @@ public:
     // The moment the device's state turned to 1 or 2 (0: none).
     uint32_t StartTick() const { return watcher_->start_tick(); }
 
+    // The state label's colour when a calibration ended in an error.
+    static constexpr UIK::GColor kFailureColor = UIK::RGB(255, 0, 0);
+    static constexpr const char16_t* kAbortingText = u"Прерывание настройки...";
+
 private:
     void OnAirIsOn(UIK::GControl*);
     void OnGasIsOn(UIK::GControl*);
@@ -67,6 +71,11 @@ private:
 
     G_t& g_;
     int32_t refresh_depth_ = 0;
+    // The abort was asked for and the device still runs the calibration.
+    bool aborting_ = false;
+    // The device's state at the last refresh (0: not read): an end in an
+    // error is told once, as it happens.
+    uint16_t last_state_ = 0;
     std::shared_ptr<calibration::status_watcher_t> watcher_ = std::make_shared<calibration::status_watcher_t>();
     ITask* watcher_task_ = nullptr;
     // Set from a start button's press until its start task and the command it

@@ -79,6 +79,9 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     btConnectDisconnect_.SetName(u"btConnectDisconnect_");
     btConnectDisconnect_.SetBounds(kTableWidth - 100, 0, 100, kButtonsHeight);
     btConnectDisconnect_.SetCaption(kConnect);
+    // The small font: both captions fit their buttons whole.
+    btnCancel_.SetFont(2);
+    btConnectDisconnect_.SetFont(2);
 
     GControlsTableDT1.SetParent(&Frame_);
     GControlsTableDT1.SetName(u"GControlsTableDT1");

@@ -15,6 +15,8 @@ namespace {
 constexpr GColor kRowLight = RGB(90, 142, 197);
 constexpr GColor kRowDark = RGB(74, 126, 181);
 constexpr int kSmallFont = 2;
+// The longest a saved code is held on the screen waiting for its read-back.
+constexpr uint32_t kSavedHoldMs = 10000;
 
 void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
     c.SetParent(parent);
@@ -156,7 +158,10 @@ void GDacCalibration::Refresh() {
         if (code.is_read()) real_code_.SetValue(code.u16());
     }
     if (connected) {
-        auto stored = [](const mb_param_t& p, GOutputInt64Label& real, GOutputInt64Label& mirror, bool remembered) {
+        auto stored = [this](const mb_param_t& p, GOutputInt64Label& real, GOutputInt64Label& mirror,
+                             bool remembered) {
+            // A code just saved stays on the screen until the poll reads it back.
+            if (!g_.can_update_control(&mirror)) return;
             const param_snapshot_t s = p.snapshot();
             const std::optional<int64_t> v = s.is_read() ? StoredCodeValue(s.f32()) : std::nullopt;
             if (v) real.SetValue(*v);
@@ -247,8 +252,18 @@ void GDacCalibration::OnSave(GControl*) {
     // Two tasks in this order: the 4 mA code first. A code without a value
     // (a stored code the device reported as no number, never remembered) is
     // not written: there is nothing to save for it.
-    if (code_min_.HasValue()) SetParamAndSave(g_.params.dac_code_4ma, ParamValueFromFloat(float(code_min_.Value())));
-    if (code_max_.HasValue()) SetParamAndSave(g_.params.dac_code_20ma, ParamValueFromFloat(float(code_max_.Value())));
+    auto save = [this](const mb_param_t& p, GOutputInt64Label& real, GOutputInt64Label& mirror) {
+        if (!mirror.HasValue()) return;
+        const int64_t code = mirror.Value();
+        real.SetValue(code);
+        g_.hold_until(&mirror, kSavedHoldMs, [&p, code] {
+            const param_snapshot_t s = p.snapshot();
+            return s.is_read() && StoredCodeValue(s.f32()) == code;
+        });
+        SetParamAndSave(p, ParamValueFromFloat(float(code)));
+    };
+    save(g_.params.dac_code_4ma, real_code_min_, code_min_);
+    save(g_.params.dac_code_20ma, real_code_max_, code_max_);
     remembered_low_ = remembered_high_ = false;
 }
 

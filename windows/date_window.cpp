@@ -9,6 +9,17 @@ using namespace UIK;
 
 namespace {
 constexpr uint32_t kErrorShowMs = 10000;
+// The longest a written clock is held on the screen waiting for its read-back,
+// and how far the device's clock may have run on by then.
+constexpr uint32_t kWrittenHoldMs = 10000;
+constexpr int64_t kReadBackSeconds = 10;
+
+// Seconds of a clock value (bytes: year-2000, month, day, hour, minute,
+// second), counting every month as 31 days: exact for two values of one month.
+int64_t ClockSeconds(uint64_t bytes) {
+    auto b = [bytes](int i) { return int64_t((bytes >> (8 * i)) & 0xFF); };
+    return ((((b(0) * 12 + b(1)) * 31 + b(2)) * 24 + b(3)) * 60 + b(4)) * 60 + b(5);
+}
 
 void Field(GInputInt64Label& f, GControl& parent, const char16_t* name, int l, int t, int w, const char16_t* format,
            int64_t initial, const char16_t* prompt) {
@@ -93,19 +104,47 @@ void GDate::Apply() {
         return;
     }
     g_.clear_message();
-    SetClockAndSave(g_, ClockBytes(f));
-    editing_ = false;
+    Write(ClockBytes(f));
 }
 
 void GDate::Cancel() {
     editing_ = false;
     g_.clear_message();
+    // While a written clock waits for its read-back, that is what comes back.
+    if (!g_.can_update_control(&table_)) ShowClock(written_);
     Refresh();
+}
+
+void GDate::ShowClock(uint64_t bytes) {
+    auto b = [bytes](int i) { return int64_t((bytes >> (8 * i)) & 0xFF); };
+    ++updating_;
+    in_year_.SetValue(b(0) + 2000);
+    in_month_.SetValue(b(1));
+    in_day_.SetValue(b(2));
+    in_hour_.SetValue(b(3));
+    in_minute_.SetValue(b(4));
+    in_second_.SetValue(b(5));
+    --updating_;
 }
 
 void GDate::ApplyLocalTime() {
     g_.clear_message();
-    SetClockAndSave(g_, ClockBytes(OneSecondLater(plat::local_time())));
+    const uint64_t bytes = ClockBytes(OneSecondLater(plat::local_time()));
+    ShowClock(bytes);
+    Write(bytes);
+}
+
+// The written clock stays in the fields until the poll reads it back from the
+// device (a little later, as its clock runs on).
+void GDate::Write(uint64_t bytes) {
+    written_ = bytes;
+    const mb_param_t& clock = g_.params.date_bcd;
+    g_.hold_until(&table_, kWrittenHoldMs, [&clock, bytes] {
+        const param_snapshot_t s = clock.snapshot();
+        const int64_t ran = ClockSeconds(s.value) - ClockSeconds(bytes);
+        return s.is_read() && ran >= 0 && ran <= kReadBackSeconds;
+    });
+    SetClockAndSave(g_, bytes);
     editing_ = false;
 }
 
@@ -114,16 +153,7 @@ void GDate::Refresh() {
     const bool on = g_.adjustment_mode_on();
     const bool off = g_.adjustment_mode_off();
     const param_snapshot_t clock = g_.params.date_bcd.snapshot();
-    if (connected && clock.is_read() && !editing_) {
-        ++updating_;
-        in_year_.SetValue(int64_t(clock.byte(0)) + 2000);
-        in_month_.SetValue(clock.byte(1));
-        in_day_.SetValue(clock.byte(2));
-        in_hour_.SetValue(clock.byte(3));
-        in_minute_.SetValue(clock.byte(4));
-        in_second_.SetValue(clock.byte(5));
-        --updating_;
-    }
+    if (connected && clock.is_read() && !editing_ && g_.can_update_control(&table_)) ShowClock(clock.value);
     bt_cancel_.SetEnabled(editing_);
     bt_apply_.SetEnabled(editing_);
     table_.SetEnabled(on);

@@ -49,9 +49,13 @@ public:
     void Hidden() {}
 
 private:
+    void Write(uint64_t bytes);
+    // Puts a clock value (bytes: year-2000, month, day, hour, minute, second) into the fields.
+    void ShowClock(uint64_t bytes);
     void OnAccepted(UIK::GControl*, int64_t);
 
     G_t& g_;
     bool editing_ = false;
     int updating_ = 0;
+    uint64_t written_ = 0;  // the clock last written
 };

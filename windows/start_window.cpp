@@ -128,12 +128,13 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     Label(ico_reg_6004_mipex_type_, fr_icon_, u"ico_reg_6004_mipex_type_", u"% НКПР 6004 R", 4, 7, 86, 17,
           kAlignLeft | kAlignMiddle);
     ico_reg_6004_mipex_type_.SetFont(kSmallFont);
-    Image(img_wifi_, fr_icon_, u"img_wifi_", "IMG_WIFI", 103, 6, 24, 16);
-    Label(ico_ss_status_, fr_icon_, u"ico_ss_status_", u"HART", 128, 6, 28, 15);
+    // The owner of adjustment mode (up to «UNKN») between the WiFi and key icons.
+    Image(img_wifi_, fr_icon_, u"img_wifi_", "IMG_WIFI", 99, 6, 24, 16);
+    Label(ico_ss_status_, fr_icon_, u"ico_ss_status_", u"HART", 124, 6, 37, 15);
     ico_ss_status_.SetFont(kSmallFont);
-    Image(img_ss, fr_icon_, u"img_ss", "IMG_SS", 155, 6, 36, 16);
-    Place(GFrameDT3, fr_icon_, u"GFrameDT3", 20, 24, 180, 71);
-    Label(ico_reg_6002_, GFrameDT3, u"ico_reg_6002_", u"0.0", 0, 0, 178, 71);
+    Image(img_ss, fr_icon_, u"img_ss", "IMG_SS", 162, 6, 36, 16);
+    Place(GFrameDT3, fr_icon_, u"GFrameDT3", 20, 24, 180, 74);
+    Label(ico_reg_6002_, GFrameDT3, u"ico_reg_6002_", u"0.0", 0, 0, 178, 74);
     ico_reg_6002_.SetFont(kBigFont);
     ico_reg_6002_.SetBackColor(kDisplayColor);
     Place(ico_threshold_frame_, fr_icon_, u"ico_threshold_frame_", 199, 5, 44, 94);

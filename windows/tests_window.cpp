@@ -36,7 +36,7 @@ GBaseTests::GBaseTests() {
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
 
     Place(GPanel1, this, u"GPanel1", 0, 48, 600, 244);
-    Place(GLabel1, &GPanel1, u"GLabel1", 207, 9, 184, 18);
+    Place(GLabel1, &GPanel1, u"GLabel1", 207, 8, 184, 20);
     GLabel1.SetText(u"Тест ЦАП");
     GLabel1.SetAlignment(kAlignCenter | kAlignMiddle);
     Place(bt_ss_enable_, &GPanel1, u"bt_ss_enable_", 5, 4, 124, 62);
@@ -62,7 +62,7 @@ GBaseTests::GBaseTests() {
     sb_code_.SetLargeStep(kCurrentLargeStep);
 
     Place(GPanel2, this, u"GPanel2", 0, 296, 600, 184);
-    Place(GLabel2, &GPanel2, u"GLabel2", 171, 5, 264, 18);
+    Place(GLabel2, &GPanel2, u"GLabel2", 171, 4, 264, 20);
     GLabel2.SetText(u"Тест дискретных выходов");
     GLabel2.SetAlignment(kAlignCenter | kAlignMiddle);
     Place(bt_toggle2_, &GPanel2, u"bt_toggle2_", 463, 9, 124, 62);

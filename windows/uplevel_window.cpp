@@ -64,7 +64,7 @@ GBaseWifi::GBaseWifi() {
     ssSpeed_.SetFont(2);
     Row(table_modbus_, kRowPitch, GLabel8, u"GLabel8", u"Адрес в Modbus (1..247)", modbus_id_, u"modbus_id_",
         kColorMid);
-    modbus_id_.SetPrompt(u"Адрес в Modbus (1..254)");
+    modbus_id_.SetPrompt(u"Адрес в Modbus (1..247)");
 
     Heading(GLabel6, *this, u"GLabel6", u"Настройка WiFi", 160);
     status_.SetParent(this);
@@ -115,7 +115,8 @@ GUplevelConnection::GUplevelConnection(G_t& g) : g_(g) {
         Refresh();
     });
     // The entry form refuses a value outside the caption's range and names it;
-    // the filter below guards the values that arrive otherwise.
+    // the filters below guard the values that arrive otherwise.
+    modbus_id_.SetRange(kAddressMin, kAddressMax);
     wifi_channel_.SetRange(kChannelMin, kChannelMax);
     hart_id_.SetRange(kHartMin, kHartMax);
     Refresh();

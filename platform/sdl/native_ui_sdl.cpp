@@ -54,6 +54,10 @@ bool Acquire() {
     // The program decides what signals mean (plat::on_session_end); SDL's
     // own handlers would turn only some of them into a quit event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A window manager activates a window on the press that lands in it and
+    // passes the press on; SDL would drop it as a mere activation, so the
+    // first click into another window would be lost.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
     if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0)
         detail::WatchX11Connection();
@@ -348,7 +352,7 @@ void Window::SetBounds(const Rect& r) {
 }
 Rect Window::Bounds() const {
     Rect r;
-    SDL_GetWindowPosition(W(w_), &r.x, &r.y);
+    if (!detail::X11ClientOrigin(w_, &r.x, &r.y)) SDL_GetWindowPosition(W(w_), &r.x, &r.y);
     SDL_GetWindowSize(W(w_), &r.w, &r.h);
     return r;
 }
@@ -480,6 +484,8 @@ void translate(const SDL_Event& e, Event* ev) {
             ev->type = EventType::WindowMoved;
             ev->x = e.window.data1;
             ev->y = e.window.data2;
+            // The X server's own figure where there is one (see X11ClientOrigin).
+            detail::X11ClientOrigin(SDL_GetWindowFromID(e.window.windowID), &ev->x, &ev->y);
             break;
         case SDL_WINDOWEVENT_EXPOSED: ev->type = EventType::WindowExposed; break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: ev->type = EventType::WindowFocus; break;

@@ -2,6 +2,8 @@
 #include "platform/sdl/native_ui.h"
 #include "platform/sdl/x11_io.h"
 
+#include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
@@ -51,6 +53,17 @@ namespace detail {
 void WatchX11Connection() {
     XSetIOErrorHandler(&on_io_error);
     XSetErrorHandler(&on_error);
+}
+
+bool X11ClientOrigin(void* sdl_window, int* x, int* y) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!sdl_window || !SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdl_window), &info) ||
+        info.subsystem != SDL_SYSWM_X11)
+        return false;
+    ::Window child = 0;
+    return XTranslateCoordinates(info.info.x11.display, info.info.x11.window,
+                                 DefaultRootWindow(info.info.x11.display), 0, 0, x, y, &child) != 0;
 }
 
 }  // namespace detail

@@ -9,4 +9,10 @@ namespace plat::ui::detail {
 // line on stderr instead of the end of the process.
 void WatchX11Connection();
 
+// Where the client area of an SDL window on X11 is, in root coordinates, as
+// the X server has it. SDL's own figure can be wrong for a window a manager
+// reparented without a frame (it reports the frame's offset twice). False
+// when the window is not an X11 one.
+bool X11ClientOrigin(void* sdl_window, int* x, int* y);
+
 }  // namespace plat::ui::detail

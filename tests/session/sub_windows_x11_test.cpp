@@ -18,6 +18,7 @@
 #include "model/mb_link.h"
 #include "platform/sdl/native_ui.h"
 #include "sim/simulator.h"
+#include "toolkit/save_dialog.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"
 #include "procedures/write_procedures.h"
@@ -314,6 +315,34 @@ TEST_F(SubWindowsUnderWm, WindowsReopenWhereTheyWereLeftTwentyTimes) {
     });
 }
 
+// The window manager activates a window on the press that lands in it and
+// hands the press on: the same press must act, or the engineer's first click
+// into another window is lost.
+TEST_F(SubWindowsUnderWm, AClickIntoAnInactiveWindowActivatesItAndActs) {
+    InLoop([&] {
+        form_->Show();
+        const testx::XPlaced main = Placed(*form_);
+        if (HasFailure()) return;
+        GStart& s = form_->Start();
+        GConnectionForm& cf = s.ConnectionForm();
+        Click(*form_, s.bt_connection_settings_);
+        ASSERT_TRUE(App::RunUntil([&] { return cf.HasNativeWindow(); }, 10000));
+        Placed(cf);
+        ASSERT_TRUE(App::RunUntil([&] { return testx::FocusedTitle(x_.Display()) == "Настройка связи"; }, 10000))
+            << "the connection window did not take the focus: " << testx::FocusedTitle(x_.Display());
+        ASSERT_FALSE(link_->is_open());
+
+        // «Подключиться» of the inactive main window, beside the connection window.
+        const GRect b = s.bt_connect_.FormRect();
+        const int x = main.x + b.left + b.width / 2, y = main.y + b.top + b.height / 2;
+        ASSERT_FALSE(cf.Rect().Contains(x, y)) << "the button is under the connection window";
+        ASSERT_TRUE(testx::ClickAt(x_.Display(), x, y)) << "no XTEST on the display";
+        EXPECT_TRUE(App::RunUntil([&] { return link_->is_open(); }, 10000)) << "the click only activated the window";
+        EXPECT_TRUE(App::RunUntil([&] { return testx::FocusedTitle(x_.Display()) == main.title; }, 10000));
+        cf.Close();
+    });
+}
+
 TEST_F(SubWindowsUnderWm, DropDownsAreBareAndEveryWindowIsNamed) {
     InLoop([&] {
         form_->Show();
@@ -337,6 +366,55 @@ TEST_F(SubWindowsUnderWm, DropDownsAreBareAndEveryWindowIsNamed) {
         menu->Close();
 
         cf.Close();
+    });
+}
+
+}  // namespace
+
+namespace {
+
+// Runs fn with the top form once a form of type T is on top (inside its
+// modal loop); gives up after many turns.
+template <typename T>
+void when_on_top(std::function<void(T&)> fn, int turns = 20000) {
+    App::Defer([fn, turns] {
+        const auto v = GForm::ShownForms();
+        if (T* f = v.empty() ? nullptr : dynamic_cast<T*>(v.back())) fn(*f);
+        else if (turns > 0) when_on_top<T>(fn, turns - 1);
+    });
+}
+
+// A borderless dialog the manager took in without a frame: what the toolkit
+// keeps of its place is where the X server has it, so the box it opens
+// («Папка … не найдена.») is centred over it, not pushed into a corner.
+TEST_F(SubWindowsUnderWm, TheSaveDialogsMessageBoxOpensOverIt) {
+    InLoop([&] {
+        form_->Show();
+        Placed(*form_);
+        if (HasFailure()) return;
+        GRect dialog, box;
+        std::vector<testx::XPlaced> xs;
+        when_on_top<GSaveFileDialog>([&](GSaveFileDialog& d) {
+            when_on_top<GMsgBox>([&](GMsgBox& m) {
+                box = m.Rect();
+                xs = testx::WindowsTitled(x_.Display(), "Сохранение файла");
+                plat::ui::PushKey(m.NativeWindowId(), kKeyEscape, 0);
+                when_on_top<GSaveFileDialog>(
+                    [](GSaveFileDialog& d2) { plat::ui::PushKey(d2.NativeWindowId(), kKeyEscape, 0); });
+            });
+            dialog = d.Rect();
+            d.NameField().SetText(u"нет такой папки/файл");
+            plat::ui::PushKey(d.NativeWindowId(), kKeyEnter, 0);
+        });
+        ustring_t path = u"/tmp/файл";
+        int index = 1;
+        EXPECT_FALSE(SaveFileDialog(form_.get(), u"CSV-файл (*.csv)|*.csv", path, index));
+        ASSERT_EQ(xs.size(), 2u) << "the dialog and its box";
+        const testx::XPlaced& xd = xs[0].width == dialog.width ? xs[0] : xs[1];
+        EXPECT_EQ(dialog.left, xd.x);
+        EXPECT_EQ(dialog.top, xd.y);
+        EXPECT_NEAR(box.left + box.width / 2, xd.x + xd.width / 2, 1);
+        EXPECT_NEAR(box.top + box.height / 2, xd.y + xd.height / 2, 1);
     });
 }
 

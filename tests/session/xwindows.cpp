@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 namespace testx {
 
@@ -73,6 +74,45 @@ std::vector<XPlaced> WindowsTitled(const std::string& display, const std::string
     XSetErrorHandler(old);
     XCloseDisplay(d);
     return out;
+}
+
+std::string FocusedTitle(const std::string& display) {
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) return {};
+    auto* old = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    Window w = 0;
+    int revert = 0;
+    XGetInputFocus(d, &w, &revert);
+    std::string title;
+    const Window root = DefaultRootWindow(d);
+    while (w && w != PointerRoot && w != root && title.empty()) {
+        title = title_of(d, w);
+        Window r = 0, parent = 0;
+        Window* kids = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(d, w, &r, &parent, &kids, &n)) break;
+        if (kids) XFree(kids);
+        w = parent;
+    }
+    XSync(d, False);
+    XSetErrorHandler(old);
+    XCloseDisplay(d);
+    return title;
+}
+
+bool ClickAt(const std::string& display, int x, int y) {
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) return false;
+    int ev = 0, err = 0, major = 0, minor = 0;
+    const bool ok = XTestQueryExtension(d, &ev, &err, &major, &minor);
+    if (ok) {
+        XTestFakeMotionEvent(d, DefaultScreen(d), x, y, CurrentTime);
+        XTestFakeButtonEvent(d, 1, True, CurrentTime);
+        XTestFakeButtonEvent(d, 1, False, CurrentTime);
+        XSync(d, False);
+    }
+    XCloseDisplay(d);
+    return ok;
 }
 
 std::vector<XWin> TopLevelWindows(const std::string& display) {

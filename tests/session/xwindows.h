@@ -31,4 +31,13 @@ struct XPlaced {
 // given one.
 std::vector<XPlaced> WindowsTitled(const std::string& display, const std::string& title);
 
+// Title of the window holding the keyboard focus (the nearest titled window
+// at or above the focus), or an empty text.
+std::string FocusedTitle(const std::string& display);
+
+// A press and release of the left button at a point of the root window, made
+// by the X server itself (XTEST), so that a window manager sees it as a user's
+// click. False when the display or the extension is missing.
+bool ClickAt(const std::string& display, int x, int y);
+
 }  // namespace testx

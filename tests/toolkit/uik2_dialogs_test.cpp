@@ -137,3 +137,39 @@ TEST_F(SaveDialog, FolderNavigationAndPatterns) {
     EXPECT_TRUE(GSaveFileDialog::MatchesPatterns(u"A.CSV", u"*.txt;*.csv"));
     EXPECT_FALSE(GSaveFileDialog::MatchesPatterns(u"a.csv.bak", u"*.csv"));
 }
+
+// The proposed name can be selected whole (Ctrl+A, Shift+Home) and is then
+// replaced by what is typed, not extended.
+TEST_F(SaveDialog, SelectingTheProposedNameLetsTypingReplaceIt) {
+    const ustring_t filter = u"CSV-файл (*.csv)|*.csv";
+    struct Way {
+        int key;
+        uint32_t mods;
+    };
+    for (const Way w : {Way{'a', plat::ui::kModCtrl}, Way{kKeyHome, plat::ui::kModShift}}) {
+        SCOPED_TRACE(w.key);
+        WhenShown<GSaveFileDialog>([w](GSaveFileDialog& d) {
+            plat::ui::PushKey(d.NativeWindowId(), w.key, w.mods);
+            plat::ui::PushText(d.NativeWindowId(), u"новый");
+            PushKeys(d, {kKeyEnter});
+        });
+        ustring_t path = Start("luma10 log 20261207_101010");
+        int index = 1;
+        ASSERT_TRUE(SaveFileDialog(nullptr, filter, path, index));
+        EXPECT_EQ(text::utf8(path), (dir_ / "новый.csv").string());
+    }
+    // A part selected with Shift and the arrows goes with Backspace; a move
+    // without Shift drops the selection.
+    GEdit e;
+    e.SetText(u"журнал.csv");
+    e.HandleKeyDown({kKeyLeft, plat::ui::kModShift});
+    e.HandleKeyDown({kKeyLeft, plat::ui::kModShift});
+    e.HandleKeyDown({kKeyLeft, plat::ui::kModShift});
+    e.HandleKeyDown({kKeyLeft, plat::ui::kModShift});
+    e.HandleKeyDown({kKeyBackspace, 0});
+    EXPECT_EQ(e.Text(), u"журнал");
+    e.HandleKeyDown({kKeyHome, plat::ui::kModShift});
+    e.HandleKeyDown({kKeyEnd, 0});
+    e.HandleText(u"2");
+    EXPECT_EQ(e.Text(), u"журнал2");
+}

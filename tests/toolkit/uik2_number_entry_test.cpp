@@ -2,6 +2,8 @@
 // the scale factor, and display formats.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+
 #include <type_traits>
 
 #include <cmath>
@@ -174,6 +176,11 @@ TEST(InputNumberForm, OkOutsideTheRangeOrWithNothingEnteredIsRefused) {
     EXPECT_TRUE(refused(conc, {'1', '5', '0'}, c));
     EXPECT_EQ(c, 10);
     EXPECT_EQ(conc.MessageText(), u"Недопустимое значение.\nДопустимо от 0.01 до 100");
+    // Up to the largest float is no limit to name.
+    GInpDblForm coefficient;
+    coefficient.SetRange(0.0, double(FLT_MAX));
+    EXPECT_TRUE(refused(coefficient, {'-', '1'}, c));
+    EXPECT_EQ(coefficient.MessageText(), u"Недопустимое значение.\nДопустимо не меньше 0");
 
     // Inside the range "OK" is taken; without a range only a blank entry is
     // refused.

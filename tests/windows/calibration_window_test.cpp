@@ -208,6 +208,10 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
             w.Refresh();
             return U8(w.lb_finished_.Text()) == "Ошибка.\nКонцентрация меняется слишком быстро";
         })) << U8(w.lb_finished_.Text());
+        // The failure is red, in the label and on the message panel.
+        EXPECT_EQ(w.lb_finished_.BackColor(), GCalibration::kFailureColor);
+        ASSERT_TRUE(Until([&] { return !texts_.errors.empty(); }));
+        EXPECT_EQ(texts_.errors.back(), "Настройка не удалась.\nОшибка.\nКонцентрация меняется слишком быстро");
 
         // The next span runs until the user aborts it: long enough that the
         // abort, sent with a poll cycle, always finds it running.
@@ -217,12 +221,16 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_cancel_.IsEnabled(); }));
         EXPECT_NE(U8(w.lb_finished_.Text()).find("настройка МИПЕКС по ПГС"), std::string::npos) << U8(w.lb_finished_.Text());
         Press(w.bt_cancel_);
+        // At once, before the poll cycle sends it: the abort is on its way.
+        EXPECT_EQ(U8(w.lb_finished_.Text()), U8(GCalibration::kAbortingText));
+        EXPECT_FALSE(w.bt_cancel_.IsEnabled());
         ASSERT_TRUE(Until([&] {
             w.Refresh();
             return U8(w.lb_finished_.Text()) == "Настройка МИПЕКС по ПГС прекращена пользователем";
         })) << U8(w.lb_finished_.Text());
         EXPECT_TRUE(Seen("W50191=0", from));
         EXPECT_EQ(DeviceRegister(50192), 9);
+        EXPECT_NE(w.lb_finished_.BackColor(), GCalibration::kFailureColor);
     });
 }
 

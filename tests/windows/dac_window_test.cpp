@@ -149,6 +149,11 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
         Press(w.bt_save_);
         EXPECT_FALSE(w.RememberedLow());
         EXPECT_FALSE(w.RememberedHigh());
+        // The saved codes stay on the screen until the poll reads them back.
+        w.Refresh();
+        EXPECT_EQ(U8(w.code_min_.Text()), "800");
+        EXPECT_EQ(U8(w.real_code_min_.Text()), "800");
+        EXPECT_EQ(U8(w.code_max_.Text()), "3990");
         ASSERT_TRUE(Until([&] {
             size_t saves = 0;
             for (const std::string& r : Exchanges(from)) saves += r == "W50190=2";
@@ -160,8 +165,8 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
         EXPECT_EQ(saves, (std::vector<std::string>{"W50240=" + FloatWords(800.0f), "W50190=2",
                                                    "W50242=" + FloatWords(3990.0f), "W50190=2"}));
         ASSERT_TRUE(Until([&] { return texts_.status.size() >= statuses + 6; }));
-        EXPECT_EQ(texts_.status[statuses + 2], "Параметр \"\" установлен\nНастройки сохранены");
-        EXPECT_EQ(texts_.status[statuses + 5], "Параметр \"\" установлен\nНастройки сохранены");
+        EXPECT_EQ(texts_.status[statuses + 2], "Параметр \"Код ЦАП 4 мА\" установлен\nНастройки сохранены");
+        EXPECT_EQ(texts_.status[statuses + 5], "Параметр \"Код ЦАП 20 мА\" установлен\nНастройки сохранены");
         ASSERT_TRUE(Until([&] { w.Refresh(); return U8(w.real_code_min_.Text()) == "800"; }));
         EXPECT_EQ(U8(w.real_code_max_.Text()), "3990");
         EXPECT_EQ(U8(w.code_min_.Text()), "800");

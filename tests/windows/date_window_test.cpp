@@ -96,6 +96,9 @@ TEST_F(DateWindow, FollowsTheDeviceClockUntilEditedAndWritesTheFieldsAsBcd) {
 
         w.Apply();
         EXPECT_FALSE(w.Editing());
+        w.Refresh();
+        EXPECT_EQ(w.in_month_.Value() * 100 + w.in_day_.Value(), 615) << "the written clock is held until read back";
+        EXPECT_EQ(w.in_year_.Value() % 100, 18);
         ASSERT_TRUE(wait_status("Параметр \"Дата и время\" установлен\nНастройки сохранены")) << all_status();
         EXPECT_EQ(reg(sim::reg::kClock), 0x0618) << "year 18 is byte 0x18, month 6";
         EXPECT_EQ(reg(sim::reg::kClock + 1), 0x0915);
@@ -151,7 +154,7 @@ TEST_F(DateWindow, InvalidDatesAreRefusedAndCancelBringsTheDeviceClockBack) {
         Type(w, F(2030, 1, 2));
         w.Cancel();
         EXPECT_FALSE(w.Editing());
-        EXPECT_EQ(w.in_year_.Value(), 2024);
+        EXPECT_EQ(w.in_year_.Value(), 2024) << "the device's clock, or the one written to it";
         EXPECT_EQ(w.in_month_.Value(), 2);
         ASSERT_TRUE(wait_for([&] { return texts_.clears > clears; }));
     });

@@ -172,6 +172,9 @@ TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnswe
         w.modbus_id_.Enter(0);
         w.modbus_id_.Enter(248);
         EXPECT_EQ(*a.asked, 0) << "no question for an address outside 1..247";
+        // The keypad refuses them itself, naming the caption's range.
+        EXPECT_EQ(w.modbus_id_.RangeText(), u"от 1 до 247");
+        EXPECT_EQ(w.modbus_id_.Prompt(), u"Адрес в Modbus (1..247)");
         w.modbus_id_.Enter(247);
         EXPECT_EQ(*a.asked, 1);
         EXPECT_EQ(reg(sim::reg::kModbusId), 1);
