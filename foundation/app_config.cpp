@@ -5,6 +5,7 @@
 #include <rapidjson/stringbuffer.h>
 
 #include <cmath>
+#include <limits>
 #include <cstdint>
 
 #include "foundation/safe_file.h"
@@ -22,7 +23,9 @@ const Json* member(const Json* obj, const char* key) {
 
 // An unsigned field: a non-negative integer as is, a real number truncated
 // toward zero; either then cut to the field's width without a range check.
-// Negative numbers, reals beyond 64 bits, and non-numbers are unreadable.
+// Negative numbers, fractions, numbers the field cannot hold and non-numbers
+// are unreadable: a value is never cut to fit (port 300 would become 44, a
+// time-out of 65537 ms would become 1).
 template <typename T>
 bool read_unsigned(const Json* v, T& out) {
     if (!v) return false;
@@ -31,11 +34,12 @@ bool read_unsigned(const Json* v, T& out) {
         u = v->GetUint64();
     } else if (v->IsDouble()) {
         double d = v->GetDouble();
-        if (!std::isfinite(d) || d < 0.0 || d >= 18446744073709551616.0) return false;
+        if (!std::isfinite(d) || d < 0.0 || d >= 18446744073709551616.0 || d != std::floor(d)) return false;
         u = static_cast<uint64_t>(d);
     } else {
         return false;
     }
+    if (u > std::numeric_limits<T>::max()) return false;
     out = static_cast<T>(u);
     return true;
 }

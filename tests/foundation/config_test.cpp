@@ -170,18 +170,10 @@ TEST_F(ConfigFile, ConnectionPartIsAllOrNothing) {
     EXPECT_EQ(parsed("").balloon_strength, 50.0);
 }
 
-TEST_F(ConfigFile, NumbersAreTruncatedAndCutToTheFieldWidth) {
-    AppSettings_t s = parsed(config_text("\"speed\": 19200", "\"speed\": 9600.9"));
-    EXPECT_EQ(s.connection.port_settings.speed, 9600u);
-    EXPECT_EQ(parsed(config_text("\"port\": 3", "\"port\": 300")).connection.port_settings.port, 44);
-    EXPECT_EQ(parsed(config_text("\"port\": 3", "\"port\": 300.0")).connection.port_settings.port, 44);
-    EXPECT_EQ(parsed(config_text("\"timeout\": 700", "\"timeout\": 65537")).connection.timeout, 1);
-    EXPECT_EQ(parsed(config_text("\"speed\": 19200", "\"speed\": 4294967297")).connection.port_settings.speed, 1u);
-}
-
-// The block address is never cut to fit: 256 would be 0, the broadcast. An
-// address outside 1..247 spoils the connection part (start-up values).
-TEST_F(ConfigFile, BlockAddressOutsideItsRangeIsUnreadable) {
+// No number is cut to fit: the block address 256 would be 0, the broadcast.
+// An address outside 1..247, or a number its field cannot hold, spoils the
+// connection part (start-up values).
+TEST_F(ConfigFile, NumbersOutsideTheirRangeAreUnreadable) {
     const AppSettings_t start;
     for (const char* bad : {"0", "248", "256", "257", "1.8e19"}) {
         const AppSettings_t s = parsed(config_text("\"block_id\": 7", std::string("\"block_id\": ") + bad));
@@ -189,6 +181,19 @@ TEST_F(ConfigFile, BlockAddressOutsideItsRangeIsUnreadable) {
         EXPECT_EQ(s.connection.port_settings.speed, 1234u) << bad;  // the whole part kept
     }
     EXPECT_EQ(parsed(config_text("\"block_id\": 7", "\"block_id\": 247")).connection.block_id, 247);
+    // Other fields are never cut to fit either: the whole part is unreadable.
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"port\": 3", "\"port\": 300"},
+                                   {"\"timeout\": 700", "\"timeout\": 65537"},
+                                   {"\"port\": 3", "\"port\": 300.0"},
+                                   {"\"speed\": 19200", "\"speed\": 4294967297"},
+                                   {"\"timeout\": 700", "\"timeout\": 700.5"}}) {
+        const AppSettings_t s = parsed(config_text(from, to));
+        EXPECT_EQ(s.connection.port_settings.port, start.connection.port_settings.port) << to;
+        EXPECT_EQ(s.connection.timeout, start.connection.timeout) << to;
+        EXPECT_EQ(s.connection.port_settings.speed, 1234u) << to;
+    }
+    // A whole number written as a real is still that number.
+    EXPECT_EQ(parsed(config_text("\"speed\": 19200", "\"speed\": 9600.0")).connection.port_settings.speed, 9600u);
 }
 
 TEST_F(ConfigFile, BalloonStrengthOnlyAsARealNumberWithinItsRange) {
