@@ -77,18 +77,12 @@ bool parse_concentration(const std::string& v, double& out) {
 int run_calibrate(cli::Context& ctx) {
     bool span = false;
     double concentration = -1;
-    for (size_t i = 0; i < ctx.args.size(); ++i) {
-        const std::string& a = ctx.args[i];
-        if (i == 0 && (a == "zero" || a == "span")) {
-            span = a == "span";
-        } else if (a == "--concentration" && i + 1 < ctx.args.size()) {
-            if (!parse_concentration(ctx.args[++i], concentration))
-                return cli::usage_error("концентрация должна быть числом от 0.01 до 100");
-        } else {
-            return cli::usage_error("calibrate zero | calibrate span --concentration X");
-        }
-    }
-    if (ctx.args.empty()) return cli::usage_error("calibrate zero | calibrate span --concentration X");
+    const cli::Options& given = ctx.options;
+    if (given.positional.size() != 1 || (given.positional[0] != "zero" && given.positional[0] != "span"))
+        return cli::usage_error("calibrate zero | calibrate span --concentration X");
+    span = given.positional[0] == "span";
+    if (given.has("--concentration") && !parse_concentration(given.value("--concentration"), concentration))
+        return cli::usage_error("концентрация должна быть числом от 0.01 до 100");
     if (span && concentration < 0) return cli::usage_error("для настройки по ПГС нужна --concentration X");
     if (!span && concentration >= 0) return cli::usage_error("коррекция нуля идёт без концентрации");
 

@@ -96,26 +96,19 @@ struct Options {
     bool partial = false;
 };
 
-int parse(const std::vector<std::string>& args, Options& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--format" || a == "-o") {
-            if (i + 1 >= args.size()) return cli::usage_error("нет значения у " + a);
-            const std::string& v = args[++i];
-            if (a == "-o") {
-                o.output = v;
-            } else if (v == "csv" || v == "txt") {
-                o.format = v == "csv" ? export_format::csv : export_format::text;
-            } else {
-                return cli::usage_error("недопустимый формат: " + v + " (csv или txt)");
-            }
-        } else if (a == "--partial") {
-            o.partial = true;
-        } else if (o.name.empty() && !a.empty() && a[0] != '-') {
-            o.name = a;
-        } else {
-            return cli::usage_error("лишний аргумент: " + a);
-        }
+// The options were parsed once against the registration; what is left is
+// checked here: one journal name and a known format.
+int parse(const cli::Options& given, Options& o) {
+    if (given.has("--format")) {
+        const std::string& v = given.value("--format");
+        if (v != "csv" && v != "txt") return cli::usage_error("недопустимый формат: " + v + " (csv или txt)");
+        o.format = v == "csv" ? export_format::csv : export_format::text;
+    }
+    o.output = given.value("-o");
+    o.partial = given.has("--partial");
+    for (const std::string& a : given.positional) {
+        if (!o.name.empty()) return cli::usage_error("лишний аргумент: " + a);
+        o.name = a;
     }
     if (o.name.empty()) return cli::usage_error("не указан журнал");
     return 0;
@@ -169,7 +162,7 @@ int export_counters(mb_link_t& link, const Options& o, StderrMessages& messages)
 
 int run_journal(cli::Context& ctx) {
     Options o;
-    if (int rc = parse(ctx.args, o)) return rc;
+    if (int rc = parse(ctx.options, o)) return rc;
     static const char* const kNames[] = {"threshold1", "threshold2", "alarms", "setup", "config", "counters", "trend"};
     int kind = -1;
     for (int i = 0; i < kJournalCount; ++i)

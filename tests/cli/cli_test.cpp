@@ -179,6 +179,10 @@ TEST_F(CliTest, AmbiguousOrMisspelledValuesAreUsageErrors) {
         {"--port 29 --timeout 100 --timeout 200 info", "параметр --timeout задан дважды"},
         {"--echo --port 29 --echo info", "параметр --echo задан дважды"},
         {"--port 29 clock --set-now --set-now", "параметр --set-now задан дважды"},
+        // Every command reads its options as declared, "--name=value" too.
+        {"--port 29 journal threshold1 --format=xml", "недопустимый формат: xml (csv или txt)"},
+        {"--port 29 journal threshold1 -o a -o b", "параметр -o задан дважды"},
+        {"--port 29 calibrate span --concentration=150", "концентрация должна быть числом от 0.01 до 100"},
         {"--port 29 gas --coefficient 3 0x10", kCoefficientUsage},
         {"--port 29 gas --coefficient 3 1e1", kCoefficientUsage},
         {"--port 29 thresholds --alarm 12.5", "thresholds --alarm: целое число от 0 до 100"},
