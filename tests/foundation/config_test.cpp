@@ -306,14 +306,33 @@ TEST_F(ConfigFile, KilledWriterAlwaysLeavesAWholeOldOrNewRecord) {
         // Every tenth round starts without a file, to cut first creations too.
         if (round % 10 == 0) fs::remove(path_);
         bool from_scratch = !fs::exists(path_);
+        // On odd rounds the kill waits until the child has saved once (b
+        // first), so both records are met however slowly a loaded machine or
+        // a sanitizer lets the child start; even rounds may cut anywhere.
+        const bool after_first_save = round % 2 == 1;
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         pid_t child = fork();
         ASSERT_NE(child, -1);
         if (child == 0) {
-            for (unsigned k = 0;; ++k) SaveSettings(k % 2 ? b : a, path_);
+            close(ready[0]);
+            for (unsigned k = 0;; ++k) {
+                SaveSettings(k % 2 ? a : b, path_);
+                if (k == 0) {
+                    const char c = 1;
+                    (void)!write(ready[1], &c, 1);
+                }
+            }
+        }
+        close(ready[1]);
+        if (after_first_save) {
+            char c;
+            (void)!read(ready[0], &c, 1);
         }
         usleep(std::uniform_int_distribution<int>(0, span_us)(rng));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
+        close(ready[0]);  // kept open till now: a closed pipe would end the child early
 
         AppSettings_t got;
         got.connection.port_settings.speed = 1;  // marks "nothing loaded"
