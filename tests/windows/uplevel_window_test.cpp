@@ -158,11 +158,16 @@ TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnswe
     o.owner = 2;
     // Set below: the device goes silent at the write of its address.
     std::atomic<bool> die_at_address_write{false};
-    o.on_request = [&, this](const std::vector<uint8_t>& f) {
-        if (die_at_address_write && f.size() > 4 && f[1] == 0x10 && unsigned(f[2] << 8 | f[3]) == sim::reg::kModbusId)
-            sim_->set_fault(sim::Fault_t::kSilent);
+    // The hook runs on the simulator's thread: it reaches the simulator
+    // through its own pointer, never through sim_, which the body resets.
+    std::atomic<sim::Simulator_t*> simulator{nullptr};
+    o.on_request = [&](const std::vector<uint8_t>& f) {
+        sim::Simulator_t* s = simulator.load();
+        if (s && die_at_address_write && f.size() > 4 && f[1] == 0x10 && unsigned(f[2] << 8 | f[3]) == sim::reg::kModbusId)
+            s->set_fault(sim::Fault_t::kSilent);
     };
     start_open(o);
+    simulator = sim_.get();
     run_in_loop([&] {
         GForm_T<GUplevelConnection> form(G_);
         GUplevelConnection& w = form.Window();
