@@ -89,6 +89,21 @@ TEST_F(SettingsCommands, AWriteTheDeviceRefusesExitsOneWithTheWindowsMessage) {
     EXPECT_EQ(reg(sim::reg::kThresholdAlarm), 50);
 }
 
+// The value is written, the save refused: a failure, said on stderr, never
+// reported as done.
+TEST_F(SettingsCommands, AWriteWhoseSaveIsRefusedExitsOne) {
+    start();
+    ASSERT_TRUE(sim_->set_save_fault(1, sim::SaveFault_t::kRefused, 1));
+    const Result r = run("thresholds --alarm 40");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(has(r.err, "Параметр \"Порог 2\" установлен, но настройки не сохранены\n"
+                           "(Modbus-протокол. Сбой устройства)\n"))
+        << r.err;
+    EXPECT_EQ(r.err.find("не сохранены"), r.err.rfind("не сохранены")) << "said once: " << r.err;
+    EXPECT_FALSE(has(r.err, "Настройки сохранены")) << r.err;
+    EXPECT_EQ(reg(sim::reg::kThresholdAlarm), 40);
+}
+
 TEST_F(SettingsCommands, AdjustmentModeTheCommandTookIsGivenBackAndOneFoundHeldIsLeft) {
     start(/*owner=*/0);
     Result r = run("thresholds --warn 30");
