@@ -215,8 +215,7 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         if (!result)
             report(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));
         else
-            report_failure(text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
-                                title.c_str(), arg(window_message_text(result)).c_str()));
+            report_failure(SaveFailureText(ustring_t(p.title()), result));
     } else if (FailedWriteOutcome(e) != write_outcome_t::unknown) {
         // The device refused the write (or it never left): it still has its
         // old setting, and the configurator keeps its own.
@@ -271,7 +270,7 @@ error_value_t RunLinkSettingChange(G_t& g, mb_param_t& p, uint16_t w, uint16_t s
         result = g.save_settings();
         pause_ms(100);
         if (!result) report(u"Настройки сохранены");
-        else report_failure(text::format(kMaxText, "Настройки не сохранены\n(%s)", arg(window_message_text(result)).c_str()));
+        else report_failure(SaveFailureText(ustring_t(p.title()), result));
     }
     if (!result) g.clear_message();
     return result;

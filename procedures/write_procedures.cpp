@@ -51,6 +51,13 @@ ustring_t CommandFailureText(const ustring_t& title, const error_value_t& e) {
     return text::format(kMaxText, form, arg(title).c_str(), arg(e).c_str());
 }
 
+ustring_t SaveFailureText(const ustring_t& title, const error_value_t& e) {
+    const char* form = FailedWriteOutcome(e) == write_outcome_t::unknown
+                           ? "Параметр \"%s\" установлен, но не известно, сохранены ли настройки\n(%s)"
+                           : "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)";
+    return text::format(kMaxText, form, arg(title).c_str(), arg(e).c_str());
+}
+
 uint64_t ParamValueFromFloat(float v) {
     uint32_t bits;
     std::memcpy(&bits, &v, sizeof bits);
@@ -71,9 +78,7 @@ error_value_t RunSetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
     if (const error_value_t e = g.save_settings()) {
         // A failure, red on the message panel: the status line would pass
         // for success.
-        const ustring_t t = text::format(kMaxText, "Параметр \"%s\" установлен, но настройки не сохранены\n(%s)",
-                                         title.c_str(), arg(e).c_str());
-        g.error_message(kErrorShowMs, t);
+        g.error_message(kErrorShowMs, SaveFailureText(ustring_t(p.title() ? p.title() : u""), e));
         return e;
     }
     g.status_text(text::format(kMaxText, "Параметр \"%s\" установлен\nНастройки сохранены", title.c_str()));

@@ -47,6 +47,11 @@ write_outcome_t FailedWriteOutcome(const error_value_t& e);
 // "Не известно, была ли выполнена команда "T"\n(E)" when it is unknown.
 ustring_t ParamWriteFailureText(const ustring_t& title, const error_value_t& e);
 ustring_t CommandFailureText(const ustring_t& title, const error_value_t& e);
+// The failure sentence of the save command after the write of parameter T
+// went through: "Параметр "T" установлен, но настройки не сохранены\n(E)" when
+// the device refused it or it never left, "Параметр "T" установлен, но не
+// известно, сохранены ли настройки\n(E)" when its reply was lost.
+ustring_t SaveFailureText(const ustring_t& title, const error_value_t& e);
 
 // The worker-side bodies of the above, run on the calling thread (which must be
 // a worker: they block on the line). Exposed for the tasks, for luma10ctl and

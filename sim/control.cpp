@@ -50,7 +50,7 @@ std::string Simulator_t::command(const std::string& line) {
 
     if (c == "help") {
         return "status | silent|late|corrupt|noise on|off|N | late ms MS | clear | drop | restore | conc A X | "
-               "temp A X | owner A N | calibration A N | output A | alarms A MASK | warnings A MASK | "
+               "temp A X | owner A N | calibration A N | save A ok|refuse|silent [N] | output A | alarms A MASK | warnings A MASK | "
                "records A threshold1|threshold2|alarms|setup|config|trend N | get A R | set A R V";
     }
     if (c == "status") {
@@ -120,6 +120,15 @@ std::string Simulator_t::command(const std::string& line) {
         return set_owner(addr, uint16_t(x)) ? "ok" : no_device;
     if (c == "calibration" && w.size() == 3 && unsigned_of(w[2], x, 9))
         return force_calibration_outcome(addr, uint16_t(x)) ? "ok" : no_device;
+    if (c == "save" && (w.size() == 3 || w.size() == 4)) {
+        const SaveFault_t f = w[2] == "refuse" ? SaveFault_t::kRefused
+                              : w[2] == "silent" ? SaveFault_t::kSilent : SaveFault_t::kNone;
+        if (f == SaveFault_t::kNone && w[2] != "ok") return usage;
+        int n = -1;
+        if (w.size() == 4 && (f == SaveFault_t::kNone || !unsigned_of(w[3], x, 1000000))) return usage;
+        if (w.size() == 4) n = int(x);
+        return set_save_fault(addr, f, n) ? "ok" : no_device;
+    }
     if (c == "output" && w.size() == 2) {
         double ma = 0;
         if (!output_current(addr, ma)) return no_device;

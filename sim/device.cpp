@@ -299,6 +299,11 @@ exception_t Device_t::write(uint16_t start, const uint16_t* words, uint16_t coun
         else if (e != kExOk && worst == kExOk) worst = e;
     }
     if (worst != kExOk) return worst;
+    if (save_faults_left_ != 0 && overlaps(start, count, reg::kCommand) && words[reg::kCommand - start] == kCmdSave) {
+        if (save_faults_left_ > 0) --save_faults_left_;
+        if (save_fault_ == SaveFault_t::kSilent) fx.unanswered = true;
+        return save_fault_ == SaveFault_t::kRefused ? kExDeviceFailure : kExOk;
+    }
 
     // Values spanning several registers are checked whole, merged with what
     // a partial write leaves in place.

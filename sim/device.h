@@ -25,6 +25,15 @@ enum exception_t : uint8_t {
     kExIllegalFunction = 1,  // also: refused in the device's present state
     kExIllegalAddress = 2,   // a register outside the map, or not writable
     kExIllegalValue = 3,     // a value the register does not take
+    kExDeviceFailure = 4,    // the device failed to carry out the request
+};
+
+// What a detector does with the save-settings command (command register, code
+// 2), for tests of a save that fails while the write before it succeeded.
+enum class SaveFault_t : uint8_t {
+    kNone,     // stores the settings and answers
+    kRefused,  // answers with exception 4 (device failure); nothing is stored
+    kSilent,   // answers nothing and stores nothing
 };
 
 // Register addresses of the map, as the device lays it out on the wire.
@@ -142,6 +151,7 @@ struct WriteEffects_t {
     bool speed_changed = false;
     uint16_t new_baud_code = 0;
     bool save_requested = false;
+    bool unanswered = false;  // the request is dropped without a reply
 };
 
 class Device_t {
@@ -178,6 +188,12 @@ public:
     double output_current() const;
     // Forces the outcome of the next sensor calibration (3..8), 0 = decide from input.
     void force_calibration_outcome(uint16_t state) { forced_cal_ = state; }
+    // The next count save commands (-1: every one until set back to kNone)
+    // meet fault f; every other request is served as usual.
+    void set_save_fault(SaveFault_t f, int count = -1) {
+        save_fault_ = f;
+        save_faults_left_ = f == SaveFault_t::kNone ? 0 : count;
+    }
     // How long the next sensor calibrations run before they end.
     void set_calibration_time(std::chrono::milliseconds t) { cfg_.calibration_time = t; }
 
@@ -228,6 +244,9 @@ private:
     uint16_t forced_cal_ = 0;
     float cal_gas_ = 0.0f;
     uint16_t cal_point_ = 0;
+
+    SaveFault_t save_fault_ = SaveFault_t::kNone;
+    int save_faults_left_ = 0;
 
     // Trend block request.
     bool trend_pending_ = false;

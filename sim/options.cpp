@@ -55,6 +55,9 @@ const char* help_text() {
         "  --drift X           размах медленного дрейфа концентрации (по умолчанию 0.3)\n"
         "  --calibration-time МС  длительность калибровки датчика (по умолчанию 3000)\n"
         "  --calibration-error N  первая калибровка датчика завершится ошибкой N (4..8)\n"
+        "  --save-fault refuse|silent  команду сохранения настроек (2) отвергать\n"
+        "                      исключением 4 или оставлять без ответа; настройки\n"
+        "                      не сохраняются, остальные запросы обслуживаются\n"
         "  --trend-delay МС    подготовка блока тренда (по умолчанию 30)\n"
         "\n"
         "Журналы (записи строятся детерминированно из зерна):\n"
@@ -94,6 +97,8 @@ const char* help_text() {
         "  temp A X                     задать температуру\n"
         "  owner A 0..3                 задать владельца режима наладки\n"
         "  calibration A 3..8           исход следующей калибровки датчика\n"
+        "  save A ok|refuse|silent [N]  команда сохранения: исполнять, отвергать\n"
+        "                               или не отвечать (N — только N следующих)\n"
         "  output A                     ток токового выхода, мА\n"
         "  alarms A МАСКА, warnings A МАСКА   текущие ошибки и предупреждения\n"
         "  records A ЖУРНАЛ N           число записей журнала (threshold1, threshold2,\n"
@@ -260,6 +265,11 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             if (!need()) return false;
             if (!number<uint32_t>(v, u, 4, 8)) return bad("4..8");
             o.calibration_error = u;
+        } else if (a == "--save-fault") {
+            if (!need()) return false;
+            const std::string f = v;
+            if (f != "refuse" && f != "silent") return bad("refuse или silent");
+            o.save_fault = f == "refuse" ? SaveFault_t::kRefused : SaveFault_t::kSilent;
         } else if (a == "--control") {
             if (!need()) return false;
             if (!*v) return bad("нужен путь сокета");

@@ -119,6 +119,10 @@ Outcome_t process_frame(std::vector<Station_t>& stations, const uint8_t* f, size
         out.reply = exception_reply(address, function, e);
         return out;
     }
+    if (out.effects.unanswered) {
+        out.note = "dropped: save fault";
+        return out;
+    }
     out.reply = {address, 16};
     push16(out.reply, start);
     push16(out.reply, count);

@@ -60,6 +60,7 @@ Simulator_t::Simulator_t(Options_t options) : opt_(std::move(options)) {
         c.calibration_time = milliseconds(opt_.calibration_ms);
         devices_.push_back(std::make_unique<Device_t>(c, started_));
         if (opt_.calibration_error) devices_.back()->force_calibration_outcome(uint16_t(opt_.calibration_error));
+        devices_.back()->set_save_fault(opt_.save_fault);
     }
     for (auto& d : devices_) stations_.push_back(Station_t{d.get(), 0});
     for (uint8_t a : opt_.foreign) stations_.push_back(Station_t{nullptr, a});
@@ -204,6 +205,9 @@ bool Simulator_t::output_current(uint8_t a, double& ma) {
 
 bool Simulator_t::force_calibration_outcome(uint8_t a, uint16_t state) {
     return with_device(a, [&](Device_t& d) { d.force_calibration_outcome(state); });
+}
+bool Simulator_t::set_save_fault(uint8_t a, SaveFault_t f, int count) {
+    return with_device(a, [&](Device_t& d) { d.set_save_fault(f, count); });
 }
 bool Simulator_t::set_journal_count(uint8_t a, Journal_t j, uint32_t n) {
     return with_device(a, [&](Device_t& d) { d.set_journal_count(j, n); });

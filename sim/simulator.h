@@ -77,6 +77,8 @@ struct Options_t {
     // 4..8: the first sensor calibration of every detector ends in this error
     // state whatever its input (0: decided from the input).
     unsigned calibration_error = 0;
+    // Every save command of every detector refused or left unanswered.
+    SaveFault_t save_fault = SaveFault_t::kNone;
     // Faults from the start.
     bool silent = false;
     unsigned late_ms = 0;               // non-zero: every reply this late
@@ -129,6 +131,10 @@ public:
     bool set_register(uint8_t address, uint16_t r, uint16_t value);
     bool get_register(uint8_t address, uint16_t r, uint16_t& value);
     bool force_calibration_outcome(uint8_t address, uint16_t state);
+    // The next count save commands to the detector (-1: every one until set
+    // back to kNone) are refused or left unanswered, and nothing is stored;
+    // the write before a save is served as usual.
+    bool set_save_fault(uint8_t address, SaveFault_t f, int count = -1);
     // The current the detector's 4-20 mA output drives now, in mA (what an
     // ammeter on the output would read); false when no detector has the address.
     bool output_current(uint8_t address, double& ma);

@@ -89,6 +89,28 @@ TEST_F(SettingsCommands, AWriteTheDeviceRefusesExitsOneWithTheWindowsMessage) {
     EXPECT_EQ(reg(sim::reg::kThresholdAlarm), 50);
 }
 
+// The value is written, the save refused or unanswered: a failure, said on
+// stderr, never reported as done.
+TEST_F(SettingsCommands, AWriteWhoseSaveIsRefusedOrUnansweredExitsOne) {
+    start();
+    ASSERT_TRUE(sim_->set_save_fault(1, sim::SaveFault_t::kRefused, 1));
+    Result r = run("thresholds --alarm 40");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(has(r.err, "Параметр \"Порог 2\" установлен, но настройки не сохранены\n"
+                           "(Modbus-протокол. Сбой устройства)\n"))
+        << r.err;
+    EXPECT_EQ(r.err.find("не сохранены"), r.err.rfind("не сохранены")) << "said once: " << r.err;
+    EXPECT_FALSE(has(r.err, "Настройки сохранены")) << r.err;
+    EXPECT_EQ(reg(sim::reg::kThresholdAlarm), 40);
+
+    // A save whose reply is lost may or may not have been carried out.
+    ASSERT_TRUE(sim_->set_save_fault(1, sim::SaveFault_t::kSilent, 1));
+    r = run("thresholds --alarm 41");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(has(r.err, "Параметр \"Порог 2\" установлен, но не известно, сохранены ли настройки\n")) << r.err;
+    EXPECT_EQ(reg(sim::reg::kThresholdAlarm), 41);
+}
+
 TEST_F(SettingsCommands, AdjustmentModeTheCommandTookIsGivenBackAndOneFoundHeldIsLeft) {
     start(/*owner=*/0);
     Result r = run("thresholds --warn 30");

@@ -154,3 +154,27 @@ TEST_F(ThresholdsWindow, ThresholdsPastAByteAreShownAsHeld) {
         EXPECT_TRUE(texts_.status.empty()) << "shown, not written: " << all_status();
     });
 }
+
+// The value is written but the device refuses to store it: a failure, red on
+// the message panel, never the status line's success.
+TEST_F(ThresholdsWindow, AWriteWhoseSaveIsRefusedIsAFailureOnTheMessagePanel) {
+    sim::Options_t o;
+    o.owner = 2;
+    start_open(o);
+    ASSERT_TRUE(sim_->set_save_fault(1, sim::SaveFault_t::kRefused, 1));
+    run_in_loop([&] {
+        GForm_T<GThresholds> form(G_);
+        GThresholds& w = form.Window();
+        ASSERT_TRUE(poll_for([&] {
+            w.Refresh();
+            return w.Threshold_Warn_.HasValue() && w.table_.IsEnabled();
+        }));
+        w.Threshold_Warn_.Enter(30);
+        ASSERT_TRUE(wait_error("Параметр \"Порог 1\" установлен, но настройки не сохранены\n"
+                               "(Modbus-протокол. Сбой устройства)"))
+            << all_status();
+        EXPECT_EQ(reg(sim::reg::kThresholdWarn), 30);
+        EXPECT_FALSE(saw_status_starting("Параметр \"Порог 1\" установлен, но")) << all_status();
+        EXPECT_FALSE(saw_status("Параметр \"Порог 1\" установлен\nНастройки сохранены")) << all_status();
+    });
+}
