@@ -14,8 +14,8 @@ int run_info(cli::Context& ctx) {
     mb_link_t::set_read_diagnostics(false);
     mb_link_t link(G_.params);
     if (!cli::OpenDevice(ctx, link)) return 1;
-    // A failed check is reported at once; a check that passes with a block
-    // failing gets one more cycle.
+    // A failure is reported when the next cycle failed too: one lost reply
+    // does not end the command.
     const uint32_t limit = 2 * (2000u + 4u * ctx.settings.timeout) + 1000u;
     switch (cli::WaitForCycle(link, 0, limit, nullptr)) {
         case cli::CycleWait::kCompleted:

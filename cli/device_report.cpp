@@ -134,11 +134,15 @@ bool OpenDevice(Context& ctx, mb_link_t& link) {
     return true;
 }
 
+// A single failed cycle may be one reply lost to noise or late on a busy
+// machine; the next cycle asks again.
+constexpr uint32_t kFailedCyclesToGiveUp = 2;
+
 CycleWait WaitForCycle(mb_link_t& link, uint64_t after, uint32_t limit_ms, bool (*stop)()) {
     constexpr uint32_t kStepMs = 20;
     for (uint32_t waited = 0; waited < limit_ms; waited += kStepMs) {
         if (link.completed_cycles() > after) return CycleWait::kCompleted;
-        if (link.link_status()) return CycleWait::kCheckFailed;
+        if (link.link_status() && link.failed_cycles_in_row() >= kFailedCyclesToGiveUp) return CycleWait::kCheckFailed;
         if (stop && stop()) return CycleWait::kStopped;
         plat::sleep_ms(kStepMs);
     }

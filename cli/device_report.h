@@ -32,8 +32,9 @@ int ShowDeviceLink(Context& ctx);
 bool OpenDevice(Context& ctx, mb_link_t& link);
 
 // Waits until the link has completed a poll cycle beyond `after`: true then.
-// False when the link check failed (status holds why) or no cycle completed
-// in time; gives up early when stop() answers true.
+// False when two cycles in a row failed (status holds why: one lost or late
+// reply is ridden over, as the poll cycle checks again) or no cycle
+// completed in time; gives up early when stop() answers true.
 enum class CycleWait { kCompleted, kCheckFailed, kTimedOut, kStopped };
 CycleWait WaitForCycle(mb_link_t& link, uint64_t after, uint32_t limit_ms, bool (*stop)());
 

@@ -161,6 +161,7 @@ ConnectionSettings mb_link_t::connection_settings() const {
 void mb_link_t::set_link_status(const error_value_t& e) {
     std::lock_guard<std::mutex> g(status_lock_);
     status_ = e;
+    failed_in_row_ = e ? failed_in_row_ + 1 : 0;
 }
 
 error_value_t mb_link_t::link_status() const {

@@ -92,6 +92,12 @@ public:
     // The last outcome of the poll cycle: the link check's failure, else the
     // first failed block of the last whole cycle, else success.
     error_value_t link_status() const;
+    // How many poll cycles in a row have ended in a failure (0 after one
+    // that succeeded, or at opening).
+    uint32_t failed_cycles_in_row() const {
+        std::lock_guard<std::mutex> g(status_lock_);
+        return failed_in_row_;
+    }
     uint64_t completed_cycles() const { return completed_cycles_.load(); }
     uint8_t default_slave() const { return default_slave_.load(); }
     uint16_t response_timeout() const { return master_.response_timeout(); }
@@ -181,6 +187,7 @@ private:
     // travel together under their own small lock.
     mutable std::mutex status_lock_;
     error_value_t status_;
+    uint32_t failed_in_row_ = 0;
     std::atomic<uint8_t> default_slave_{1};
     com_port_t port_;
     com_port_socket_t socket_;

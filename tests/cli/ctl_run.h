@@ -28,6 +28,12 @@ inline std::string slurp(const std::filesystem::path& p) {
     return ss.str();
 }
 
+// A response time-out for a device that must answer: on a busy two-core
+// machine, or under a sanitizer, the simulator's thread answers late, and a
+// late answer must not turn into a failed exchange. Tests that need silence
+// to fail quickly pass a short one of their own.
+constexpr unsigned kRoomyTimeoutMs = 3000;
+
 // Runs luma10ctl with args (a shell word list).
 inline Result ctl(const std::string& args) {
     testing_peer::use_temp_config_dir();
