@@ -114,7 +114,6 @@ Outcome bare(unsigned speed, uint32_t records) {
 Outcome through_window(unsigned speed, uint32_t records) {
     G_t& g = G_;
     g.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
-    InstallAdjustmentModeProcedure();
     Line line(speed, records, g);
     if (!line.ok) return {};
     Outcome out;

@@ -56,7 +56,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     G_.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
-    InstallAdjustmentModeProcedure();
     auto link = std::make_unique<mb_link_t>(G_.params);
     link->set_device_path(sim.path());
     G_.link.store(link.get());

@@ -22,7 +22,6 @@ DeviceSession::DeviceSession() : link_(G_.params) {
     G_.link = &link_;
     G_.window_poster = queue_.poster();
     G_.main_window = this;
-    InstallAdjustmentModeProcedure();
 }
 
 DeviceSession::~DeviceSession() {

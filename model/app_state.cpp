@@ -57,10 +57,6 @@ void G_t::remove_periodic_task(ITask* handle) {
     if (mb_link_t* l = link.load()) l->worker1().RemovePeriodicTask(handle);
 }
 
-void G_t::enable_adjustment_mode() {
-    if (Procedure proc = adjustment_mode_procedure) post_to_worker1(make_task([proc] { proc(); }));
-}
-
 void G_t::post_to_window(std::function<void(IWindowSide&)> fn) {
     if (!window_poster) return;
     // The main window is looked up when the task runs on the window thread,

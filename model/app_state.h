@@ -51,8 +51,6 @@ public:
     // Posts a callable to the window thread without waiting; false when there
     // is no window thread to take it (the callable is then dropped).
     using WindowPoster = std::function<bool(std::function<void()>)>;
-    // A worker-side procedure posted by enable_adjustment_mode.
-    using Procedure = void (*)();
 
     G_t();
     ~G_t();
@@ -80,8 +78,6 @@ public:
     void post_to_worker2(ITask* task);
     ITask* add_periodic_task(ITask* task);
     void remove_periodic_task(ITask* handle);
-    // Posts the adjustment-mode request procedure to worker 1.
-    void enable_adjustment_mode();
 
     // Hand-overs to the window thread (any thread, never waiting).
     void status_text(const ustring_t& text);
@@ -135,8 +131,6 @@ public:
 
     // How tasks reach the window thread; set by start-up (and by tests).
     WindowPoster window_poster;
-    // The procedure enable_adjustment_mode posts; set by the windows layer.
-    Procedure adjustment_mode_procedure = nullptr;
 
 private:
     void post_to_window(std::function<void(IWindowSide&)> fn);

@@ -173,17 +173,17 @@ start_outcome_t RunSpanStart(G_t& g, float concentration) {
 namespace device_modes {
 
 void SwitchDacCalibration(G_t& g, bool on) {
-    SendCommand(g.params.dac_calibration_mode, on ? codes::kModeOn : codes::kModeOff,
+    SendCommand(g, g.params.dac_calibration_mode, on ? codes::kModeOn : codes::kModeOff,
                 ustring_t(on ? u"Включить настройку ЦАП" : u"Выключить настройку ЦАП"));
 }
 
 void SwitchCurrentTest(G_t& g, bool on) {
-    SendCommand(g.params.dac_test_enabled, on ? codes::kModeOn : codes::kModeOff,
+    SendCommand(g, g.params.dac_test_enabled, on ? codes::kModeOn : codes::kModeOff,
                 ustring_t(on ? u"Включить тест ЦАП" : u"Выключить тест ЦАП"));
 }
 
 void SwitchOutputsTest(G_t& g, bool on) {
-    SendCommand(g.params.dout_test_enabled, on ? codes::kModeOn : codes::kModeOff,
+    SendCommand(g, g.params.dout_test_enabled, on ? codes::kModeOn : codes::kModeOff,
                 ustring_t(on ? u"Включить тест дискретных выходов" : u"Выключить тест дискретных выходов"));
 }
 

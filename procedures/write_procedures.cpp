@@ -181,30 +181,30 @@ bool RunReleaseAdjustmentMode(G_t& g) {
 // Every request is a single task on worker 1: a command and the adjustment-mode
 // request ahead of it can then never be separated by a request of another
 // thread, whichever thread makes the call.
-void SetParamAndSave(const mb_param_t& p, uint64_t value) {
-    G_t* g = &G_;
-    g->post_to_worker1(make_task([g, &p, value] { (void)procedures::RunSetParamAndSave(*g, p, value); }));
+void SetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value) {
+    G_t* app = &g;
+    g.post_to_worker1(make_task([app, &p, value] { (void)procedures::RunSetParamAndSave(*app, p, value); }));
 }
 
-void SendCommand(const mb_param_t& p, uint8_t value, std::optional<ustring_t> title) {
-    G_t* g = &G_;
+void SendCommand(G_t& g, const mb_param_t& p, uint8_t value, std::optional<ustring_t> title) {
+    G_t* app = &g;
     ustring_t name = title ? *title : ustring_t();
-    g->post_to_worker1(make_task([g, &p, value, name] {
-        procedures::RunEnableAdjustmentMode(*g);
-        (void)procedures::RunCommand(*g, p, value, name);
+    g.post_to_worker1(make_task([app, &p, value, name] {
+        procedures::RunEnableAdjustmentMode(*app);
+        (void)procedures::RunCommand(*app, p, value, name);
     }));
 }
 
-void EnableAdjustmentMode() {
-    G_t* g = &G_;
-    g->post_to_worker1(make_task([g] { procedures::RunEnableAdjustmentMode(*g); }));
+void EnableAdjustmentMode(G_t& g) {
+    G_t* app = &g;
+    g.post_to_worker1(make_task([app] { procedures::RunEnableAdjustmentMode(*app); }));
 }
 
-void SendPlainCommand(uint16_t value, std::optional<ustring_t> title) {
-    G_t* g = &G_;
+void SendPlainCommand(G_t& g, uint16_t value, std::optional<ustring_t> title) {
+    G_t* app = &g;
     ustring_t name = title ? *title : ustring_t();
-    g->post_to_worker1(
-        make_task([g, value, name] { (void)procedures::RunCommand(*g, g->params.command, value, name); }));
+    g.post_to_worker1(
+        make_task([app, value, name] { (void)procedures::RunCommand(*app, app->params.command, value, name); }));
 }
 
 void ReleaseAdjustmentModeBeforeClose(G_t& g) {
@@ -230,8 +230,4 @@ void ReleaseAdjustmentModeBeforeClose(G_t& g) {
     const auto limit = std::chrono::milliseconds(5000 + 8 * uint32_t(l->response_timeout()));
     std::unique_lock<std::mutex> lk(d->mu);
     d->cv.wait_for(lk, limit, [&] { return d->done; });
-}
-
-void InstallAdjustmentModeProcedure() {
-    G_.adjustment_mode_procedure = [] { procedures::RunEnableAdjustmentMode(G_); };
 }

@@ -24,15 +24,15 @@ uint64_t ParamValueFromFloat(float v);
 
 // Writes value (register words, lowest first) into p, then the save-settings
 // command.
-void SetParamAndSave(const mb_param_t& p, uint64_t value);
+void SetParamAndSave(G_t& g, const mb_param_t& p, uint64_t value);
 // Queues the adjustment-mode request, then writes value into p. title names the
 // command for the user; absent prints as an empty name.
-void SendCommand(const mb_param_t& p, uint8_t value, std::optional<ustring_t> title);
+void SendCommand(G_t& g, const mb_param_t& p, uint8_t value, std::optional<ustring_t> title);
 // Queues the adjustment-mode request alone.
-void EnableAdjustmentMode();
+void EnableAdjustmentMode(G_t& g);
 // The command of the main window: writes value into the command register
 // without asking for adjustment mode first.
-void SendPlainCommand(uint16_t value, std::optional<ustring_t> title);
+void SendPlainCommand(G_t& g, uint16_t value, std::optional<ustring_t> title);
 
 // What a failed write means for the device. An exception reply is the
 // device's own refusal: nothing was done. A request that never left (no port,
@@ -76,6 +76,3 @@ bool RunReleaseAdjustmentMode(G_t& g);
 // window thread (or a thread that plays it); never from worker 1.
 void ReleaseAdjustmentModeBeforeClose(G_t& g);
 
-// Makes the application state's enable-adjustment-mode hand-over run the
-// request above (start-up calls it once).
-void InstallAdjustmentModeProcedure();

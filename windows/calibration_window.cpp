@@ -175,7 +175,7 @@ void GCalibration::OnCancel(GControl*) {
 }
 
 void GCalibration::OnEnableAdjustment(GControl*) {
-    g_.enable_adjustment_mode();
+    EnableAdjustmentMode(g_);
     Refresh();
 }
 

@@ -198,7 +198,7 @@ void GDacCalibration::CodeKey(GControl*, const GKeyEvent& e) {
 }
 
 void GDacCalibration::OnEnableAdjustment(GControl*) {
-    g_.enable_adjustment_mode();
+    EnableAdjustmentMode(g_);
     Refresh();
 }
 
@@ -260,7 +260,7 @@ void GDacCalibration::OnSave(GControl*) {
             const param_snapshot_t s = p.snapshot();
             return s.is_read() && StoredCodeValue(s.f32()) == code;
         });
-        SetParamAndSave(p, ParamValueFromFloat(float(code)));
+        SetParamAndSave(g_, p, ParamValueFromFloat(float(code)));
     };
     save(g_.params.dac_code_4ma, real_code_min_, code_min_);
     save(g_.params.dac_code_20ma, real_code_max_, code_max_);

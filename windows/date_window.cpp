@@ -4,6 +4,7 @@
 
 #include "foundation/time_services.h"
 #include "model/app_state.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 
@@ -77,7 +78,7 @@ GDate::GDate(G_t& g) : g_(g) {
     bt_cancel_.OnClick.Set([this](GControl*) { Cancel(); });
     bt_apply_local_time_.OnClick.Set([this](GControl*) { ApplyLocalTime(); });
     bt_ss_enable_.OnClick.Set([this](GControl*) {
-        g_.enable_adjustment_mode();
+        EnableAdjustmentMode(g_);
         Refresh();
     });
     Refresh();

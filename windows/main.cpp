@@ -134,7 +134,6 @@ int main(int argc, char** argv) {
 
     // 4. The device link and the hand-overs to the window thread.
     G_.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
-    InstallAdjustmentModeProcedure();
     mb_link_t::set_read_diagnostics(opt.verbose);
     auto link = std::make_unique<mb_link_t>(G_.params);
     G_.link.store(link.get());

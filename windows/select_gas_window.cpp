@@ -79,7 +79,7 @@ GSelectGas::GSelectGas(G_t& g) : g_(g) {
     list_.SetItems(names);
     list_.OnSelectionChanged.Set([this](GControl*) { SelectGas(list_.SelectedIndex()); });
     bt_ss_enable_.OnClick.Set([this](GControl*) {
-        g_.enable_adjustment_mode();
+        EnableAdjustmentMode(g_);
         Refresh();
     });
     box_.UpdateScroll();
@@ -101,10 +101,10 @@ bool GSelectGas::CoefficientPresent(size_t index) const { return GasCoefficientP
 void GSelectGas::SelectGas(int index) {
     if (updating_ > 0 || index < 0 || size_t(index) >= codes::kGasCount) return;
     if (index == 0) {
-        SetParamAndSave(g_.params.mipex_work_gas, 0);
+        SetParamAndSave(g_, g_.params.mipex_work_gas, 0);
     } else if (CoefficientPresent(size_t(index))) {
         g_.hold(&list_, kHoldMs);
-        SetParamAndSave(g_.params.mipex_work_gas, uint16_t(index));
+        SetParamAndSave(g_, g_.params.mipex_work_gas, uint16_t(index));
     } else {
         g_.error_message(kErrorShowMs, GasRefusalText(size_t(index)));
         Release(g_, &list_);
@@ -132,7 +132,7 @@ void GSelectGas::OnAccepted(GControl* c, double v) {
     const mb_param_t* p = g_.params.coeffs_gas(int(i));
     if (!p) return;
     g_.hold(c, kHoldMs);
-    SetParamAndSave(*p, ParamValueFromFloat(float(v)));
+    SetParamAndSave(g_, *p, ParamValueFromFloat(float(v)));
 }
 
 void GSelectGas::Refresh() {

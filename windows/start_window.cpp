@@ -593,7 +593,7 @@ void GStart::ToggleWifi() {
     const bool on = wifi.is_read() && wifi.value != 0;
     bt_wifi_.SetCaption(on ? u"WiFi отключается..." : u"WiFi включается...");
     bt_wifi_.SetEnabled(false);
-    SendPlainCommand(on ? codes::kCommandWifiOff : codes::kCommandWifiOn, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
+    SendPlainCommand(g_, on ? codes::kCommandWifiOff : codes::kCommandWifiOn, ustring_t(on ? u"Отключение WiFi" : u"Включение WiFi"));
 }
 
-void GStart::ResetAlarmBlock() { SendPlainCommand(codes::kCommandResetAlarmLock, ustring_t(u"Сброс блокировки аварии")); }
+void GStart::ResetAlarmBlock() { SendPlainCommand(g_, codes::kCommandResetAlarmLock, ustring_t(u"Сброс блокировки аварии")); }

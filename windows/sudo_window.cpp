@@ -44,7 +44,7 @@ void GSudo::Refresh() {
 
 void GSudo::OnToggle(GControl*) {
     if (g_.adjustment_mode_off()) {
-        g_.enable_adjustment_mode();
+        EnableAdjustmentMode(g_);
     } else if (g_.adjustment_mode_on()) {
         // Leaving needs no report: the pending write goes out with the next
         // poll cycle and the owner register read after it shows the result.

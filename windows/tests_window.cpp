@@ -4,6 +4,7 @@
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/device_procedures.h"
+#include "procedures/write_procedures.h"
 
 using namespace UIK;
 
@@ -189,7 +190,7 @@ void GTests::TableKey(GControl*, const GKeyEvent& e) {
 }
 
 void GTests::OnEnableAdjustment(GControl*) {
-    g_.enable_adjustment_mode();
+    EnableAdjustmentMode(g_);
     Refresh();
 }
 

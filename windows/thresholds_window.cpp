@@ -116,11 +116,11 @@ void GThresholds::OnFilter(GControl*, int64_t& v) {
 
 void GThresholds::OnAccepted(GControl* c, int64_t v) {
     if (updating_ > 0) return;
-    if (const mb_param_t* p = ParamOf(c)) SetParamAndSave(*p, uint16_t(v));
+    if (const mb_param_t* p = ParamOf(c)) SetParamAndSave(g_, *p, uint16_t(v));
 }
 
 void GThresholds::OnEnableAdjustment(GControl*) {
-    g_.enable_adjustment_mode();
+    EnableAdjustmentMode(g_);
     Refresh();
 }
 

@@ -107,11 +107,11 @@ GUplevelConnection::GUplevelConnection(G_t& g) : g_(g) {
         in->OnValueAccepted.Bind(this, &GUplevelConnection::OnValueAccepted);
     }
     wifi_enable_.OnClick.Set(
-        [](GControl*) { SendPlainCommand(codes::kCommandWifiOn, ustring_t(u"Включение WiFi")); });
+        [this](GControl*) { SendPlainCommand(g_, codes::kCommandWifiOn, ustring_t(u"Включение WiFi")); });
     wifi_disable_.OnClick.Set(
-        [](GControl*) { SendPlainCommand(codes::kCommandWifiOff, ustring_t(u"Отключение WiFi")); });
+        [this](GControl*) { SendPlainCommand(g_, codes::kCommandWifiOff, ustring_t(u"Отключение WiFi")); });
     bt_ss_enable_.OnClick.Set([this](GControl*) {
-        g_.enable_adjustment_mode();
+        EnableAdjustmentMode(g_);
         Refresh();
     });
     // The entry form refuses a value outside the caption's range and names it;
@@ -153,10 +153,10 @@ void GUplevelConnection::OnValueAccepted(GControl* c, int64_t v) {
         AddressChange(v);
     } else if (c == &wifi_channel_) {
         g_.hold(c, kHoldMs);
-        SetParamAndSave(g_.params.wifi_channel, uint16_t(v));
+        SetParamAndSave(g_, g_.params.wifi_channel, uint16_t(v));
     } else if (c == &hart_id_) {
         g_.hold(c, kHoldMs);
-        SetParamAndSave(g_.params.Hart_Id, uint16_t(v));
+        SetParamAndSave(g_, g_.params.Hart_Id, uint16_t(v));
     }
 }
 

@@ -58,7 +58,6 @@ protected:
         std::string err;
         ASSERT_TRUE(sim_->start(&err)) << err;
         G_.window_poster = [](std::function<void()> fn) { return Async::Post(std::move(fn), false) == 1; };
-        InstallAdjustmentModeProcedure();
         link_ = std::make_unique<mb_link_t>(G_.params);
         link_->set_device_path(sim_->path());
         G_.link.store(link_.get());

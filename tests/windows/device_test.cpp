@@ -86,10 +86,10 @@ TEST_F(DeviceTest, WriteProceduresReportEveryStep) {
         // in adjustment mode the write and the save go through, and two quick
         // requests run one after the other, each with its full sequence.
         // Worker 1 runs the requests in order, so the whole list is fixed.
-        SetParamAndSave(warn, 30);
-        SendCommand(G_.params.command, 10, std::nullopt);
-        SetParamAndSave(warn, 30);
-        SetParamAndSave(G_.params.Threshold_Alarm, 60);
+        SetParamAndSave(G_, warn, 30);
+        SendCommand(G_, G_.params.command, 10, std::nullopt);
+        SetParamAndSave(G_, warn, 30);
+        SetParamAndSave(G_, G_.params.Threshold_Alarm, 60);
         const std::vector<std::string> want = {
             "status: Установка параметра \"Порог 1\"...",
             "error: Параметр \"Порог 1\" не был установлен\n(Modbus-протокол. ",
@@ -147,7 +147,7 @@ TEST_F(DeviceTest, AdjustmentModeTakenIsGivenBackBeforeThePortCloses) {
 TEST_F(DeviceTest, CommandFailureIsShownOnTheMessagePanel) {
     InLoop([&] {
         // The port is closed: the write fails at once.
-        SendPlainCommand(10, ustring_t(u"Сброс блокировки аварии"));
+        SendPlainCommand(G_, 10, ustring_t(u"Сброс блокировки аварии"));
         const std::string want = "Команда \"Сброс блокировки аварии\" не была отправлена\n(COM-порт. ";
         EXPECT_TRUE(WaitFor([&] { return M().MessageShown() && U8(M().MessageLabel().Text()).rfind(want, 0) == 0; }))
             << U8(M().MessageLabel().Text());

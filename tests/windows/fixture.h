@@ -90,7 +90,6 @@ protected:
         std::string err;
         ASSERT_TRUE(sim_->start(&err)) << err;
         G_.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
-        InstallAdjustmentModeProcedure();
         G_.found_devices.clear();
         link_ = std::make_unique<mb_link_t>(G_.params);
         G_.link.store(link_.get());
