@@ -10,7 +10,7 @@
 
 #include "cli/command.h"
 #include "cli/connection.h"
-#include "cli/procedure_session.h"
+#include "cli/session.h"
 #include "foundation/app_config.h"
 #include "model/codes.h"
 #include "platform/interrupt.h"
@@ -86,15 +86,14 @@ int run_calibrate(cli::Context& ctx) {
     if (span && concentration < 0) return cli::usage_error("для настройки по ПГС нужна --concentration X");
     if (!span && concentration >= 0) return cli::usage_error("коррекция нуля идёт без концентрации");
 
-    plat::catch_interrupts();
-    cli::ProcedureSession session;
-    if (!session.connect(ctx)) return 1;
+    cli::Session session(cli::StatusLines::keep_last);
+    if (!session.open(ctx)) return 1;
     StatePrinter printer;
-    session.messages().before_line = [&] { printer.end_line(); };
+    session.before_line = [&] { printer.end_line(); };
 
     // The window offers its start buttons only in adjustment mode; here the
     // mode is asked for first, as the window's own button would.
-    if (!G_.adjustment_mode_on() && !session.run([] { procedures::RunEnableAdjustmentMode(G_); })) return 1;
+    if (!session.ensure_adjustment_mode()) return 1;
 
     auto watcher = std::make_shared<calibration::status_watcher_t>();
     ITask* watch = G_.add_periodic_task(calibration::PeriodicTask(G_, watcher));
@@ -104,7 +103,7 @@ int run_calibrate(cli::Context& ctx) {
     // the device took, so that a final state left from an earlier
     // calibration is not taken for this one's.
     calibration::start_outcome_t outcome = calibration::start_outcome_t::not_started;
-    session.run([&link, &outcome, span, c] {
+    session.run_procedure([&link, &outcome, span, c] {
         outcome = span ? calibration::RunSpanStart(G_, c) : calibration::RunZeroCorrectionStart(G_);
         if (outcome == calibration::start_outcome_t::started) link.read_param(G_.params.mipex_calibration_state);
     });
@@ -146,7 +145,7 @@ int run_calibrate(cli::Context& ctx) {
         // then says, or say that it could not be aborted.
         printer.end_line();
         error_value_t e;
-        session.run([&] {
+        session.run_procedure([&] {
             for (int attempt = 0; attempt < 2; ++attempt) {
                 e = link.write_param(G_.params.mipex_calibration_start, codes::kCalibrationStartAbort);
                 if (e && FailedWriteOutcome(e) != write_outcome_t::unknown) break;

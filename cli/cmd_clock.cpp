@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/connection.h"
-#include "cli/device_session.h"
+#include "cli/session.h"
 #include "procedures/settings_procedures.h"
 
 namespace {
@@ -26,7 +26,7 @@ int run_clock(cli::Context& ctx) {
     if (a.has("--set") && (!parse_clock(a.value("--set"), f) || !ValidClockFields(f)))
         return cli::usage_error("clock --set: Некорректная дата/время (\"ГГГГ-ММ-ДД ЧЧ:ММ:СС\", годы 2000..2099)");
 
-    cli::DeviceSession s;
+    cli::Session s;
     if (!s.open(ctx)) return 1;
     if (a.order.empty()) {
         mb_param_t& clock = G_.params.date_bcd;

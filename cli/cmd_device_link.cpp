@@ -7,18 +7,34 @@
 #include <cstdio>
 
 #include "cli/connection.h"
-#include "cli/device_report.h"
-#include "cli/device_session.h"
+#include "cli/session.h"
 #include "model/codes.h"
 #include "procedures/settings_procedures.h"
 #include "procedures/write_procedures.h"
 
 namespace {
 
+// Without an option: reads the device's own link settings afresh and prints
+// them as key=value lines named as the command's options.
+int show_device_link(cli::Context& ctx) {
+    cli::Session s;
+    if (!s.open(ctx)) return 1;
+    ParamMap_t& p = G_.params;
+    for (mb_param_t* param : {&p.ModbusSettings_Id, &p.ModbusSettings_Baud, &p.wifi_enabled, &p.wifi_channel,
+                              &p.Hart_Id})
+        if (const error_value_t e = s.run([&] { return s.link().read_param(*param); })) return cli::report(e);
+    const uint16_t baud = p.ModbusSettings_Baud.snapshot().u16();
+    std::printf("address=%u\n", unsigned(p.ModbusSettings_Id.snapshot().u16()));
+    std::printf("speed=%s\n", text::utf8(codes::SpeedCodeText(baud)).c_str());
+    std::printf("wifi=%s\n", p.wifi_enabled.snapshot().u16() ? "on" : "off");
+    std::printf("wifi-channel=%u\n", unsigned(p.wifi_channel.snapshot().u16()));
+    std::printf("hart=%u\n", unsigned(p.Hart_Id.snapshot().u16()));
+    return 0;
+}
 
 int run_device_link(cli::Context& ctx) {
     // Without an option, as thresholds, clock and gas: the values in force.
-    if (ctx.args.empty()) return cli::ShowDeviceLink(ctx);
+    if (ctx.args.empty()) return show_device_link(ctx);
     const cli::Options& a = ctx.options;
     if (!a.positional.empty()) return cli::usage_error("device-link: лишний аргумент " + a.positional[0]);
     if (a.order.size() != 1)
@@ -45,7 +61,7 @@ int run_device_link(cli::Context& ctx) {
     if (option == "--hart" && !cli::parse_number(value, 0, 15, n))
         return cli::usage_error("device-link --hart: допустимо 0..15");
 
-    cli::DeviceSession s;
+    cli::Session s;
     if (!s.open(ctx)) return 1;
     ParamMap_t& p = G_.params;
     error_value_t result;

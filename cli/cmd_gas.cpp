@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/connection.h"
-#include "cli/device_session.h"
+#include "cli/session.h"
 #include "model/codes.h"
 #include "procedures/settings_procedures.h"
 #include "procedures/write_procedures.h"
@@ -55,7 +55,7 @@ int run_gas(cli::Context& ctx) {
         return cli::usage_error("gas: неизвестный газ " + a.positional[0] + " (имя или номер 0..14)");
     }
 
-    cli::DeviceSession s;
+    cli::Session s;
     if (!s.open(ctx)) return 1;
     ParamMap_t& p = G_.params;
     if (coefficient_index > 0) {

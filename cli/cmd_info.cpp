@@ -4,30 +4,18 @@
 #include "cli/command.h"
 #include "cli/connection.h"
 #include "cli/device_report.h"
-#include "model/app_state.h"
-#include "model/mb_link.h"
+#include "cli/session.h"
 
 namespace {
 
 int run_info(cli::Context& ctx) {
     if (!ctx.args.empty()) return cli::usage_error("info не принимает аргументов");
-    mb_link_t::set_read_diagnostics(false);
-    mb_link_t link(G_.params);
-    if (!cli::OpenDevice(ctx, link)) return 1;
+    cli::Session s;
     // A failure is reported when the next cycle failed too: one lost reply
     // does not end the command.
-    const uint32_t limit = 2 * (2000u + 4u * ctx.settings.timeout) + 1000u;
-    switch (cli::WaitForCycle(link, 0, limit, nullptr)) {
-        case cli::CycleWait::kCompleted:
-            std::fputs(cli::DeviceReport(G_.params).c_str(), stdout);
-            return 0;
-        case cli::CycleWait::kCheckFailed:
-            std::fprintf(stderr, "%s\n", text::utf8(link.link_status().describe()).c_str());
-            return 1;
-        default:
-            std::fprintf(stderr, "Устройство не ответило на полный цикл опроса\n");
-            return 1;
-    }
+    if (!s.open(ctx)) return 1;
+    std::fputs(cli::DeviceReport(G_.params).c_str(), stdout);
+    return 0;
 }
 
 }  // namespace

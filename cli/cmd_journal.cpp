@@ -14,12 +14,9 @@
 
 #include "cli/command.h"
 #include "cli/connection.h"
-#include "cli/device_report.h"
-#include "model/app_state.h"
+#include "cli/session.h"
 #include "model/journal_download.h"
 #include "model/journal_export.h"
-#include "model/mb_link.h"
-#include "model/window_queue.h"
 #include "platform/interrupt.h"
 #include "platform/terminal.h"
 
@@ -28,25 +25,21 @@ namespace {
 using namespace luma;
 using Clock = std::chrono::steady_clock;
 
-// The download's messages, shown on stderr.
-struct StderrMessages : IWindowSide {
-    void show_status_text(const ustring_t&, uint64_t) override {}
-    void show_info_message(const ustring_t& t, uint32_t) override { line(t); }
-    void show_error_message(const ustring_t& t, uint32_t) override { line(t); }
-    void clear_message() override {}
-    void line(const ustring_t& t) {
-        if (bar_drawn) std::fputc('\n', stderr);
-        bar_drawn = false;
-        std::fprintf(stderr, "%s\n", text::utf8(t).c_str());
+// Whether a progress bar drawn in place on stderr is waiting for its line to
+// be ended before a message is printed.
+struct BarLine {
+    void end() {
+        if (drawn) std::fputc('\n', stderr);
+        drawn = false;
     }
-    bool bar_drawn = false;
+    bool drawn = false;
 };
 
 // Progress on stderr: a bar redrawn in place on a terminal, otherwise a plain
 // line at most once a second (and for the last record).
 class ProgressPrinter {
 public:
-    explicit ProgressPrinter(StderrMessages& out) : out_(out), terminal_(plat::is_terminal(plat::std_stream::error)) {}
+    explicit ProgressPrinter(BarLine& bar) : bar_(bar), terminal_(plat::is_terminal(plat::std_stream::error)) {}
 
     void show(uint32_t total, uint32_t loaded) {
         const auto now = Clock::now();
@@ -58,7 +51,7 @@ public:
             std::string bar(filled, '#');
             bar.resize(kWidth, '.');
             std::fprintf(stderr, "\r[%s] %u/%u  %u записей/с ", bar.c_str(), loaded, total, rate);
-            out_.bar_drawn = true;
+            bar_.drawn = true;
         } else if (loaded >= total || now - last_line_ >= std::chrono::seconds(1)) {
             std::fprintf(stderr, "%u/%u %u записей/с\n", loaded, total, rate);
             last_line_ = now;
@@ -67,7 +60,7 @@ public:
     }
 
 private:
-    StderrMessages& out_;
+    BarLine& bar_;
     bool terminal_;
     Clock::time_point start_ = Clock::now();
     Clock::time_point last_line_{};
@@ -132,7 +125,7 @@ int write_output(const Options& o, const std::string& bytes) {
 
 // Runs the download on worker 2 while the main thread serves its window tasks.
 template <typename Item>
-int download_and_export(mb_link_t& link, const Options& o, window_queue_t& queue, ProgressPrinter& progress) {
+int download_and_export(const Options& o, window_queue_t& queue, ProgressPrinter& progress) {
     CliPage<Item> page(queue, progress);
     const journal_download_result_t result =
         download_journal_serving(G_, page, queue, [&] { if (plat::interrupted()) page.loading = false; });
@@ -142,7 +135,8 @@ int download_and_export(mb_link_t& link, const Options& o, window_queue_t& queue
     return complete ? rc : 1;
 }
 
-int export_counters(mb_link_t& link, const Options& o, StderrMessages& messages) {
+int export_counters(cli::Session& session, const Options& o) {
+    mb_link_t& link = session.link();
     counters_t counters;
     std::promise<error_value_t> done;
     link.worker2().Post([&] {
@@ -154,7 +148,7 @@ int export_counters(mb_link_t& link, const Options& o, StderrMessages& messages)
     });
     const error_value_t e = done.get_future().get();
     if (e) {
-        messages.line(ustring_t(u"Ошибка загрузки журнала\n") + window_message_text(e));
+        session.print(ustring_t(u"Ошибка загрузки журнала\n") + window_message_text(e));
         return 1;
     }
     return write_output(o, export_bytes(counters, o.format));
@@ -171,42 +165,24 @@ int run_journal(cli::Context& ctx) {
         return cli::usage_error("неизвестный журнал: " + o.name +
                                 " (threshold1, threshold2, alarms, setup, config, counters, trend)");
 
-    plat::catch_interrupts();
-    mb_link_t::set_read_diagnostics(false);
-    // The window side is made before the link and goes after it: the link's
-    // workers post into the queue until they are stopped, a worker even
-    // after the serving thread has seen the last of its tasks.
-    window_queue_t queue;
-    StderrMessages messages;
-    mb_link_t link(G_.params);
-    if (!cli::OpenDevice(ctx, link)) return 1;
-    G_.link = &link;
+    // Status-line texts are not shown: the progress stands for them.
+    cli::Session session(cli::StatusLines::keep_last);
+    if (!session.open_port(ctx)) return 1;
+    BarLine bar;
+    ProgressPrinter progress(bar);
+    session.before_line = [&bar] { bar.end(); };
+    window_queue_t& queue = session.queue();
 
-    ProgressPrinter progress(messages);
-    G_.window_poster = queue.poster();
-    G_.main_window = &messages;
-
-    int rc;
-    {
-        mb_link_t::poll_pause_guard_t pause(link);
-        switch (journal_kind(kind)) {
-        case journal_kind::threshold1: rc = download_and_export<item1_t>(link, o, queue, progress); break;
-        case journal_kind::threshold2: rc = download_and_export<item2_t>(link, o, queue, progress); break;
-        case journal_kind::alarms: rc = download_and_export<item3_t>(link, o, queue, progress); break;
-        case journal_kind::setup: rc = download_and_export<item4_t>(link, o, queue, progress); break;
-        case journal_kind::config: rc = download_and_export<item6_t>(link, o, queue, progress); break;
-        case journal_kind::trend: rc = download_and_export<item7_t>(link, o, queue, progress); break;
-        default: rc = export_counters(link, o, messages); break;
-        }
+    mb_link_t::poll_pause_guard_t pause(session.link());
+    switch (journal_kind(kind)) {
+    case journal_kind::threshold1: return download_and_export<item1_t>(o, queue, progress);
+    case journal_kind::threshold2: return download_and_export<item2_t>(o, queue, progress);
+    case journal_kind::alarms: return download_and_export<item3_t>(o, queue, progress);
+    case journal_kind::setup: return download_and_export<item4_t>(o, queue, progress);
+    case journal_kind::config: return download_and_export<item6_t>(o, queue, progress);
+    case journal_kind::trend: return download_and_export<item7_t>(o, queue, progress);
+    default: return export_counters(session, o);
     }
-    // The workers stop before the hand-overs to the window side go.
-    link.worker1().Stop();
-    link.worker2().Stop();
-    G_.main_window = nullptr;
-    G_.window_poster = nullptr;
-    G_.link = nullptr;
-    link.close();
-    return rc;
 }
 
 }  // namespace

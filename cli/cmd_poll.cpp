@@ -8,16 +8,14 @@
 // 1..55 unless given; any Modbus device address 1..247 may be asked, so a
 // detector set to an address beyond the window's rows is found here too.
 #include <cstdio>
-#include <future>
 
 #include "cli/command.h"
 #include "cli/connection.h"
-#include "cli/device_report.h"
+#include "cli/session.h"
 #include "foundation/connection_settings.h"
-#include "model/app_state.h"
 #include "model/codes.h"
 #include "model/concentration_poll.h"
-#include "model/mb_link.h"
+#include "platform/interrupt.h"
 
 namespace {
 
@@ -51,16 +49,21 @@ std::string line_of(const luma::poll_result_t& r) {
 int run_poll(cli::Context& ctx) {
     PollOptions o;
     if (int rc = parse(ctx.options, o)) return rc;
-    mb_link_t::set_read_diagnostics(false);
-    mb_link_t link(G_.params);
-    if (!cli::OpenDevice(ctx, link)) return 1;
+    cli::Session s;
+    // The configured address need not answer: no wait for a poll cycle.
+    if (!s.open_port(ctx)) return 1;
+    mb_link_t& link = s.link();
     const mb_link_t::poll_pause_guard_t pause(link);
     for (long pass = 0; pass < o.passes; ++pass) {
         for (long a = o.from; a <= o.to; ++a) {
+            // Ctrl+C ends the poll between two addresses.
+            if (plat::interrupted()) return 1;
             // On the link's worker, as every exchange is.
-            std::promise<luma::poll_result_t> done;
-            link.worker1().Post([&] { done.set_value(luma::poll_address(link, uint8_t(a))); });
-            const luma::poll_result_t r = done.get_future().get();
+            luma::poll_result_t r;
+            s.run([&] {
+                r = luma::poll_address(link, uint8_t(a));
+                return success();
+            });
             std::printf("%s\n", line_of(r).c_str());
             std::fflush(stdout);
         }

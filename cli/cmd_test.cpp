@@ -9,9 +9,8 @@
 
 #include "cli/command.h"
 #include "cli/connection.h"
-#include "cli/procedure_session.h"
+#include "cli/session.h"
 #include "model/codes.h"
-#include "platform/interrupt.h"
 #include "procedures/device_procedures.h"
 #include "procedures/write_procedures.h"
 
@@ -45,28 +44,27 @@ int run_test(cli::Context& ctx) {
         return cli::usage_error(kUsage);
     }
 
-    plat::catch_interrupts();
-    cli::ProcedureSession session;
-    if (!session.connect(ctx)) return 1;
+    cli::Session session(cli::StatusLines::keep_last);
+    if (!session.open(ctx)) return 1;
     mb_link_t& link = session.link();
     ParamMap_t& p = G_.params;
     error_value_t e;
     bool ok;
     if (what == "off") {
-        ok = session.run([] {
+        ok = session.run_procedure([] {
             device_modes::SwitchCurrentTest(G_, false);
             device_modes::SwitchOutputsTest(G_, false);
         });
     } else {
         const bool current = what == "current";
-        ok = session.run([current] {
+        ok = session.run_procedure([current] {
             if (current) device_modes::SwitchCurrentTest(G_, true);
             else device_modes::SwitchOutputsTest(G_, true);
         });
         // The value the window would queue, written at once so that its
         // outcome can be told; then read back for the report.
         if (ok) {
-            session.run([&, current] {
+            session.run_procedure([&, current] {
                 const mb_param_t& target = current ? p.dac_test_value : p.dout_test_state;
                 e = link.write_param(target, current ? uint64_t(ma) : pattern);
                 if (!e) e = read_tests(link, p);
@@ -78,7 +76,7 @@ int run_test(cli::Context& ctx) {
     if (what == "off") {
         // Read back whatever the commands reported: a command whose reply
         // was lost may have been carried out, and the device tells.
-        session.run([&] {
+        session.run_procedure([&] {
             e = read_tests(link, p);
             if (e && FailedWriteOutcome(e) == write_outcome_t::unknown) e = read_tests(link, p);
         });

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/connection.h"
-#include "cli/device_session.h"
+#include "cli/session.h"
 #include "procedures/write_procedures.h"
 
 namespace {
@@ -31,7 +31,7 @@ int run_thresholds(cli::Context& ctx) {
             return cli::usage_error(std::string("thresholds ") + kThresholds[i].option + ": " +
                                     cli::whole_range(0, 100));
 
-    cli::DeviceSession s;
+    cli::Session s;
     if (!s.open(ctx)) return 1;
     ParamMap_t& p = G_.params;
     if (a.order.empty()) {

@@ -4,8 +4,7 @@
 #include "cli/command.h"
 #include "cli/connection.h"
 #include "cli/device_report.h"
-#include "model/app_state.h"
-#include "model/mb_link.h"
+#include "cli/session.h"
 #include "platform/interrupt.h"
 #include "platform/thread.h"
 
@@ -13,10 +12,9 @@ namespace {
 
 int run_watch(cli::Context& ctx) {
     if (!ctx.args.empty()) return cli::usage_error("watch не принимает аргументов");
-    plat::catch_interrupts();
-    mb_link_t::set_read_diagnostics(false);
-    mb_link_t link(G_.params);
-    if (!cli::OpenDevice(ctx, link)) return 1;
+    cli::Session s;
+    if (!s.open_port(ctx)) return 1;
+    mb_link_t& link = s.link();
     uint64_t cycles = 0;
     bool reported_failure = false;
     while (!plat::interrupted()) {
@@ -39,7 +37,6 @@ int run_watch(cli::Context& ctx) {
             default: break;
         }
     }
-    link.close();
     return 0;
 }
 

@@ -13,7 +13,6 @@ namespace {
 std::atomic<mb_link_t*> g_link{nullptr};
 std::atomic<bool> g_read_diagnostics{true};
 
-constexpr int64_t kPollPeriodMs = 2000;
 constexpr int32_t kCheckBackoffMs = 500;
 constexpr uint16_t kMaxWriteRegisters = 4;
 constexpr uint8_t kReadHolding = 3;

@@ -35,6 +35,10 @@ public:
     explicit mb_link_t(ParamMap_t& params);
     // Closes the port, stops worker 1 then worker 2, clears the pointer.
     ~mb_link_t();
+
+    // A poll cycle starts at most this often; one that took longer is
+    // followed by the next at once.
+    static constexpr int64_t kPollPeriodMs = 2000;
     mb_link_t(const mb_link_t&) = delete;
     mb_link_t& operator=(const mb_link_t&) = delete;
 
