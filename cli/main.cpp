@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "cli/command.h"
 #include "cli/config_file.h"
@@ -105,13 +105,11 @@ bool parse_option(const std::string& name, const std::string& v, Overrides& o, c
     return false;
 }
 
-bool takes_value(const std::string& name) {
-    static const char* const kNames[] = {"--port", "--speed", "--parity", "--stop-bits",
-                                         "--delay", "--timeout", "--address", "--config"};
-    for (const char* k : kNames)
-        if (name == k) return true;
-    return false;
-}
+// The connection options, declared as a command declares its own and read by
+// the same parser; their values are checked by parse_option.
+const cli::Command kConnection{"", "", nullptr,
+                               "--port= --speed= --parity= --stop-bits= --echo --delay= --timeout= --address= "
+                               "--config="};
 
 void apply(const Overrides& o, cli::Context& ctx) {
     com_port_settings_t& s = ctx.settings.port_settings;
@@ -133,55 +131,24 @@ int main(int argc, char** argv) {
     Overrides o;
     std::string command;
     const cli::Command* cmd = nullptr;  // once the command has been named
-    std::set<std::string> connection_given;
+    // The connection options as given, each with its value, wherever they stand.
+    std::vector<std::string> connection_args;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") { print_usage(stdout); return 0; }
-        std::string name = a, value;
-        bool inline_value = false;
-        if (a.compare(0, 2, "--") == 0) {
-            if (size_t eq = a.find('='); eq != std::string::npos) {
-                name = a.substr(0, eq);
-                value = a.substr(eq + 1);
-                inline_value = true;
-            }
-        }
-        bool own_takes_value = false;
-        if (cmd && is_command_option(*cmd, name, &own_takes_value)) {
+        const bool inline_value = a.compare(0, 2, "--") == 0 && a.find('=') != std::string::npos;
+        const std::string name = inline_value ? a.substr(0, a.find('=')) : a;
+        bool takes_value = false;
+        if (cmd && is_command_option(*cmd, name, &takes_value)) {
             // The command's own option, even where a connection option has
             // the same name: it and its value go to the command.
             ctx.args.push_back(a);
-            if (own_takes_value && !inline_value && i + 1 < argc) ctx.args.push_back(argv[++i]);
+            if (takes_value && !inline_value && i + 1 < argc) ctx.args.push_back(argv[++i]);
             continue;
         }
-        if ((name == "--echo" || takes_value(name)) && !connection_given.insert(name).second) {
-            // A second value would silently replace the first.
-            cli::usage_error("параметр " + name + " задан дважды");
-            print_usage(stderr);
-            return 2;
-        }
-        if (name == "--echo") {
-            if (inline_value) {
-                cli::usage_error("параметр --echo не принимает значения: " + a);
-                print_usage(stderr);
-                return 2;
-            }
-            o.echo = true;
-            continue;
-        }
-        if (takes_value(name)) {
-            if (!inline_value) {
-                if (i + 1 >= argc) { cli::usage_error("нет значения у " + name); print_usage(stderr); return 2; }
-                value = argv[++i];
-            }
-            if (!parse_option(name, value, o, ctx)) {
-                std::string range;
-                if (name == "--address")
-                    range = " (допустимо " + std::to_string(kBlockIdMin) + ".." + std::to_string(kBlockIdMax) + ")";
-                cli::usage_error("недопустимое значение " + name + ": " + value + range);
-                print_usage(stderr);
-                return 2;
-            }
+        if (is_command_option(kConnection, name, &takes_value)) {
+            connection_args.push_back(a);
+            if (takes_value && !inline_value && i + 1 < argc) connection_args.push_back(argv[++i]);
             continue;
         }
         if (command.empty() && a.compare(0, 1, "-") != 0) {
@@ -190,6 +157,29 @@ int main(int argc, char** argv) {
                 if (command == c.name) cmd = &c;
         } else {
             ctx.args.push_back(a);
+        }
+    }
+    // A connection option given twice, with a value it does not take or
+    // without one, or with a value out of its range.
+    cli::Options connection;
+    if (const std::string refused = cli::parse_options(kConnection, connection_args, connection); !refused.empty()) {
+        cli::usage_error(refused);
+        print_usage(stderr);
+        return 2;
+    }
+    for (const std::string& name : connection.order) {
+        if (name == "--echo") {
+            o.echo = true;
+            continue;
+        }
+        const std::string& value = connection.value(name);
+        if (!parse_option(name, value, o, ctx)) {
+            std::string range;
+            if (name == "--address")
+                range = " (допустимо " + std::to_string(kBlockIdMin) + ".." + std::to_string(kBlockIdMax) + ")";
+            cli::usage_error("недопустимое значение " + name + ": " + value + range);
+            print_usage(stderr);
+            return 2;
         }
     }
     if (!command.empty() && !cmd) {
