@@ -3,6 +3,9 @@
 // their exit codes for bad values and failed exchanges.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -16,6 +19,8 @@
 #include "sim/simulator.h"
 #include "tests/cli/ctl_run.h"
 #include "tests/link/pty_peer.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -323,5 +328,43 @@ TEST_F(SettingsCommands, DeviceLinkAddressRefusalsAndTheSameDetectorAfterALostRe
     EXPECT_TRUE(r.err.ends_with("Настройки сохранены\n")) << r.err;
     EXPECT_EQ(saves_at_3.load(), 1);
     EXPECT_EQ(reg(sim::reg::kModbusId, 3), 3);
+    sim_.reset();  // its request hook refers to this body
+}
+
+// Ctrl+C while a write is on its way: the write and its save are completed,
+// and the adjustment mode the command took is given back before it ends, so
+// the detector is left as it was found.
+TEST_F(SettingsCommands, CtrlCDuringAWriteStillGivesTheAdjustmentModeBack) {
+    std::atomic<pid_t> command{0};
+    sim::Options_t o = quiet();
+    o.owner = 0;
+    o.on_request = [&](const std::vector<uint8_t>& f) {
+        if (writes(f, sim::reg::kThresholdWarn))
+            if (const pid_t pid = command.exchange(0)) ::kill(pid, SIGINT);
+    };
+    start_with(o);
+    testing_peer::use_temp_config_dir();
+    const fs::path dir = std::getenv("LUMA10_CONFIG_DIR");
+    const std::string out = (dir / "interrupted_out").string(), err = (dir / "interrupted_err").string();
+    const std::string port = sim_->path(), timeout = std::to_string(timeout_ms_);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const char* argv[] = {LUMA10CTL_PATH, "--port", port.c_str(), "--timeout", timeout.c_str(), "thresholds", "--warn",
+                          "30", nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, LUMA10CTL_PATH, &fa, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    command = pid;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const std::string text = slurp(err);
+    EXPECT_EQ(command.load(), 0) << "the write never came";
+    ASSERT_TRUE(WIFEXITED(status)) << text;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << text;
+    EXPECT_EQ(reg(sim::reg::kThresholdWarn), 30);
+    EXPECT_EQ(reg(sim::reg::kAdjustmentOwner), 0);
+    EXPECT_TRUE(text.ends_with("Настройки сохранены\nРежим наладки отключен\n")) << text;
     sim_.reset();  // its request hook refers to this body
 }
