@@ -257,20 +257,23 @@ void trend_chart_t::visible_range(size_t& first, size_t& last) const {
 std::vector<chart_column_t> trend_chart_t::columns(const std::vector<uint16_t>& values, double lo, double hi) const {
     std::vector<chart_column_t> cols(static_cast<size_t>(width_));
     if (values.empty() || !(hi > lo)) return cols;
+    // Extents are gathered in fractional rows and rounded once per column at
+    // the end: the loop over the samples does no more than it must.
+    struct extent_t {
+        double top, bottom;
+    };
+    constexpr double kNone = 1e300;
+    std::vector<extent_t> ext(static_cast<size_t>(width_), extent_t{kNone, -kNone});
     const double bottom_row = top_ + height_ - 1;
     const double scale = (height_ - 1) / (hi - lo);
     const double xscale = width_ / (view_end_ - view_begin_);
     auto y_at = [&](double v) { return std::clamp(bottom_row - (v - lo) * scale, double(top_), bottom_row); };
     auto mark = [&](long c, double ya, double yb) {
         if (c < 0 || c >= width_) return;
-        const int a = int(std::lround(std::min(ya, yb))), b = int(std::lround(std::max(ya, yb)));
-        chart_column_t& col = cols[size_t(c)];
-        if (!col.has) {
-            col = {true, a, b};
-        } else {
-            col.top = std::min(col.top, a);
-            col.bottom = std::max(col.bottom, b);
-        }
+        extent_t& e = ext[size_t(c)];
+        if (ya > yb) std::swap(ya, yb);
+        if (ya < e.top) e.top = ya;
+        if (yb > e.bottom) e.bottom = yb;
     };
     size_t first, last;
     visible_range(first, last);
@@ -279,8 +282,9 @@ std::vector<chart_column_t> trend_chart_t::columns(const std::vector<uint16_t>& 
     uint32_t pt = 0;
     for (size_t i = first; i < last; ++i) {
         // Column-relative x: column c covers [c, c + 1).
-        const double x = (times_[i] - view_begin_) * xscale, y = y_at(values[i]);
-        const bool joined = i > first && std::fabs(double(times_[i]) - double(pt)) <= gap;
+        const double x = (double(times_[i]) - view_begin_) * xscale, y = y_at(values[i]);
+        const double dt = double(times_[i]) - double(pt);
+        const bool joined = i > first && dt <= gap && dt >= -gap;
         if (!joined) {
             mark(long(std::floor(x)), y, y);
         } else {
@@ -305,6 +309,8 @@ std::vector<chart_column_t> trend_chart_t::columns(const std::vector<uint16_t>& 
         py = y;
         pt = times_[i];
     }
+    for (size_t c = 0; c < cols.size(); ++c)
+        if (ext[c].top != kNone) cols[c] = {true, int(std::lround(ext[c].top)), int(std::lround(ext[c].bottom))};
     return cols;
 }
 
