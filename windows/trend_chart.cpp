@@ -165,9 +165,19 @@ GTrendChartPage::GTrendChartPage(G_t& g, GJournal<6>& page) : g_(g), page_(page)
         if (chart_shown_) TakeRecords();
         else stale_ = true;
     };
-    page.picture.png = [this](std::string* out) { return view_.PngBytes(out); };
+    page.picture.png = [this](std::string* out) {
+        // Also from the text view: the records and thresholds as they stand.
+        if (stale_) TakeRecords();
+        view_.SetThresholds(luma::chart_thresholds_from_params(g_.params));
+        return view_.PngBytes(out);
+    };
     page.picture.shown = [this] { return chart_shown_; };
     ShowChart(false);
+}
+
+GTrendChartPage::~GTrendChartPage() {
+    page_.records_changed = nullptr;
+    page_.picture = {};
 }
 
 void GTrendChartPage::ShowChart(bool on) {

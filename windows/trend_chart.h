@@ -67,6 +67,9 @@ private:
 class GTrendChartPage {
 public:
     GTrendChartPage(G_t& g, GJournal<6>& page);
+    ~GTrendChartPage();
+    GTrendChartPage(const GTrendChartPage&) = delete;
+    GTrendChartPage& operator=(const GTrendChartPage&) = delete;
 
     bool ChartShown() const { return chart_shown_; }
     void ShowChart(bool on);

@@ -539,6 +539,22 @@ TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAnd
         Download(p);
         ASSERT_EQ(p.records.count(), 1440u);
 
+        // Exported beside CSV and text, also from the text view: a PNG of
+        // the file's size, of the records downloaded.
+        ASSERT_FALSE(p.ExportTo(text::u16((dir / "Тренд.PNG").string())));
+        const std::string png = slurp(dir / "Тренд.PNG");
+        ASSERT_GT(png.size(), 24u);
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+        auto be32 = [&](size_t at) {
+            return uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
+                   uint32_t(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]);
+        };
+        EXPECT_EQ(be32(16), uint32_t(chart::kFileWidth));
+        EXPECT_EQ(be32(20), uint32_t(chart::kFileHeight));
+        EXPECT_EQ(chart.View().Chart().sample_count(), 1440u);
+        ASSERT_FALSE(p.ExportTo(text::u16((dir / "Тренд.csv").string())));
+        EXPECT_EQ(slurp(dir / "Тренд.csv"), export_bytes(p.records, export_format::csv));
+
         chart.ChartButton().PerformClick();
         ASSERT_TRUE(until([&] { return chart.ChartShown(); }));
         GTrendChartView& view = chart.View();
@@ -588,20 +604,6 @@ TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAnd
         home.key = UIK::kKeyHome;
         view.HandleKeyDown(home);
         EXPECT_EQ(c.view_end() - c.view_begin(), 1439 * 60.0);
-
-        // Exported beside CSV and text: a PNG of the file's size.
-        ASSERT_FALSE(p.ExportTo(text::u16((dir / "Тренд.PNG").string())));
-        const std::string png = slurp(dir / "Тренд.PNG");
-        ASSERT_GT(png.size(), 24u);
-        EXPECT_EQ(png.substr(1, 3), "PNG");
-        auto be32 = [&](size_t at) {
-            return uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
-                   uint32_t(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]);
-        };
-        EXPECT_EQ(be32(16), uint32_t(chart::kFileWidth));
-        EXPECT_EQ(be32(20), uint32_t(chart::kFileHeight));
-        ASSERT_FALSE(p.ExportTo(text::u16((dir / "Тренд.csv").string())));
-        EXPECT_EQ(slurp(dir / "Тренд.csv"), export_bytes(p.records, export_format::csv));
 
         // Back to the text pages.
         chart.TextButton().PerformClick();
