@@ -566,10 +566,24 @@ TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAnd
         ASSERT_TRUE(until([&] { return view.Chart().thresholds().has_warn; }));
         EXPECT_EQ(view.Chart().thresholds().warn, 20);
 
+        // The chart's look, which luma10ctl --plot draws with too, is the
+        // toolkit's: its palette, the text page's anti-panel, its small font.
+        const chart::look_t look;
+        EXPECT_EQ(look.grid, UIK::kColorDark.Argb());
+        EXPECT_EQ(look.frame, UIK::kColorLight.Argb());
+        EXPECT_EQ(look.text, UIK::kColorText.Argb());
+        UIK::GBitmap* panel = UIK::GResources::Skin(UIK::bmpAntipanelSkin);
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(look.border, panel->Pixel(0, 0).Argb());
+        EXPECT_EQ(look.background, panel->Pixel(panel->Width() / 2, panel->Height() / 2).Argb());
+        auto own_font = plat::ui::Font::Open(chart::kFontFace, chart::kFontHeight, 0);
+        ASSERT_TRUE(own_font && UIK::GResources::Font(2));
+        EXPECT_EQ(own_font->File(), UIK::GResources::Font(2)->font().File());
+        EXPECT_EQ(own_font->LineHeight(), UIK::GResources::Font(2)->LineHeight());
+
         // Drawn: the concentration curve and the threshold-1 line in their
         // colours inside the chart.
         auto bmp = journals_->RenderToBitmap();
-        const chart::look_t look;
         const UIK::GRect r = view.FormRect();
         const luma::trend_chart_t& c = view.Chart();
         int curve = 0;
