@@ -148,8 +148,11 @@ void GJournalPage::Export() {
     ustring_t path = DefaultExportName();
     if (Incomplete()) path += u" неполный";
     const bool offer_picture = picture.png && picture.shown;
-    if (offer_picture && picture.shown()) path += u".png";
     int filter_index = 1;
+    if (offer_picture && picture.shown()) {
+        path += u".png";
+        filter_index = 3;
+    }
     // The dialog is modal; the journals form stays disabled meanwhile, so no
     // page button or key acts on the page behind it.
     GForm* form = Form();

@@ -619,6 +619,29 @@ TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAnd
         view.HandleKeyDown(home);
         EXPECT_EQ(c.view_end() - c.view_begin(), 1439 * 60.0);
 
+        // With the chart shown the save dialog proposes the picture: a name
+        // typed without an extension is saved as a PNG.
+        std::string proposed;
+        int type = 0;
+        UIK::GTimer typist(20);
+        typist.OnTick.Set([&](UIK::GTimer* tm) {
+            for (UIK::GForm* f : UIK::GForm::ShownForms()) {
+                auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
+                if (!d) continue;
+                tm->Stop();
+                proposed = text::to_utf8(d->NameField().Text());
+                type = d->FilterIndex();
+                d->NameField().SetText(text::from_utf8((dir / "Сутки").string()));
+                d->TryAccept();
+                return;
+            }
+        });
+        typist.Start();
+        p.Export();
+        EXPECT_EQ(proposed.substr(proposed.size() - 4), ".png") << proposed;
+        EXPECT_EQ(type, 3);
+        EXPECT_EQ(slurp(dir / "Сутки.png").substr(1, 3), "PNG");
+
         // Back to the text pages.
         chart.TextButton().PerformClick();
         ASSERT_TRUE(until([&] { return !chart.ChartShown(); }));
