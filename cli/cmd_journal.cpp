@@ -11,10 +11,12 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <type_traits>
 
 #include "cli/command.h"
 #include "cli/connection.h"
 #include "cli/session.h"
+#include "cli/trend_plot.h"
 #include "model/journal_download.h"
 #include "model/journal_export.h"
 #include "platform/interrupt.h"
@@ -87,6 +89,7 @@ struct Options {
     export_format format = export_format::csv;
     std::string output;  // empty: stdout
     bool partial = false;
+    std::string plot;  // trend only: the chart as a PNG file (then no export without -o)
 };
 
 // The options were parsed once against the registration; what is left is
@@ -104,6 +107,12 @@ int parse(const cli::Options& given, Options& o) {
         o.name = a;
     }
     if (o.name.empty()) return cli::usage_error("не указан журнал");
+    if (given.has("--plot")) {
+        o.plot = given.value("--plot");
+        if (o.name != "trend") return cli::usage_error("--plot рисует только журнал trend");
+        if (o.plot.empty()) return cli::usage_error("--plot: не указан файл");
+        if (!cli::plot_available()) return cli::plot_unavailable();
+    }
     return 0;
 }
 
@@ -125,13 +134,17 @@ int write_output(const Options& o, const std::string& bytes) {
 
 // Runs the download on worker 2 while the main thread serves its window tasks.
 template <typename Item>
-int download_and_export(const Options& o, window_queue_t& queue, ProgressPrinter& progress) {
+int download_and_export(mb_link_t& link, const Options& o, window_queue_t& queue, ProgressPrinter& progress) {
     CliPage<Item> page(queue, progress);
     const journal_download_result_t result =
         download_journal_serving(G_, page, queue, [&] { if (plat::interrupted()) page.loading = false; });
     const bool complete = !result.error && !result.stopped;
     if (!complete && !o.partial) return 1;
-    const int rc = write_output(o, export_bytes(page.records, o.format));
+    int rc = 0;
+    if constexpr (std::is_same_v<Item, item7_t>) {
+        if (!o.plot.empty()) rc = cli::plot_trend(link, page.records, o.plot);
+    }
+    if (o.plot.empty() || !o.output.empty()) rc = std::max(rc, write_output(o, export_bytes(page.records, o.format)));
     return complete ? rc : 1;
 }
 
@@ -175,12 +188,12 @@ int run_journal(cli::Context& ctx) {
 
     mb_link_t::poll_pause_guard_t pause(session.link());
     switch (journal_kind(kind)) {
-    case journal_kind::threshold1: return download_and_export<item1_t>(o, queue, progress);
-    case journal_kind::threshold2: return download_and_export<item2_t>(o, queue, progress);
-    case journal_kind::alarms: return download_and_export<item3_t>(o, queue, progress);
-    case journal_kind::setup: return download_and_export<item4_t>(o, queue, progress);
-    case journal_kind::config: return download_and_export<item6_t>(o, queue, progress);
-    case journal_kind::trend: return download_and_export<item7_t>(o, queue, progress);
+    case journal_kind::threshold1: return download_and_export<item1_t>(session.link(), o, queue, progress);
+    case journal_kind::threshold2: return download_and_export<item2_t>(session.link(), o, queue, progress);
+    case journal_kind::alarms: return download_and_export<item3_t>(session.link(), o, queue, progress);
+    case journal_kind::setup: return download_and_export<item4_t>(session.link(), o, queue, progress);
+    case journal_kind::config: return download_and_export<item6_t>(session.link(), o, queue, progress);
+    case journal_kind::trend: return download_and_export<item7_t>(session.link(), o, queue, progress);
     default: return export_counters(session, o);
     }
 }
@@ -188,6 +201,7 @@ int run_journal(cli::Context& ctx) {
 }  // namespace
 
 LUMA_CLI_COMMAND_WITH_OPTIONS("journal",
-                              "journal ЖУРНАЛ [--format csv|txt] [-o ФАЙЛ] [--partial]  журнал устройства "
-                              "(threshold1, threshold2, alarms, setup, config, counters, trend)",
-                              run_journal, "--format= -o= --partial");
+                              "journal ЖУРНАЛ [--format csv|txt] [-o ФАЙЛ] [--partial] [--plot ФАЙЛ.png]  журнал "
+                              "устройства (threshold1, threshold2, alarms, setup, config, counters, trend); "
+                              "--plot: график тренда в PNG",
+                              run_journal, "--format= -o= --partial --plot=");

@@ -1,5 +1,8 @@
 #include "sim/journals.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace sim {
 
 namespace {
@@ -91,8 +94,33 @@ TrendRecord_t JournalSet_t::trend(uint32_t index) const {
     TrendRecord_t t;
     // One record a minute.
     t.time = static_cast<uint32_t>(kTrendBase + int64_t(index) * 60);
+    if (counts_.trend_day) return trend_day(index, t.time);
     t.concentration = static_cast<uint8_t>(h % 101);
     t.temperature = static_cast<uint8_t>(15 + (h >> 8) % 20);
+    return t;
+}
+
+TrendRecord_t JournalSet_t::trend_day(uint32_t index, uint32_t time) const {
+    constexpr double kPi = 3.14159265358979;
+    const uint32_t minute = index % 1440, day = index / 1440;
+    const uint64_t dh = mix64((uint64_t(seed_) << 32) ^ 0xDA7ull ^ (uint64_t(day) << 12));
+    const uint64_t h = hash_of(seed_, Journal_t::kTrend, index);
+    // The morning's rise: starts between 8:40 and 10:40, climbs for 25
+    // minutes to 27..36 %LEL, holds about 40 minutes, falls back in 45.
+    const double start = 520 + double(dh % 120), peak = 27 + double((dh >> 8) % 10);
+    const double m = minute;
+    auto smooth = [](double x) { return x <= 0 ? 0.0 : x >= 1 ? 1.0 : x * x * (3 - 2 * x); };
+    double level = 0;
+    if (m >= start) level = m < start + 65 ? smooth((m - start) / 25) : 1 - smooth((m - start - 65) / 45);
+    const double jitter = double((h >> 4) % 1000) / 1000.0;  // 0..1
+    double conc = 1 + 1.5 * jitter + level * (peak + 6 * (jitter - 0.5));
+    // Temperature: coolest about 3:00, warmest about 15:00, 18 +- 6 degrees,
+    // a few degrees warmer or cooler from day to day.
+    double temp = 18 + 6 * std::sin(2 * kPi * (m - 540) / 1440) + double((dh >> 16) % 5) - 2;
+    TrendRecord_t t;
+    t.time = time;
+    t.concentration = static_cast<uint8_t>(std::lround(std::clamp(conc, 0.0, 100.0)));
+    t.temperature = static_cast<uint8_t>(std::lround(std::clamp(temp, 0.0, 255.0)));
     return t;
 }
 

@@ -17,6 +17,12 @@ struct JournalCounts_t {
     uint32_t setup = 20;
     uint32_t config = 20;
     uint32_t trend = 200;
+    // The trend as a detector records a working day, every day alike but for
+    // small variations: a low background, a rise over threshold 1 (and under
+    // threshold 2) in the morning that falls back within two hours, and a
+    // temperature drifting with the time of day. Otherwise the values are
+    // random.
+    bool trend_day = false;
     void set_all(uint32_t n) { threshold1 = threshold2 = alarms = setup = config = trend = n; }
 };
 
@@ -54,6 +60,8 @@ public:
     void counters(uint32_t out[8]) const;
 
 private:
+    TrendRecord_t trend_day(uint32_t index, uint32_t time) const;
+
     uint32_t seed_;
     JournalCounts_t counts_;
 };

@@ -66,6 +66,9 @@ const char* help_text() {
         "  --threshold1-records N, --threshold2-records N, --alarm-records N,\n"
         "  --setup-records N, --config-records N, --trend-records N\n"
         "                      число записей в отдельном журнале\n"
+        "  --trend-day         тренд — рабочий день с записью в минуту: подъём выше\n"
+        "                      порога 1 утром и спад, температура меняется за сутки\n"
+        "                      (без --trend-records — 1440 записей, одни сутки)\n"
         "\n"
         "Неисправности с запуска:\n"
         "  --silent            не отвечать\n"
@@ -138,6 +141,7 @@ bool real(const char* s, double& out) {
 bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, std::string& error) {
     help = false;
     bool addresses_given = false;
+    bool trend_records_given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> const char* {
@@ -165,6 +169,9 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             o.switch_early = true;
         } else if (a == "--any-speed") {
             o.check_master_settings = false;
+        } else if (a == "--trend-day") {
+            o.records.trend_day = true;
+            if (!trend_records_given) o.records.trend = kTrendDayRecords;
         } else if (a == "--silent") {
             o.silent = true;
         } else if (a == "--corrupt-crc") {
@@ -244,6 +251,7 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             else if (a == "--setup-records") o.records.setup = u;
             else if (a == "--config-records") o.records.config = u;
             else o.records.trend = u;
+            trend_records_given = trend_records_given || a == "--trend-records" || a == "--records";
         } else if (a == "--sensor-type" || a == "--mipex-type") {
             if (!need()) return false;
             if (!number<uint32_t>(v, u, 0, 255)) return bad("0..255");

@@ -48,6 +48,8 @@ inline constexpr double kMaxConcentration = 1000.0;
 // The sensor temperatures the control socket takes, °C.
 inline constexpr double kMinTemperature = -100.0;
 inline constexpr double kMaxTemperature = 200.0;
+// --trend-day without --trend-records: one day, a record a minute.
+inline constexpr uint32_t kTrendDayRecords = 1440;
 
 struct Options_t {
     std::vector<uint8_t> addresses{1};  // detectors, each its own registers

@@ -8,6 +8,7 @@
 #include "model/mb_link.h"
 #include "model/params.h"
 #include "platform/time.h"
+#include "windows/trend_chart.h"
 
 using namespace UIK;
 using luma::journal_kind;
@@ -22,6 +23,7 @@ const char16_t kCancelWaiting[] = u"Отменить загрузку";
 const char16_t kWaitingText[] = u"Загрузка ждёт: сначала загружается другой журнал.";
 const char16_t kNoLink[] = u"Нет связи";
 const char16_t kExportFilter[] = u"CSV-файл (*.csv)|*.csv|TXT-файл (*.txt)|*.txt";
+const char16_t kPictureFilter[] = u"|PNG-рисунок (*.png)|*.png";
 
 constexpr GColor kTitleBack = RGB(90, 142, 197);
 constexpr int kButtonSkin = bmpButtonSkin_Vulgar1;
@@ -43,14 +45,14 @@ mb_link_t* PreviewLink(G_t* g) {
 
 ustring_t TotalText(uint32_t count) { return text::format(64, "Всего записей: %u\n\n", count); }
 
-bool EndsWithCsv(const std::string& path) {
+bool EndsWith(const std::string& path, const char* want) {
     if (path.size() < 4) return false;
     std::string ext = path.substr(path.size() - 4);
     // Only the extension decides, and only ASCII letters fold: the path
     // itself is written as chosen.
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-    return ext == ".csv";
+    return ext == want;
 }
 
 }  // namespace
@@ -145,12 +147,19 @@ void GJournalPage::Export() {
     // A journal not wholly read says so in the name proposed.
     ustring_t path = DefaultExportName();
     if (Incomplete()) path += u" неполный";
+    const bool offer_picture = picture.png && picture.shown;
     int filter_index = 1;
+    if (offer_picture && picture.shown()) {
+        path += u".png";
+        filter_index = 3;
+    }
     // The dialog is modal; the journals form stays disabled meanwhile, so no
     // page button or key acts on the page behind it.
     GForm* form = Form();
     if (form) form->EnableWindow(false);
-    const bool chosen = SaveFileDialog(form, kExportFilter, path, filter_index);
+    const bool chosen =
+        SaveFileDialog(form, offer_picture ? ustring_t(kExportFilter) + kPictureFilter : ustring_t(kExportFilter),
+                       path, filter_index);
     if (form) form->EnableWindow(true);
     if (!chosen) return;
     ExportTo(path);
@@ -158,8 +167,14 @@ void GJournalPage::Export() {
 
 error_value_t GJournalPage::ExportTo(const ustring_t& path) {
     const std::string file = text::utf8(path);
-    const std::string bytes = ExportBytes(EndsWithCsv(file) ? luma::export_format::csv : luma::export_format::text);
-    const error_value_t e = luma::write_export_file(file, bytes);
+    std::string bytes;
+    error_value_t e;
+    if (picture.png && EndsWith(file, ".png")) {
+        if (!picture.png(&bytes)) e = error_value_t(luma::kExportWriteFailed, luma::export_category());
+    } else {
+        bytes = ExportBytes(EndsWith(file, ".csv") ? luma::export_format::csv : luma::export_format::text);
+    }
+    if (!e) e = luma::write_export_file(file, bytes);
     if (e) {
         ustring_t m(u"Журнал не сохранён в файл\n");
         m += path;
@@ -353,6 +368,7 @@ void GJournal<N>::refresh_rebuilt() {
     // Only the hand-over calls this: the download has ended.
     pending_ = false;
     Refresh(true);
+    if (records_changed) records_changed();
 }
 
 template <int N>
@@ -441,6 +457,7 @@ GJournals::GJournals(G_t& g)
         buttons_[i]->SetSkin(i == 0 ? kDownButtonSkin : kButtonSkin);
         buttons_[i]->OnClick.Set([this, i](GControl*) { SelectPage(i); });
     }
+    trend_chart_ = std::make_unique<GTrendChartPage>(g, page6_);
 }
 
 GJournals::~GJournals() {
@@ -454,6 +471,9 @@ std::vector<GControl*> GJournals::InputControls() {
         v.push_back(&p->bt_export_);
         v.push_back(&p->sb_);
     }
+    v.push_back(&trend_chart_->TextButton());
+    v.push_back(&trend_chart_->ChartButton());
+    v.push_back(&trend_chart_->View());
     return v;
 }
 
@@ -502,6 +522,7 @@ void GJournals::HandleKey(GForm* form, const GKeyEvent& e) {
 
 void GJournals::Tick() {
     Page(current_).Refresh(false);
+    if (current_ == int(journal_kind::trend)) trend_chart_->Tick();
     UpdatePreviewWanted();
 }
 

@@ -35,6 +35,7 @@
 
 class G_t;
 class ITask;
+class GTrendChartPage;
 
 // Layout of one page: the load button, the download's progress, the export
 // button, the page text on an anti-panel and the record scroll bar.
@@ -95,6 +96,16 @@ public:
     // A record text as the page shows it: the labels draw no tab stops, so
     // each tab becomes four spaces (exports keep their tabs).
     static ustring_t ScreenText(const ustring_t& t);
+
+    // Called after every hand-over of downloaded records.
+    std::function<void()> records_changed;
+    // A page that exports a picture as well (the trend's chart): the PNG
+    // bytes for a name ending in ".png", and whether the picture is what the
+    // page shows (then the name proposed ends in ".png").
+    struct picture_export_t {
+        std::function<bool(std::string*)> png;
+        std::function<bool()> shown;
+    } picture;
 
 protected:
     virtual std::string ExportBytes(luma::export_format format) const = 0;
@@ -254,6 +265,8 @@ public:
     GJournal<4> page4_;
     GJournal<5> page5_;
     GJournal<6> page6_;
+    // The trend page's chart.
+    GTrendChartPage& TrendChart() { return *trend_chart_; }
 
 private:
     // Replaces the periodic preview task with one for the current page.
@@ -270,6 +283,7 @@ private:
     ITask* periodic_ = nullptr;
     // Read by the preview task on worker 1, set on the window thread.
     std::shared_ptr<std::atomic<bool>> preview_wanted_ = std::make_shared<std::atomic<bool>>(true);
+    std::unique_ptr<GTrendChartPage> trend_chart_;
     UIK::GTabKeyForm* key_form_ = nullptr;
     std::function<void(UIK::GForm*, const UIK::GKeyEvent&)> previous_key_;
 };

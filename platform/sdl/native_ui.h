@@ -25,6 +25,12 @@ bool Acquire();
 void Release();
 bool IsAcquired();
 
+// Takes only what drawing into surfaces needs (fonts), without a display:
+// for pictures made by a program that shows no window. Counted apart from
+// Acquire; False when the font library cannot start.
+bool AcquireDrawing();
+void ReleaseDrawing();
+
 // What to do when the connection to the display is lost (the X server went
 // away: logout, a dropped remote session). fn is called once, on the window
 // thread inside the native call that failed; it must finish what cannot wait
@@ -78,6 +84,8 @@ public:
     argb_t Pixel(int x, int y) const;
     // Writes the surface as a PNG file; false on failure.
     bool SavePng(const std::string& path) const;
+    // The bytes of the PNG file of the surface; false on failure.
+    bool EncodePng(std::string* bytes) const;
 
     void* native() const { return s_; }
 

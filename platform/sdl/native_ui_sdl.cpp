@@ -39,6 +39,15 @@ SDL_Surface* new_argb(int w, int h) {
     return SDL_CreateRGBSurfaceWithFormat(0, w > 0 ? w : 1, h > 0 ? h : 1, 32, SDL_PIXELFORMAT_ARGB8888);
 }
 
+// Once per process, for windows and offscreen drawing alike.
+void init_fontconfig() {
+    static std::once_flag fc_once;
+    std::call_once(fc_once, [] {
+        FcInit();
+        FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>(kExtraFontDir));
+    });
+}
+
 }  // namespace
 
 bool Acquire() {
@@ -62,11 +71,7 @@ bool Acquire() {
     if (const char* driver = SDL_GetCurrentVideoDriver(); driver && std::strcmp(driver, "x11") == 0)
         detail::WatchX11Connection();
     if (TTF_Init() != 0) { SDL_Quit(); return false; }
-    static std::once_flag fc_once;
-    std::call_once(fc_once, [] {
-        FcInit();
-        FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>(kExtraFontDir));
-    });
+    init_fontconfig();
     if (g_wake_event.load() == 0) {
         uint32_t t = SDL_RegisterEvents(1);
         g_wake_event.store(t == uint32_t(-1) ? uint32_t(SDL_USEREVENT) : t);
@@ -87,6 +92,15 @@ bool IsAcquired() {
     std::lock_guard<std::mutex> g(g_init_mutex);
     return g_users > 0;
 }
+
+bool AcquireDrawing() {
+    // The font library counts its own users.
+    if (TTF_Init() != 0) return false;
+    init_fontconfig();
+    return true;
+}
+
+void ReleaseDrawing() { TTF_Quit(); }
 
 uint64_t Ticks() {
     // Not SDL's tick counter: that one restarts when the library is closed and
@@ -260,6 +274,23 @@ argb_t Surface::Pixel(int x, int y) const {
 bool Surface::SavePng(const std::string& path) const {
     if (!s_) return false;
     return IMG_SavePNG(S(s_), path.c_str()) == 0;
+}
+
+bool Surface::EncodePng(std::string* bytes) const {
+    if (!s_) return false;
+    // A PNG is never much larger than the raw pixels: one filter byte a row
+    // and the deflate blocks' few bytes.
+    const size_t room = size_t(S(s_)->w) * S(s_)->h * 4 + size_t(S(s_)->h) + 65536;
+    std::string buf(room, '\0');
+    SDL_RWops* rw = SDL_RWFromMem(buf.data(), int(std::min<size_t>(room, size_t(INT32_MAX))));
+    if (!rw) return false;
+    const bool ok = IMG_SavePNG_RW(S(s_), rw, 0) == 0;
+    const Sint64 size = SDL_RWtell(rw);
+    SDL_RWclose(rw);
+    if (!ok || size <= 0) return false;
+    buf.resize(size_t(size));
+    *bytes = std::move(buf);
+    return true;
 }
 
 // ---- Font -----------------------------------------------------------------------

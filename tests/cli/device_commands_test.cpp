@@ -61,6 +61,41 @@ TEST(DeviceCommands, JournalDownloadsThroughTheTool) {
     EXPECT_NE(r.out.find("\n25;\""), std::string::npos) << r.out;
 }
 
+// --plot draws the downloaded trend as a PNG of the chart's file size, and
+// writes no export unless -o asks for one; a build without the drawing layer
+// refuses it as a usage error.
+TEST(DeviceCommands, JournalTrendPlotWritesTheChartAsAPng) {
+    sim::Options_t o = quiet();
+    o.records.trend_day = true;
+    o.records.trend = 120;
+    sim::Simulator_t s(o);
+    std::string e;
+    ASSERT_TRUE(s.start(&e)) << e;
+    testing_peer::use_temp_config_dir();
+    const fs::path png = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "тренд.png";
+    fs::remove(png);
+    const Result r = ctl("journal trend --port " + s.path() + " --plot '" + png.string() + "'");
+#if LUMA_WITH_CHART
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    std::ifstream f(png, std::ios::binary);
+    std::string head(24, '\0');
+    ASSERT_TRUE(f.read(head.data(), 24));
+    EXPECT_EQ(head.substr(1, 3), "PNG");
+    auto be32 = [&](size_t at) {
+        return uint32_t(uint8_t(head[at])) << 24 | uint32_t(uint8_t(head[at + 1])) << 16 |
+               uint32_t(uint8_t(head[at + 2])) << 8 | uint8_t(head[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 1200u);
+    EXPECT_EQ(be32(20), 600u);
+#else
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("LUMA_GUI=OFF"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(png));
+#endif
+    EXPECT_EQ(ctl("journal alarms --port " + s.path() + " --plot a.png").code, 2);
+}
+
 TEST(DeviceCommands, SettingsReadsTheFileAndLeavesEverythingInPlace) {
     testing_peer::use_temp_config_dir();
     const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "settings";

@@ -4,14 +4,17 @@
 // toolkit's save-file dialog.
 #include <sys/stat.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "chart/trend_plot.h"
 #include "model/journal_export.h"
 #include "sim/journals.h"
 #include "fixture.h"
 #include "windows/sub_windows.h"
+#include "windows/trend_chart.h"
 
 using namespace win_test;
 using namespace luma;
@@ -518,4 +521,131 @@ TEST_F(JournalsWindow, AFailedExportIsReportedAndLeavesNoPartialFile) {
         }
     });
     ::chmod((dir / "locked").c_str(), 0755);
+}
+
+TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAndExported) {
+    sim::Options_t o;
+    o.records.trend_day = true;
+    o.records.trend = 1440;
+    Open(o);
+    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "chart";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    InLoop([&] {
+        W().SelectPage(6);
+        GJournal<6>& p = W().page6_;
+        GTrendChartPage& chart = W().TrendChart();
+        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
+        Download(p);
+        ASSERT_EQ(p.records.count(), 1440u);
+
+        // Exported beside CSV and text, also from the text view: a PNG of
+        // the file's size, of the records downloaded.
+        ASSERT_FALSE(p.ExportTo(text::u16((dir / "Тренд.PNG").string())));
+        const std::string png = slurp(dir / "Тренд.PNG");
+        ASSERT_GT(png.size(), 24u);
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+        auto be32 = [&](size_t at) {
+            return uint32_t(uint8_t(png[at])) << 24 | uint32_t(uint8_t(png[at + 1])) << 16 |
+                   uint32_t(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]);
+        };
+        EXPECT_EQ(be32(16), uint32_t(chart::kFileWidth));
+        EXPECT_EQ(be32(20), uint32_t(chart::kFileHeight));
+        EXPECT_EQ(chart.View().Chart().sample_count(), 1440u);
+        ASSERT_FALSE(p.ExportTo(text::u16((dir / "Тренд.csv").string())));
+        EXPECT_EQ(slurp(dir / "Тренд.csv"), export_bytes(p.records, export_format::csv));
+
+        chart.ChartButton().PerformClick();
+        ASSERT_TRUE(until([&] { return chart.ChartShown(); }));
+        GTrendChartView& view = chart.View();
+        EXPECT_TRUE(view.IsShownThroughParents());
+        EXPECT_FALSE(p.GAntiPanel1.IsVisible());
+        EXPECT_FALSE(p.sb_.IsVisible());
+        ASSERT_EQ(view.Chart().sample_count(), 1440u);
+        // The thresholds are read from the device when the chart is shown.
+        ASSERT_TRUE(until([&] { return view.Chart().thresholds().has_warn; }));
+        EXPECT_EQ(view.Chart().thresholds().warn, 20);
+
+        // The chart's look, which luma10ctl --plot draws with too, is the
+        // toolkit's: its palette, the text page's anti-panel, its small font.
+        const chart::look_t look;
+        EXPECT_EQ(look.grid, UIK::kColorDark.Argb());
+        EXPECT_EQ(look.frame, UIK::kColorLight.Argb());
+        EXPECT_EQ(look.text, UIK::kColorText.Argb());
+        UIK::GBitmap* panel = UIK::GResources::Skin(UIK::bmpAntipanelSkin);
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(look.border, panel->Pixel(0, 0).Argb());
+        EXPECT_EQ(look.background, panel->Pixel(panel->Width() / 2, panel->Height() / 2).Argb());
+        auto own_font = plat::ui::Font::Open(chart::kFontFace, chart::kFontHeight, 0);
+        ASSERT_TRUE(own_font && UIK::GResources::Font(2));
+        EXPECT_EQ(own_font->File(), UIK::GResources::Font(2)->font().File());
+        EXPECT_EQ(own_font->LineHeight(), UIK::GResources::Font(2)->LineHeight());
+
+        // Drawn: the concentration curve and the threshold-1 line in their
+        // colours inside the chart.
+        auto bmp = journals_->RenderToBitmap();
+        const UIK::GRect r = view.FormRect();
+        const luma::trend_chart_t& c = view.Chart();
+        int curve = 0;
+        for (int x = c.plot_left(); x < c.plot_left() + c.plot_width(); ++x)
+            for (int y = c.plot_top(); y < c.plot_top() + c.plot_height(); ++y)
+                curve += bmp->Pixel(r.left + x, r.top + y).Argb() == look.concentration;
+        EXPECT_GT(curve, c.plot_width());
+        const int warn_y = r.top + int(std::lround(c.y_of_conc(20)));
+        EXPECT_EQ(bmp->Pixel(r.left + c.plot_left() + c.plot_width() - 2, warn_y).Argb(), look.warn);
+
+        // The pointer over the chart reads out the sample under it.
+        UIK::GMouseEvent move;
+        move.x = c.plot_left() + c.plot_width() / 2;
+        move.y = c.plot_top() + 10;
+        view.HandleMouseMove(move);
+        ASSERT_TRUE(view.Hover().found);
+        const luma::item7_t& under = p.records[view.Hover().index];
+        EXPECT_EQ(view.Hover().time, under.time);
+        EXPECT_NEAR(double(view.Hover().index), 720.0, 2.0);
+        if (const char* shots = std::getenv("LUMA10_SCREENSHOT_DIR")) {
+            EXPECT_TRUE(journals_->RenderToPng((fs::path(shots) / "journals-trend-chart.png").c_str()));
+        }
+
+        // The wheel zooms around the pointer; Home shows all again.
+        const double t = c.time_at(move.x);
+        UIK::GMouseEvent wheel = move;
+        wheel.wheel = 3;
+        view.HandleMouseWheel(wheel);
+        EXPECT_LT(c.view_end() - c.view_begin(), 1439 * 60.0 / 1.9);
+        EXPECT_NEAR(c.time_at(move.x), t, 60);
+        UIK::GKeyEvent home;
+        home.key = UIK::kKeyHome;
+        view.HandleKeyDown(home);
+        EXPECT_EQ(c.view_end() - c.view_begin(), 1439 * 60.0);
+
+        // With the chart shown the save dialog proposes the picture: a name
+        // typed without an extension is saved as a PNG.
+        std::string proposed;
+        int type = 0;
+        UIK::GTimer typist(20);
+        typist.OnTick.Set([&](UIK::GTimer* tm) {
+            for (UIK::GForm* f : UIK::GForm::ShownForms()) {
+                auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
+                if (!d) continue;
+                tm->Stop();
+                proposed = text::to_utf8(d->NameField().Text());
+                type = d->FilterIndex();
+                d->NameField().SetText(text::from_utf8((dir / "Сутки").string()));
+                d->TryAccept();
+                return;
+            }
+        });
+        typist.Start();
+        p.Export();
+        EXPECT_EQ(proposed.substr(proposed.size() - 4), ".png") << proposed;
+        EXPECT_EQ(type, 3);
+        EXPECT_EQ(slurp(dir / "Сутки.png").find("PNG"), 1u);
+
+        // Back to the text pages.
+        chart.TextButton().PerformClick();
+        ASSERT_TRUE(until([&] { return !chart.ChartShown(); }));
+        EXPECT_TRUE(p.GAntiPanel1.IsVisible());
+        EXPECT_FALSE(view.IsVisible());
+    });
 }
