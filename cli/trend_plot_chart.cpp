@@ -1,3 +1,4 @@
+// The --plot of a build with the drawing layer: the chart painted by chart/.
 #include "cli/trend_plot.h"
 
 #include <cstdio>
@@ -9,13 +10,9 @@
 #include "model/mb_link.h"
 #include "model/trend_chart.h"
 
-#if LUMA_WITH_CHART
 #include "chart/trend_plot.h"
-#endif
 
 namespace cli {
-
-#if LUMA_WITH_CHART
 
 bool plot_available() { return true; }
 
@@ -60,20 +57,5 @@ int plot_trend(mb_link_t& link, const Array_T<luma::item7_t>& records, const std
     }
     return 0;
 }
-
-#else
-
-bool plot_available() { return false; }
-
-int plot_unavailable() {
-    std::fprintf(stderr,
-                 "luma10ctl: график (--plot) недоступен: программа собрана без графической части "
-                 "(LUMA_GUI=OFF)\n");
-    return 2;
-}
-
-int plot_trend(mb_link_t&, const Array_T<luma::item7_t>&, const std::string&) { return plot_unavailable(); }
-
-#endif
 
 }  // namespace cli
