@@ -23,3 +23,9 @@ ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
 cmake -S . -B "$dir-headless" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMA_SANITIZE="$san" -DLUMA_GUI=OFF >/dev/null
 cmake --build "$dir-headless" -j "$jobs"
 ctest --test-dir "$dir-headless" --output-on-failure -j "$jobs" --timeout 300
+
+# The Windows programs, cross-built and run under Wine against the simulator
+# of the build above (skipped in sanitizer runs, or with LUMA_SKIP_WINDOWS=1).
+if [ -z "$san" ] && [ "${LUMA_SKIP_WINDOWS:-0}" != 1 ]; then
+  bash scripts/test-windows.sh "$dir"
+fi
