@@ -3,26 +3,21 @@
 #include <cmath>
 
 #include "model/app_state.h"
+#include "windows/layout.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/device_procedures.h"
 #include "procedures/write_procedures.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
 constexpr GColor kRowLight = RGB(90, 142, 197);
 constexpr GColor kRowDark = RGB(74, 126, 181);
-constexpr int kSmallFont = 2;
 // The longest a saved code is held on the screen waiting for its read-back.
 constexpr uint32_t kSavedHoldMs = 10000;
-
-void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
-    c.SetParent(parent);
-    c.SetName(name);
-    c.SetBounds(x, y, w, h);
-}
 
 void Caption(GLabel& l, const char16_t* text, GColor back) {
     l.SetText(text);
@@ -44,59 +39,59 @@ GBaseDacCalibration::GBaseDacCalibration() {
     SetName(u"GDacCalibration");
     Resize(kWidth, kHeight);
 
-    Place(title_, this, u"title_", 0, 0, 600, 24);
+    Place(title_, *this, u"title_", 0, 0, 600, 24);
     title_.SetText(u"Настройка 4-20мА");
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
 
-    Place(bt_ss_enable_, this, u"bt_ss_enable_", 5, 32, 124, 62);
+    Place(bt_ss_enable_, *this, u"bt_ss_enable_", 5, 32, 124, 62);
     bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    Place(bt_toggle_, this, u"bt_toggle_", 471, 32, 124, 62);
+    Place(bt_toggle_, *this, u"bt_toggle_", 471, 32, 124, 62);
     bt_toggle_.SetCaption(u"Включить управление током");
 
-    Place(table_, this, u"table_", 59, 104, 482, 124);
-    Place(title_real_code_, &table_, u"title_real_code_", 0, 0, 380, 40);
+    Place(table_, *this, u"table_", 59, 104, 482, 124);
+    Place(title_real_code_, table_, u"title_real_code_", 0, 0, 380, 40);
     Caption(title_real_code_, u"Реальный код ЦАП", kRowLight);
-    Place(real_code_, &table_, u"real_code_", 382, 0, 100, 40);
+    Place(real_code_, table_, u"real_code_", 382, 0, 100, 40);
     real_code_.SetBackColor(kRowLight);
-    Place(title_code_, &table_, u"title_code_", 0, 42, 380, 40);
+    Place(title_code_, table_, u"title_code_", 0, 42, 380, 40);
     Caption(title_code_, u"Заданный код ЦАП (0..4095)", kRowDark);
-    Place(inp_code_, &table_, u"inp_code_", 382, 42, 100, 40);
+    Place(inp_code_, table_, u"inp_code_", 382, 42, 100, 40);
     inp_code_.SetDisplayFormat(u" %I64d");
     inp_code_.SetEmptyText(u" 0");
     inp_code_.SetPrompt(u"Заданный код ЦАП");
     inp_code_.SetRange(codes::kDacCodeMin, codes::kDacCodeMax);
-    Place(sb_code_, &table_, u"sb_code_", 0, 84, 482, 40);
+    Place(sb_code_, table_, u"sb_code_", 0, 84, 482, 40);
     sb_code_.SetRange(codes::kDacCodeMin, codes::kDacCodeMax);
 
-    Place(GControlsTableDT2, this, u"GControlsTableDT2", 72, 244, 456, 94);
-    Place(GLabel2, &GControlsTableDT2, u"GLabel2", 0, 0, 150, 30);
-    Place(GLabel1, &GControlsTableDT2, u"GLabel1", 152, 0, 150, 30);
+    Place(GControlsTableDT2, *this, u"GControlsTableDT2", 72, 244, 456, 94);
+    Place(GLabel2, GControlsTableDT2, u"GLabel2", 0, 0, 150, 30);
+    Place(GLabel1, GControlsTableDT2, u"GLabel1", 152, 0, 150, 30);
     Caption(GLabel1, u"В настройках", kRowDark);
-    Place(GLabel3, &GControlsTableDT2, u"GLabel3", 304, 0, 150, 30);
+    Place(GLabel3, GControlsTableDT2, u"GLabel3", 304, 0, 150, 30);
     Caption(GLabel3, u"Запомненный", kRowDark);
-    Place(GLabel5, &GControlsTableDT2, u"GLabel5", 0, 32, 150, 30);
+    Place(GLabel5, GControlsTableDT2, u"GLabel5", 0, 32, 150, 30);
     Caption(GLabel5, u"Код для 4мА", kRowDark);
-    Place(GLabel6, &GControlsTableDT2, u"GLabel6", 0, 64, 150, 30);
+    Place(GLabel6, GControlsTableDT2, u"GLabel6", 0, 64, 150, 30);
     Caption(GLabel6, u"Код для 20мА", kRowDark);
-    Place(real_code_min_, &GControlsTableDT2, u"real_code_min_", 152, 32, 150, 30);
-    Place(code_min_, &GControlsTableDT2, u"code_min_", 304, 32, 150, 30);
-    Place(real_code_max_, &GControlsTableDT2, u"real_code_max_", 152, 64, 150, 30);
-    Place(code_max_, &GControlsTableDT2, u"code_max_", 304, 64, 150, 30);
+    Place(real_code_min_, GControlsTableDT2, u"real_code_min_", 152, 32, 150, 30);
+    Place(code_min_, GControlsTableDT2, u"code_min_", 304, 32, 150, 30);
+    Place(real_code_max_, GControlsTableDT2, u"real_code_max_", 152, 64, 150, 30);
+    Place(code_max_, GControlsTableDT2, u"code_max_", 304, 64, 150, 30);
     for (GOutputInt64Label* l : {&real_code_min_, &code_min_, &real_code_max_, &code_max_}) {
         l->SetBackColor(kRowLight);
         l->SetAlignment(kAlignCenter | kAlignMiddle);
     }
 
-    Place(bt_remember_min_, this, u"bt_remember_min_", 72, 350, 220, 50);
+    Place(bt_remember_min_, *this, u"bt_remember_min_", 72, 350, 220, 50);
     bt_remember_min_.SetCaption(u"Запомнить для 4мА");
-    Place(bt_remember_max_, this, u"bt_remember_max_", 308, 350, 220, 50);
+    Place(bt_remember_max_, *this, u"bt_remember_max_", 308, 350, 220, 50);
     bt_remember_max_.SetCaption(u"Запомнить для 20мА");
-    Place(bt_save_, this, u"bt_save_", 72, 412, 220, 56);
+    Place(bt_save_, *this, u"bt_save_", 72, 412, 220, 56);
     bt_save_.SetCaption(u"Сохранить калибровки");
-    Place(bt_cancel_, this, u"bt_cancel_", 308, 412, 220, 56);
+    Place(bt_cancel_, *this, u"bt_cancel_", 308, 412, 220, 56);
     bt_cancel_.SetCaption(u"Отмена");
     for (GControl* c : std::initializer_list<GControl*>{&bt_ss_enable_, &bt_toggle_})
-        c->SetFont(kSmallFont);
+        c->SetFont(kFontSmall);
 }
 
 GDacCalibration::GDacCalibration(G_t& g) : g_(g) {

@@ -5,11 +5,13 @@
 #include "foundation/task.h"
 #include "foundation/time_services.h"
 #include "model/app_state.h"
+#include "windows/layout.h"
 #include "model/mb_link.h"
 #include "model/params.h"
 #include "platform/time.h"
 
 using namespace UIK;
+using layout::Place;
 using luma::journal_kind;
 
 namespace {
@@ -26,13 +28,6 @@ const char16_t kExportFilter[] = u"CSV-файл (*.csv)|*.csv|TXT-файл (*.tx
 constexpr GColor kTitleBack = RGB(90, 142, 197);
 constexpr int kButtonSkin = bmpButtonSkin_Vulgar1;
 constexpr int kDownButtonSkin = bmpButtonSkin_Vulgar3;
-
-void Place(GControl& c, GControl& parent, const char16_t* name, int l, int t, int w, int h, unsigned anchors) {
-    c.SetParent(&parent);
-    c.SetName(name);
-    c.SetBounds(l, t, w, h);
-    c.SetAnchors(anchors);
-}
 
 // The device may be asked for a preview: not while the poll window asks
 // other addresses, and not without a device to answer.
@@ -61,7 +56,7 @@ GBaseJournal::GBaseJournal(GControl* parent) : GFrame(parent) {
     SetBounds(0, 0, kWidth, kHeight);
     Place(bt_load_, *this, u"bt_load_", 3, 3, 132, 46, kAnchorLeft | kAnchorTop);
     bt_load_.SetCaption(u"Загрузить весь журнал");
-    bt_load_.SetFont(2);
+    bt_load_.SetFont(kFontSmall);
     Place(progress_, *this, u"progress_", 143, 12, 403, 30, kAnchorLeft | kAnchorTop | kAnchorRight);
     Place(bt_export_, *this, u"bt_export_", 553, 3, 84, 46, kAnchorTop | kAnchorRight);
     bt_export_.SetCaption(u"Экспорт");
@@ -421,7 +416,7 @@ GBaseJournals::GBaseJournals(GControl* parent) : GFrame(parent) {
     for (const auto& b : buttons) {
         Place(*b.b, GFrameDT1, b.name, b.left, 0, b.width, 46, kAnchorLeft | kAnchorTop);
         b.b->SetCaption(b.caption);
-        b.b->SetFont(2);
+        b.b->SetFont(kFontSmall);
     }
     Place(panel_, *this, u"panel_", 0, 77, 800, 523, kAnchorAll);
 }

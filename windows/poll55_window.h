@@ -33,8 +33,8 @@ public:
     static constexpr UIK::GColor kAsking = UIK::RGB(255, 255, 0);
     static constexpr UIK::GColor kAnswered = UIK::RGB(0, 255, 0);
     static constexpr UIK::GColor kFailed = UIK::RGB(255, 0, 0);
-    static constexpr int kValueFont = 0;  // Courier New 16
-    static constexpr int kErrorFont = 5;  // Courier New 12
+    static constexpr UIK::GFontRole kValueFont = UIK::kFontFixed;
+    static constexpr UIK::GFontRole kErrorFont = UIK::kFontFixedSmall;
 
     explicit GPoll55Window(G_t& g);
     ~GPoll55Window();

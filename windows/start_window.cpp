@@ -9,54 +9,19 @@
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Button;
+using layout::Image;
+using layout::Label;
+using layout::Place;
+using layout::Row;
 
 namespace {
 
 // The display glass of the detector picture, behind the readings.
 constexpr GColor kDisplayColor = RGB(14, 30, 46);
-constexpr int kSmallFont = 2;   // Tahoma 12
-constexpr int kBigFont = 4;     // Tahoma, 72-point cell
-
-void Place(GControl& c, GControl& parent, const char16_t* name, int l, int t, int w, int h) {
-    c.SetParent(&parent);
-    c.SetName(name);
-    c.SetBounds(l, t, w, h);
-}
-
-void Label(GLabel& c, GControl& parent, const char16_t* name, const char16_t* text, int l, int t, int w, int h,
-           unsigned align = kAlignCenter | kAlignMiddle) {
-    Place(c, parent, name, l, t, w, h);
-    c.SetText(text);
-    c.SetAlignment(align);
-}
-
-void Button(GTextButton& b, GControl& parent, const char16_t* name, const char16_t* caption, int l, int t, int w,
-            int h) {
-    Place(b, parent, name, l, t, w, h);
-    b.SetCaption(caption);
-    b.SetFont(kSmallFont);
-}
-
-// A row of a caption and a value on two shades of the panel colour.
-void Row(GFrame& f, GControl& parent, const char16_t* name, int l, int t, int w, int h, GLabel& caption,
-         const char16_t* caption_name, const char16_t* caption_text, int caption_w, GLabel& value,
-         const char16_t* value_name, const char16_t* value_text, int value_w) {
-    Place(f, parent, name, l, t, w, h);
-    Label(caption, f, caption_name, caption_text, 0, 0, caption_w, h);
-    caption.SetBackColor(kColorMid);
-    caption.SetFont(kSmallFont);
-    Label(value, f, value_name, value_text, w - value_w, 0, value_w, h);
-    value.SetBackColor(kColorLight);
-    value.SetFont(kSmallFont);
-}
-
-void Image(GImageFrame& img, GControl& parent, const char16_t* name, const char* resource, int l, int t, int w,
-           int h) {
-    Place(img, parent, name, l, t, w, h);
-    img.SetImageName(resource);
-}
 
 // Number of set bits of a 32-bit mask when it has been read, else 0.
 unsigned BitsOf(const param_snapshot_t& s) { return s.is_read() ? codes::SetBitCount(s.u32()) : 0; }
@@ -106,7 +71,7 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     Label(status_bar_, img, u"status_bar_", u"-----------\n-----------", 0, 712, 1024, 30);
     status_bar_.SetAnchors(kAnchorLeft | kAnchorRight | kAnchorBottom);
     status_bar_.SetBackColor(kColorDark);
-    status_bar_.SetFont(kSmallFont);
+    status_bar_.SetFont(kFontSmall);
 
     // The detector column.
     Place(frame_over_img_, img, u"frame_over_img_", 0, 0, kOverImageWidth, 742);
@@ -127,15 +92,15 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     Place(fr_icon_, col, u"fr_icon_", 47, 200, 244, 120);
     Label(ico_reg_6004_mipex_type_, fr_icon_, u"ico_reg_6004_mipex_type_", u"% НКПР 6004 R", 4, 7, 86, 17,
           kAlignLeft | kAlignMiddle);
-    ico_reg_6004_mipex_type_.SetFont(kSmallFont);
+    ico_reg_6004_mipex_type_.SetFont(kFontSmall);
     // The owner of adjustment mode (up to «UNKN») between the WiFi and key icons.
     Image(img_wifi_, fr_icon_, u"img_wifi_", "IMG_WIFI", 99, 6, 24, 16);
     Label(ico_ss_status_, fr_icon_, u"ico_ss_status_", u"HART", 124, 6, 37, 15);
-    ico_ss_status_.SetFont(kSmallFont);
+    ico_ss_status_.SetFont(kFontSmall);
     Image(img_ss, fr_icon_, u"img_ss", "IMG_SS", 162, 6, 36, 16);
     Place(GFrameDT3, fr_icon_, u"GFrameDT3", 20, 24, 180, 74);
     Label(ico_reg_6002_, GFrameDT3, u"ico_reg_6002_", u"0.0", 0, 0, 178, 74);
-    ico_reg_6002_.SetFont(kBigFont);
+    ico_reg_6002_.SetFont(kFontDisplay);
     ico_reg_6002_.SetBackColor(kDisplayColor);
     Place(ico_threshold_frame_, fr_icon_, u"ico_threshold_frame_", 199, 5, 44, 94);
     Label(asterix_, ico_threshold_frame_, u"asterix_", u"*", 1, 1, 42, 18);
@@ -145,7 +110,7 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     Label(reg_2001_threshold2_, ico_threshold_frame_, u"reg_2001_threshold2_", u"2001 R", 1, 72, 41, 20);
     for (GLabel* l : {&asterix_, &reg_2000_threshold1_title_, &reg_2000_threshold1_, &reg_2001_threshold2_title_,
                       &reg_2001_threshold2_}) {
-        l->SetFont(kSmallFont);
+        l->SetFont(kFontSmall);
         l->SetBackColor(kDisplayColor);
     }
     Place(ico_frame_alarms_, fr_icon_, u"ico_frame_alarms_", 10, 102, 228, 18);
@@ -153,7 +118,7 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     Label(ico_reg_alarms_mask_, ico_frame_alarms_, u"ico_reg_alarms_mask_", u"3014 R", 70, 0, 44, 18);
     Label(GLabel15, ico_frame_alarms_, u"GLabel15", u"Предупр:", 114, 0, 70, 18, kAlignRight | kAlignMiddle);
     Label(ico_reg_warnings_mask_, ico_frame_alarms_, u"ico_reg_warnings_mask_", u"3016 R", 184, 0, 44, 18);
-    for (GLabel* l : {&GLabel13, &ico_reg_alarms_mask_, &GLabel15, &ico_reg_warnings_mask_}) l->SetFont(kSmallFont);
+    for (GLabel* l : {&GLabel13, &ico_reg_alarms_mask_, &GLabel15, &ico_reg_warnings_mask_}) l->SetFont(kFontSmall);
 
     img_main_.OnResize.Set([this](GControl*) { CentreOverImage(); });
     CentreOverImage();

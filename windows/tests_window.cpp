@@ -1,24 +1,19 @@
 #include "windows/tests_window.h"
 
 #include "model/app_state.h"
+#include "windows/layout.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/device_procedures.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
 constexpr GColor kRowLight = RGB(90, 142, 197);
 constexpr GColor kRowDark = RGB(74, 126, 181);
-constexpr int kSmallFont = 2;
 constexpr int64_t kCurrentLargeStep = 4;
-
-void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
-    c.SetParent(parent);
-    c.SetName(name);
-    c.SetBounds(x, y, w, h);
-}
 
 bool ModeRead(const mb_param_t& p, bool on) {
     const param_snapshot_t s = p.snapshot();
@@ -31,51 +26,51 @@ GBaseTests::GBaseTests() {
     SetName(u"GTests");
     Resize(kWidth, kHeight);
 
-    Place(title_, this, u"title_", 0, 3, 600, 24);
+    Place(title_, *this, u"title_", 0, 3, 600, 24);
     title_.SetText(u"Тесты");
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
 
-    Place(GPanel1, this, u"GPanel1", 0, 48, 600, 244);
-    Place(GLabel1, &GPanel1, u"GLabel1", 207, 8, 184, 20);
+    Place(GPanel1, *this, u"GPanel1", 0, 48, 600, 244);
+    Place(GLabel1, GPanel1, u"GLabel1", 207, 8, 184, 20);
     GLabel1.SetText(u"Тест ЦАП");
     GLabel1.SetAlignment(kAlignCenter | kAlignMiddle);
-    Place(bt_ss_enable_, &GPanel1, u"bt_ss_enable_", 5, 4, 124, 62);
+    Place(bt_ss_enable_, GPanel1, u"bt_ss_enable_", 5, 4, 124, 62);
     bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    Place(bt_toggle_, &GPanel1, u"bt_toggle_", 463, 4, 124, 62);
+    Place(bt_toggle_, GPanel1, u"bt_toggle_", 463, 4, 124, 62);
     bt_toggle_.SetCaption(u"Включить управление током");
-    Place(table_, &GPanel1, u"table_", 47, 72, 482, 124);
-    Place(title_real_code_, &table_, u"title_real_code_", 0, 0, 380, 40);
+    Place(table_, GPanel1, u"table_", 47, 72, 482, 124);
+    Place(title_real_code_, table_, u"title_real_code_", 0, 0, 380, 40);
     title_real_code_.SetText(u"Текущий ток ЦАП");
     title_real_code_.SetBackColor(kRowLight);
-    Place(real_code_, &table_, u"real_code_", 382, 0, 100, 40);
+    Place(real_code_, table_, u"real_code_", 382, 0, 100, 40);
     real_code_.SetBackColor(kRowLight);
-    Place(title_code_, &table_, u"title_code_", 0, 42, 380, 40);
+    Place(title_code_, table_, u"title_code_", 0, 42, 380, 40);
     title_code_.SetText(u"Заданный ток ЦАП (0..24 мА)");
     title_code_.SetBackColor(kRowDark);
-    Place(inp_code_, &table_, u"inp_code_", 382, 42, 100, 40);
+    Place(inp_code_, table_, u"inp_code_", 382, 42, 100, 40);
     inp_code_.SetDisplayFormat(u" %I64d");
     inp_code_.SetEmptyText(u" 0");
     inp_code_.SetPrompt(u"Заданный код ЦАП");
     inp_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
-    Place(sb_code_, &table_, u"sb_code_", 0, 84, 482, 40);
+    Place(sb_code_, table_, u"sb_code_", 0, 84, 482, 40);
     sb_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
     sb_code_.SetLargeStep(kCurrentLargeStep);
 
-    Place(GPanel2, this, u"GPanel2", 0, 296, 600, 184);
-    Place(GLabel2, &GPanel2, u"GLabel2", 171, 4, 264, 20);
+    Place(GPanel2, *this, u"GPanel2", 0, 296, 600, 184);
+    Place(GLabel2, GPanel2, u"GLabel2", 171, 4, 264, 20);
     GLabel2.SetText(u"Тест дискретных выходов");
     GLabel2.SetAlignment(kAlignCenter | kAlignMiddle);
-    Place(bt_toggle2_, &GPanel2, u"bt_toggle2_", 463, 9, 124, 62);
+    Place(bt_toggle2_, GPanel2, u"bt_toggle2_", 463, 9, 124, 62);
     bt_toggle2_.SetCaption(u"Включить тест");
-    Place(table2_, &GPanel2, u"table2_", 144, 40, 300, 94);
-    Place(dout_1_, &table2_, u"dout_1_", 0, 0, 300, 30);
+    Place(table2_, GPanel2, u"table2_", 144, 40, 300, 94);
+    Place(dout_1_, table2_, u"dout_1_", 0, 0, 300, 30);
     dout_1_.SetCaption(u"Выход \"Порог 1\"");
-    Place(dout_2_, &table2_, u"dout_2_", 0, 32, 300, 30);
+    Place(dout_2_, table2_, u"dout_2_", 0, 32, 300, 30);
     dout_2_.SetCaption(u"Выход \"Порог 2\"");
-    Place(dout_fail_, &table2_, u"dout_fail_", 0, 64, 300, 30);
+    Place(dout_fail_, table2_, u"dout_fail_", 0, 64, 300, 30);
     dout_fail_.SetCaption(u"Выход \"Отказ\"");
     for (GControl* c : std::initializer_list<GControl*>{&bt_ss_enable_, &bt_toggle_, &bt_toggle2_})
-        c->SetFont(kSmallFont);
+        c->SetFont(kFontSmall);
 }
 
 GTests::GTests(G_t& g) : g_(g) {
