@@ -2,11 +2,11 @@
 
 #include "foundation/app_config.h"
 #include "model/app_state.h"
-#include "windows/layout.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "platform/time.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
 using layout::Place;

@@ -3,11 +3,11 @@
 #include <cmath>
 
 #include "model/app_state.h"
-#include "windows/layout.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/device_procedures.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
 using layout::Place;

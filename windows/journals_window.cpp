@@ -5,10 +5,10 @@
 #include "foundation/task.h"
 #include "foundation/time_services.h"
 #include "model/app_state.h"
-#include "windows/layout.h"
 #include "model/mb_link.h"
 #include "model/params.h"
 #include "platform/time.h"
+#include "windows/layout.h"
 
 using namespace UIK;
 using layout::Place;

@@ -252,11 +252,11 @@ constexpr SubWindowRow_t kSubWindows[] = {
 GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
     : GBaseStart(parent), g_(g), sudo_(g, &frame_sudo_placeholder_) {
     sudo_.Frame().Move((frame_sudo_placeholder_.Width() - GSudo::kWidth) / 2, 0);
-    colours_[0].Capture(&reg_2000_threshold1_);
-    colours_[1].Capture(&reg_2001_threshold2_);
-    colours_[2].Capture(&reg_2000_threshold1_title_);
-    colours_[3].Capture(&reg_2001_threshold2_title_);
-    colours_[4].Capture(&ico_reg_6002_);
+    threshold1_colours_.Capture(&reg_2000_threshold1_);
+    threshold2_colours_.Capture(&reg_2001_threshold2_);
+    threshold1_title_colours_.Capture(&reg_2000_threshold1_title_);
+    threshold2_title_colours_.Capture(&reg_2001_threshold2_title_);
+    concentration_colours_.Capture(&ico_reg_6002_);
 
     GBitmap* icon = GResources::Image("icoFormSmall");
     sub_windows_.reserve(std::size(kSubWindows));
@@ -417,7 +417,7 @@ void GStart::ShowConcentration(bool present, uint32_t flags) {
     const param_snapshot_t conc = g_.params.concentration.snapshot();
     ico_reg_6002_.SetText(present && conc.is_read() ? text::format(64, "%0.1f", double(conc.f32()))
                                                     : ustring_t(u"-.-"));
-    colours_[4].Show(present && (flags & codes::kStatusHighlight));
+    concentration_colours_.Show(present && (flags & codes::kStatusHighlight));
 }
 
 void GStart::ShowIdentification(bool present) {
@@ -445,10 +445,10 @@ void GStart::ShowThresholds(bool present, uint32_t flags, bool blink) {
     // An exceeded threshold blinks: its value and title swap colours.
     const bool hi1 = present && (flags & codes::kStatusThreshold1) && blink;
     const bool hi2 = present && (flags & codes::kStatusThreshold2) && blink;
-    colours_[0].Show(hi1);
-    colours_[2].Show(hi1);
-    colours_[1].Show(hi2);
-    colours_[3].Show(hi2);
+    threshold1_colours_.Show(hi1);
+    threshold1_title_colours_.Show(hi1);
+    threshold2_colours_.Show(hi2);
+    threshold2_title_colours_.Show(hi2);
 }
 
 void GStart::ShowThresholdLamps(bool present, uint32_t flags) {

@@ -113,8 +113,8 @@ public:
     bool BlinkOn() const { return blink_ < 9; }
     int BlinkCounter() const { return blink_; }
     GSudo& Sudo() { return sudo_; }
-    const ColourPair_t& ConcentrationColours() const { return colours_[4]; }
-    const ColourPair_t& ThresholdColours(int i) const { return colours_[i == 1 ? 0 : 1]; }
+    const ColourPair_t& ConcentrationColours() const { return concentration_colours_; }
+    const ColourPair_t& ThresholdColours(int i) const { return i == 1 ? threshold1_colours_ : threshold2_colours_; }
 
     // The names `luma10 --open` takes, in the order of the sub-window table.
     static std::vector<std::string_view> SubWindowNames();
@@ -164,7 +164,11 @@ private:
 
     G_t& g_;
     GSudo sudo_;
-    ColourPair_t colours_[5];
+    // The readings that swap their colours to stand out: an exceeded
+    // threshold's value and title, a highlighted concentration.
+    ColourPair_t threshold1_colours_, threshold2_colours_;
+    ColourPair_t threshold1_title_colours_, threshold2_title_colours_;
+    ColourPair_t concentration_colours_;
     int blink_ = 0;
     uint64_t status_tick_ = 0;
     std::vector<SubWindow_t> sub_windows_;

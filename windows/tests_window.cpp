@@ -1,10 +1,10 @@
 #include "windows/tests_window.h"
 
 #include "model/app_state.h"
-#include "windows/layout.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/device_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
 using layout::Place;
