@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
 class G_t;
 
@@ -50,12 +51,10 @@ public:
     UIK::GTextButton bt_remember_max_;
 };
 
-class GDacCalibration : public GBaseDacCalibration {
+class GDacCalibration : public GBaseDacCalibration, public SubWindow<GDacCalibration> {
 public:
     explicit GDacCalibration(G_t& g);
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { synced_ = false; Refresh(); }

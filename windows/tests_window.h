@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
 class G_t;
 
@@ -42,12 +43,10 @@ public:
     UIK::GCheckBoxCaptioned dout_fail_;
 };
 
-class GTests : public GBaseTests {
+class GTests : public GBaseTests, public SubWindow<GTests> {
 public:
     explicit GTests(G_t& g);
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { Unsync(); Refresh(); }

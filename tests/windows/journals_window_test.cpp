@@ -11,7 +11,7 @@
 #include "model/journal_export.h"
 #include "sim/journals.h"
 #include "fixture.h"
-#include "windows/sub_windows.h"
+#include "windows/journals_window.h"
 
 using namespace win_test;
 using namespace luma;

@@ -8,6 +8,7 @@
 #include "fixture.h"
 #include "model/codes.h"
 #include "platform/time.h"
+#include "windows/thresholds_window.h"
 
 using namespace win_test;
 
