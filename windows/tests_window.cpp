@@ -22,7 +22,13 @@ bool ModeRead(const mb_param_t& p, bool on) {
 
 }  // namespace
 
-GBaseTests::GBaseTests() {
+GBaseTests::GBaseTests()
+    : code_(GCodeBar::Keys::kAsTheBar,
+            {.reported = u"Текущий ток ЦАП",
+             .wanted = u"Заданный ток ЦАП (0..24 мА)",
+             .out_of_range = u"Ток должен быть от 0 до 24 мА",
+             .caption_align = kAlignLeft | kAlignMiddle},
+            codes::kTestCurrentMin, codes::kTestCurrentMax) {
     SetName(u"GTests");
     Resize(kWidth, kHeight);
 
@@ -38,22 +44,7 @@ GBaseTests::GBaseTests() {
     bt_ss_enable_.SetCaption(u"Включить режим наладки");
     Place(bt_toggle_, GPanel1, u"bt_toggle_", 463, 4, 124, 62);
     bt_toggle_.SetCaption(u"Включить управление током");
-    Place(table_, GPanel1, u"table_", 47, 72, 482, 124);
-    Place(title_real_code_, table_, u"title_real_code_", 0, 0, 380, 40);
-    title_real_code_.SetText(u"Текущий ток ЦАП");
-    title_real_code_.SetBackColor(kRowLight);
-    Place(real_code_, table_, u"real_code_", 382, 0, 100, 40);
-    real_code_.SetBackColor(kRowLight);
-    Place(title_code_, table_, u"title_code_", 0, 42, 380, 40);
-    title_code_.SetText(u"Заданный ток ЦАП (0..24 мА)");
-    title_code_.SetBackColor(kRowDark);
-    Place(inp_code_, table_, u"inp_code_", 382, 42, 100, 40);
-    inp_code_.SetDisplayFormat(u" %I64d");
-    inp_code_.SetEmptyText(u" 0");
-    inp_code_.SetPrompt(u"Заданный код ЦАП");
-    inp_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
-    Place(sb_code_, table_, u"sb_code_", 0, 84, 482, 40);
-    sb_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
+    code_.Place(GPanel1, 47, 72, kRowLight, kRowDark);
     sb_code_.SetLargeStep(kCurrentLargeStep);
 
     Place(GPanel2, *this, u"GPanel2", 0, 296, 600, 184);
@@ -77,15 +68,9 @@ GTests::GTests(G_t& g) : g_(g) {
     bt_ss_enable_.OnClick.Bind(this, &GTests::OnEnableAdjustment);
     bt_toggle_.OnClick.Bind(this, &GTests::OnToggle);
     bt_toggle2_.OnClick.Bind(this, &GTests::OnToggle2);
-    inp_code_.OnValueEntered.Bind(this, &GTests::OnCodeEntered);
-    inp_code_.OnValueAccepted.Bind(this, &GTests::OnCodeAccepted);
     // The bar's own keys already move it in this window's sense; the code
     // field takes the same mapping (Enter and Space open its entry form).
-    inp_code_.OnKeyDown.Bind(this, &GTests::TableKey);
-    sb_code_.OnPositionChanged.Bind(this, &GTests::OnBarMoved);
-    for (GControl* c : std::initializer_list<GControl*>{&table_, &title_code_, &inp_code_, &title_real_code_,
-                                                        &real_code_})
-        c->OnMouseWheel.Bind(this, &GTests::OnWheel);
+    code_.Connect(g, [this](int64_t ma) { OnCurrentMoved(ma); });
     Refresh();
 }
 
@@ -108,7 +93,7 @@ void GTests::Refresh() {
     if (!current_on) current_synced_ = false;
     if (!outputs_on) outputs_synced_ = false;
 
-    ++refresh_depth_;
+    const GCodeBar::Guard quiet = code_.Quiet();
     if (current_on && !current_synced_) SyncCurrent();
     if (outputs_on && !outputs_synced_) SyncOutputs();
     if (current_on) {
@@ -135,7 +120,6 @@ void GTests::Refresh() {
             dout_fail_.SetChecked(device & codes::kDoutFail);
         }
     }
-    --refresh_depth_;
 
     bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
     bt_toggle_.SetEnabled(mode_on && (current_on || current_off));
@@ -148,13 +132,12 @@ void GTests::Refresh() {
 
 // The field and the bar take the current the device drives; a value it does
 // not hold (never read, or outside 0..24 mA) starts them at 4 mA. Nothing is
-// sent: the refresh depth keeps the bar's handler quiet.
+// sent: a load is the program's move.
 void GTests::SyncCurrent() {
     const param_snapshot_t v = g_.params.dac_test_value.snapshot();
     const bool held = v.is_read() && v.u16() >= sb_code_.Minimum() && v.u16() <= sb_code_.Maximum();
     const int64_t ma = held ? int64_t(v.u16()) : codes::kTestCurrentStart;
-    sb_code_.SetPosition(ma);
-    inp_code_.SetValue(ma);
+    code_.Load(ma);
     if (v.is_read()) real_code_.SetValue(v.u16());
     else real_code_.ClearValue();
     current_synced_ = true;
@@ -168,19 +151,6 @@ void GTests::SyncOutputs() {
     dout_2_.SetChecked(device & codes::kDoutThreshold2);
     dout_fail_.SetChecked(device & codes::kDoutFail);
     outputs_synced_ = true;
-}
-
-void GTests::TableKey(GControl*, const GKeyEvent& e) {
-    switch (e.key) {
-    case kKeyEnter: case kKeySpace: inp_code_.OpenEntry(); break;
-    case kKeyPageUp: sb_code_.StepBy(-sb_code_.LargeStep()); break;
-    case kKeyPageDown: sb_code_.StepBy(sb_code_.LargeStep()); break;
-    case kKeyEnd: sb_code_.SetPosition(sb_code_.Maximum()); break;
-    case kKeyHome: sb_code_.SetPosition(sb_code_.Minimum()); break;
-    case kKeyLeft: case kKeyUp: sb_code_.StepBy(-sb_code_.SmallStep()); break;
-    case kKeyRight: case kKeyDown: sb_code_.StepBy(sb_code_.SmallStep()); break;
-    default: break;
-    }
 }
 
 void GTests::OnEnableAdjustment(GControl*) {
@@ -200,28 +170,8 @@ void GTests::OnToggle2(GControl*) {
     Refresh();
 }
 
-void GTests::OnCodeEntered(GControl*, int64_t& value) {
-    if (refresh_depth_ > 0) return;
-    if (value < sb_code_.Minimum() || value > sb_code_.Maximum()) {
-        value = inp_code_.Value();
-        g_.status_text(u"Ток должен быть от 0 до 24 мА");
-    }
-}
-
-void GTests::OnCodeAccepted(GControl*, int64_t value) {
-    if (refresh_depth_ > 0) return;
-    if (value >= sb_code_.Minimum() && value <= sb_code_.Maximum()) sb_code_.SetPosition(value);
-}
-
-void GTests::OnBarMoved(GControl*) {
-    const int64_t pos = sb_code_.Position();
-    const bool by_program = refresh_depth_ > 0;
-    ++refresh_depth_;
-    inp_code_.SetValue(pos);
-    --refresh_depth_;
+void GTests::OnCurrentMoved(int64_t ma) {
     // Only a move by the user, on a bar loaded from the device, is sent.
-    if (by_program || !current_synced_ || !CurrentTestOn()) return;
-    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_test_value, uint64_t(pos));
+    if (!current_synced_ || !CurrentTestOn()) return;
+    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_test_value, uint64_t(ma));
 }
-
-void GTests::OnWheel(GControl*, const GMouseEvent& e) { sb_code_.HandleMouseWheel(e); }
