@@ -27,8 +27,8 @@
 #include "procedures/write_procedures.h"
 #include "sim/simulator.h"
 #include "toolkit/uik.h"
+#include "windows/journals_window.h"
 #include "windows/new_form.h"
-#include "windows/sub_windows.h"
 
 using namespace luma;
 using Clock = std::chrono::steady_clock;

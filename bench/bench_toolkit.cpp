@@ -47,7 +47,7 @@ int main() {
                 cap->SetBounds(x, y, 120, 56);
                 cap->SetText(u"Параметр");
                 cap->SetBackColor(row % 2 ? kColorMid : kColorLight);
-                cap->SetFont(2);
+                cap->SetFont(kFontSmall);
                 if ((row + col) % 3 == 0) {
                     auto in = std::make_unique<GInputDoubleLabel>(&form);
                     in->SetBounds(x + 122, y, 124, 56);
@@ -59,7 +59,7 @@ int main() {
                     v->SetText(u"0.000");
                     v->SetAlignment(kAlignCenter | kAlignMiddle);
                     v->SetBackColor(kColorDark);
-                    v->SetFont(0);
+                    v->SetFont(kFontFixed);
                     values.push_back(v.get());
                     add(std::move(v));
                 }
@@ -69,7 +69,7 @@ int main() {
             auto b = std::make_unique<GTextButton>(&form);
             b->SetBounds(8 + i * 254, 640, 246, 46);
             b->SetCaption(u"Кнопка\nв две строки");
-            b->SetFont(2);
+            b->SetFont(kFontSmall);
             add(std::move(b));
         }
         auto sb = std::make_unique<GScrollBar>(&form);

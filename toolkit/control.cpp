@@ -95,13 +95,13 @@ void GControl::Resize(int width, int height) {
 unsigned GControl::Anchors() const { return d_->anchors.Get(); }
 void GControl::SetAnchors(unsigned a) { d_->anchors.Set(a); }
 int GControl::FontIndex() const { return d_->font.Get(); }
-void GControl::SetFont(int index) {
-    d_->font.Set(index);
+void GControl::SetFont(GFontRole role) {
+    d_->font.Set(int(role));
     Invalidate();
 }
 GFont* GControl::Font() const {
     GFont* f = GResources::Font(FontIndex());
-    return f ? f : GResources::Font(0);
+    return f ? f : GResources::Font(kFontFixed);
 }
 GColor GControl::BackColor() const { return d_->back.Get(); }
 void GControl::SetBackColor(GColor c) { d_->back.Set(c); }

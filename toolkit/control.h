@@ -87,7 +87,7 @@ public:
     unsigned Anchors() const;
     void SetAnchors(unsigned anchors);
     int FontIndex() const;
-    void SetFont(int index);
+    void SetFont(GFontRole role);
     GFont* Font() const;  // the font of FontIndex, or font 0
     GColor BackColor() const;  // kNoColor: the control is transparent
     void SetBackColor(GColor c);

@@ -11,7 +11,7 @@ namespace UIK {
 
 GDialogForm::GDialogForm() : title_(this), close_(this) {
     SetDraggable(true);
-    title_.SetFont(2);
+    title_.SetFont(kFontSmall);
     title_.SetAlignment(kAlignLeft | kAlignMiddle);
     title_.SetBackColor(kColorDark);
     close_.SetIcon(bmpCustomButton_CloseForm);
@@ -65,7 +65,7 @@ GMsgBox::GMsgBox(const ustring_t& text, unsigned flags, const ustring_t& title) 
     text_.SetText(text);
     text_.SetWordWrap(true);
     text_.SetAlignment(kAlignCenter | kAlignMiddle);
-    text_.SetFont(2);
+    text_.SetFont(kFontSmall);
     static const struct {
         unsigned flag;
         const char16_t* caption;
@@ -74,7 +74,7 @@ GMsgBox::GMsgBox(const ustring_t& text, unsigned flags, const ustring_t& title) 
         if (!(flags & b.flag)) continue;
         auto bt = std::make_unique<GTextButton>(this);
         bt->SetCaption(b.caption);
-        bt->SetFont(2);
+        bt->SetFont(kFontSmall);
         unsigned f = b.flag;
         bt->OnClick.Set([this, f](GControl*) {
             result_ = int(f);

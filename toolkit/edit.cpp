@@ -14,7 +14,7 @@ constexpr GColor kSelectionColor = RGB(30, 70, 130);
 bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 }  // namespace
 
-GEdit::GEdit(GControl* parent) : GControl(parent) { SetFont(2); }
+GEdit::GEdit(GControl* parent) : GControl(parent) { SetFont(kFontSmall); }
 
 void GEdit::Changed() {
     Invalidate();

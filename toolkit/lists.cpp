@@ -221,7 +221,7 @@ void GStrList::PaintItem(GCanvas& c, int i, const GRect& r, int state) {
 
 GTxtBtList::GTxtBtList(GControl* parent) : GListBase(parent) {
     gap_ = 2;
-    SetFont(2);
+    SetFont(kFontSmall);
 }
 
 int GTxtBtList::ItemHeight(int i) const {
@@ -254,9 +254,9 @@ GContextMenuForm2::GContextMenuForm2() : header_(this), list_(this) {
     header_.Hide();
     header_.SetBackColor(kColorDark);
     header_.SetForeColor(kColorDisabledText);
-    header_.SetFont(2);
+    header_.SetFont(kFontSmall);
     list_.SetBackColor(kColorMid);
-    list_.SetFont(2);
+    list_.SetFont(kFontSmall);
     list_.OnItemClick.Set([this](GControl*, int i) {
         Close();
         OnChoose(this, i);
@@ -316,7 +316,7 @@ void GContextMenuForm2::HandleFormKey(const GKeyEvent& e) {
 
 // ---- GStringSelector --------------------------------------------------------------
 
-GStringSelector::GStringSelector(GControl* parent) : GButtonBase(parent), GItemsModel(this) { SetFont(2); }
+GStringSelector::GStringSelector(GControl* parent) : GButtonBase(parent), GItemsModel(this) { SetFont(kFontSmall); }
 
 GStringSelector::~GStringSelector() { *alive_ = false; }
 

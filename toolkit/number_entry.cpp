@@ -263,10 +263,10 @@ GInputNumberForm::GInputNumberForm() : display_(this), message_(this), pad_(this
     display_.SetBounds(ca.left, ca.top, ca.width, kDisplayH);
     display_.SetBackColor(kColorDark);
     display_.SetAlignment(kAlignRight | kAlignMiddle);
-    display_.SetFont(0);
+    display_.SetFont(kFontFixed);
     pad_.SetBounds(ca.left, ca.top + kDisplayH + kGap, kPadSize, kPadSize);
     message_.SetBounds(ca.left, pad_.Bottom() + kGap, kPadSize, kMessageHeight);
-    message_.SetFont(2);
+    message_.SetFont(kFontSmall);
     message_.SetWordWrap(true);
     message_.SetAlignment(kAlignCenter | kAlignMiddle);
     message_.SetForeColor(kRefusalColor);
@@ -276,7 +276,7 @@ GInputNumberForm::GInputNumberForm() : display_(this), message_(this), pad_(this
         b.SetParent(&pad_);
         b.SetBounds((i % 4) * kKeyPitch, (i / 4) * kKeyPitch, kKeySize, kKeySize);
         b.SetCaption(kKeys[i].caption);
-        b.SetFont(codes_[i] <= 9 ? 0 : 2);
+        b.SetFont(codes_[i] <= 9 ? kFontFixed : kFontSmall);
         if (codes_[i] > 9) b.SetSkin(codes_[i] == kNumKeyOk ? bmpButtonSkin_Vulgar2 : bmpButtonSkin_Vulgar3);
         int code = codes_[i];
         b.OnClick.Set([this, code](GControl*) { Press(code); });

@@ -34,9 +34,15 @@ struct FontSpec {
     int height;
     int weight;
 };
+// In the order of GFontRole.
 const FontSpec kFonts[kFontCount] = {
-    {"Courier New", -16, 0}, {"Courier New", -16, 0}, {"Tahoma", -12, 0}, {"Courier New", -16, 0},
-    {"Tahoma", 72, 0},       {"Courier New", -12, 0}, {"Tahoma", -32, 600},
+    {"Courier New", -16, 0},  // kFontFixed
+    {"Courier New", -16, 0},  // kFontFixedSpare1
+    {"Tahoma", -12, 0},       // kFontSmall
+    {"Courier New", -16, 0},  // kFontFixedSpare3
+    {"Tahoma", 72, 0},        // kFontDisplay
+    {"Courier New", -12, 0},  // kFontFixedSmall
+    {"Tahoma", -32, 600},     // kFontHeading
 };
 
 // Window thread only, like every other part of the toolkit. Never destroyed:

@@ -40,8 +40,6 @@ constexpr int kSkinMargin = 6;
 constexpr int kSkinStates = 4;
 enum GSkinState : int { kStateNormal = 0, kStateHot = 1, kStatePressed = 2, kStateDisabled = 3 };
 
-constexpr int kFontCount = 7;
-
 class GResources {
 public:
     // Counted: the first Acquire makes the skins and fonts (and opens the

@@ -106,9 +106,9 @@ GSaveFileDialog::GSaveFileDialog(const ustring_t& filter)
     folder_caption_.SetText(u"Папка:");
     folder_label_.SetBounds(x + 72, y, w - 72, 28);
     folder_label_.SetBackColor(kColorMid);
-    for (GLabel* l : {&folder_caption_, &folder_label_, &name_caption_, &type_caption_}) l->SetFont(2);
+    for (GLabel* l : {&folder_caption_, &folder_label_, &name_caption_, &type_caption_}) l->SetFont(kFontSmall);
     list_.SetBounds(x, y + 32, w, 252);
-    list_.SetFont(2);
+    list_.SetFont(kFontSmall);
     name_caption_.SetBounds(x, y + 292, 100, 32);
     name_caption_.SetText(u"Имя файла:");
     name_.SetBounds(x + 104, y + 292, w - 104, 32);
@@ -121,8 +121,8 @@ GSaveFileDialog::GSaveFileDialog(const ustring_t& filter)
     save_.SetCaption(u"Сохранить");
     cancel_.SetBounds(ca.Right() - 120, ca.Bottom() - 36, 120, 36);
     cancel_.SetCaption(u"Отмена");
-    save_.SetFont(2);
-    cancel_.SetFont(2);
+    save_.SetFont(kFontSmall);
+    cancel_.SetFont(kFontSmall);
 
     std::vector<std::u16string_view> parts = split(filter.view(), u'|');
     for (size_t i = 0; i + 1 < parts.size(); i += 2)

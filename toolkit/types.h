@@ -56,6 +56,19 @@ constexpr GColor kColorDisabledText = RGB(128, 167, 210);
 constexpr GColor kColorText = RGB(255, 255, 255);
 constexpr GColor kColorFocus = RGB(0, 255, 0);
 
+// The fonts of the toolkit's font table (GResources::Font) by the part they
+// play; a control takes one with SetFont.
+enum GFontRole : int {
+    kFontFixed = 0,       // Courier New 16: every control's default; digits and values
+    kFontFixedSpare1 = 1,  // Courier New 16, unused
+    kFontSmall = 2,       // Tahoma 12: buttons, captions, lists and messages
+    kFontFixedSpare3 = 3,  // Courier New 16, unused
+    kFontDisplay = 4,     // Tahoma, 72-point cell: the detector display's reading
+    kFontFixedSmall = 5,  // Courier New 12: logs and error texts in narrow cells
+    kFontHeading = 6,     // Tahoma 32, semi-bold
+    kFontCount
+};
+
 // An event: a handler bound to a receiver's member function (with an optional
 // extra word) or to any callable. One handler per event; a control that must
 // also observe the event chains itself in front of the existing handler with

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
 class G_t;
 
@@ -25,7 +26,7 @@ public:
     UIK::GLabel warnings_;
 };
 
-class GAlarms : public GBaseWarnings {
+class GAlarms : public GBaseWarnings, public SubWindow<GAlarms> {
 public:
     // Gap between a title bar and its list, and between the alarm list and
     // the warnings' title bar.
@@ -37,13 +38,9 @@ public:
     // Window thread: titles, lists and the flow layout from the masks.
     void Refresh();
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
-    std::vector<UIK::GControl*> InputControls() { return {}; }
     void Tick() { Refresh(); }
     // Current before the first timer tick.
     void Shown() { Refresh(); }
-    void Hidden() {}
 
 private:
     G_t& g_;

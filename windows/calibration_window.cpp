@@ -6,20 +6,15 @@
 #include "model/mb_link.h"
 #include "platform/time.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
 constexpr uint32_t kErrorShowMs = 10000;
 constexpr GColor kNoteColor = RGB(90, 142, 197);
-constexpr int kSmallFont = 2;
-
-void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
-    c.SetParent(parent);
-    c.SetName(name);
-    c.SetBounds(x, y, w, h);
-}
 
 void Note(GLabel& l, const char16_t* text) {
     l.SetText(text);
@@ -40,44 +35,44 @@ GBaseCalibration::GBaseCalibration() {
     SetName(u"GCalibration");
     Resize(kWidth, kHeight);
 
-    Place(title_, this, u"title_", 234, 2, 340, 40);
+    Place(title_, *this, u"title_", 234, 2, 340, 40);
     title_.SetText(u"Настройка измерения");
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
 
-    Place(bt_cancel_, this, u"bt_cancel_", 640, 237, 140, 62);
+    Place(bt_cancel_, *this, u"bt_cancel_", 640, 237, 140, 62);
     bt_cancel_.SetCaption(u"Прервать настройку");
     bt_cancel_.SetEnabled(false);
 
-    Place(lb_finished_, this, u"lb_finished_", 96, 238, 534, 58);
+    Place(lb_finished_, *this, u"lb_finished_", 96, 238, 534, 58);
     Note(lb_finished_, u"Завершено успешно");
 
-    Place(fr_air_, this, u"fr_air_", 16, 72, 380, 158);
-    Place(lb_give_air_, &fr_air_, u"lb_give_air_", 2, 2, 376, 74);
+    Place(fr_air_, *this, u"fr_air_", 16, 72, 380, 158);
+    Place(lb_give_air_, fr_air_, u"lb_give_air_", 2, 2, 376, 74);
     Note(lb_give_air_, u"Для коррекции нуля подайте на датчик смесь воздух/азот");
-    Place(bt_air_is_on_, &fr_air_, u"bt_air_is_on_", 90, 88, 212, 62);
+    Place(bt_air_is_on_, fr_air_, u"bt_air_is_on_", 90, 88, 212, 62);
     bt_air_is_on_.SetCaption(u"Начать\nкоррекцию нуля.\nВоздух подан");
     bt_air_is_on_.SetEnabled(false);
 
-    Place(fr_gas_, this, u"fr_gas_", 406, 72, 380, 158);
-    Place(lb_give_gas_, &fr_gas_, u"lb_give_gas_", 2, 2, 376, 74);
+    Place(fr_gas_, *this, u"fr_gas_", 406, 72, 380, 158);
+    Place(lb_give_gas_, fr_gas_, u"lb_give_gas_", 2, 2, 376, 74);
     Note(lb_give_gas_, u"Для настройки по газу укажите концентрацию и подайте на датчик ПГС с определяемым газом");
-    Place(calibration_gas_concentration_, &fr_gas_, u"calibration_gas_concentration_", 6, 96, 169, 46);
+    Place(calibration_gas_concentration_, fr_gas_, u"calibration_gas_concentration_", 6, 96, 169, 46);
     calibration_gas_concentration_.SetDisplayFormat(u"Концентрация\n%.3lf %%");
     calibration_gas_concentration_.SetEmptyText(u"Концентрация\n0.000 %");
     calibration_gas_concentration_.SetPrompt(u"Концентрация газа, %");
     calibration_gas_concentration_.SetAlignment(kAlignCenter | kAlignMiddle);
     calibration_gas_concentration_.SetWordWrap(true);
     calibration_gas_concentration_.SetEnabled(false);
-    Place(bt_gas_is_on_, &fr_gas_, u"bt_gas_is_on_", 184, 88, 188, 62);
+    Place(bt_gas_is_on_, fr_gas_, u"bt_gas_is_on_", 184, 88, 188, 62);
     bt_gas_is_on_.SetCaption(u"Начать\nнастройку по ПГС.\nГаз подан");
     bt_gas_is_on_.SetEnabled(false);
 
-    Place(bt_ss_enable_, this, u"bt_ss_enable_", 16, 5, 124, 62);
+    Place(bt_ss_enable_, *this, u"bt_ss_enable_", 16, 5, 124, 62);
     bt_ss_enable_.SetCaption(u"Включить режим наладки");
     for (GControl* c : std::initializer_list<GControl*>{&bt_cancel_, &lb_finished_, &lb_give_air_, &bt_air_is_on_,
                                                         &lb_give_gas_, &calibration_gas_concentration_,
                                                         &bt_gas_is_on_, &bt_ss_enable_})
-        c->SetFont(kSmallFont);
+        c->SetFont(kFontSmall);
 }
 
 GCalibration::GCalibration(G_t& g) : g_(g) {

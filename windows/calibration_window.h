@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 #include "procedures/device_procedures.h"
 
 class G_t;
@@ -40,17 +41,14 @@ public:
     UIK::GTextButton bt_ss_enable_;
 };
 
-class GCalibration : public GBaseCalibration {
+class GCalibration : public GBaseCalibration, public SubWindow<GCalibration> {
 public:
     explicit GCalibration(G_t& g);
     ~GCalibration() override;
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { Refresh(); }
-    void Hidden() {}
 
     // Enabled states and the state text from the application state.
     void Refresh();

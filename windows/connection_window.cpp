@@ -80,8 +80,8 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     btConnectDisconnect_.SetBounds(kTableWidth - 100, 0, 100, kButtonsHeight);
     btConnectDisconnect_.SetCaption(kConnect);
     // The small font: both captions fit their buttons whole.
-    btnCancel_.SetFont(2);
-    btConnectDisconnect_.SetFont(2);
+    btnCancel_.SetFont(kFontSmall);
+    btConnectDisconnect_.SetFont(kFontSmall);
 
     GControlsTableDT1.SetParent(&Frame_);
     GControlsTableDT1.SetName(u"GControlsTableDT1");

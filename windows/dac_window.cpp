@@ -7,22 +7,17 @@
 #include "model/mb_link.h"
 #include "procedures/device_procedures.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
 constexpr GColor kRowLight = RGB(90, 142, 197);
 constexpr GColor kRowDark = RGB(74, 126, 181);
-constexpr int kSmallFont = 2;
 // The longest a saved code is held on the screen waiting for its read-back.
 constexpr uint32_t kSavedHoldMs = 10000;
-
-void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
-    c.SetParent(parent);
-    c.SetName(name);
-    c.SetBounds(x, y, w, h);
-}
 
 void Caption(GLabel& l, const char16_t* text, GColor back) {
     l.SetText(text);
@@ -40,75 +35,62 @@ std::optional<int64_t> StoredCodeValue(float code) {
     return int64_t(code);
 }
 
-GBaseDacCalibration::GBaseDacCalibration() {
+GBaseDacCalibration::GBaseDacCalibration()
+    : code_(GCodeBar::Keys::kUpRaises,
+            {.reported = u"Реальный код ЦАП",
+             .wanted = u"Заданный код ЦАП (0..4095)",
+             .out_of_range = u"Код ЦАП должен быть от 0 до 4095",
+             .caption_align = kAlignCenter | kAlignMiddle},
+            codes::kDacCodeMin, codes::kDacCodeMax) {
     SetName(u"GDacCalibration");
     Resize(kWidth, kHeight);
 
-    Place(title_, this, u"title_", 0, 0, 600, 24);
+    Place(title_, *this, u"title_", 0, 0, 600, 24);
     title_.SetText(u"Настройка 4-20мА");
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
 
-    Place(bt_ss_enable_, this, u"bt_ss_enable_", 5, 32, 124, 62);
+    Place(bt_ss_enable_, *this, u"bt_ss_enable_", 5, 32, 124, 62);
     bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    Place(bt_toggle_, this, u"bt_toggle_", 471, 32, 124, 62);
+    Place(bt_toggle_, *this, u"bt_toggle_", 471, 32, 124, 62);
     bt_toggle_.SetCaption(u"Включить управление током");
 
-    Place(table_, this, u"table_", 59, 104, 482, 124);
-    Place(title_real_code_, &table_, u"title_real_code_", 0, 0, 380, 40);
-    Caption(title_real_code_, u"Реальный код ЦАП", kRowLight);
-    Place(real_code_, &table_, u"real_code_", 382, 0, 100, 40);
-    real_code_.SetBackColor(kRowLight);
-    Place(title_code_, &table_, u"title_code_", 0, 42, 380, 40);
-    Caption(title_code_, u"Заданный код ЦАП (0..4095)", kRowDark);
-    Place(inp_code_, &table_, u"inp_code_", 382, 42, 100, 40);
-    inp_code_.SetDisplayFormat(u" %I64d");
-    inp_code_.SetEmptyText(u" 0");
-    inp_code_.SetPrompt(u"Заданный код ЦАП");
-    inp_code_.SetRange(codes::kDacCodeMin, codes::kDacCodeMax);
-    Place(sb_code_, &table_, u"sb_code_", 0, 84, 482, 40);
-    sb_code_.SetRange(codes::kDacCodeMin, codes::kDacCodeMax);
+    code_.Place(*this, 59, 104, kRowLight, kRowDark);
 
-    Place(GControlsTableDT2, this, u"GControlsTableDT2", 72, 244, 456, 94);
-    Place(GLabel2, &GControlsTableDT2, u"GLabel2", 0, 0, 150, 30);
-    Place(GLabel1, &GControlsTableDT2, u"GLabel1", 152, 0, 150, 30);
+    Place(GControlsTableDT2, *this, u"GControlsTableDT2", 72, 244, 456, 94);
+    Place(GLabel2, GControlsTableDT2, u"GLabel2", 0, 0, 150, 30);
+    Place(GLabel1, GControlsTableDT2, u"GLabel1", 152, 0, 150, 30);
     Caption(GLabel1, u"В настройках", kRowDark);
-    Place(GLabel3, &GControlsTableDT2, u"GLabel3", 304, 0, 150, 30);
+    Place(GLabel3, GControlsTableDT2, u"GLabel3", 304, 0, 150, 30);
     Caption(GLabel3, u"Запомненный", kRowDark);
-    Place(GLabel5, &GControlsTableDT2, u"GLabel5", 0, 32, 150, 30);
+    Place(GLabel5, GControlsTableDT2, u"GLabel5", 0, 32, 150, 30);
     Caption(GLabel5, u"Код для 4мА", kRowDark);
-    Place(GLabel6, &GControlsTableDT2, u"GLabel6", 0, 64, 150, 30);
+    Place(GLabel6, GControlsTableDT2, u"GLabel6", 0, 64, 150, 30);
     Caption(GLabel6, u"Код для 20мА", kRowDark);
-    Place(real_code_min_, &GControlsTableDT2, u"real_code_min_", 152, 32, 150, 30);
-    Place(code_min_, &GControlsTableDT2, u"code_min_", 304, 32, 150, 30);
-    Place(real_code_max_, &GControlsTableDT2, u"real_code_max_", 152, 64, 150, 30);
-    Place(code_max_, &GControlsTableDT2, u"code_max_", 304, 64, 150, 30);
+    Place(real_code_min_, GControlsTableDT2, u"real_code_min_", 152, 32, 150, 30);
+    Place(code_min_, GControlsTableDT2, u"code_min_", 304, 32, 150, 30);
+    Place(real_code_max_, GControlsTableDT2, u"real_code_max_", 152, 64, 150, 30);
+    Place(code_max_, GControlsTableDT2, u"code_max_", 304, 64, 150, 30);
     for (GOutputInt64Label* l : {&real_code_min_, &code_min_, &real_code_max_, &code_max_}) {
         l->SetBackColor(kRowLight);
         l->SetAlignment(kAlignCenter | kAlignMiddle);
     }
 
-    Place(bt_remember_min_, this, u"bt_remember_min_", 72, 350, 220, 50);
+    Place(bt_remember_min_, *this, u"bt_remember_min_", 72, 350, 220, 50);
     bt_remember_min_.SetCaption(u"Запомнить для 4мА");
-    Place(bt_remember_max_, this, u"bt_remember_max_", 308, 350, 220, 50);
+    Place(bt_remember_max_, *this, u"bt_remember_max_", 308, 350, 220, 50);
     bt_remember_max_.SetCaption(u"Запомнить для 20мА");
-    Place(bt_save_, this, u"bt_save_", 72, 412, 220, 56);
+    Place(bt_save_, *this, u"bt_save_", 72, 412, 220, 56);
     bt_save_.SetCaption(u"Сохранить калибровки");
-    Place(bt_cancel_, this, u"bt_cancel_", 308, 412, 220, 56);
+    Place(bt_cancel_, *this, u"bt_cancel_", 308, 412, 220, 56);
     bt_cancel_.SetCaption(u"Отмена");
     for (GControl* c : std::initializer_list<GControl*>{&bt_ss_enable_, &bt_toggle_})
-        c->SetFont(kSmallFont);
+        c->SetFont(kFontSmall);
 }
 
 GDacCalibration::GDacCalibration(G_t& g) : g_(g) {
     bt_ss_enable_.OnClick.Bind(this, &GDacCalibration::OnEnableAdjustment);
     bt_toggle_.OnClick.Bind(this, &GDacCalibration::OnToggle);
-    inp_code_.OnValueEntered.Bind(this, &GDacCalibration::OnCodeEntered);
-    inp_code_.OnValueAccepted.Bind(this, &GDacCalibration::OnCodeAccepted);
-    inp_code_.OnKeyDown.Bind(this, &GDacCalibration::CodeKey);
-    sb_code_.OnPositionChanged.Bind(this, &GDacCalibration::OnBarMoved);
-    for (GControl* c : std::initializer_list<GControl*>{&table_, &title_code_, &inp_code_, &title_real_code_,
-                                                        &real_code_})
-        c->OnMouseWheel.Bind(this, &GDacCalibration::OnWheel);
+    code_.Connect(g, [this](int64_t code) { OnCodeMoved(code); });
     bt_remember_min_.OnClick.Bind(this, &GDacCalibration::OnRememberMin);
     bt_remember_max_.OnClick.Bind(this, &GDacCalibration::OnRememberMax);
     bt_save_.OnClick.Bind(this, &GDacCalibration::OnSave);
@@ -140,9 +122,7 @@ void GDacCalibration::Refresh() {
     // and the bar start again from the device's code, never from a code left
     // in them: an output at 20 mA must not jump to whatever the bar shows.
     if (!dac_on) synced_ = false;
-    ++refresh_depth_;
     if (dac_on && !synced_) synced_ = SyncCode();
-    --refresh_depth_;
     bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
     bt_toggle_.SetEnabled(mode_on && (dac_on || dac_off));
     bt_toggle_.SetCaption(dac_on ? u"Отключить настройку ЦАП" : u"Включить настройку ЦАП");
@@ -152,7 +132,7 @@ void GDacCalibration::Refresh() {
     bt_save_.SetEnabled(mode_on && remembered);
     bt_cancel_.SetEnabled(connected && remembered);
 
-    ++refresh_depth_;
+    const GCodeBar::Guard quiet = code_.Quiet();
     if (dac_on) {
         const param_snapshot_t code = g_.params.dac_code.snapshot();
         if (code.is_read()) real_code_.SetValue(code.u16());
@@ -173,28 +153,14 @@ void GDacCalibration::Refresh() {
         stored(g_.params.dac_code_4ma, real_code_min_, code_min_, remembered_low_);
         stored(g_.params.dac_code_20ma, real_code_max_, code_max_, remembered_high_);
     }
-    --refresh_depth_;
 }
 
 bool GDacCalibration::SyncCode() {
     const param_snapshot_t code = g_.params.dac_code.snapshot();
     if (!code.is_read() || code.u16() < codes::kDacCodeMin || code.u16() > codes::kDacCodeMax) return false;
-    // With the refresh depth raised the bar's handler only updates the field.
-    sb_code_.SetPosition(code.u16());
-    inp_code_.SetValue(code.u16());
+    // Loaded as the program's move: nothing is sent.
+    code_.Load(code.u16());
     return true;
-}
-
-void GDacCalibration::CodeKey(GControl*, const GKeyEvent& e) {
-    switch (e.key) {
-    case kKeyPageUp: sb_code_.StepBy(sb_code_.LargeStep()); break;
-    case kKeyPageDown: sb_code_.StepBy(-sb_code_.LargeStep()); break;
-    case kKeyEnd: sb_code_.SetPosition(sb_code_.Minimum()); break;
-    case kKeyHome: sb_code_.SetPosition(sb_code_.Maximum()); break;
-    case kKeyLeft: case kKeyDown: sb_code_.StepBy(-sb_code_.SmallStep()); break;
-    case kKeyUp: case kKeyRight: sb_code_.StepBy(sb_code_.SmallStep()); break;
-    default: break;
-    }
 }
 
 void GDacCalibration::OnEnableAdjustment(GControl*) {
@@ -208,33 +174,13 @@ void GDacCalibration::OnToggle(GControl*) {
     Refresh();
 }
 
-void GDacCalibration::OnCodeEntered(GControl*, int64_t& value) {
-    if (refresh_depth_ > 0) return;
-    if (value < codes::kDacCodeMin || value > codes::kDacCodeMax) {
-        value = inp_code_.Value();
-        g_.status_text(u"Код ЦАП должен быть от 0 до 4095");
-    }
-}
-
-void GDacCalibration::OnCodeAccepted(GControl*, int64_t value) {
-    if (refresh_depth_ > 0) return;
-    if (value >= codes::kDacCodeMin && value <= codes::kDacCodeMax) sb_code_.SetPosition(value);
-}
-
-void GDacCalibration::OnBarMoved(GControl*) {
-    const int64_t pos = sb_code_.Position();
-    const bool by_program = refresh_depth_ > 0;
-    ++refresh_depth_;
-    inp_code_.SetValue(pos);
-    --refresh_depth_;
+void GDacCalibration::OnCodeMoved(int64_t code) {
     // Only a move by the user, from the code loaded from the device, is sent.
     // Merged by register in the pending-write map: a fast drag sends the
     // latest position only.
-    if (by_program || !synced_ || !DacModeOn()) return;
-    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_code, uint64_t(pos));
+    if (!synced_ || !DacModeOn()) return;
+    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_code, uint64_t(code));
 }
-
-void GDacCalibration::OnWheel(GControl*, const GMouseEvent& e) { sb_code_.HandleMouseWheel(e); }
 
 void GDacCalibration::OnRememberMin(GControl*) {
     if (!real_code_.HasValue()) return;

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/code_bar.h"
+#include "windows/sub_window.h"
 
 class G_t;
 
@@ -32,12 +34,14 @@ public:
     UIK::GLabel title_;
     UIK::GTextButton bt_save_;
     UIK::GTextButton bt_cancel_;
-    UIK::GControlsTable table_;
-    UIK::GLabel title_real_code_;
-    UIK::GOutputInt64Label real_code_;
-    UIK::GLabel title_code_;
-    UIK::GInputInt64Label inp_code_;
-    UIK::GScrollBar sb_code_;
+    // The DAC code: the code the device drives and the code to set.
+    GCodeBar code_;
+    UIK::GControlsTable& table_ = code_.table;
+    UIK::GLabel& title_real_code_ = code_.title_reported;
+    UIK::GOutputInt64Label& real_code_ = code_.reported;
+    UIK::GLabel& title_code_ = code_.title_wanted;
+    UIK::GInputInt64Label& inp_code_ = code_.field;
+    UIK::GScrollBar& sb_code_ = code_.bar;
     UIK::GTextButton bt_toggle_;
     UIK::GTextButton bt_ss_enable_;
     UIK::GControlsTable GControlsTableDT2;
@@ -50,12 +54,10 @@ public:
     UIK::GTextButton bt_remember_max_;
 };
 
-class GDacCalibration : public GBaseDacCalibration {
+class GDacCalibration : public GBaseDacCalibration, public SubWindow<GDacCalibration> {
 public:
     explicit GDacCalibration(G_t& g);
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { synced_ = false; Refresh(); }
@@ -63,7 +65,7 @@ public:
 
     void Refresh();
     // The keyboard control of the bar while the code field has the focus.
-    void CodeKey(UIK::GControl*, const UIK::GKeyEvent& e);
+    void CodeKey(UIK::GControl*, const UIK::GKeyEvent& e) { code_.Key(e); }
 
     bool RememberedLow() const { return remembered_low_; }
     bool RememberedHigh() const { return remembered_high_; }
@@ -76,17 +78,14 @@ private:
     bool DacModeOff() const;
     void OnEnableAdjustment(UIK::GControl*);
     void OnToggle(UIK::GControl*);
-    void OnCodeEntered(UIK::GControl*, int64_t& value);
-    void OnCodeAccepted(UIK::GControl*, int64_t value);
-    void OnBarMoved(UIK::GControl*);
-    void OnWheel(UIK::GControl*, const UIK::GMouseEvent& e);
+    // A move of the field or the bar by the user.
+    void OnCodeMoved(int64_t code);
     void OnRememberMin(UIK::GControl*);
     void OnRememberMax(UIK::GControl*);
     void OnSave(UIK::GControl*);
     void OnCancel(UIK::GControl*);
 
     G_t& g_;
-    int32_t refresh_depth_ = 0;
     bool remembered_low_ = false;
     bool remembered_high_ = false;
     // The field and the bar hold the device's code as read after DAC

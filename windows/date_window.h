@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 #include "procedures/settings_procedures.h"
 
 class G_t;
@@ -28,7 +29,7 @@ public:
     UIK::GTextButton bt_apply_local_time_, bt_apply_, bt_cancel_, bt_ss_enable_;
 };
 
-class GDate : public GBaseDateTime {
+class GDate : public GBaseDateTime, public SubWindow<GDate> {
 public:
     explicit GDate(G_t& g);
 
@@ -41,12 +42,9 @@ public:
     bool Editing() const { return editing_; }
     clock_fields_t Fields() const;
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { Refresh(); }
-    void Hidden() {}
 
 private:
     void Write(uint64_t bytes);

@@ -9,8 +9,10 @@
 #include "model/params.h"
 #include "platform/time.h"
 #include "windows/trend_chart.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 using luma::journal_kind;
 
 namespace {
@@ -28,13 +30,6 @@ const char16_t kPictureFilter[] = u"|PNG-рисунок (*.png)|*.png";
 constexpr GColor kTitleBack = RGB(90, 142, 197);
 constexpr int kButtonSkin = bmpButtonSkin_Vulgar1;
 constexpr int kDownButtonSkin = bmpButtonSkin_Vulgar3;
-
-void Place(GControl& c, GControl& parent, const char16_t* name, int l, int t, int w, int h, unsigned anchors) {
-    c.SetParent(&parent);
-    c.SetName(name);
-    c.SetBounds(l, t, w, h);
-    c.SetAnchors(anchors);
-}
 
 // The device may be asked for a preview: not while the poll window asks
 // other addresses, and not without a device to answer.
@@ -63,7 +58,7 @@ GBaseJournal::GBaseJournal(GControl* parent) : GFrame(parent) {
     SetBounds(0, 0, kWidth, kHeight);
     Place(bt_load_, *this, u"bt_load_", 3, 3, 132, 46, kAnchorLeft | kAnchorTop);
     bt_load_.SetCaption(u"Загрузить весь журнал");
-    bt_load_.SetFont(2);
+    bt_load_.SetFont(kFontSmall);
     Place(progress_, *this, u"progress_", 143, 12, 403, 30, kAnchorLeft | kAnchorTop | kAnchorRight);
     Place(bt_export_, *this, u"bt_export_", 553, 3, 84, 46, kAnchorTop | kAnchorRight);
     bt_export_.SetCaption(u"Экспорт");
@@ -437,7 +432,7 @@ GBaseJournals::GBaseJournals(GControl* parent) : GFrame(parent) {
     for (const auto& b : buttons) {
         Place(*b.b, GFrameDT1, b.name, b.left, 0, b.width, 46, kAnchorLeft | kAnchorTop);
         b.b->SetCaption(b.caption);
-        b.b->SetFont(2);
+        b.b->SetFont(kFontSmall);
     }
     Place(panel_, *this, u"panel_", 0, 77, 800, 523, kAnchorAll);
 }

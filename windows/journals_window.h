@@ -32,6 +32,7 @@
 #include "model/journal_export.h"
 #include "model/journal_records.h"
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
 class G_t;
 class ITask;
@@ -233,14 +234,12 @@ public:
     UIK::GPanel panel_;
 };
 
-class GJournals : public GBaseJournals {
+class GJournals : public GBaseJournals, public SubWindow<GJournals> {
 public:
     explicit GJournals(G_t& g);
     ~GJournals() override;
 
-    // The window-logic interface of GForm_T.
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
+    // What the form calls (see windows/sub_window.h).
     std::vector<UIK::GControl*> InputControls();
     // The main window's timer: the visible page without rebuilding its text.
     void Tick();

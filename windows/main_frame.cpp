@@ -71,7 +71,7 @@ namespace {
 constexpr int kCloseWidth = 80;
 // Room for the scroll bar when the log text is measured.
 constexpr int kLogScrollRoom = 42;
-constexpr int kLogFont = 5;
+constexpr GFontRole kLogFont = kFontFixedSmall;
 }  // namespace
 
 GStandardMainFrame2::GStandardMainFrame2(GControl* parent) : GFrame(parent) {

@@ -55,12 +55,7 @@ GNewForm::GNewForm(G_t& g, const std::string& program_name) : g_(g) {
     main_ = std::make_unique<GMain>(g, program_name, this);
     main_->SetBounds(0, 0, kWidth, kHeight);
     main_->SetAnchors(kAnchorAll);
-    GStart& s = main_->Start();
-    for (GControl* c : std::initializer_list<GControl*>{
-             &s.bt_connect_, &s.bt_connection_settings_, &s.Sudo().Toggle(), &s.bt_alarms_, &s.bt_calibration_,
-             &s.bt_thresholds_, &s.bt_dac_calibration_, &s.bt_uplevel_connection_, &s.bt_datetime_, &s.bt_tests_,
-             &s.bt_journals_, &s.bt_select_gas_})
-        AddTabControl(c);
+    for (GControl* c : main_->Start().TabOrder()) AddTabControl(c);
     OnShow.ChainFront([](GControl* self) {
         if (GBitmap* icon = GResources::Image("AppIcon")) static_cast<GForm*>(self)->SetIcon(icon);
     });

@@ -19,11 +19,12 @@
 
 #include "model/concentration_poll.h"
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
 class G_t;
 class ITask;
 
-class GPoll55Window {
+class GPoll55Window : public SubWindow<GPoll55Window> {
 public:
     static constexpr int kWidth = 1024;
     static constexpr int kHeight = 700;
@@ -33,17 +34,15 @@ public:
     static constexpr UIK::GColor kAsking = UIK::RGB(255, 255, 0);
     static constexpr UIK::GColor kAnswered = UIK::RGB(0, 255, 0);
     static constexpr UIK::GColor kFailed = UIK::RGB(255, 0, 0);
-    static constexpr int kValueFont = 0;  // Courier New 16
-    static constexpr int kErrorFont = 5;  // Courier New 12
+    static constexpr UIK::GFontRole kValueFont = UIK::kFontFixed;
+    static constexpr UIK::GFontRole kErrorFont = UIK::kFontFixedSmall;
 
     explicit GPoll55Window(G_t& g);
     ~GPoll55Window();
 
-    // The window-logic interface of GForm_T.
+    // What the form calls (see windows/sub_window.h).
     UIK::GFrame& Frame() { return frame_; }
     UIK::GLabel& Title() { return title_; }
-    std::vector<UIK::GControl*> InputControls() { return {}; }
-    void Tick() {}
     void Shown() { Start(); }
     void Hidden() { Stop(); }
 
@@ -88,3 +87,5 @@ private:
     ITask* periodic_ = nullptr;
     std::shared_ptr<Shared_t> shared_ = std::make_shared<Shared_t>();
 };
+
+using GPoll55 = GForm_T<GPoll55Window>;

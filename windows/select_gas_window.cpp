@@ -31,7 +31,7 @@ GBaseSelectGas::GBaseSelectGas() {
     list_.SetParent(this);
     list_.SetName(u"list_");
     list_.SetBounds(440, 0, 200, 48);
-    list_.SetFont(2);
+    list_.SetFont(kFontSmall);
     GLabel1.SetParent(this);
     GLabel1.SetName(u"GLabel1");
     GLabel1.SetText(u"Коэффициенты коррекции");
@@ -48,7 +48,7 @@ GBaseSelectGas::GBaseSelectGas() {
     bt_ss_enable_.SetName(u"bt_ss_enable_");
     bt_ss_enable_.SetCaption(u"Включить режим наладки");
     bt_ss_enable_.SetBounds(0, 0, 124, 62);
-    bt_ss_enable_.SetFont(2);
+    bt_ss_enable_.SetFont(kFontSmall);
 }
 
 GSelectGas::GSelectGas(G_t& g) : g_(g) {

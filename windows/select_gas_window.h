@@ -10,6 +10,7 @@
 
 #include "model/codes.h"
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
 class G_t;
 class mb_param_t;
@@ -31,7 +32,7 @@ public:
     UIK::GTextButton bt_ss_enable_;
 };
 
-class GSelectGas : public GBaseSelectGas {
+class GSelectGas : public GBaseSelectGas, public SubWindow<GSelectGas> {
 public:
     static constexpr uint32_t kHoldMs = 2000;
 
@@ -48,12 +49,9 @@ public:
     // The coefficient input of gas i (0..14).
     UIK::GInputDoubleLabel& Coefficient(size_t index) { return *inputs_[index]; }
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { Refresh(); }
-    void Hidden() {}
 
 private:
     void OnFilter(UIK::GControl* c, double& v);

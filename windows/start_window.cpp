@@ -2,70 +2,78 @@
 
 #include <algorithm>
 #include <iterator>
-#include <type_traits>
+#include <span>
 
 #include "foundation/time_services.h"
 #include "model/app_state.h"
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Button;
+using layout::Image;
+using layout::Label;
+using layout::Place;
+using layout::Row;
 
 namespace {
 
 // The display glass of the detector picture, behind the readings.
 constexpr GColor kDisplayColor = RGB(14, 30, 46);
-constexpr int kSmallFont = 2;   // Tahoma 12
-constexpr int kBigFont = 4;     // Tahoma, 72-point cell
-
-void Place(GControl& c, GControl& parent, const char16_t* name, int l, int t, int w, int h) {
-    c.SetParent(&parent);
-    c.SetName(name);
-    c.SetBounds(l, t, w, h);
-}
-
-void Label(GLabel& c, GControl& parent, const char16_t* name, const char16_t* text, int l, int t, int w, int h,
-           unsigned align = kAlignCenter | kAlignMiddle) {
-    Place(c, parent, name, l, t, w, h);
-    c.SetText(text);
-    c.SetAlignment(align);
-}
-
-void Button(GTextButton& b, GControl& parent, const char16_t* name, const char16_t* caption, int l, int t, int w,
-            int h) {
-    Place(b, parent, name, l, t, w, h);
-    b.SetCaption(caption);
-    b.SetFont(kSmallFont);
-}
-
-// A row of a caption and a value on two shades of the panel colour.
-void Row(GFrame& f, GControl& parent, const char16_t* name, int l, int t, int w, int h, GLabel& caption,
-         const char16_t* caption_name, const char16_t* caption_text, int caption_w, GLabel& value,
-         const char16_t* value_name, const char16_t* value_text, int value_w) {
-    Place(f, parent, name, l, t, w, h);
-    Label(caption, f, caption_name, caption_text, 0, 0, caption_w, h);
-    caption.SetBackColor(kColorMid);
-    caption.SetFont(kSmallFont);
-    Label(value, f, value_name, value_text, w - value_w, 0, value_w, h);
-    value.SetBackColor(kColorLight);
-    value.SetFont(kSmallFont);
-}
-
-void Image(GImageFrame& img, GControl& parent, const char16_t* name, const char* resource, int l, int t, int w,
-           int h) {
-    Place(img, parent, name, l, t, w, h);
-    img.SetImageName(resource);
-}
 
 // Number of set bits of a 32-bit mask when it has been read, else 0.
 unsigned BitsOf(const param_snapshot_t& s) { return s.is_read() ? codes::SetBitCount(s.u32()) : 0; }
+
+// The two button columns of the picture (see SubWindowRow::Column).
+constexpr int kLeftWidth = 244;
+constexpr int kRightLeft = 852, kRightWidth = 172;
+
+// The rows of the sub-window table whose buttons are in column c, top to
+// bottom.
+std::vector<size_t> ColumnRows(SubWindowRow::Column c) {
+    const std::span<const SubWindowRow> rows = SubWindowTable();
+    std::vector<size_t> order;
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].place.column == c) order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return rows[a].place.top < rows[b].place.top; });
+    return order;
+}
+
+// The lower edge of the left column at its design places.
+int LeftColumnBottom() {
+    int bottom = 0;
+    for (const SubWindowRow& r : SubWindowTable())
+        if (r.place.column == SubWindowRow::kLeft) bottom = std::max(bottom, r.place.top + r.place.height);
+    return bottom;
+}
+
+std::vector<std::unique_ptr<GTextButton>> MakeWindowButtons() {
+    std::vector<std::unique_ptr<GTextButton>> buttons;
+    for (size_t i = 0; i < SubWindowTable().size(); ++i) buttons.push_back(std::make_unique<GTextButton>());
+    return buttons;
+}
 
 }  // namespace
 
 // ---- layout ---------------------------------------------------------------------
 
-GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
+GBaseStart::GBaseStart(GControl* parent)
+    : GFrame(parent),
+      window_buttons_(MakeWindowButtons()),
+      bt_alarms_(WindowButton("alarms")),
+      bt_calibration_(WindowButton("calibration")),
+      bt_thresholds_(WindowButton("thresholds")),
+      bt_dac_calibration_(WindowButton("dac")),
+      bt_uplevel_connection_(WindowButton("device-link")),
+      bt_datetime_(WindowButton("clock")),
+      bt_tests_(WindowButton("tests")),
+      bt_journals_(WindowButton("journals")),
+      bt_select_gas_(WindowButton("gas")),
+      bt_connection_settings_(WindowButton("connection")),
+      bt_poll55_(WindowButton("poll55")) {
     SetName(u"GStart");
     SetBounds(0, 0, kWidth, kHeight);
     Label(title_, *this, u"title_", u"КОНФИГУРАТОР ЛУМА-10", 256, 0, 584, 24);
@@ -75,38 +83,42 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     img_main_.SetCentred(true);
     GControl& img = img_main_;
 
-    // Left column.
-    Place(GFrameDT2, img, u"GFrameDT2", 0, 1, 244, 72);
-    Button(bt_alarms_, GFrameDT2, u"bt_alarms_", u"Текущие аварии и предупреждения", 0, 0, 244, 72);
-    Button(bt_calibration_, img, u"bt_calibration_", u"Настройка измерения", 0, 81, 244, 46);
-    Button(bt_thresholds_, img, u"bt_thresholds_", u"Пороги", 0, 137, 244, 46);
-    Button(bt_dac_calibration_, img, u"bt_dac_calibration_", u"Настройка 4-20 мА", 0, 192, 244, 46);
-    Button(bt_uplevel_connection_, img, u"bt_uplevel_connection_", u"Настройка WiFi, RS-485, Hart", 0, 247, 244, 46);
-    Button(bt_datetime_, img, u"bt_datetime_", u"Дата/Время", 0, 300, 244, 46);
-    Button(bt_tests_, img, u"bt_tests_", u"Тесты", 0, 352, 244, 46);
-    Button(bt_journals_, img, u"bt_journals_", u"Журналы", 0, 406, 244, 46);
-    Button(bt_select_gas_, img, u"bt_select_gas_", u"Выбор газа для пропанового оптического датчика", 0, 460, 244,
-           62);
+    // Left column: the sub-window buttons of the table at their places; the
+    // alarms button fills a frame of its own, which takes its place.
+    const std::span<const SubWindowRow> rows = SubWindowTable();
+    for (size_t i : ColumnRows(SubWindowRow::kLeft)) {
+        const SubWindowRow& r = rows[i];
+        GTextButton& b = WindowButton(i);
+        if (&b == &bt_alarms_) {
+            Place(GFrameDT2, img, u"GFrameDT2", 0, r.place.top, kLeftWidth, r.place.height);
+            Button(b, GFrameDT2, r.button_name, r.caption, 0, 0, kLeftWidth, r.place.height);
+        } else {
+            Button(b, img, r.button_name, r.caption, 0, r.place.top, kLeftWidth, r.place.height);
+        }
+    }
 
     // Right column.
-    Button(bt_connect_, img, u"bt_connect_", u"Подключиться", 852, 8, 172, 46);
-    Button(bt_connection_settings_, img, u"bt_connection_settings_", u"Настройки связи\nи поиск устройств", 852, 60,
-           172, 62);
+    Button(bt_connect_, img, u"bt_connect_", u"Подключиться", kRightLeft, 8, kRightWidth, 46);
+    bt_connect_.SetAnchors(kAnchorRight | kAnchorTop);
+    for (size_t i : ColumnRows(SubWindowRow::kRight)) {
+        const SubWindowRow& r = rows[i];
+        GTextButton& b = WindowButton(i);
+        Button(b, img, r.button_name, r.caption, kRightLeft, r.place.top, kRightWidth, r.place.height);
+        b.SetAnchors(kAnchorRight | kAnchorTop);
+    }
     Row(frame_modbus_id_, img, u"frame_modbus_id_", 856, 127, 168, 32, GLabel6, u"GLabel6", u"ID", 105,
         reg_1002_modbus_id_, u"reg_1002_modbus_id_", u"1002 R", 62);
     Row(frame_modbus_speed_, img, u"frame_modbus_speed_", 856, 164, 168, 32, GLabel7, u"GLabel7", u"Скорость", 105,
         reg_1003_speed_, u"reg_1003_speed_", u"1003 R", 62);
-    Button(bt_wifi_, img, u"bt_wifi_", u"Включить WiFi", 852, 199, 172, 46);
-    Button(bt_poll55_, img, u"bt_poll55_", u"Концентрации 55", 852, 293, 172, 46);
-    for (GControl* c : std::initializer_list<GControl*>{&bt_connect_, &bt_connection_settings_, &frame_modbus_id_,
-                                                        &frame_modbus_speed_, &bt_wifi_, &bt_poll55_})
+    Button(bt_wifi_, img, u"bt_wifi_", u"Включить WiFi", kRightLeft, 199, kRightWidth, 46);
+    for (GControl* c : std::initializer_list<GControl*>{&frame_modbus_id_, &frame_modbus_speed_, &bt_wifi_})
         c->SetAnchors(kAnchorRight | kAnchorTop);
     Button(bt_reset_alarm_block_, img, u"bt_reset_alarm_block_", u"Сброс блокировки аварии", 884, 644, 116, 62);
     bt_reset_alarm_block_.SetAnchors(kAnchorRight | kAnchorBottom);
     Label(status_bar_, img, u"status_bar_", u"-----------\n-----------", 0, 712, 1024, 30);
     status_bar_.SetAnchors(kAnchorLeft | kAnchorRight | kAnchorBottom);
     status_bar_.SetBackColor(kColorDark);
-    status_bar_.SetFont(kSmallFont);
+    status_bar_.SetFont(kFontSmall);
 
     // The detector column.
     Place(frame_over_img_, img, u"frame_over_img_", 0, 0, kOverImageWidth, 742);
@@ -127,15 +139,15 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     Place(fr_icon_, col, u"fr_icon_", 47, 200, 244, 120);
     Label(ico_reg_6004_mipex_type_, fr_icon_, u"ico_reg_6004_mipex_type_", u"% НКПР 6004 R", 4, 7, 86, 17,
           kAlignLeft | kAlignMiddle);
-    ico_reg_6004_mipex_type_.SetFont(kSmallFont);
+    ico_reg_6004_mipex_type_.SetFont(kFontSmall);
     // The owner of adjustment mode (up to «UNKN») between the WiFi and key icons.
     Image(img_wifi_, fr_icon_, u"img_wifi_", "IMG_WIFI", 99, 6, 24, 16);
     Label(ico_ss_status_, fr_icon_, u"ico_ss_status_", u"HART", 124, 6, 37, 15);
-    ico_ss_status_.SetFont(kSmallFont);
+    ico_ss_status_.SetFont(kFontSmall);
     Image(img_ss, fr_icon_, u"img_ss", "IMG_SS", 162, 6, 36, 16);
     Place(GFrameDT3, fr_icon_, u"GFrameDT3", 20, 24, 180, 74);
     Label(ico_reg_6002_, GFrameDT3, u"ico_reg_6002_", u"0.0", 0, 0, 178, 74);
-    ico_reg_6002_.SetFont(kBigFont);
+    ico_reg_6002_.SetFont(kFontDisplay);
     ico_reg_6002_.SetBackColor(kDisplayColor);
     Place(ico_threshold_frame_, fr_icon_, u"ico_threshold_frame_", 199, 5, 44, 94);
     Label(asterix_, ico_threshold_frame_, u"asterix_", u"*", 1, 1, 42, 18);
@@ -145,7 +157,7 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     Label(reg_2001_threshold2_, ico_threshold_frame_, u"reg_2001_threshold2_", u"2001 R", 1, 72, 41, 20);
     for (GLabel* l : {&asterix_, &reg_2000_threshold1_title_, &reg_2000_threshold1_, &reg_2001_threshold2_title_,
                       &reg_2001_threshold2_}) {
-        l->SetFont(kSmallFont);
+        l->SetFont(kFontSmall);
         l->SetBackColor(kDisplayColor);
     }
     Place(ico_frame_alarms_, fr_icon_, u"ico_frame_alarms_", 10, 102, 228, 18);
@@ -153,22 +165,22 @@ GBaseStart::GBaseStart(GControl* parent) : GFrame(parent) {
     Label(ico_reg_alarms_mask_, ico_frame_alarms_, u"ico_reg_alarms_mask_", u"3014 R", 70, 0, 44, 18);
     Label(GLabel15, ico_frame_alarms_, u"GLabel15", u"Предупр:", 114, 0, 70, 18, kAlignRight | kAlignMiddle);
     Label(ico_reg_warnings_mask_, ico_frame_alarms_, u"ico_reg_warnings_mask_", u"3016 R", 184, 0, 44, 18);
-    for (GLabel* l : {&GLabel13, &ico_reg_alarms_mask_, &GLabel15, &ico_reg_warnings_mask_}) l->SetFont(kSmallFont);
+    for (GLabel* l : {&GLabel13, &ico_reg_alarms_mask_, &GLabel15, &ico_reg_warnings_mask_}) l->SetFont(kFontSmall);
 
     img_main_.OnResize.Set([this](GControl*) { CentreOverImage(); });
     CentreOverImage();
 }
 
+GTextButton& GBaseStart::WindowButton(std::string_view name) const {
+    const std::span<const SubWindowRow> rows = SubWindowTable();
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (name == rows[i].name) return WindowButton(i);
+    std::abort();  // the program names only windows of the table
+}
+
 namespace {
 
-// The design places of the left column (inside img_main_; bt_alarms_ fills
-// GFrameDT2) and of the strip in the detector column.
-struct LeftButton {
-    GControl* control;
-    int top, height;
-};
-constexpr int kLeftWidth = 244;
-constexpr int kLeftBottom = 522;      // bt_select_gas_'s lower edge
+// The strip in the detector column and the status line.
 constexpr int kStatusHeight = 30;
 constexpr int kStripTop = 648, kStripHeight = 62;
 constexpr int kGapAboveStatus = 2;
@@ -187,18 +199,19 @@ void GBaseStart::CentreOverImage() {
                                       kStripHeight);
 
     // The left column keeps its design places when they fit above the status
-    // line, and is pressed together evenly when they do not.
-    const LeftButton left[] = {
-        {&GFrameDT2, 1, 72},           {&bt_calibration_, 81, 46},         {&bt_thresholds_, 137, 46},
-        {&bt_dac_calibration_, 192, 46}, {&bt_uplevel_connection_, 247, 46}, {&bt_datetime_, 300, 46},
-        {&bt_tests_, 352, 46},         {&bt_journals_, 406, 46},           {&bt_select_gas_, 460, 62},
-    };
-    const double k = room >= kLeftBottom ? 1.0 : double(room) / kLeftBottom;
-    for (const LeftButton& b : left) {
-        const int top = int(b.top * k), bottom = int((b.top + b.height) * k);
-        b.control->SetBounds(0, top, kLeftWidth, std::max(1, bottom - top));
+    // line, and is pressed together evenly when they do not. A button in a
+    // frame of its own fills it.
+    static const int left_bottom = LeftColumnBottom();
+    const double k = room >= left_bottom ? 1.0 : double(room) / left_bottom;
+    const std::span<const SubWindowRow> rows = SubWindowTable();
+    for (size_t i : ColumnRows(SubWindowRow::kLeft)) {
+        const SubWindowRow::Place& p = rows[i].place;
+        GTextButton& b = WindowButton(i);
+        GControl& slot = b.Parent() == &GFrameDT2 ? static_cast<GControl&>(GFrameDT2) : b;
+        const int top = int(p.top * k), bottom = int((p.top + p.height) * k);
+        slot.SetBounds(0, top, kLeftWidth, std::max(1, bottom - top));
+        if (&slot != &b) b.SetBounds(0, 0, kLeftWidth, slot.Height());
     }
-    bt_alarms_.SetBounds(0, 0, kLeftWidth, GFrameDT2.Height());
 }
 
 // ---- colour pairs ------------------------------------------------------------------
@@ -223,86 +236,27 @@ bool GStart::ShowsPoll55(const std::string& program_name) {
     return program_name.size() > 3 && program_name.find("qzv") != std::string::npos;
 }
 
-// ---- the sub-window table ----------------------------------------------------------
-
-namespace {
-
-using Opener = GControl& (*)(GBaseStart&);
-
-template <auto Member>
-GControl& Ctl(GBaseStart& s) {
-    return s.*Member;
-}
-
-template <class F>
-std::unique_ptr<GForm> MakeForm(G_t& g) {
-    if constexpr (std::is_constructible_v<F, G_t&>) return std::make_unique<F>(g);
-    else return std::make_unique<F>();
-}
-
-template <class F>
-void TickForm(GForm& f) {
-    static_cast<F&>(f).Tick();
-}
-
-}  // namespace
-
-// A row of the table: the name `luma10 --open` takes, how the form is made and
-// updated, the button whose click opens it and other controls a left press
-// on which opens it.
-struct SubWindowRow_t {
-    const char* name;
-    std::unique_ptr<GForm> (*make)(G_t&);
-    void (*tick)(GForm&);
-    Opener button;
-    Opener presses[2];
-};
-
-namespace {
-
-template <class F>
-constexpr SubWindowRow_t Row(const char* name, Opener button, Opener press1 = nullptr, Opener press2 = nullptr) {
-    return {name, MakeForm<F>, TickForm<F>, button, {press1, press2}};
-}
-
-// Every sub-window of the main window, in the order the timer updates them.
-constexpr SubWindowRow_t kSubWindows[] = {
-    Row<GForm_T<GDacCalibration>>("dac", Ctl<&GBaseStart::bt_dac_calibration_>),
-    Row<GForm_T<GCalibration>>("calibration", Ctl<&GBaseStart::bt_calibration_>),
-    Row<GForm_T<GUplevelConnection>>("device-link", Ctl<&GBaseStart::bt_uplevel_connection_>),
-    Row<GForm_T<GAlarms>>("alarms", Ctl<&GBaseStart::bt_alarms_>, Ctl<&GBaseStart::ico_frame_alarms_>,
-                          Ctl<&GBaseStart::img_led_fail_status_>),
-    Row<GForm_T<GThresholds>>("thresholds", Ctl<&GBaseStart::bt_thresholds_>,
-                              Ctl<&GBaseStart::ico_threshold_frame_>),
-    Row<GForm_T<GDate>>("clock", Ctl<&GBaseStart::bt_datetime_>),
-    Row<GForm_T<GTests>>("tests", Ctl<&GBaseStart::bt_tests_>),
-    Row<GForm_T<GJournals>>("journals", Ctl<&GBaseStart::bt_journals_>),
-    Row<GForm_T<GSelectGas>>("gas", Ctl<&GBaseStart::bt_select_gas_>),
-    Row<GConnectionForm>("connection", Ctl<&GBaseStart::bt_connection_settings_>),
-    Row<GPoll55>("poll55", Ctl<&GBaseStart::bt_poll55_>),
-};
-
-}  // namespace
-
 GStart::GStart(G_t& g, const std::string& program_name, GControl* parent)
     : GBaseStart(parent), g_(g), sudo_(g, &frame_sudo_placeholder_) {
     sudo_.Frame().Move((frame_sudo_placeholder_.Width() - GSudo::kWidth) / 2, 0);
-    colours_[0].Capture(&reg_2000_threshold1_);
-    colours_[1].Capture(&reg_2001_threshold2_);
-    colours_[2].Capture(&reg_2000_threshold1_title_);
-    colours_[3].Capture(&reg_2001_threshold2_title_);
-    colours_[4].Capture(&ico_reg_6002_);
+    threshold1_colours_.Capture(&reg_2000_threshold1_);
+    threshold2_colours_.Capture(&reg_2001_threshold2_);
+    threshold1_title_colours_.Capture(&reg_2000_threshold1_title_);
+    threshold2_title_colours_.Capture(&reg_2001_threshold2_title_);
+    concentration_colours_.Capture(&ico_reg_6002_);
 
     GBitmap* icon = GResources::Image("icoFormSmall");
-    sub_windows_.reserve(std::size(kSubWindows));
-    for (const SubWindowRow_t& row : kSubWindows) {
-        SubWindow_t& w = sub_windows_.emplace_back(SubWindow_t{&row, row.make(g), {}});
+    const std::span<const SubWindowRow> rows = SubWindowTable();
+    sub_windows_.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const SubWindowRow& row = rows[i];
+        SubWindow_t& w = sub_windows_.emplace_back(SubWindow_t{&row, &WindowButton(i), row.make(g), {}});
         GForm* form = w.form.get();
         w.initial = form->Rect();
         if (icon) form->SetIcon(icon);
-        GControl& button = row.button(*this);
+        GControl& button = *w.button;
         button.OnClick.Set([this, form, &button](GControl*) { OpenSubWindow(form, &button, Tick64()); });
-        for (Opener press : row.presses) {
+        for (SubWindowRow::Control press : row.presses) {
             if (!press) continue;
             GControl& c = press(*this);
             c.OnMouseDown.Set([this, form, &c](GControl*, const GMouseEvent& e) {
@@ -343,7 +297,7 @@ GStart::~GStart() {
 
 std::vector<std::string_view> GStart::SubWindowNames() {
     std::vector<std::string_view> names;
-    for (const SubWindowRow_t& row : kSubWindows) names.emplace_back(row.name);
+    for (const SubWindowRow& row : SubWindowTable()) names.emplace_back(row.name);
     return names;
 }
 
@@ -359,6 +313,24 @@ GForm* GStart::FindSubWindow(std::string_view name) const {
     return nullptr;
 }
 
+GForm& GStart::FormOfType(const void* form_type) const {
+    for (const SubWindow_t& w : sub_windows_)
+        if (w.row->form_type == form_type) return *w.form;
+    std::abort();
+}
+
+std::vector<GControl*> GStart::TabOrder() {
+    std::vector<GControl*> order{&bt_connect_};
+    auto column = [&](SubWindowRow::Column c) {
+        for (size_t i : ColumnRows(c))
+            if (sub_windows_[i].row->in_tab_order) order.push_back(sub_windows_[i].button);
+    };
+    column(SubWindowRow::kRight);
+    order.push_back(&sudo_.Toggle());
+    column(SubWindowRow::kLeft);
+    return order;
+}
+
 GStart::SubWindow_t* GStart::Find(const GForm* form) {
     for (SubWindow_t& w : sub_windows_)
         if (w.form.get() == form) return &w;
@@ -368,7 +340,7 @@ GStart::SubWindow_t* GStart::Find(const GForm* form) {
 bool GStart::OpenSubWindow(std::string_view name, uint64_t now) {
     for (SubWindow_t& w : sub_windows_) {
         if (name != w.row->name) continue;
-        OpenSubWindow(w.form.get(), &w.row->button(*this), now);
+        OpenSubWindow(w.form.get(), w.button, now);
         return true;
     }
     return false;
@@ -452,7 +424,7 @@ void GStart::ShowConcentration(bool present, uint32_t flags) {
     const param_snapshot_t conc = g_.params.concentration.snapshot();
     ico_reg_6002_.SetText(present && conc.is_read() ? text::format(64, "%0.1f", double(conc.f32()))
                                                     : ustring_t(u"-.-"));
-    colours_[4].Show(present && (flags & codes::kStatusHighlight));
+    concentration_colours_.Show(present && (flags & codes::kStatusHighlight));
 }
 
 void GStart::ShowIdentification(bool present) {
@@ -480,10 +452,10 @@ void GStart::ShowThresholds(bool present, uint32_t flags, bool blink) {
     // An exceeded threshold blinks: its value and title swap colours.
     const bool hi1 = present && (flags & codes::kStatusThreshold1) && blink;
     const bool hi2 = present && (flags & codes::kStatusThreshold2) && blink;
-    colours_[0].Show(hi1);
-    colours_[2].Show(hi1);
-    colours_[1].Show(hi2);
-    colours_[3].Show(hi2);
+    threshold1_colours_.Show(hi1);
+    threshold1_title_colours_.Show(hi1);
+    threshold2_colours_.Show(hi2);
+    threshold2_title_colours_.Show(hi2);
 }
 
 void GStart::ShowThresholdLamps(bool present, uint32_t flags) {
@@ -551,12 +523,10 @@ void GStart::ShowWifiAndLamps(bool present) {
 }
 
 void GStart::EnableDeviceButtons(bool present) {
-    // bt_connect_, bt_connection_settings_ and bt_poll55_ stay enabled.
-    for (GControl* b : std::initializer_list<GControl*>{&bt_uplevel_connection_, &bt_reset_alarm_block_,
-                                                        &bt_select_gas_, &bt_thresholds_, &bt_tests_, &bt_journals_,
-                                                        &bt_datetime_, &bt_dac_calibration_, &bt_calibration_,
-                                                        &bt_alarms_})
-        b->SetEnabled(present);
+    // bt_connect_ and the buttons of the rows enabled always stay enabled.
+    bt_reset_alarm_block_.SetEnabled(present);
+    for (SubWindow_t& w : sub_windows_)
+        if (w.row->enable == SubWindowRow::kWhenPresent) w.button->SetEnabled(present);
 }
 
 void GStart::ShowWifiButton(bool present) {

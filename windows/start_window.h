@@ -20,7 +20,6 @@
 #include "windows/sudo_window.h"
 
 class G_t;
-struct SubWindowRow_t;
 
 // The layout: every control of the main window at its design-time place.
 class GBaseStart : public UIK::GFrame {
@@ -36,12 +35,25 @@ public:
     // column and the detector column give way to keep clear of the status line.
     void CentreOverImage();
 
+    // The button that opens the sub-window of row i of the sub-window table,
+    // or of that name (which must have a row).
+    UIK::GTextButton& WindowButton(size_t i) const { return *window_buttons_[i]; }
+    UIK::GTextButton& WindowButton(std::string_view name) const;
+
     UIK::GLabel title_;
     UIK::GImageFrame img_main_;
     UIK::GFrame GFrameDT2;
-    UIK::GTextButton bt_alarms_, bt_calibration_, bt_thresholds_, bt_dac_calibration_, bt_uplevel_connection_,
-        bt_datetime_, bt_tests_, bt_journals_, bt_select_gas_;
-    UIK::GTextButton bt_connect_, bt_connection_settings_, bt_wifi_, bt_poll55_, bt_reset_alarm_block_;
+
+private:
+    // One for each row of the sub-window table, in its order; made from the
+    // rows and placed in their columns by the layout.
+    std::vector<std::unique_ptr<UIK::GTextButton>> window_buttons_;
+
+public:
+    // The sub-window buttons the program and its tests name.
+    UIK::GTextButton &bt_alarms_, &bt_calibration_, &bt_thresholds_, &bt_dac_calibration_, &bt_uplevel_connection_,
+        &bt_datetime_, &bt_tests_, &bt_journals_, &bt_select_gas_, &bt_connection_settings_, &bt_poll55_;
+    UIK::GTextButton bt_connect_, bt_wifi_, bt_reset_alarm_block_;
     UIK::GFrame frame_modbus_id_, frame_modbus_speed_;
     UIK::GLabel GLabel6, reg_1002_modbus_id_, GLabel7, reg_1003_speed_;
     UIK::GLabel status_bar_;
@@ -113,8 +125,8 @@ public:
     bool BlinkOn() const { return blink_ < 9; }
     int BlinkCounter() const { return blink_; }
     GSudo& Sudo() { return sudo_; }
-    const ColourPair_t& ConcentrationColours() const { return colours_[4]; }
-    const ColourPair_t& ThresholdColours(int i) const { return colours_[i == 1 ? 0 : 1]; }
+    const ColourPair_t& ConcentrationColours() const { return concentration_colours_; }
+    const ColourPair_t& ThresholdColours(int i) const { return i == 1 ? threshold1_colours_ : threshold2_colours_; }
 
     // The names `luma10 --open` takes, in the order of the sub-window table.
     static std::vector<std::string_view> SubWindowNames();
@@ -128,24 +140,32 @@ public:
         return FormOf<GForm_T<W>>();
     }
     GConnectionForm& ConnectionForm() const { return FormOf<GConnectionForm>(); }
+    // The main window's controls in the order Tab moves through them: the
+    // connect button, the right column's sub-window buttons, the
+    // adjustment-mode switch, the left column's; each column top to bottom,
+    // the buttons whose rows are in the Tab order.
+    std::vector<UIK::GControl*> TabOrder();
     // True when a program of that name shows bt_poll55_.
     static bool ShowsPoll55(const std::string& program_name);
 
 private:
     // A sub-window made from its row of the table.
     struct SubWindow_t {
-        const SubWindowRow_t* row;
+        const SubWindowRow* row;
+        UIK::GTextButton* button;
         std::unique_ptr<UIK::GForm> form;
         UIK::GRect initial;       // first bounds, restored by a quick re-opening
         int64_t last_open = -1;   // tick count of the last opening; -1: never
     };
     SubWindow_t* Find(const UIK::GForm* form);
+    // The form of the row that makes an F: the row's type tag says it is one.
     template <class F>
     F& FormOf() const {
-        for (const SubWindow_t& w : sub_windows_)
-            if (auto* f = dynamic_cast<F*>(w.form.get())) return *f;
-        std::abort();  // every form type has its row in the table
+        return static_cast<F&>(FormOfType(FormTypeOf<F>()));
     }
+    // Aborts when no row makes a form of that type: every form type the
+    // program asks for has its row in the table.
+    UIK::GForm& FormOfType(const void* form_type) const;
 
     // The steps of the 100 ms refresh, in the order it runs them. present:
     // the device type has been read on an open port; flags: the device's
@@ -164,7 +184,11 @@ private:
 
     G_t& g_;
     GSudo sudo_;
-    ColourPair_t colours_[5];
+    // The readings that swap their colours to stand out: an exceeded
+    // threshold's value and title, a highlighted concentration.
+    ColourPair_t threshold1_colours_, threshold2_colours_;
+    ColourPair_t threshold1_title_colours_, threshold2_title_colours_;
+    ColourPair_t concentration_colours_;
     int blink_ = 0;
     uint64_t status_tick_ = 0;
     std::vector<SubWindow_t> sub_windows_;

@@ -1,68 +1,60 @@
-// The sub-window forms the main window opens: a form around each window's
-// own logic class.
+// The sub-window table: every window the main window opens, one row each.
+// A row is the one place that gives a window's name for `luma10 --open`, its
+// form, and the button of the main window that opens it: the button's name,
+// caption and place in one of the two button columns, when it is enabled and
+// whether Tab reaches it. The main window makes its buttons, its forms, its
+// Tab order and its enable rules from the rows.
 //
-// A window-logic class W used with GForm_T provides:
-//   explicit W(G_t& g);              made once at start, on the window thread;
-//                                    g is the application state (parameter
-//                                    map, link, worker posts, status line and
-//                                    message panel texts, hold-off table)
-//   UIK::GFrame& Frame();            the window's frame, filling the form
-//   UIK::GLabel& Title();            its title_ label; the form's caption
-//   std::vector<UIK::GControl*> InputControls();  appended to the Tab order
-//   void Tick();                     every 100 ms while the form is shown
-//   void Shown(); void Hidden();     called in front of the form's own handlers
-//
-// Keep the G_t& (a window lives as long as the application state); do not
-// reach for the global G_ or the main window: texts for the user go through
-// g.status_text(), g.info_message(), g.error_message() and g.clear_message().
-//
-// Each window is one row of the sub-window table in start_window.cpp (its
-// name for `luma10 --open`, its form type, the controls that open it); its
-// logic class has a header of its own, included at the end of this one.
+// A new window is its file pair (a class derived from SubWindow<W>, see
+// windows/sub_window.h) and one row in sub_windows.cpp.
 #pragma once
 
-#include <vector>
+#include <memory>
+#include <span>
+#include <string_view>
 
-#include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
-class G_t;
+class GBaseStart;
 
-template <class W>
-class GForm_T : public UIK::GBaseForm {
-public:
-    explicit GForm_T(G_t& g) : window_(g) {
-        UIK::GFrame& frame = window_.Frame();
-        SetTitle(window_.Title().Text());
-        SetBounds(0, 0, frame.Width(), frame.Height());
-        frame.SetParent(this);
-        frame.SetBounds(0, 0, frame.Width(), frame.Height());
-        frame.SetAnchors(UIK::kAnchorAll);
-        initial_ = Rect();
-        SetMinimumSize(initial_.width, initial_.height);
-        OnShow.ChainFront([this](UIK::GControl*) { window_.Shown(); });
-        OnHide.ChainFront([this](UIK::GControl*) { window_.Hidden(); });
-        for (UIK::GControl* c : window_.InputControls()) AddTabControl(c);
-    }
+struct SubWindowRow {
+    // The button columns of the main window: the left one is pressed together
+    // evenly when the window is too low for it; the right one keeps to the
+    // window's right edge.
+    enum Column { kLeft, kRight };
+    // kWhenPresent: enabled only while a detector answers on an open port.
+    enum Enable { kWhenPresent, kAlways };
+    struct Place {
+        Column column;
+        int top, height;  // inside the detector picture
+    };
+    // A control of the main window.
+    using Control = UIK::GControl& (*)(GBaseStart&);
 
-    W& Window() { return window_; }
-    void Tick() { window_.Tick(); }
-    // The first bounds: re-opening restores this size.
-    const UIK::GRect& InitialBounds() const { return initial_; }
+    const char* name;            // for `luma10 --open`
+    const char16_t* button_name;  // the button's control name
+    const char16_t* caption;
+    Place place;
+    Enable enable = kWhenPresent;
+    bool in_tab_order = true;
+    // Other controls of the main window a left press on which opens it.
+    Control presses[2] = {};
 
-private:
-    W window_;
-    UIK::GRect initial_;
+    // Set by the table from the form type.
+    std::unique_ptr<UIK::GForm> (*make)(G_t&) = nullptr;
+    void (*tick)(UIK::GForm&) = nullptr;
+    const void* form_type = nullptr;
 };
 
-#include "windows/alarms_window.h"
-#include "windows/calibration_window.h"
-#include "windows/dac_window.h"
-#include "windows/date_window.h"
-#include "windows/journals_window.h"
-#include "windows/poll55_window.h"
-#include "windows/select_gas_window.h"
-#include "windows/tests_window.h"
-#include "windows/thresholds_window.h"
-#include "windows/uplevel_window.h"
+// The rows in the order the main window makes the forms and its timer
+// updates them.
+std::span<const SubWindowRow> SubWindowTable();
 
-using GPoll55 = GForm_T<GPoll55Window>;
+// A tag unique to a form type F: the row whose form_type is FormTypeOf<F>()
+// makes an F, so its form may be cast to one.
+template <class F>
+inline constexpr char kFormTypeTag = 0;
+template <class F>
+constexpr const void* FormTypeOf() {
+    return &kFormTypeTag<F>;
+}

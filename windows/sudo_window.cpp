@@ -19,12 +19,12 @@ GSudo::GSudo(G_t& g, GControl* parent) : g_(g) {
     lb_ss_status_.SetAlignment(kAlignCenter | kAlignMiddle);
     lb_ss_status_.SetWordWrap(true);
     lb_ss_status_.SetBackColor(RGB(90, 142, 197));
-    lb_ss_status_.SetFont(2);
+    lb_ss_status_.SetFont(kFontSmall);
     bt_ss_toggle_.SetParent(&frame_);
     bt_ss_toggle_.SetName(u"bt_ss_toggle_");
     bt_ss_toggle_.SetCaption(u"Включить режим наладки");
     bt_ss_toggle_.SetBounds(184, 0, 124, h);
-    bt_ss_toggle_.SetFont(2);
+    bt_ss_toggle_.SetFont(kFontSmall);
     bt_ss_toggle_.SetEnabled(false);
     bt_ss_toggle_.OnClick.Bind(this, &GSudo::OnToggle);
 }

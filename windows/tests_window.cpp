@@ -5,21 +5,16 @@
 #include "model/mb_link.h"
 #include "procedures/device_procedures.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
 constexpr GColor kRowLight = RGB(90, 142, 197);
 constexpr GColor kRowDark = RGB(74, 126, 181);
-constexpr int kSmallFont = 2;
 constexpr int64_t kCurrentLargeStep = 4;
-
-void Place(GControl& c, GControl* parent, const char16_t* name, int x, int y, int w, int h) {
-    c.SetParent(parent);
-    c.SetName(name);
-    c.SetBounds(x, y, w, h);
-}
 
 bool ModeRead(const mb_param_t& p, bool on) {
     const param_snapshot_t s = p.snapshot();
@@ -28,70 +23,55 @@ bool ModeRead(const mb_param_t& p, bool on) {
 
 }  // namespace
 
-GBaseTests::GBaseTests() {
+GBaseTests::GBaseTests()
+    : code_(GCodeBar::Keys::kAsTheBar,
+            {.reported = u"Текущий ток ЦАП",
+             .wanted = u"Заданный ток ЦАП (0..24 мА)",
+             .out_of_range = u"Ток должен быть от 0 до 24 мА",
+             .caption_align = kAlignLeft | kAlignMiddle},
+            codes::kTestCurrentMin, codes::kTestCurrentMax) {
     SetName(u"GTests");
     Resize(kWidth, kHeight);
 
-    Place(title_, this, u"title_", 0, 3, 600, 24);
+    Place(title_, *this, u"title_", 0, 3, 600, 24);
     title_.SetText(u"Тесты");
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
 
-    Place(GPanel1, this, u"GPanel1", 0, 48, 600, 244);
-    Place(GLabel1, &GPanel1, u"GLabel1", 207, 8, 184, 20);
+    Place(GPanel1, *this, u"GPanel1", 0, 48, 600, 244);
+    Place(GLabel1, GPanel1, u"GLabel1", 207, 8, 184, 20);
     GLabel1.SetText(u"Тест ЦАП");
     GLabel1.SetAlignment(kAlignCenter | kAlignMiddle);
-    Place(bt_ss_enable_, &GPanel1, u"bt_ss_enable_", 5, 4, 124, 62);
+    Place(bt_ss_enable_, GPanel1, u"bt_ss_enable_", 5, 4, 124, 62);
     bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    Place(bt_toggle_, &GPanel1, u"bt_toggle_", 463, 4, 124, 62);
+    Place(bt_toggle_, GPanel1, u"bt_toggle_", 463, 4, 124, 62);
     bt_toggle_.SetCaption(u"Включить управление током");
-    Place(table_, &GPanel1, u"table_", 47, 72, 482, 124);
-    Place(title_real_code_, &table_, u"title_real_code_", 0, 0, 380, 40);
-    title_real_code_.SetText(u"Текущий ток ЦАП");
-    title_real_code_.SetBackColor(kRowLight);
-    Place(real_code_, &table_, u"real_code_", 382, 0, 100, 40);
-    real_code_.SetBackColor(kRowLight);
-    Place(title_code_, &table_, u"title_code_", 0, 42, 380, 40);
-    title_code_.SetText(u"Заданный ток ЦАП (0..24 мА)");
-    title_code_.SetBackColor(kRowDark);
-    Place(inp_code_, &table_, u"inp_code_", 382, 42, 100, 40);
-    inp_code_.SetDisplayFormat(u" %I64d");
-    inp_code_.SetEmptyText(u" 0");
-    inp_code_.SetPrompt(u"Заданный код ЦАП");
-    inp_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
-    Place(sb_code_, &table_, u"sb_code_", 0, 84, 482, 40);
-    sb_code_.SetRange(codes::kTestCurrentMin, codes::kTestCurrentMax);
+    code_.Place(GPanel1, 47, 72, kRowLight, kRowDark);
     sb_code_.SetLargeStep(kCurrentLargeStep);
 
-    Place(GPanel2, this, u"GPanel2", 0, 296, 600, 184);
-    Place(GLabel2, &GPanel2, u"GLabel2", 171, 4, 264, 20);
+    Place(GPanel2, *this, u"GPanel2", 0, 296, 600, 184);
+    Place(GLabel2, GPanel2, u"GLabel2", 171, 4, 264, 20);
     GLabel2.SetText(u"Тест дискретных выходов");
     GLabel2.SetAlignment(kAlignCenter | kAlignMiddle);
-    Place(bt_toggle2_, &GPanel2, u"bt_toggle2_", 463, 9, 124, 62);
+    Place(bt_toggle2_, GPanel2, u"bt_toggle2_", 463, 9, 124, 62);
     bt_toggle2_.SetCaption(u"Включить тест");
-    Place(table2_, &GPanel2, u"table2_", 144, 40, 300, 94);
-    Place(dout_1_, &table2_, u"dout_1_", 0, 0, 300, 30);
+    Place(table2_, GPanel2, u"table2_", 144, 40, 300, 94);
+    Place(dout_1_, table2_, u"dout_1_", 0, 0, 300, 30);
     dout_1_.SetCaption(u"Выход \"Порог 1\"");
-    Place(dout_2_, &table2_, u"dout_2_", 0, 32, 300, 30);
+    Place(dout_2_, table2_, u"dout_2_", 0, 32, 300, 30);
     dout_2_.SetCaption(u"Выход \"Порог 2\"");
-    Place(dout_fail_, &table2_, u"dout_fail_", 0, 64, 300, 30);
+    Place(dout_fail_, table2_, u"dout_fail_", 0, 64, 300, 30);
     dout_fail_.SetCaption(u"Выход \"Отказ\"");
     for (GControl* c : std::initializer_list<GControl*>{&bt_ss_enable_, &bt_toggle_, &bt_toggle2_})
-        c->SetFont(kSmallFont);
+        c->SetFont(kFontSmall);
 }
 
 GTests::GTests(G_t& g) : g_(g) {
     bt_ss_enable_.OnClick.Bind(this, &GTests::OnEnableAdjustment);
     bt_toggle_.OnClick.Bind(this, &GTests::OnToggle);
     bt_toggle2_.OnClick.Bind(this, &GTests::OnToggle2);
-    inp_code_.OnValueEntered.Bind(this, &GTests::OnCodeEntered);
-    inp_code_.OnValueAccepted.Bind(this, &GTests::OnCodeAccepted);
     // The bar's own keys already move it in this window's sense; the code
     // field takes the same mapping (Enter and Space open its entry form).
-    inp_code_.OnKeyDown.Bind(this, &GTests::TableKey);
-    sb_code_.OnPositionChanged.Bind(this, &GTests::OnBarMoved);
-    for (GControl* c : std::initializer_list<GControl*>{&table_, &title_code_, &inp_code_, &title_real_code_,
-                                                        &real_code_})
-        c->OnMouseWheel.Bind(this, &GTests::OnWheel);
+    code_.Connect(g, [this](int64_t ma) { OnCurrentMoved(ma); });
     Refresh();
 }
 
@@ -114,7 +94,7 @@ void GTests::Refresh() {
     if (!current_on) current_synced_ = false;
     if (!outputs_on) outputs_synced_ = false;
 
-    ++refresh_depth_;
+    const GCodeBar::Guard quiet = code_.Quiet();
     if (current_on && !current_synced_) SyncCurrent();
     if (outputs_on && !outputs_synced_) SyncOutputs();
     if (current_on) {
@@ -141,7 +121,6 @@ void GTests::Refresh() {
             dout_fail_.SetChecked(device & codes::kDoutFail);
         }
     }
-    --refresh_depth_;
 
     bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
     bt_toggle_.SetEnabled(mode_on && (current_on || current_off));
@@ -154,13 +133,12 @@ void GTests::Refresh() {
 
 // The field and the bar take the current the device drives; a value it does
 // not hold (never read, or outside 0..24 mA) starts them at 4 mA. Nothing is
-// sent: the refresh depth keeps the bar's handler quiet.
+// sent: a load is the program's move.
 void GTests::SyncCurrent() {
     const param_snapshot_t v = g_.params.dac_test_value.snapshot();
     const bool held = v.is_read() && v.u16() >= sb_code_.Minimum() && v.u16() <= sb_code_.Maximum();
     const int64_t ma = held ? int64_t(v.u16()) : codes::kTestCurrentStart;
-    sb_code_.SetPosition(ma);
-    inp_code_.SetValue(ma);
+    code_.Load(ma);
     if (v.is_read()) real_code_.SetValue(v.u16());
     else real_code_.ClearValue();
     current_synced_ = true;
@@ -174,19 +152,6 @@ void GTests::SyncOutputs() {
     dout_2_.SetChecked(device & codes::kDoutThreshold2);
     dout_fail_.SetChecked(device & codes::kDoutFail);
     outputs_synced_ = true;
-}
-
-void GTests::TableKey(GControl*, const GKeyEvent& e) {
-    switch (e.key) {
-    case kKeyEnter: case kKeySpace: inp_code_.OpenEntry(); break;
-    case kKeyPageUp: sb_code_.StepBy(-sb_code_.LargeStep()); break;
-    case kKeyPageDown: sb_code_.StepBy(sb_code_.LargeStep()); break;
-    case kKeyEnd: sb_code_.SetPosition(sb_code_.Maximum()); break;
-    case kKeyHome: sb_code_.SetPosition(sb_code_.Minimum()); break;
-    case kKeyLeft: case kKeyUp: sb_code_.StepBy(-sb_code_.SmallStep()); break;
-    case kKeyRight: case kKeyDown: sb_code_.StepBy(sb_code_.SmallStep()); break;
-    default: break;
-    }
 }
 
 void GTests::OnEnableAdjustment(GControl*) {
@@ -206,28 +171,8 @@ void GTests::OnToggle2(GControl*) {
     Refresh();
 }
 
-void GTests::OnCodeEntered(GControl*, int64_t& value) {
-    if (refresh_depth_ > 0) return;
-    if (value < sb_code_.Minimum() || value > sb_code_.Maximum()) {
-        value = inp_code_.Value();
-        g_.status_text(u"Ток должен быть от 0 до 24 мА");
-    }
-}
-
-void GTests::OnCodeAccepted(GControl*, int64_t value) {
-    if (refresh_depth_ > 0) return;
-    if (value >= sb_code_.Minimum() && value <= sb_code_.Maximum()) sb_code_.SetPosition(value);
-}
-
-void GTests::OnBarMoved(GControl*) {
-    const int64_t pos = sb_code_.Position();
-    const bool by_program = refresh_depth_ > 0;
-    ++refresh_depth_;
-    inp_code_.SetValue(pos);
-    --refresh_depth_;
+void GTests::OnCurrentMoved(int64_t ma) {
     // Only a move by the user, on a bar loaded from the device, is sent.
-    if (by_program || !current_synced_ || !CurrentTestOn()) return;
-    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_test_value, uint64_t(pos));
+    if (!current_synced_ || !CurrentTestOn()) return;
+    if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_test_value, uint64_t(ma));
 }
-
-void GTests::OnWheel(GControl*, const GMouseEvent& e) { sb_code_.HandleMouseWheel(e); }

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/code_bar.h"
+#include "windows/sub_window.h"
 
 class G_t;
 
@@ -27,12 +29,14 @@ public:
     UIK::GLabel GLabel1;
     UIK::GTextButton bt_ss_enable_;
     UIK::GTextButton bt_toggle_;
-    UIK::GControlsTable table_;
-    UIK::GLabel title_real_code_;
-    UIK::GOutputInt64Label real_code_;
-    UIK::GLabel title_code_;
-    UIK::GInputInt64Label inp_code_;
-    UIK::GScrollBar sb_code_;
+    // The test current in mA: the current the device drives and the one to set.
+    GCodeBar code_;
+    UIK::GControlsTable& table_ = code_.table;
+    UIK::GLabel& title_real_code_ = code_.title_reported;
+    UIK::GOutputInt64Label& real_code_ = code_.reported;
+    UIK::GLabel& title_code_ = code_.title_wanted;
+    UIK::GInputInt64Label& inp_code_ = code_.field;
+    UIK::GScrollBar& sb_code_ = code_.bar;
     UIK::GPanel GPanel2;
     UIK::GLabel GLabel2;
     UIK::GTextButton bt_toggle2_;
@@ -42,12 +46,10 @@ public:
     UIK::GCheckBoxCaptioned dout_fail_;
 };
 
-class GTests : public GBaseTests {
+class GTests : public GBaseTests, public SubWindow<GTests> {
 public:
     explicit GTests(G_t& g);
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { Unsync(); Refresh(); }
@@ -56,7 +58,7 @@ public:
     void Refresh();
     // The keyboard control of the current table (the code field and the bar
     // are its controls that take the focus).
-    void TableKey(UIK::GControl*, const UIK::GKeyEvent& e);
+    void TableKey(UIK::GControl*, const UIK::GKeyEvent& e) { code_.Key(e); }
 
 private:
     // The current field and the check boxes start every test from what the
@@ -72,13 +74,10 @@ private:
     void OnEnableAdjustment(UIK::GControl*);
     void OnToggle(UIK::GControl*);
     void OnToggle2(UIK::GControl*);
-    void OnCodeEntered(UIK::GControl*, int64_t& value);
-    void OnCodeAccepted(UIK::GControl*, int64_t value);
-    void OnBarMoved(UIK::GControl*);
-    void OnWheel(UIK::GControl*, const UIK::GMouseEvent& e);
+    // A move of the field or the bar by the user.
+    void OnCurrentMoved(int64_t ma);
 
     G_t& g_;
-    int32_t refresh_depth_ = 0;
     bool current_synced_ = false;
     bool outputs_synced_ = false;
 };

@@ -78,7 +78,7 @@ GBaseThresholds::GBaseThresholds() {
     bt_ss_enable_.SetName(u"bt_ss_enable_");
     bt_ss_enable_.SetCaption(u"Включить режим наладки");
     bt_ss_enable_.SetBounds(4, 2, 124, 62);
-    bt_ss_enable_.SetFont(2);
+    bt_ss_enable_.SetFont(kFontSmall);
 }
 
 GThresholds::GThresholds(G_t& g) : g_(g) {

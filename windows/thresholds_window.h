@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
 class G_t;
 class mb_param_t;
@@ -30,7 +31,7 @@ public:
     UIK::GTextButton bt_ss_enable_;
 };
 
-class GThresholds : public GBaseThresholds {
+class GThresholds : public GBaseThresholds, public SubWindow<GThresholds> {
 public:
     static constexpr int64_t kMin = 0;
     static constexpr int64_t kMax = 100;
@@ -41,12 +42,9 @@ public:
     // Shows the values read and enables the table by the adjustment mode.
     void Refresh();
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { Refresh(); }
-    void Hidden() {}
 
     // The parameter an input of the table writes; null for any other control.
     const mb_param_t* ParamOf(const UIK::GControl* input) const;

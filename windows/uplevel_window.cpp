@@ -61,7 +61,7 @@ GBaseWifi::GBaseWifi() {
     std::vector<ustring_t> speeds;
     for (uint32_t s : codes::kSpeedTable) speeds.push_back(text::from_uint(s));
     ssSpeed_.SetItems(speeds);
-    ssSpeed_.SetFont(2);
+    ssSpeed_.SetFont(kFontSmall);
     Row(table_modbus_, kRowPitch, GLabel8, u"GLabel8", u"Адрес в Modbus (1..247)", modbus_id_, u"modbus_id_",
         kColorMid);
     modbus_id_.SetPrompt(u"Адрес в Modbus (1..247)");
@@ -72,7 +72,7 @@ GBaseWifi::GBaseWifi() {
     status_.SetBounds(0, 190, kWidth, 44);
     status_.SetAlignment(kAlignCenter | kAlignMiddle);
     status_.SetWordWrap(true);
-    status_.SetFont(2);
+    status_.SetFont(kFontSmall);
     wifi_state_.SetParent(this);
     wifi_state_.SetName(u"wifi_state_");
     wifi_state_.SetText(u"WiFi отключен");

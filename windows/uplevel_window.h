@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/sub_window.h"
 
 class G_t;
 class mb_param_t;
@@ -46,7 +47,7 @@ public:
     UIK::GTextButton bt_ss_enable_;
 };
 
-class GUplevelConnection : public GBaseWifi {
+class GUplevelConnection : public GBaseWifi, public SubWindow<GUplevelConnection> {
 public:
     static constexpr uint32_t kQuestionHoldMs = 100000;
     static constexpr uint32_t kHoldMs = 2000;
@@ -63,12 +64,9 @@ public:
     void SpeedChange(int code);
     void AddressChange(int64_t address);
 
-    UIK::GFrame& Frame() { return *this; }
-    UIK::GLabel& Title() { return title_; }
     std::vector<UIK::GControl*> InputControls();
     void Tick() { Refresh(); }
     void Shown() { Refresh(); }
-    void Hidden() {}
 
 private:
     // Asks the question and, on "Да", queues the change procedure.

@@ -3,7 +3,7 @@
 #include "model/codes.h"
 #include "model/journal_records.h"
 #include "fixture.h"
-#include "windows/sub_windows.h"
+#include "windows/alarms_window.h"
 
 using namespace win_test;
 

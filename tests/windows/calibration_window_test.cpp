@@ -12,7 +12,6 @@
 #include "windows/calibration_window.h"
 #include "procedures/device_procedures.h"
 #include "windows/dac_window.h"
-#include "windows/sub_windows.h"
 #include "windows/tests_window.h"
 
 using namespace calib_test;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fixture.h"
-#include "windows/sub_windows.h"
+#include "windows/dac_window.h"
 
 using namespace win_test;
 using namespace UIK;

@@ -8,7 +8,6 @@
 
 #include "calibration_windows_fixture.h"
 #include "windows/dac_window.h"
-#include "windows/sub_windows.h"
 
 using namespace calib_test;
 using win_test::U8;

@@ -5,7 +5,7 @@
 
 #include "settings_fixture.h"
 #include "sim/device.h"
-#include "windows/sub_windows.h"
+#include "windows/date_window.h"
 
 using namespace settings_test;
 

@@ -15,6 +15,7 @@
 #include "fixture.h"
 #include "windows/sub_windows.h"
 #include "windows/trend_chart.h"
+#include "windows/journals_window.h"
 
 using namespace win_test;
 using namespace luma;

@@ -2,7 +2,7 @@
 // address 3: every address asked in turn while the window is shown, the
 // outcome as the colour of the address, polling stopped when hidden.
 #include "fixture.h"
-#include "windows/sub_windows.h"
+#include "windows/poll55_window.h"
 
 using namespace win_test;
 

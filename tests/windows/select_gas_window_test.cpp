@@ -6,7 +6,7 @@
 
 #include "settings_fixture.h"
 #include "sim/device.h"
-#include "windows/sub_windows.h"
+#include "windows/select_gas_window.h"
 
 using namespace settings_test;
 

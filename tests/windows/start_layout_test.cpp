@@ -34,12 +34,16 @@ protected:
     void CheckLayout() {
         GStart& s = S();
         const GRect form{0, 0, form_->Width(), form_->Height()};
-        ExpectApartAndInside({&s.title_, &s.GFrameDT2, &s.bt_calibration_, &s.bt_thresholds_,
-                              &s.bt_dac_calibration_, &s.bt_uplevel_connection_, &s.bt_datetime_, &s.bt_tests_,
-                              &s.bt_journals_, &s.bt_select_gas_, &s.bt_connect_, &s.bt_connection_settings_,
-                              &s.frame_modbus_id_, &s.frame_modbus_speed_, &s.bt_wifi_, &s.bt_poll55_,
-                              &s.bt_reset_alarm_block_, &s.status_bar_, &s.frame_over_img_},
-                             form.Intersect(s.img_main_.FormRect()).Union(s.title_.FormRect()));
+        // Every button of the sub-window table (a button in a frame of its
+        // own counts as that frame) besides the other controls.
+        std::vector<GControl*> controls{&s.title_,         &s.bt_connect_,           &s.frame_modbus_id_,
+                                        &s.frame_modbus_speed_, &s.bt_wifi_,       &s.bt_reset_alarm_block_,
+                                        &s.status_bar_,    &s.frame_over_img_};
+        for (size_t i = 0; i < SubWindowTable().size(); ++i) {
+            GControl& b = s.WindowButton(i);
+            controls.push_back(b.Parent() == &s.GFrameDT2 ? static_cast<GControl*>(&s.GFrameDT2) : &b);
+        }
+        ExpectApartAndInside(controls, form.Intersect(s.img_main_.FormRect()).Union(s.title_.FormRect()));
         // The detector column: rows, display and strip apart, each LED clear of
         // them (the LEDs overlap one another in the design itself).
         const GRect column = s.frame_over_img_.FormRect().Intersect(form);

@@ -8,6 +8,7 @@
 #include "fixture.h"
 #include "model/codes.h"
 #include "platform/time.h"
+#include "windows/thresholds_window.h"
 
 using namespace win_test;
 
@@ -277,20 +278,19 @@ TEST_F(StartWindowTest, EverySubWindowOpensByItsNameAndByItsControls) {
 
     // Each button opens its own window; the alarm and threshold displays open
     // theirs on a left press only.
-    const std::pair<UIK::GControl*, const char*> buttons[] = {
-        {&s.bt_dac_calibration_, "dac"},       {&s.bt_calibration_, "calibration"},
-        {&s.bt_uplevel_connection_, "device-link"}, {&s.bt_alarms_, "alarms"},
-        {&s.bt_thresholds_, "thresholds"},     {&s.bt_datetime_, "clock"},
-        {&s.bt_tests_, "tests"},               {&s.bt_journals_, "journals"},
-        {&s.bt_select_gas_, "gas"},            {&s.bt_connection_settings_, "connection"},
-        {&s.bt_poll55_, "poll55"}};
+    std::vector<std::pair<UIK::GControl*, const char*>> buttons, presses;
+    const std::span<const SubWindowRow> rows = SubWindowTable();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        buttons.emplace_back(&s.WindowButton(i), rows[i].name);
+        for (SubWindowRow::Control press : rows[i].presses)
+            if (press) presses.emplace_back(&press(s), rows[i].name);
+    }
+    ASSERT_EQ(presses.size(), 3u);
     for (auto [button, name] : buttons) {
         button->OnClick(button);
         EXPECT_TRUE(s.FindSubWindow(name)->IsVisible()) << name;
         s.CloseSubWindows();
     }
-    const std::pair<UIK::GControl*, const char*> presses[] = {
-        {&s.ico_frame_alarms_, "alarms"}, {&s.img_led_fail_status_, "alarms"}, {&s.ico_threshold_frame_, "thresholds"}};
     for (auto [control, name] : presses) {
         control->OnMouseDown(control, UIK::GMouseEvent{.button = 3});
         EXPECT_FALSE(s.FindSubWindow(name)->IsVisible()) << name;

@@ -2,7 +2,6 @@
 // with its field, bar and keys (the opposite sense to the 4-20 mA window), and
 // the discrete outputs led by the check boxes.
 #include "calibration_windows_fixture.h"
-#include "windows/sub_windows.h"
 #include "windows/tests_window.h"
 
 using namespace calib_test;

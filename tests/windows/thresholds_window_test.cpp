@@ -3,7 +3,7 @@
 // the table guarded by the adjustment mode.
 #include "settings_fixture.h"
 #include "sim/device.h"
-#include "windows/sub_windows.h"
+#include "windows/thresholds_window.h"
 
 using namespace settings_test;
 

@@ -10,7 +10,7 @@
 
 #include "settings_fixture.h"
 #include "sim/device.h"
-#include "windows/sub_windows.h"
+#include "windows/uplevel_window.h"
 
 using namespace settings_test;
 

@@ -32,7 +32,7 @@ T* make(GControl* parent, int x, int y, int w, int h) {
 }
 
 GLabel* label(GControl* p, int x, int y, int w, int h, const char16_t* t, unsigned align = kAlignLeft | kAlignMiddle,
-              int font = 2) {
+              GFontRole font = kFontSmall) {
     GLabel* l = make<GLabel>(p, x, y, w, h);
     l->SetText(t);
     l->SetAlignment(align);
@@ -49,7 +49,7 @@ GLabel* heading(GControl* p, int x, int y, int w, const char16_t* t) {
 GTextButton* button(GControl* p, int x, int y, int w, int h, const char16_t* t) {
     GTextButton* b = make<GTextButton>(p, x, y, w, h);
     b->SetCaption(t);
-    b->SetFont(2);
+    b->SetFont(kFontSmall);
     return b;
 }
 
@@ -86,7 +86,7 @@ void apply_states(GTabKeyForm& f, const States& s) {
 void build_basic(GTabKeyForm& f, States& st) {
     f.SetTitle(u"Галерея: кнопки, надписи, флажки");
     f.SetBounds(40, 40, 900, 600);
-    GLabel* t = label(&f, 0, 0, 900, 44, u"Элементы управления", kAlignCenter | kAlignMiddle, 6);
+    GLabel* t = label(&f, 0, 0, 900, 44, u"Элементы управления", kAlignCenter | kAlignMiddle, kFontHeading);
     t->SetBackColor(kColorDark);
 
     heading(&f, 16, 52, 260, u"Кнопки с текстом");
@@ -129,7 +129,7 @@ void build_basic(GTabKeyForm& f, States& st) {
     GLabel* dis = label(&f, 290, 236, 280, 30, u"Недоступная надпись", kAlignCenter | kAlignMiddle);
     dis->SetEnabled(false);
     dis->SetBackColor(kColorLight);
-    label(&f, 290, 268, 280, 30, u"Courier New 16: 0123456789", kAlignLeft | kAlignMiddle, 0);
+    label(&f, 290, 268, 280, 30, u"Courier New 16: 0123456789", kAlignLeft | kAlignMiddle, kFontFixed);
 
     heading(&f, 290, 306, 280, u"Флажки");
     const char16_t* caps[] = {u"Чётность", u"Эхоподавление", u"Недоступный", u"Недоступный отмеченный",
@@ -138,7 +138,7 @@ void build_basic(GTabKeyForm& f, States& st) {
     for (int i = 0; i < 5; ++i) {
         auto* cb = make<GCheckBoxCaptioned>(&f, 290, 334 + i * 30, 280, 26);
         cb->SetCaption(caps[i]);
-        cb->SetFont(2);
+        cb->SetFont(kFontSmall);
         cb->SetChecked(i == 1 || i == 3);
         if (i == 2 || i == 3) cb->SetEnabled(false);
         if (i == 4) focused_cb = cb;
@@ -193,7 +193,7 @@ T* keep(std::unique_ptr<T> c) {
 void build_inputs(GTabKeyForm& f, States& st) {
     f.SetTitle(u"Галерея: ввод чисел, таблицы и списки");
     f.SetBounds(60, 60, 900, 600);
-    GLabel* t = label(&f, 0, 0, 900, 44, u"Ввод, таблицы и списки", kAlignCenter | kAlignMiddle, 6);
+    GLabel* t = label(&f, 0, 0, 900, 44, u"Ввод, таблицы и списки", kAlignCenter | kAlignMiddle, kFontHeading);
     t->SetBackColor(kColorDark);
 
     heading(&f, 16, 52, 420, u"Таблица с полями ввода");
@@ -205,7 +205,7 @@ void build_inputs(GTabKeyForm& f, States& st) {
                               u"Вывод: найдено"};
     for (int r = 0; r < 5; ++r) {
         table->Cell(r, 0)->SetText(caps[r]);
-        table->Cell(r, 0)->SetFont(2);
+        table->Cell(r, 0)->SetFont(kFontSmall);
     }
     auto* d = keep(std::make_unique<GInputDoubleLabel>());
     d->SetValue(12.5);
@@ -224,7 +224,7 @@ void build_inputs(GTabKeyForm& f, States& st) {
     auto* out = keep(std::make_unique<GOutputInt64Label>());
     out->SetDisplayFormat(u"Найдено: %I64d");
     out->SetValue(3);
-    out->SetFont(2);
+    out->SetFont(kFontSmall);
     table->Place(4, 1, out);
     for (GControl* c : std::initializer_list<GControl*>{d, e, foc}) f.AddTabControl(c);
     st.focused = foc;
@@ -248,11 +248,11 @@ void build_inputs(GTabKeyForm& f, States& st) {
 
     heading(&f, 16, 432, 200, u"Список строк");
     auto* sl = make<GStrList>(&f, 16, 460, 200, 126);
-    sl->SetFont(2);
+    sl->SetFont(kFontSmall);
     sl->SetItems({u"Порог 1", u"Порог 2", u"Аварии", u"Изменения настройки", u"Тренд", u"Счетчики"});
     sl->SetSelectedIndex(1);
     auto* sld = make<GStrList>(&f, 236, 460, 200, 126);
-    sld->SetFont(2);
+    sld->SetFont(kFontSmall);
     sld->SetItems({u"Недоступный", u"список строк"});
     sld->SetSelectedIndex(0);
     sld->SetEnabled(false);
@@ -277,7 +277,7 @@ void build_inputs(GTabKeyForm& f, States& st) {
                                u"Толуол", u"Оксид этилена"};
     for (int r = 0; r < 15; ++r) {
         gases->Cell(r, 0)->SetText(names[r]);
-        gases->Cell(r, 0)->SetFont(2);
+        gases->Cell(r, 0)->SetFont(kFontSmall);
         auto* in = keep(std::make_unique<GInputDoubleLabel>());
         in->SetValue(r == 0 ? 1.0 : 0.85 + r * 0.031);
         in->SetEditable(r != 0);
@@ -309,7 +309,7 @@ void build_dialogs(Dialogs& d) {
     d.save->SetPath(text::u16(plat::current_dir() + "/luma10 log 20261207_101010"));
     d.menu_host.SetTitle(u"Галерея: выпадающий список");
     d.menu_host.SetBounds(100, 100, 440, 360);
-    label(&d.menu_host, 0, 0, 440, 44, u"Выпадающий список", kAlignCenter | kAlignMiddle, 6)
+    label(&d.menu_host, 0, 0, 440, 44, u"Выпадающий список", kAlignCenter | kAlignMiddle, kFontHeading)
         ->SetBackColor(kColorDark);
     d.selector = make<GStringSelector>(&d.menu_host, 80, 60, 280, 36);
     d.selector->SetCaption(u" Скорость ");
