@@ -26,7 +26,7 @@ const char kNoRecords[] = "Нет записей тренда";
 
 chart::look_t Look() {
     chart::look_t look;
-    if (GFont* f = GResources::Font(2)) look.font = &f->font();
+    if (GFont* f = GResources::Font(kFontSmall)) look.font = &f->font();
     return look;
 }
 
@@ -148,7 +148,7 @@ GTrendChartPage::GTrendChartPage(G_t& g, GJournal<6>& page) : g_(g), page_(page)
         b->SetBounds(left, page.bt_load_.Top(), kSwitchButtonWidth, page.bt_load_.Height());
         b->SetAnchors(kAnchorTop | kAnchorRight);
         b->SetCaption(caption);
-        b->SetFont(2);
+        b->SetFont(kFontSmall);
         left += kSwitchButtonWidth;
     }
     bt_text_.OnClick.Set([this](GControl*) { ShowChart(false); });
