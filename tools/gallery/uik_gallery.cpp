@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/dirs.h"
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "toolkit/uik.h"
 
 using namespace UIK;
