@@ -72,7 +72,7 @@ public:
     bool close();
 
 private:
-    int fd_ = -1;
+    intptr_t fd_ = -1;  // a descriptor, or a handle on Windows; -1 when closed
 };
 
 // A lock held for the life of the object by at most one process: the named
@@ -94,7 +94,7 @@ public:
     void close();
 
 private:
-    int fd_ = -1;
+    intptr_t fd_ = -1;  // a descriptor, or the mutex's handle on Windows
     bool owns_ = false;
 };
 

@@ -69,7 +69,7 @@ public:
     unsigned read_interval_ms() const { return interval_ms_; }
 
 private:
-    int fd_ = -1;
+    intptr_t fd_ = -1;  // a descriptor, or a handle on Windows; -1 when closed
     unsigned interval_ms_ = 4;
 };
 

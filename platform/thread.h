@@ -29,7 +29,7 @@ public:
     uint64_t id() const { return id_; }
 
 private:
-    unsigned long handle_ = 0;
+    uintptr_t handle_ = 0;  // pthread_t, or the thread's HANDLE on Windows
     uint64_t id_ = 0;
     bool valid_ = false;
 };

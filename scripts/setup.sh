@@ -4,14 +4,17 @@
 #   scripts/setup.sh            everything for the full build and its tests
 #   scripts/setup.sh --fuzz     and clang with libFuzzer for scripts/fuzz.sh
 #   scripts/setup.sh --no-gui   only what luma10ctl and luma10-sim need
+#   scripts/setup.sh --no-windows  without the Windows cross build, Wine and NSIS
 set -euo pipefail
 
 gui=1
 fuzz=0
+windows=1
 for arg in "$@"; do
   case "$arg" in
     --fuzz) fuzz=1 ;;
     --no-gui) gui=0 ;;
+    --no-windows) windows=0 ;;
     *) echo "setup: unknown option $arg" >&2; exit 2 ;;
   esac
 done
@@ -28,6 +31,13 @@ if [ "$gui" -eq 1 ]; then
   # the tests read back with libpng.
   packages+=(libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libfontconfig-dev libx11-dev libxtst-dev
     fonts-liberation fonts-wine xvfb openbox librsvg2-bin libpng-dev)
+fi
+if [ "$windows" -eq 1 ]; then
+  # The Windows programs: MinGW-w64 cross compilers (posix threads) for 64
+  # and 32 bits, GoogleTest's sources to build for them, Wine to run them
+  # (wine64 the loader, wine the commands), NSIS for the installer and
+  # ImageMagick to turn the icon into an .ico.
+  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 nsis imagemagick)
 fi
 if [ "$fuzz" -eq 1 ]; then
   packages+=(clang libclang-rt-dev)
