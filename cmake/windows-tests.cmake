@@ -29,6 +29,13 @@ if(win32_tests)
   luma_windows_suite(win32_tests SOURCES ${win32_tests} LIBS luma_model luma_foundation luma_platform)
 endif()
 
+# The native UI layer's tests need a display: scripts/test_windows_gui.sh
+# runs them under Wine on a virtual X server, so they are no ctest entry.
+if(LUMA_GUI)
+  add_executable(native_ui_tests ${t}/win32/ui/native_ui_test.cpp)
+  target_link_libraries(native_ui_tests PRIVATE luma_native_ui GTest::gtest_main)
+endif()
+
 # The fuzz targets' seed corpora, replayed.
 set(fuzz_reply_parser_libs luma_link)
 set(fuzz_master_libs luma_link)

@@ -784,9 +784,10 @@ void Font::Measure(std::string_view utf8, int* w, int* h) const {
 
 // ---- Window ---------------------------------------------------------------------
 
+// A window's native handle is its HWND; its own data hang on it.
 namespace {
-HWND H(void* p) { return static_cast<WinData*>(p)->hwnd; }
-WinData* WD(void* p) { return static_cast<WinData*>(p); }
+HWND H(void* p) { return static_cast<HWND>(p); }
+WinData* WD(void* p) { return data_of(H(p)); }
 }  // namespace
 
 std::unique_ptr<Window> Window::Create(const std::string& title_utf8, uint32_t style) {
@@ -804,7 +805,7 @@ std::unique_ptr<Window> Window::Create(const std::string& title_utf8, uint32_t s
     SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(d));
     g_windows[d->id] = d;
     std::unique_ptr<Window> win(new Window());
-    win->w_ = d;
+    win->w_ = h;
     return win;
 }
 
