@@ -18,19 +18,20 @@ trap 'wine_gui_cleanup; wait 2>/dev/null || true; rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/prog" "$scratch/linux"
 cp "$win_build/luma10.exe" "$scratch/prog/"
 # The Wine server stays up between runs, as it does on a desktop.
-wineserver -p
+wineserver -p 2>/dev/null || true
 
 ms() { date +%s%3N; }
 median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
 measure() {  # measure LABEL COMMAND...
-  local times=() t0
+  local label="$1" times=() t0
+  shift
   for _ in $(seq "$runs"); do
     t0=$(ms)
     "$@" >/dev/null 2>&1
     times+=($(( $(ms) - t0 )))
   done
-  printf '%-34s median %5d ms  (runs: %s)\n' "$1" "$(printf '%s\n' "${times[@]:0}" | median)" "${times[*]}"
+  printf '%-34s median %5d ms  (runs: %s)\n' "$label" "$(printf '%s\n' "${times[@]}" | median)" "${times[*]}"
 }
 
 win_run() { (cd "$scratch/prog" && "$wine" luma10.exe --screenshot 'C:\shot.png' --after 0); }
