@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -76,6 +77,35 @@ TEST_F(NativeUi, WakeFromAnotherThreadEndsTheWait) {
     std::thread t([] { ui::Wake(); });
     EXPECT_TRUE(Next(ui::EventType::Wake, &ev));
     t.join();
+}
+
+// The system's save dialog gets the toolkit's filter ("|" separated) and the
+// chosen type; a name typed without an extension gets the type's. A thread
+// plays the user: it types the name into the dialog and presses OK.
+TEST_F(NativeUi, SaveDialogTakesTheToolkitsFilter) {
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        const uint64_t end = ui::Ticks() + 20000;
+        while (!done && ui::Ticks() < end) {
+            HWND dlg = FindWindowW(L"#32770", nullptr);
+            if (dlg && GetDlgItem(dlg, 0x47C)) {  // the file name's field
+                SetDlgItemTextW(dlg, 0x47C, L"журнал");
+                PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(50);
+        }
+    });
+    std::u16string path = u"проба.txt";
+    int index = 2;
+    const ui::DialogResult r =
+        ui::SaveFileDialog(0, u"TXT-файл (*.txt)|*.txt|CSV-файл (*.csv)|*.csv", &path, &index);
+    done = true;
+    user.join();
+    ASSERT_EQ(r, ui::DialogResult::Accepted);
+    EXPECT_EQ(index, 2);
+    ASSERT_GE(path.size(), 10u);
+    EXPECT_EQ(path.substr(path.size() - 10), u"журнал.csv");
 }
 
 TEST_F(NativeUi, ClipboardCarriesUnicodeText) {
