@@ -32,7 +32,9 @@ bool IsAcquired();
 // returns the exit status. The process then ends at once, without static
 // destructors: the native objects cannot be released any more. Without fn the
 // process ends with status 1. Signals are not caught by this layer; see
-// plat::on_session_end.
+// plat::on_session_end. Where the system itself ends the desktop session
+// with a message to the windows (Windows), fn answers that too, and the
+// process ends with its status.
 void SetDisplayLostHandler(int (*fn)());
 
 // Milliseconds since an arbitrary start, monotonic.
