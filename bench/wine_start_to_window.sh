@@ -5,7 +5,8 @@
 #   bench/wine_start_to_window.sh WIN_BUILD LINUX_BUILD [RUNS]
 # One run is `--screenshot FILE --after 0`: from the start of the process to
 # the main window shown, drawn once into a PNG, and the process ended. The
-# median of RUNS (default 5) is printed, in milliseconds.
+# median of RUNS (default 5) is printed, in milliseconds, and beside it what
+# Wine takes to start and end a program without a window.
 set -euo pipefail
 win_build="$(cd "${1:?WIN_BUILD}" && pwd)"
 linux_build="$(cd "${2:?LINUX_BUILD}" && pwd)"
@@ -39,6 +40,9 @@ linux_run() {
   LUMA10_CONFIG_DIR="$scratch/linux" SDL_VIDEODRIVER=offscreen \
     "$linux_build/luma10" --screenshot "$scratch/linux.png" --after 0
 }
+# What Wine itself takes to start and end a program that opens no window.
+baseline_run() { "$wine" "$win_build/native_ui_tests.exe" --gtest_list_tests; }
 win_run  # the first start of a prefix sets it up; not counted
 measure "luma10.exe under Wine" win_run
 measure "luma10 on Linux (offscreen)" linux_run
+[ -e "$win_build/native_ui_tests.exe" ] && measure "a windowless program under Wine" baseline_run
