@@ -3,51 +3,60 @@
 #include <windows.h>
 
 #include <clocale>
-#include <cstring>
+#include <mutex>
 #include <string>
 
 namespace plat {
 
 namespace {
 
-// The C runtime takes Windows locale names ("ru-RU"); a POSIX name such as
-// "ru_RU.UTF-8" is brought to that form, "C" and "" pass unchanged ("" is the
-// user's default locale with the number settings chosen in the Control Panel).
+// The C runtime takes "" (the user's default locale, with the decimal
+// separator chosen in the Control Panel), "C", and names such as "ru_RU" or
+// "Russian_Russia"; a POSIX name's encoding part (".UTF-8") is dropped, the
+// runtime's code pages being Windows ones.
 std::string runtime_name(const char* name) {
     std::string n = name ? name : "";
-    if (n.empty() || n == "C" || n == "POSIX") return n == "POSIX" ? "C" : n;
+    if (n == "POSIX") return "C";
     const size_t dot = n.find_first_of(".@");
-    if (dot != std::string::npos) n.resize(dot);
-    for (char& c : n)
-        if (c == '_') c = '-';
+    if (dot != std::string::npos && dot > 0) n.resize(dot);
     return n;
 }
 
-// Whether the system knows a locale name (the Windows form).
+// Whether the system has the locale: the name in the system's form ("ru-RU").
 bool system_knows(const std::string& n) {
     if (n.empty() || n == "C") return true;
-    const std::wstring w(n.begin(), n.end());
+    std::wstring w(n.begin(), n.end());
+    for (wchar_t& c : w)
+        if (c == L'_') c = L'-';
     return IsValidLocaleName(w.c_str()) != 0;
+}
+
+// The runtime this program links (msvcrt) has no locale per thread: the
+// numeric locale is the process's. Guards are therefore serialised, one
+// thread's export at a time, and the previous setting comes back when the
+// guard ends. Another thread printing a number with %f during an export gets
+// the export's separator; the program formats such numbers on the thread
+// that exports (the window thread, or luma10ctl's only thread).
+std::recursive_mutex& locale_lock() {
+    static std::recursive_mutex* m = new std::recursive_mutex;
+    return *m;
 }
 
 }  // namespace
 
-// The guard switches the calling thread alone to a locale of its own
-// (_configthreadlocale), so only LC_NUMERIC of this thread changes.
 ScopedNumericLocale::ScopedNumericLocale(const char* name) {
     const std::string n = runtime_name(name);
     if (!system_knows(n)) return;
-    const int mode = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+    locale_lock().lock();
     const char* current = std::setlocale(LC_NUMERIC, nullptr);
-    std::string* previous = new std::string(current ? current : "C");
+    auto* previous = new std::string(current ? current : "C");
     if (std::setlocale(LC_NUMERIC, n.c_str()) == nullptr) {
         delete previous;
-        if (mode == _DISABLE_PER_THREAD_LOCALE) _configthreadlocale(_DISABLE_PER_THREAD_LOCALE);
+        locale_lock().unlock();
         return;
     }
     previous_ = previous;
-    // A null locale_ means "not active"; the mode is kept one above its value.
-    locale_ = reinterpret_cast<void*>(intptr_t(mode) + 1);
+    locale_ = previous;  // anything but null: the guard is in force
 }
 
 ScopedNumericLocale::~ScopedNumericLocale() {
@@ -55,12 +64,17 @@ ScopedNumericLocale::~ScopedNumericLocale() {
     auto* previous = static_cast<std::string*>(previous_);
     std::setlocale(LC_NUMERIC, previous->c_str());
     delete previous;
-    if (intptr_t(locale_) - 1 == _DISABLE_PER_THREAD_LOCALE) _configthreadlocale(_DISABLE_PER_THREAD_LOCALE);
+    locale_lock().unlock();
 }
 
 bool numeric_locale_available(const char* name) {
     const std::string n = runtime_name(name);
-    return n.empty() || n == "C" || system_knows(n);
+    if (!system_knows(n)) return false;
+    std::lock_guard<std::recursive_mutex> g(locale_lock());
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    const bool ok = std::setlocale(LC_NUMERIC, n.c_str()) != nullptr;
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    return ok;
 }
 
 }  // namespace plat
