@@ -36,8 +36,8 @@ if [ "$windows" -eq 1 ]; then
   # The Windows programs: MinGW-w64 cross compilers (posix threads) for 64
   # and 32 bits, GoogleTest's sources to build for them, Wine to run them
   # (wine64 the loader, wine the commands), NSIS for the installer and
-  # ImageMagick to turn the icon into an .ico.
-  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 nsis imagemagick)
+  # rsvg-convert and ImageMagick to turn the icon into an .ico.
+  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 nsis imagemagick librsvg2-bin)
 fi
 if [ "$fuzz" -eq 1 ]; then
   packages+=(clang libclang-rt-dev)

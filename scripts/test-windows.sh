@@ -117,6 +117,32 @@ diff_s=$(( $(date +%s) - $(date -d "$(cat "$work/clock.win")" +%s) ))
 [ "${diff_s#-}" -le 30 ] || { echo "test-windows: Windows clock reading off by ${diff_s} s" >&2; exit 1; }
 echo "test-windows: luma10ctl.exe matches luma10ctl (info, thresholds, alarms, device-link --speed, journal csv, export file, clock)"
 
+# Ctrl+C (Wine turns SIGINT into the console's Ctrl+C event) ends a
+# calibration as on Linux: the procedure stops, adjustment mode is released,
+# the exit status is 1, and the detector is left out of adjustment mode.
+"$linux/luma10-sim" --drift 0 --calibration-time 60000 >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; sleep 0.05; done
+pty=$(head -1 "$work/sim.out")
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com7"
+LUMA10_CONFIG_DIR=$(winpath "$work/cfg") "$wine64" build-win64/luma10ctl.exe --port 7 calibrate zero \
+  >"$work/calibrate.out" 2>&1 &
+ctl=$!
+for _ in $(seq 600); do grep -q "Прошло" "$work/calibrate.out" && break; sleep 0.1; done
+kill -INT "$ctl"
+rc=0
+wait "$ctl" || rc=$?
+tr -d '\r' <"$work/calibrate.out" >"$work/calibrate.txt"
+if [ "$rc" != 1 ] || ! grep -q "прекращена пользователем" "$work/calibrate.txt" ||
+   ! grep -q "Режим наладки отключен" "$work/calibrate.txt" ||
+   ! "$linux/luma10ctl" --port "$pty" info | grep -q "Режим наладки: 0"; then
+  echo "test-windows: Ctrl+C did not end the calibration as on Linux (exit $rc)" >&2
+  cat "$work/calibrate.txt" >&2
+  exit 1
+fi
+stop_sim
+echo "test-windows: Ctrl+C ends luma10ctl.exe's calibration with adjustment mode released"
+
 # 5. The installer.
 bash scripts/test-installer.sh "build-win64/luma10-$(sed -n 's/^project(luma10 VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-win64.exe"
 
