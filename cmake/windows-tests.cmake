@@ -30,6 +30,13 @@ add_executable(win32_tests ${win32_tests} ${t}/win32/main.cpp)
 target_link_libraries(win32_tests PRIVATE luma_foundation luma_platform GTest::gtest)
 add_test(NAME win32_tests COMMAND win32_tests)
 
+# The native UI layer's tests need a display: scripts/test_windows_gui.sh
+# runs them under Wine on a virtual X server, so they are no ctest entry.
+if(LUMA_GUI)
+  add_executable(native_ui_tests ${t}/win32/ui/native_ui_test.cpp)
+  target_link_libraries(native_ui_tests PRIVATE luma_native_ui GTest::gtest_main)
+endif()
+
 # The fuzz targets' seed corpora, replayed.
 set(fuzz_reply_parser_libs luma_link)
 set(fuzz_master_libs luma_link)

@@ -18,13 +18,13 @@ wine64=$(command -v wine64 || true)
 
 # 1. Builds: only what is tested.
 cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLUMA_GUI=OFF >/dev/null
-cmake --build build-win64 -j "$jobs" --target luma10ctl foundation_tests model_tests win32_tests \
+  -DLUMA_GUI=ON >/dev/null
+cmake --build build-win64 -j "$jobs" --target luma10ctl luma10 native_ui_tests foundation_tests model_tests win32_tests \
   fuzz_reply_parser fuzz_master fuzz_journal_records luma10_ico
 (cd build-win64 && cpack -G "NSIS;ZIP" >/dev/null)
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLUMA_GUI=OFF -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-win32 -j "$jobs" --target luma10ctl
+  -DLUMA_GUI=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-win32 -j "$jobs" --target luma10ctl luma10
 
 # 2. A private Wine prefix, its server kept running for the whole run.
 export WINEPREFIX

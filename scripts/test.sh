@@ -28,4 +28,9 @@ ctest --test-dir "$dir-headless" --output-on-failure -j "$jobs" --timeout 300
 # of the build above (skipped in sanitizer runs, or with LUMA_SKIP_WINDOWS=1).
 if [ -z "$san" ] && [ "${LUMA_SKIP_WINDOWS:-0}" != 1 ]; then
   bash scripts/test-windows.sh "$dir"
+  # The configurator (luma10.exe, built above) under Wine on a virtual X
+  # server, its pictures against the Linux build's.
+  gui_start=$SECONDS
+  bash scripts/test_windows_gui.sh build-win64 "$dir"
+  echo "test: the Windows configurator under Wine took $((SECONDS - gui_start)) s"
 fi

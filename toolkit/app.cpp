@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "foundation/settings_store.h"
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "toolkit/form.h"
 #include "toolkit/internal.h"
 #include "toolkit/resources.h"

@@ -3,7 +3,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 
 namespace UIK {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "toolkit/app.h"
 
 namespace UIK {

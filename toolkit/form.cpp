@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "toolkit/app.h"
 #include "toolkit/internal.h"
 #include "toolkit/resources.h"

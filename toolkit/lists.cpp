@@ -1,6 +1,6 @@
 #include "toolkit/lists.h"
 
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 
 namespace UIK {
 

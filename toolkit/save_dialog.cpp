@@ -4,6 +4,7 @@
 
 #include "platform/dirs.h"
 #include "platform/files.h"
+#include "platform/native_ui.h"
 
 namespace UIK {
 
@@ -85,6 +86,21 @@ bool GSaveFileDialog::MatchesPatterns(std::u16string_view name, std::u16string_v
 }
 
 bool SaveFileDialog(GControl* owner, const ustring_t& filter, ustring_t& path, int& filter_index) {
+    // The platform's own dialog where it has one.
+    const GForm* form = owner ? owner->Form() : nullptr;
+    std::u16string native_path(path.view());
+    int native_index = filter_index;
+    switch (plat::ui::SaveFileDialog(form && form->HasNativeWindow() ? form->NativeWindowId() : 0,
+                                     std::u16string(filter.view()), &native_path, &native_index)) {
+    case plat::ui::DialogResult::Accepted:
+        path = ustring_t(std::u16string_view(native_path));
+        filter_index = native_index;
+        return true;
+    case plat::ui::DialogResult::Cancelled:
+        return false;
+    case plat::ui::DialogResult::NotAvailable:
+        break;
+    }
     GSaveFileDialog d(filter);
     d.SetFilterIndex(filter_index);
     d.SetPath(path);

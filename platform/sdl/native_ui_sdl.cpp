@@ -1,6 +1,6 @@
 // The native user-interface layer over SDL2, SDL2_ttf, SDL2_image (PNG
 // writing) and fontconfig.
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -653,6 +653,13 @@ void PushWindowClose(uint32_t window) {
     e.window.windowID = window;
     e.window.event = SDL_WINDOWEVENT_CLOSE;
     SDL_PushEvent(&e);
+}
+
+// ---- dialogs --------------------------------------------------------------------
+
+// SDL has no save dialog of its own; the toolkit draws one.
+DialogResult SaveFileDialog(uint32_t, const std::u16string&, std::u16string*, int*) {
+    return DialogResult::NotAvailable;
 }
 
 // ---- clipboard ------------------------------------------------------------------

@@ -1,5 +1,5 @@
 // native_ui.h first: Xlib's macros would spoil its names.
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "platform/sdl/x11_io.h"
 
 #include <SDL.h>

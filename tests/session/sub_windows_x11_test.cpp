@@ -16,7 +16,7 @@
 #include "foundation/settings_store.h"
 #include "model/app_state.h"
 #include "model/mb_link.h"
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "sim/simulator.h"
 #include "toolkit/save_dialog.h"
 #include "toolkit/uik.h"

@@ -1,7 +1,7 @@
 // Shared helpers of the toolkit tests: synthesised input to a shown form.
 #pragma once
 
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "toolkit/uik.h"
 
 namespace uik_test {

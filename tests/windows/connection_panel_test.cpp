@@ -7,7 +7,7 @@
 #include "link/errors.h"
 #include "fixture.h"
 #include "platform/pty.h"
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 
 using namespace win_test;
 

@@ -19,7 +19,7 @@
 #include "foundation/ustring.h"
 #include "model/app_state.h"
 #include "model/mb_link.h"
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "sim/simulator.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "platform/dirs.h"
-#include "platform/sdl/native_ui.h"
+#include "platform/display.h"
+#include "platform/native_ui.h"
 #include "toolkit/uik.h"
 
 using namespace UIK;
@@ -338,7 +339,7 @@ int main(int argc, char** argv) {
     const char* shot = nullptr;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) shot = argv[++i];
-    if (shot) setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    if (shot && !std::getenv("SDL_VIDEODRIVER")) plat::use_offscreen_video();
     GResourcesUser res;
     if (!res.Ok()) {
         std::fprintf(stderr, "uik-gallery: no video driver\n");

@@ -38,7 +38,9 @@ void ReleaseDrawing();
 // returns the exit status. The process then ends at once, without static
 // destructors: the native objects cannot be released any more. Without fn the
 // process ends with status 1. Signals are not caught by this layer; see
-// plat::on_session_end.
+// plat::on_session_end. Where the system itself ends the desktop session
+// with a message to the windows (Windows), fn answers that too, and the
+// process ends with its status.
 void SetDisplayLostHandler(int (*fn)());
 
 // Milliseconds since an arbitrary start, monotonic.
@@ -96,7 +98,8 @@ private:
 
 // ---- fonts ------------------------------------------------------------------
 
-// A face resolved through fontconfig. The height follows the sign rule of
+// A face found by its name (through fontconfig, or the system's font mapper
+// where there is one). The height follows the sign rule of
 // logical fonts: negative is the character (em) height in pixels, positive
 // the cell height (ascent plus descent). weight 0 is normal; 600 and above
 // select a bold face (or emboldening when the family has none).
@@ -111,7 +114,8 @@ public:
     int Ascent() const;
     // Width and height of one line of UTF-8 text.
     void Measure(std::string_view utf8, int* w, int* h) const;
-    // File that fontconfig chose and its family name (for diagnostics, tests).
+    // File that was chosen (the face's name where the system does not tell)
+    // and its family name (for diagnostics, tests).
     const std::string& File() const { return file_; }
     const std::string& Family() const { return family_; }
 
@@ -232,6 +236,21 @@ void PushKey(uint32_t window, int key, uint32_t mods);
 void PushText(uint32_t window, const std::u16string& text);
 // A press of the window's close box.
 void PushWindowClose(uint32_t window);
+
+// ---- dialogs ----------------------------------------------------------------
+
+enum class DialogResult { NotAvailable, Accepted, Cancelled };
+
+// Longest path the save-file dialog returns, in UTF-16 units.
+constexpr size_t kMaxDialogPath = 1024;
+
+// The platform's own save-file dialog, owned by the window of the id (0: no
+// owner), with overwrite confirmation. filter: pairs of a type name and its
+// patterns, all separated by "|". path: in, the proposed name; out, the
+// chosen one. filter_index: in and out, counted from 1. NotAvailable where
+// the platform has no such dialog (the toolkit then draws its own).
+DialogResult SaveFileDialog(uint32_t owner, const std::u16string& filter, std::u16string* path,
+                            int* filter_index);
 
 // ---- clipboard --------------------------------------------------------------
 
