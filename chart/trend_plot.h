@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "model/trend_chart.h"
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 
 namespace chart {
 

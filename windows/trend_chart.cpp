@@ -8,7 +8,7 @@
 #include "model/app_state.h"
 #include "model/mb_link.h"
 #include "model/params.h"
-#include "platform/sdl/native_ui.h"
+#include "platform/native_ui.h"
 #include "windows/journals_window.h"
 
 using namespace UIK;

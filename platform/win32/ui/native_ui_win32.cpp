@@ -11,6 +11,7 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <objbase.h>
 #include <wincodec.h>
 // windows.h names DrawText after its wide-character function.
 #undef DrawText
@@ -437,6 +438,10 @@ void Release() {
     g_queue.clear();
 }
 
+// GDI draws text without a window or a display: nothing to take.
+bool AcquireDrawing() { return true; }
+void ReleaseDrawing() {}
+
 bool IsAcquired() {
     std::lock_guard<std::mutex> g(g_init_mutex);
     return g_users > 0;
@@ -657,45 +662,89 @@ argb_t Surface::Pixel(int x, int y) const {
     return D(s_)->Row(y)[x];
 }
 
+namespace {
+
+// Encodes the pixels as a PNG into stream through WIC's encoder; COM must be
+// open on this thread.
+HRESULT encode_png(IWICImagingFactory* factory, Dib* d, IStream* stream) {
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+    HRESULT hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
+    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
+    if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, nullptr);
+    if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
+    if (SUCCEEDED(hr)) hr = frame->SetSize(UINT(d->w), UINT(d->h));
+    if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
+    if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) hr = E_FAIL;
+    if (SUCCEEDED(hr))
+        hr = frame->WritePixels(UINT(d->h), UINT(d->w) * 4, UINT(d->w) * UINT(d->h) * 4,
+                                reinterpret_cast<BYTE*>(d->px));
+    if (SUCCEEDED(hr)) hr = frame->Commit();
+    if (SUCCEEDED(hr)) hr = encoder->Commit();
+    if (frame) frame->Release();
+    if (encoder) encoder->Release();
+    return hr;
+}
+
+// Runs fn(factory) with COM open on this thread (as the thread already has it,
+// or single-threaded) and a WIC factory; false when either is missing.
+template <typename F>
+bool with_wic(F&& fn) {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    bool ok = false;
+    IWICImagingFactory* factory = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                   reinterpret_cast<void**>(&factory)))) {
+        ok = fn(factory);
+        factory->Release();
+    }
+    if (SUCCEEDED(init)) CoUninitialize();
+    return ok;
+}
+
+}  // namespace
+
 bool Surface::SavePng(const std::string& path) const {
     if (!s_) return false;
     Dib* d = D(s_);
     GdiFlush();
-    // COM for this thread, as the thread already has it or single-threaded.
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    bool ok = false;
-    {
-        IWICImagingFactory* factory = nullptr;
+    const std::wstring wpath = wide(path);
+    return with_wic([&](IWICImagingFactory* factory) {
         IWICStream* stream = nullptr;
-        IWICBitmapEncoder* encoder = nullptr;
-        IWICBitmapFrameEncode* frame = nullptr;
-        const std::wstring wpath = wide(path);
-        WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-        HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IWICImagingFactory, reinterpret_cast<void**>(&factory));
-        if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
+        HRESULT hr = factory->CreateStream(&stream);
         if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(wpath.c_str(), GENERIC_WRITE);
-        if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-        if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
-        if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, nullptr);
-        if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
-        if (SUCCEEDED(hr)) hr = frame->SetSize(UINT(d->w), UINT(d->h));
-        if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
-        if (SUCCEEDED(hr) && !IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) hr = E_FAIL;
-        if (SUCCEEDED(hr))
-            hr = frame->WritePixels(UINT(d->h), UINT(d->w) * 4, UINT(d->w) * UINT(d->h) * 4,
-                                    reinterpret_cast<BYTE*>(d->px));
-        if (SUCCEEDED(hr)) hr = frame->Commit();
-        if (SUCCEEDED(hr)) hr = encoder->Commit();
-        ok = SUCCEEDED(hr);
-        if (frame) frame->Release();
-        if (encoder) encoder->Release();
+        if (SUCCEEDED(hr)) hr = encode_png(factory, d, stream);
         if (stream) stream->Release();
-        if (factory) factory->Release();
-        if (!ok) DeleteFileW(wpath.c_str());
-    }
-    if (SUCCEEDED(init)) CoUninitialize();
-    return ok;
+        if (FAILED(hr)) DeleteFileW(wpath.c_str());
+        return SUCCEEDED(hr);
+    });
+}
+
+bool Surface::EncodePng(std::string* bytes) const {
+    if (!s_) return false;
+    Dib* d = D(s_);
+    GdiFlush();
+    return with_wic([&](IWICImagingFactory* factory) {
+        IStream* stream = nullptr;
+        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return false;
+        HRESULT hr = encode_png(factory, d, stream);
+        HGLOBAL mem = nullptr;
+        if (SUCCEEDED(hr)) hr = GetHGlobalFromStream(stream, &mem);
+        STATSTG st{};
+        if (SUCCEEDED(hr)) hr = stream->Stat(&st, STATFLAG_NONAME);
+        if (SUCCEEDED(hr)) {
+            const void* p = GlobalLock(mem);
+            if (p) {
+                bytes->assign(static_cast<const char*>(p), size_t(st.cbSize.QuadPart));
+                GlobalUnlock(mem);
+            } else {
+                hr = E_FAIL;
+            }
+        }
+        stream->Release();
+        return SUCCEEDED(hr);
+    });
 }
 
 // ---- Font -----------------------------------------------------------------------
