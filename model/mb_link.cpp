@@ -1,5 +1,6 @@
 #include "model/mb_link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -15,6 +16,9 @@ std::atomic<bool> g_read_diagnostics{true};
 
 constexpr int64_t kPollPeriodMs = 2000;
 constexpr int32_t kCheckBackoffMs = 500;
+// While the cycle is paused, how often worker 1 looks whether it may go on
+// (the pause guards may outlive the link, so a resume cannot wake it).
+constexpr int64_t kPausedRecheckMs = 50;
 constexpr uint16_t kMaxWriteRegisters = 4;
 constexpr uint8_t kReadHolding = 3;
 constexpr uint8_t kWriteMultiple = 16;
@@ -41,7 +45,7 @@ mb_link_t::mb_link_t(ParamMap_t& params)
     master_.set_socket(&socket_);
     master_.set_response_timeout(mb_driver_t::kDefaultTimeoutMs);
     g_link.store(this);
-    worker1_.AddPeriodic([this] { poll(); });
+    worker1_.AddPeriodic([this] { return poll(); });
     worker1_.Start();
     worker2_.Start();
 }
@@ -79,6 +83,13 @@ error_value_t mb_link_t::open(ustring_t* text) {
     completed_cycles_.store(0);
     // The status of an earlier connection says nothing about this one.
     set_link_status(success());
+    // Writes queued while the port was closed never go out.
+    {
+        ScopedLock_t g(link_lock_);
+        pending_.clear();
+    }
+    // The first cycle need not wait for the worker's next look.
+    worker1_.RunPeriodicNow();
     return success();
 }
 
@@ -258,18 +269,18 @@ error_value_t mb_link_t::read_identity() {
     return read_block(params_.topic_identity.start, params_.topic_identity.count);
 }
 
-void mb_link_t::poll() {
+int64_t mb_link_t::poll() {
     if (!is_open()) {
         // Writes queued while closed, or still queued at closing, never go out.
         ScopedLock_t g(link_lock_);
         pending_.clear();
-        return;
+        // open() asks for the next turn at once.
+        return kPollPeriodMs;
     }
-    if (polling_paused()) return;
-    const int64_t now = now_ms();
+    if (polling_paused()) return kPausedRecheckMs;
     const bool downloading = download_running();
-    if (cycle_start_ >= 0 && now - cycle_start_ < (downloading ? kDownloadPollPeriodMs : kPollPeriodMs)) return;
-    cycle_start_ = now;
+    if (const int64_t wait = until_next_cycle(); wait > 0) return wait;
+    cycle_start_ = now_ms();
 
     // The device failed under the open port: this check first opens it again.
     // Until that succeeds the check fails with the open's error.
@@ -280,7 +291,7 @@ void mb_link_t::poll() {
             params_.invalidate_all();
             set_link_status(e);
             worker1_.stop_event().wait(kCheckBackoffMs);
-            return;
+            return until_next_cycle();
         }
     }
 
@@ -291,7 +302,7 @@ void mb_link_t::poll() {
         params_.invalidate_all();
         set_link_status(check);
         worker1_.stop_event().wait(kCheckBackoffMs);
-        return;
+        return until_next_cycle();
     }
 
     std::map<uint16_t, pending_write_t> writes;
@@ -316,12 +327,12 @@ void mb_link_t::poll() {
         }
         error_value_t live_failure;
         for (const auto& [start, count] : live) {
-            if (poll_cut_short()) return;
+            if (poll_cut_short()) return until_next_cycle();
             const error_value_t e = read_block(start, count);
             if (e && !live_failure) live_failure = e;
         }
         set_link_status(live_failure);
-        return;
+        return until_next_cycle();
     }
 
     // The link is up only when the whole cycle was read: a block that fails
@@ -329,10 +340,17 @@ void mb_link_t::poll() {
     // link's status, so the link is never shown as established meanwhile.
     error_value_t first_failure;
     for (mb_topic_t* t : params_.topics) {
-        if (poll_cut_short()) return;
+        if (poll_cut_short()) return until_next_cycle();
         const error_value_t e = read_block(t->start, t->count);
         if (e && !first_failure) first_failure = e;
     }
     set_link_status(first_failure);
     if (!first_failure) completed_cycles_.fetch_add(1);
+    return until_next_cycle();
+}
+
+int64_t mb_link_t::until_next_cycle() const {
+    if (cycle_start_ < 0) return 0;
+    const int64_t period = download_running() ? kDownloadPollPeriodMs : kPollPeriodMs;
+    return std::max<int64_t>(0, cycle_start_ + period - now_ms());
 }

@@ -167,11 +167,12 @@ public:
         std::pair<uint16_t, uint16_t> block_;
     };
 
-    // One turn of the poll cycle (worker 1 runs it as a periodic task). While
+    // One turn of the poll cycle (worker 1 runs it as a periodic task); returns
+    // the milliseconds until the next turn is due, which worker 1 sleeps. While
     // the port is open and its device has failed (an adapter pulled out), the
     // turn that is due for a link check opens the device again first: the
     // same device path, or whatever device the COM number now names.
-    void poll();
+    int64_t poll();
 
 private:
     struct pending_write_t {
@@ -182,6 +183,8 @@ private:
     void set_link_status(const error_value_t& e);
     // The poll cycle is to stop where it is: worker 1 stopping, or a pause.
     bool poll_cut_short();
+    // Milliseconds until the next cycle may start (0: now).
+    int64_t until_next_cycle() const;
 
     // Written by worker 1, read by the connection window: code and category
     // travel together under their own small lock.
