@@ -10,9 +10,11 @@
 //     called directly, nothing having changed), on the window thread per
 //     100 ms of its loop, and on the workers per poll turn (a whole poll
 //     cycle that read values unchanged) or, with the port closed, per second.
-// Allocations are counted through a replaced global operator new.
+// Allocations are counted through a replaced global operator new. With
+// --where, the call stacks of the allocations of one refresh are printed
+// (symbols need -rdynamic; addr2line turns the addresses into lines).
 //
-//   bench_idle [SECONDS]   (default 10; the closed-port phase takes half)
+//   bench_idle [SECONDS] [--where]   (default 10; the closed-port phase takes half)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <execinfo.h>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -41,10 +44,19 @@
 namespace {
 std::atomic<long> g_allocs{0};
 thread_local long t_allocs = 0;
+thread_local bool t_where = false;
 
 void* counted(std::size_t n) {
     g_allocs.fetch_add(1, std::memory_order_relaxed);
     ++t_allocs;
+    if (t_where) {
+        t_where = false;  // backtrace itself may allocate
+        void* frames[12];
+        const int depth = backtrace(frames, 12);
+        std::fprintf(stderr, "allocation of %zu bytes:\n", n);
+        backtrace_symbols_fd(frames, depth, 2);
+        t_where = true;
+    }
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
@@ -167,7 +179,12 @@ pid_t StartSimulator(std::string& path, int& keep_alive) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
+    double seconds = 10.0;
+    bool where = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--where") where = true;
+        else seconds = std::atof(argv[i]);
+    }
     std::string path;
     int keep_alive = -1;
     const pid_t child = StartSimulator(path, keep_alive);
@@ -218,6 +235,11 @@ int main(int argc, char** argv) {
     const long r0 = t_allocs;
     for (int i = 0; i < kRefreshes; ++i) start.Tick(Tick64());
     const double per_refresh = double(t_allocs - r0) / kRefreshes;
+    if (where) {
+        t_where = true;
+        start.Tick(Tick64());
+        t_where = false;
+    }
     const long worker_allocs = on.allocs - on.window_allocs;
     std::printf("connected, idle (%.1f s, %llu poll cycles):\n", on.wall, (unsigned long long)on.cycles);
     std::printf("  CPU                        %.2f %% of a core (workers %.2f %%)\n", 100.0 * on.cpu / on.wall,
