@@ -7,11 +7,11 @@
 
 #include "foundation/time_services.h"
 #include "link/errors.h"
+#include "link/modbus.h"
 #include "platform/thread.h"
 
 namespace {
 
-std::atomic<mb_link_t*> g_link{nullptr};
 std::atomic<bool> g_read_diagnostics{true};
 
 constexpr int64_t kPollPeriodMs = 2000;
@@ -19,9 +19,8 @@ constexpr int32_t kCheckBackoffMs = 500;
 // While the cycle is paused, how often worker 1 looks whether it may go on
 // (the pause guards may outlive the link, so a resume cannot wake it).
 constexpr int64_t kPausedRecheckMs = 50;
-constexpr uint16_t kMaxWriteRegisters = 4;
-constexpr uint8_t kReadHolding = 3;
-constexpr uint8_t kWriteMultiple = 16;
+// A write carries its value in 64 bits: at most four registers.
+constexpr uint16_t kMaxValueRegisters = 4;
 
 const char16_t kOpenOperation[] = u"Открытие порта";
 const char16_t kCloseOperation[] = u"Закрытие порта";
@@ -44,7 +43,6 @@ mb_link_t::mb_link_t(ParamMap_t& params)
     : socket_(&port_), live_blocks_(std::make_shared<live_blocks_t>()), params_(params) {
     master_.set_socket(&socket_);
     master_.set_response_timeout(mb_driver_t::kDefaultTimeoutMs);
-    g_link.store(this);
     worker1_.AddPeriodic([this] { return poll(); });
     worker1_.Start();
     worker2_.Start();
@@ -54,11 +52,7 @@ mb_link_t::~mb_link_t() {
     close();  // closed whatever it reports
     worker1_.Stop();
     worker2_.Stop();
-    mb_link_t* self = this;
-    g_link.compare_exchange_strong(self, nullptr);
 }
-
-mb_link_t* mb_link_t::instance() { return g_link.load(); }
 
 void mb_link_t::set_read_diagnostics(bool on) { g_read_diagnostics.store(on); }
 bool mb_link_t::read_diagnostics() { return g_read_diagnostics.load(); }
@@ -183,7 +177,7 @@ error_value_t mb_link_t::link_status() const {
 error_value_t mb_link_t::read_registers(uint16_t start, uint16_t count, uint16_t* dest, uint8_t slave) {
     mb_request_t req{};
     req.slave = slave ? slave : default_slave_.load();
-    req.function = kReadHolding;
+    req.function = mb::kReadHoldingRegisters;
     req.start = start;
     req.quantity = count;
     req.data_length = 0;
@@ -208,10 +202,10 @@ error_value_t mb_link_t::read_registers(uint16_t start, uint16_t count, uint16_t
 error_value_t mb_link_t::write_registers(uint16_t start, uint16_t count, uint64_t value) {
     // The value holds at most four words; anything else would send bytes from
     // past its end.
-    if (count == 0 || count > kMaxWriteRegisters) return drv_error(kDrvBadRequestSize);
+    if (count == 0 || count > kMaxValueRegisters) return drv_error(kDrvBadRequestSize);
     mb_request_t req{};
     req.slave = default_slave_.load();
-    req.function = kWriteMultiple;
+    req.function = mb::kWriteMultipleRegisters;
     req.start = start;
     req.quantity = count;
     req.data_length = static_cast<uint16_t>(2 * count);
@@ -226,7 +220,7 @@ error_value_t mb_link_t::write_registers(uint16_t start, uint16_t count, uint64_
 }
 
 error_value_t mb_link_t::queue_write(uint16_t start, uint16_t count, uint64_t value) {
-    if (count == 0 || count > kMaxWriteRegisters) return drv_error(kDrvBadRequestSize);
+    if (count == 0 || count > kMaxValueRegisters) return drv_error(kDrvBadRequestSize);
     ScopedLock_t g(link_lock_);
     pending_[start] = pending_write_t{value, count};
     return success();
@@ -238,8 +232,8 @@ size_t mb_link_t::pending_writes() const {
 }
 
 error_value_t mb_link_t::read_block(uint16_t start, uint16_t count) {
-    uint16_t words[256];
-    if (count > 125) return drv_error(kDrvBadRequestSize);
+    uint16_t words[mb::kMaxReadRegisters];
+    if (count > mb::kMaxReadRegisters) return drv_error(kDrvBadRequestSize);
     const error_value_t e = read_registers(start, count, words);
     if (e) return e;
     params_.store_block(start, words, count, now_ms());

@@ -30,16 +30,13 @@
 class mb_link_t {
 public:
     // Builds the link over params (the application state's map by default),
-    // sets the process-wide pointer, adds the poll cycle to worker 1 and starts
-    // both workers.
+    // adds the poll cycle to worker 1 and starts both workers.
     explicit mb_link_t(ParamMap_t& params);
-    // Closes the port, stops worker 1 then worker 2, clears the pointer.
+    // Closes the port, stops worker 1 then worker 2.
     ~mb_link_t();
     mb_link_t(const mb_link_t&) = delete;
     mb_link_t& operator=(const mb_link_t&) = delete;
 
-    // The link made last and not yet destroyed, or null.
-    static mb_link_t* instance();
     // A failed register read writes its message to standard output (on by
     // default); console tools whose output is data turn it off, and so does
     // the configurator unless asked for it. Windows that write a diagnostic

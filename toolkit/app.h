@@ -47,8 +47,6 @@ void Quit();
 void SetDisplayLostHandler(int (*fn)());
 // Number of running message loops (nesting count).
 int LoopNesting();
-// True on the thread that runs the outermost loop.
-bool IsWindowThread();
 // Handles every event and task already queued without waiting (tests use it
 // to let the toolkit catch up). Runs on the window thread.
 void ProcessPending();

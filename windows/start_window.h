@@ -111,7 +111,6 @@ public:
     void CloseSubWindows();
 
     bool BlinkOn() const { return blink_ < 9; }
-    int BlinkCounter() const { return blink_; }
     GSudo& Sudo() { return sudo_; }
     const ColourPair_t& ConcentrationColours() const { return colours_[4]; }
     const ColourPair_t& ThresholdColours(int i) const { return colours_[i == 1 ? 0 : 1]; }

@@ -37,8 +37,7 @@ public:
         frame.SetParent(this);
         frame.SetBounds(0, 0, frame.Width(), frame.Height());
         frame.SetAnchors(UIK::kAnchorAll);
-        initial_ = Rect();
-        SetMinimumSize(initial_.width, initial_.height);
+        SetMinimumSize(Rect().width, Rect().height);
         OnShow.ChainFront([this](UIK::GControl*) { window_.Shown(); });
         OnHide.ChainFront([this](UIK::GControl*) { window_.Hidden(); });
         for (UIK::GControl* c : window_.InputControls()) AddTabControl(c);
@@ -46,12 +45,9 @@ public:
 
     W& Window() { return window_; }
     void Tick() { window_.Tick(); }
-    // The first bounds: re-opening restores this size.
-    const UIK::GRect& InitialBounds() const { return initial_; }
 
 private:
     W window_;
-    UIK::GRect initial_;
 };
 
 #include "windows/alarms_window.h"
