@@ -5,14 +5,15 @@
 #include "cli/command.h"
 #include "cli/connection.h"
 #include "link/errors.h"
+#include "link/modbus.h"
 #include "model/app_state.h"
 #include "model/codes.h"
 
 namespace {
 
-// Longest blocks one frame carries: 125 registers read, 123 written.
-constexpr long kMaxRead = 125;
-constexpr long kMaxWrite = 123;
+// Longest blocks one frame carries.
+constexpr long kMaxRead = mb::kMaxReadRegisters;
+constexpr long kMaxWrite = mb::kMaxWriteRegisters;
 
 int cmd_ports(cli::Context& ctx) {
     if (!ctx.args.empty()) return cli::usage_error("ports не принимает аргументов");

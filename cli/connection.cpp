@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "link/modbus.h"
+
 namespace cli {
 
 error_value_t Connection::open(const Context& ctx) {
@@ -22,7 +24,7 @@ error_value_t Connection::open(const Context& ctx) {
 error_value_t Connection::read_registers(uint16_t start, uint16_t count, uint16_t* out) {
     mb_request_t req;
     req.slave = address_;
-    req.function = 3;
+    req.function = mb::kReadHoldingRegisters;
     req.start = start;
     req.quantity = count;
     error_value_t err;
@@ -35,7 +37,7 @@ error_value_t Connection::read_registers(uint16_t start, uint16_t count, uint16_
 error_value_t Connection::write_registers(uint16_t start, uint16_t count, const uint16_t* values) {
     mb_request_t req;
     req.slave = address_;
-    req.function = 16;
+    req.function = mb::kWriteMultipleRegisters;
     req.start = start;
     req.quantity = count;
     req.data_length = uint16_t(2 * count);

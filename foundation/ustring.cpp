@@ -33,9 +33,11 @@ std::string to_utf8(std::u16string_view s) {
     return out;
 }
 
-std::u16string from_utf8(std::string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
+namespace {
+
+// Decodes UTF-8, handing each UTF-16 unit to put. Never more units than bytes.
+template <typename Put>
+void decode_utf8(std::string_view s, Put put) {
     size_t i = 0;
     while (i < s.size()) {
         unsigned char b = static_cast<unsigned char>(s[i]);
@@ -45,26 +47,34 @@ std::u16string from_utf8(std::string_view s) {
         else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; n = 2; }
         else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; n = 3; }
         else if ((b & 0xF8) == 0xF0) { c = b & 0x07; n = 4; }
-        else { out.push_back(0xFFFD); ++i; continue; }
-        if (i + n > s.size()) { out.push_back(0xFFFD); break; }
+        else { put(0xFFFD); ++i; continue; }
+        if (i + n > s.size()) { put(0xFFFD); break; }
         bool ok = true;
         for (size_t k = 1; k < n; ++k) {
             unsigned char cb = static_cast<unsigned char>(s[i + k]);
             if ((cb & 0xC0) != 0x80) { ok = false; break; }
             c = (c << 6) | (cb & 0x3F);
         }
-        if (!ok) { out.push_back(0xFFFD); ++i; continue; }
+        if (!ok) { put(0xFFFD); ++i; continue; }
         i += n;
         if (c >= 0x10000 && c <= 0x10FFFF) {
             c -= 0x10000;
-            out.push_back(char16_t(0xD800 + (c >> 10)));
-            out.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+            put(char16_t(0xD800 + (c >> 10)));
+            put(char16_t(0xDC00 + (c & 0x3FF)));
         } else if (c < 0x10000) {
-            out.push_back(char16_t(c));
+            put(char16_t(c));
         } else {
-            out.push_back(0xFFFD);
+            put(0xFFFD);
         }
     }
+}
+
+}  // namespace
+
+std::u16string from_utf8(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    decode_utf8(s, [&out](char16_t c) { out.push_back(c); });
     return out;
 }
 
@@ -90,27 +100,27 @@ std::u16string from_cp1251(std::string_view s) {
 
 ustring_t from_uint(uint32_t v) { return format(16, "%u", v); }
 ustring_t from_int(int32_t v) { return format(16, "%d", v); }
-ustring_t from_int64(int64_t v) { return format(24, "%lld", static_cast<long long>(v)); }
-
 ustring_t vformat(size_t max_len, const char* fmt, va_list ap) {
+    // A text that fits the stack buffers is made without touching the heap.
     char small[256];
     va_list ap2;
     va_copy(ap2, ap);
     int n = std::vsnprintf(small, sizeof small, fmt, ap);
-    std::string narrow;
     if (n < 0) {
         va_end(ap2);
         return ustring_t();
     }
     if (static_cast<size_t>(n) < sizeof small) {
-        narrow.assign(small, static_cast<size_t>(n));
-    } else {
-        std::vector<char> big(static_cast<size_t>(n) + 1);
-        std::vsnprintf(big.data(), big.size(), fmt, ap2);
-        narrow.assign(big.data(), static_cast<size_t>(n));
+        va_end(ap2);
+        char16_t wide[sizeof small];
+        size_t len = 0;
+        decode_utf8(std::string_view(small, size_t(n)), [&](char16_t c) { wide[len++] = c; });
+        return ustring_t(std::u16string_view(wide, len < max_len ? len : max_len));
     }
+    std::vector<char> big(static_cast<size_t>(n) + 1);
+    std::vsnprintf(big.data(), big.size(), fmt, ap2);
     va_end(ap2);
-    std::u16string wide = from_utf8(narrow);
+    std::u16string wide = from_utf8(std::string_view(big.data(), size_t(n)));
     if (wide.size() > max_len) wide.resize(max_len);
     return ustring_t(std::u16string_view(wide));
 }

@@ -3,20 +3,22 @@
 #include <array>
 #include <string>
 
+#include "link/modbus.h"
+
 const char16_t* comport_error_category::name() const { return u"COM-порт"; }
 
 const char16_t* comport_error_category::message(int32_t code) const {
     switch (code) {
-    case 0: return u"Нет ошибки";
-    case 1: return u"Ошибка открытия порта";
-    case 2: return u"Ошибка передачи";
-    case 3: return u"Неверные данные";
-    case 4: return u"Неверный размер данных";
-    case 5: return u"Порт не открыт";
-    case 6: return u"Ошибка приема";
-    case 7: return u"Эхо отсутствует";
-    case 8: return u"Эхо не совпадает с запросом";
-    case 9: return u"Ошибка закрытия порта";
+    case kComOk: return u"Нет ошибки";
+    case kComOpenFailed: return u"Ошибка открытия порта";
+    case kComWriteFailed: return u"Ошибка передачи";
+    case kComInvalidData: return u"Неверные данные";
+    case kComInvalidSize: return u"Неверный размер данных";
+    case kComNotOpen: return u"Порт не открыт";
+    case kComReadFailed: return u"Ошибка приема";
+    case kComNoEcho: return u"Эхо отсутствует";
+    case kComEchoMismatch: return u"Эхо не совпадает с запросом";
+    case kComCloseFailed: return u"Ошибка закрытия порта";
     default: return u"Неизвестная ошибка";
     }
 }
@@ -50,15 +52,15 @@ const char16_t* drv_error_category_t::name() const { return u"Modbus-драйв�
 
 const char16_t* drv_error_category_t::message(int32_t code) const {
     switch (code) {
-    case 0: return u"Нет ошибки";
-    case 1: return u"Функция не поддерживается драйвером";
-    case 2: return u"Недопустимый размер данных в запросе";
-    case 3: return u"Неверная контрольная сумма";
-    case 4: return u"Отклик не соответствует запросу";
-    case 5: return u"Таймаут приёма данных";
-    case 6: return u"Операция прервана";
-    case 7: return u"Ответ подтверждает другую запись: выполнена ли эта, неизвестно";
-    case 8: return u"Недопустимый адрес устройства: запрос не отправлен";
+    case kDrvOk: return u"Нет ошибки";
+    case kDrvUnsupportedFunction: return u"Функция не поддерживается драйвером";
+    case kDrvBadRequestSize: return u"Недопустимый размер данных в запросе";
+    case kDrvBadCrc: return u"Неверная контрольная сумма";
+    case kDrvReplyMismatch: return u"Отклик не соответствует запросу";
+    case kDrvTimeout: return u"Таймаут приёма данных";
+    case kDrvCancelled: return u"Операция прервана";
+    case kDrvWriteEchoMismatch: return u"Ответ подтверждает другую запись: выполнена ли эта, неизвестно";
+    case kDrvBadAddress: return u"Недопустимый адрес устройства: запрос не отправлен";
     default: return u"Неизвестная ошибка";
     }
 }
@@ -72,14 +74,14 @@ const char16_t* mb_error_category_t::name() const { return u"Modbus-проток
 
 const char16_t* mb_error_category_t::message(int32_t code) const {
     switch (code) {
-    case 1: return u"Недопустимая функция";
-    case 2: return u"Недопустимый адрес";
-    case 3: return u"Недопустимое значение данных";
-    case 4: return u"Сбой устройства";
-    case 5: return u"Запрос принят. Обрабатывается";
-    case 6: return u"Устройство занято";
-    case 7: return u"Отрицательный ответ";
-    case 8: return u"Сбой памяти устройства";
+    case mb::kExIllegalFunction: return u"Недопустимая функция";
+    case mb::kExIllegalDataAddress: return u"Недопустимый адрес";
+    case mb::kExIllegalDataValue: return u"Недопустимое значение данных";
+    case mb::kExDeviceFailure: return u"Сбой устройства";
+    case mb::kExAcknowledge: return u"Запрос принят. Обрабатывается";
+    case mb::kExDeviceBusy: return u"Устройство занято";
+    case mb::kExNegativeAcknowledge: return u"Отрицательный ответ";
+    case mb::kExMemoryParityError: return u"Сбой памяти устройства";
     case kMbZeroException: return u"Отказ устройства без кода исключения";
     default: break;
     }

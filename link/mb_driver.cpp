@@ -5,10 +5,9 @@
 
 #include "link/crc16.h"
 #include "link/errors.h"
+#include "link/modbus.h"
 
 namespace {
-
-constexpr size_t kMaxFrame = 7 + 255 + 2;
 
 uint64_t tick_ms() {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -16,26 +15,25 @@ uint64_t tick_ms() {
 }
 
 bool is_exception_of(const mb_request_t& reply, const mb_request_t& req) {
-    return reply.function == (req.function | 0x80);
+    return reply.function == (req.function | mb::kExceptionBit);
 }
 
-bool is_write(uint8_t function) { return function == 5 || function == 6 || function == 15 || function == 16; }
+bool is_write(uint8_t function) { return mb::is_single_write(function) || mb::is_multiple_write(function); }
 
 // A write reply echoes the start and, for 15 and 16, the quantity; for 5 and
 // 6 the value written (kept low byte first in the request).
 bool echo_matches(const mb_request_t& reply, const mb_request_t& req) {
-    const uint16_t second = req.function == 5 || req.function == 6 ? uint16_t(req.data[1] << 8 | req.data[0])
-                                                                  : req.quantity;
+    const uint16_t second = mb::is_single_write(req.function) ? uint16_t(req.data[1] << 8 | req.data[0])
+                                                              : req.quantity;
     return reply.start == req.start && reply.quantity == second;
 }
 
 // Bytes of the reply a request expects when the device accepts it.
 uint32_t expected_reply_size(const mb_request_t& req) {
-    switch (req.function) {
-    case 1: case 2: return 5 + (uint32_t(req.quantity) + 7) / 8;
-    case 3: case 4: return 5 + 2u * req.quantity;
-    default: return 8;
-    }
+    constexpr uint32_t kEnvelope = mb::kReadReplyHeaderSize + mb::kCrcSize;
+    if (mb::is_bit_read(req.function)) return kEnvelope + (uint32_t(req.quantity) + 7) / 8;
+    if (mb::is_register_read(req.function)) return kEnvelope + 2u * req.quantity;
+    return mb::kFixedFrameSize;
 }
 
 }  // namespace
@@ -53,30 +51,30 @@ size_t build_frame(const mb_request_t& req, uint8_t* frame, error_value_t& err) 
     frame[3] = uint8_t(req.start & 0xFF);
     size_t len;
     switch (req.function) {
-    case 1: case 2: case 3: case 4:
+    case mb::kReadCoils: case mb::kReadDiscreteInputs: case mb::kReadHoldingRegisters: case mb::kReadInputRegisters:
         frame[4] = uint8_t(req.quantity >> 8);
         frame[5] = uint8_t(req.quantity & 0xFF);
         len = 6;
         break;
-    case 5: case 6:
+    case mb::kWriteSingleCoil: case mb::kWriteSingleRegister:
         // The record keeps the value low byte first; the wire wants it high first.
         frame[4] = req.data[1];
         frame[5] = req.data[0];
         len = 6;
         break;
-    case 15: case 16: {
-        uint32_t count = req.function == 15 ? (uint32_t(req.quantity) + 7) / 8 : 2u * req.quantity;
+    case mb::kWriteMultipleCoils: case mb::kWriteMultipleRegisters: {
+        uint32_t count = req.function == mb::kWriteMultipleCoils ? (uint32_t(req.quantity) + 7) / 8 : 2u * req.quantity;
         // The byte count travels in one byte: a quantity whose data does not
         // fit it would go out with a count that contradicts the quantity.
-        if (count > 255 || req.data_length < count) {
+        if (count > mb::kMaxDataBytes || req.data_length < count) {
             err = drv_error(kDrvBadRequestSize);
             return 0;
         }
         frame[4] = uint8_t(req.quantity >> 8);
         frame[5] = uint8_t(req.quantity & 0xFF);
         frame[6] = uint8_t(count);
-        std::memcpy(frame + 7, req.data, count);
-        len = 7 + count;
+        std::memcpy(frame + mb::kWriteHeaderSize, req.data, count);
+        len = mb::kWriteHeaderSize + count;
         break;
     }
     default:
@@ -87,18 +85,18 @@ size_t build_frame(const mb_request_t& req, uint8_t* frame, error_value_t& err) 
 }
 
 bool parse_reply(const uint8_t* buf, size_t received, mb_request_t& reply, error_value_t& err) {
-    if (received < 3) return false;
+    if (received < mb::kReadReplyHeaderSize) return false;
     uint8_t f = buf[1];
     size_t n;
-    if (f >= 1 && f <= 4) {
-        n = 3 + size_t(buf[2]);
-    } else if (f == 5 || f == 6 || f == 15 || f == 16) {
-        n = 6;
-    } else if (f > 0x80) {
+    if (mb::is_bit_read(f) || mb::is_register_read(f)) {
+        n = mb::kReadReplyHeaderSize + size_t(buf[2]);
+    } else if (mb::is_single_write(f) || mb::is_multiple_write(f)) {
+        n = mb::kFixedFrameSize - mb::kCrcSize;
+    } else if (f > mb::kExceptionBit) {
         // Exception reply: address, function | 0x80, exception code, CRC. Its
         // checksum is not checked: devices in the field send it wrong. So one
         // corrupted byte can turn the code into 0, and that still refuses.
-        if (received < 5) return false;
+        if (received < mb::kExceptionFrameSize) return false;
         reply.slave = buf[0];
         reply.function = f;
         reply.data_length = 0;
@@ -109,16 +107,16 @@ bool parse_reply(const uint8_t* buf, size_t received, mb_request_t& reply, error
         // ends, so it never completes; the time-out or a cancel ends it.
         return false;
     }
-    if (received < n + 2) return false;
+    if (received < n + mb::kCrcSize) return false;
     if (crc16_modbus(buf, n) != uint16_t(buf[n] | (buf[n + 1] << 8))) {
         err = drv_error(kDrvBadCrc);
         return true;
     }
     reply.slave = buf[0];
     reply.function = f;
-    if (f <= 4) {
+    if (mb::is_bit_read(f) || mb::is_register_read(f)) {
         reply.data_length = buf[2];
-        std::memcpy(reply.data, buf + 3, buf[2]);
+        std::memcpy(reply.data, buf + mb::kReadReplyHeaderSize, buf[2]);
     } else {
         // The write's echo: start, then quantity (15, 16) or value (5, 6).
         reply.start = uint16_t(buf[2] << 8 | buf[3]);
@@ -144,7 +142,7 @@ void mb_driver_t::disarm() {
 }
 
 void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
-    if ((req.function == 15 || req.function == 16) && req.data_length >= 256) {
+    if (mb::is_multiple_write(req.function) && req.data_length > mb::kMaxDataBytes) {
         err = drv_error(kDrvBadRequestSize);
         return;
     }
@@ -154,7 +152,7 @@ void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
         err = app_error(app::kDriverLogicError);
         return;
     }
-    uint8_t frame[kMaxFrame];
+    uint8_t frame[mb::kMaxFrameSize];
     size_t len = mb::build_frame(req, frame, err);
     if (len == 0) return;
     socket_->write(frame, static_cast<uint32_t>(len), err);
@@ -175,7 +173,7 @@ void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
     // A reply from another slave, to another function (a late read reply
     // must not complete a write), or with the wrong number of registers.
     if (reply.slave != req.slave || reply.function != req.function ||
-        (req.function == 3 && reply.data_length != 2u * req.quantity)) {
+        (req.function == mb::kReadHoldingRegisters && reply.data_length != 2u * req.quantity)) {
         err = drv_error(kDrvReplyMismatch);
         return;
     }

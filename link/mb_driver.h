@@ -9,6 +9,7 @@
 #include "foundation/error.h"
 #include "foundation/lock.h"
 #include "link/data_socket.h"
+#include "link/modbus.h"
 
 // Request in, reply out.
 struct mb_request_t {
@@ -26,8 +27,11 @@ struct mb_request_t {
 class mb_driver_t {
 public:
     static constexpr uint16_t kDefaultTimeoutMs = 1000;
-    // Largest reply the receiver collects.
-    static constexpr uint32_t kReplyBufferSize = 528;
+    // Largest reply the receiver collects: room for two of the longest
+    // frames (2 x 264 = 528 bytes). The receiver gives up once the buffer is
+    // full, so this bounds what the line may deliver (noise, a late reply
+    // ahead of the awaited one) before the exchange ends.
+    static constexpr uint32_t kReplyBufferSize = 2 * mb::kMaxFrameSize;
 
     mb_driver_t() = default;
     mb_driver_t(const mb_driver_t&) = delete;
@@ -76,7 +80,7 @@ private:
 
 namespace mb {
 
-// Builds the request frame of req into frame (room for 264 bytes) with its
+// Builds the request frame of req into frame (room for kMaxFrameSize bytes) with its
 // CRC; returns its length, or 0 with err set when the request cannot be sent
 // (also for address 0).
 size_t build_frame(const mb_request_t& req, uint8_t* frame, error_value_t& err);

@@ -47,8 +47,8 @@ void G_t::post_to_worker2(ITask* task) {
     else delete task;
 }
 
-ITask* G_t::add_periodic_task(ITask* task) {
-    if (mb_link_t* l = link.load()) return l->worker1().AddPeriodicTask(task);
+ITask* G_t::add_periodic_task(ITask* task, int64_t period_ms) {
+    if (mb_link_t* l = link.load()) return l->worker1().AddPeriodicTask(task, period_ms);
     delete task;
     return nullptr;
 }

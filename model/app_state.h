@@ -73,10 +73,13 @@ public:
     error_value_t save_settings();
 
     // Hand-overs to the workers. Ownership of the task passes to the worker;
-    // without a link the task is destroyed unrun.
+    // without a link the task is destroyed unrun. A periodic task runs on
+    // worker 1 every period_ms; the windows' readers follow values the poll
+    // cycle refreshes every two seconds, so five looks a second are plenty.
+    static constexpr int64_t kPeriodicTaskMs = 200;
     void post_to_worker1(ITask* task);
     void post_to_worker2(ITask* task);
-    ITask* add_periodic_task(ITask* task);
+    ITask* add_periodic_task(ITask* task, int64_t period_ms = kPeriodicTaskMs);
     void remove_periodic_task(ITask* handle);
 
     // Hand-overs to the window thread (any thread, never waiting).

@@ -1,22 +1,25 @@
 #include "model/mb_link.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
 
 #include "foundation/time_services.h"
 #include "link/errors.h"
+#include "link/modbus.h"
 #include "platform/thread.h"
 
 namespace {
 
-std::atomic<mb_link_t*> g_link{nullptr};
 std::atomic<bool> g_read_diagnostics{true};
 
 constexpr int32_t kCheckBackoffMs = 500;
-constexpr uint16_t kMaxWriteRegisters = 4;
-constexpr uint8_t kReadHolding = 3;
-constexpr uint8_t kWriteMultiple = 16;
+// While the cycle is paused, how often worker 1 looks whether it may go on
+// (the pause guards may outlive the link, so a resume cannot wake it).
+constexpr int64_t kPausedRecheckMs = 50;
+// A write carries its value in 64 bits: at most four registers.
+constexpr uint16_t kMaxValueRegisters = 4;
 
 const char16_t kOpenOperation[] = u"Открытие порта";
 const char16_t kCloseOperation[] = u"Закрытие порта";
@@ -39,8 +42,7 @@ mb_link_t::mb_link_t(ParamMap_t& params)
     : socket_(&port_), live_blocks_(std::make_shared<live_blocks_t>()), params_(params) {
     master_.set_socket(&socket_);
     master_.set_response_timeout(mb_driver_t::kDefaultTimeoutMs);
-    g_link.store(this);
-    worker1_.AddPeriodic([this] { poll(); });
+    worker1_.AddPeriodic([this] { return poll(); });
     worker1_.Start();
     worker2_.Start();
 }
@@ -49,11 +51,7 @@ mb_link_t::~mb_link_t() {
     close();  // closed whatever it reports
     worker1_.Stop();
     worker2_.Stop();
-    mb_link_t* self = this;
-    g_link.compare_exchange_strong(self, nullptr);
 }
-
-mb_link_t* mb_link_t::instance() { return g_link.load(); }
 
 void mb_link_t::set_read_diagnostics(bool on) { g_read_diagnostics.store(on); }
 bool mb_link_t::read_diagnostics() { return g_read_diagnostics.load(); }
@@ -78,6 +76,13 @@ error_value_t mb_link_t::open(ustring_t* text) {
     completed_cycles_.store(0);
     // The status of an earlier connection says nothing about this one.
     set_link_status(success());
+    // Writes queued while the port was closed never go out.
+    {
+        ScopedLock_t g(link_lock_);
+        pending_.clear();
+    }
+    // The first cycle need not wait for the worker's next look.
+    worker1_.RunPeriodicNow();
     return success();
 }
 
@@ -171,7 +176,7 @@ error_value_t mb_link_t::link_status() const {
 error_value_t mb_link_t::read_registers(uint16_t start, uint16_t count, uint16_t* dest, uint8_t slave) {
     mb_request_t req{};
     req.slave = slave ? slave : default_slave_.load();
-    req.function = kReadHolding;
+    req.function = mb::kReadHoldingRegisters;
     req.start = start;
     req.quantity = count;
     req.data_length = 0;
@@ -196,10 +201,10 @@ error_value_t mb_link_t::read_registers(uint16_t start, uint16_t count, uint16_t
 error_value_t mb_link_t::write_registers(uint16_t start, uint16_t count, uint64_t value) {
     // The value holds at most four words; anything else would send bytes from
     // past its end.
-    if (count == 0 || count > kMaxWriteRegisters) return drv_error(kDrvBadRequestSize);
+    if (count == 0 || count > kMaxValueRegisters) return drv_error(kDrvBadRequestSize);
     mb_request_t req{};
     req.slave = default_slave_.load();
-    req.function = kWriteMultiple;
+    req.function = mb::kWriteMultipleRegisters;
     req.start = start;
     req.quantity = count;
     req.data_length = static_cast<uint16_t>(2 * count);
@@ -214,7 +219,7 @@ error_value_t mb_link_t::write_registers(uint16_t start, uint16_t count, uint64_
 }
 
 error_value_t mb_link_t::queue_write(uint16_t start, uint16_t count, uint64_t value) {
-    if (count == 0 || count > kMaxWriteRegisters) return drv_error(kDrvBadRequestSize);
+    if (count == 0 || count > kMaxValueRegisters) return drv_error(kDrvBadRequestSize);
     ScopedLock_t g(link_lock_);
     pending_[start] = pending_write_t{value, count};
     return success();
@@ -226,8 +231,8 @@ size_t mb_link_t::pending_writes() const {
 }
 
 error_value_t mb_link_t::read_block(uint16_t start, uint16_t count) {
-    uint16_t words[256];
-    if (count > 125) return drv_error(kDrvBadRequestSize);
+    uint16_t words[mb::kMaxReadRegisters];
+    if (count > mb::kMaxReadRegisters) return drv_error(kDrvBadRequestSize);
     const error_value_t e = read_registers(start, count, words);
     if (e) return e;
     params_.store_block(start, words, count, now_ms());
@@ -257,18 +262,18 @@ error_value_t mb_link_t::read_identity() {
     return read_block(params_.topic_identity.start, params_.topic_identity.count);
 }
 
-void mb_link_t::poll() {
+int64_t mb_link_t::poll() {
     if (!is_open()) {
         // Writes queued while closed, or still queued at closing, never go out.
         ScopedLock_t g(link_lock_);
         pending_.clear();
-        return;
+        // open() asks for the next turn at once.
+        return kPollPeriodMs;
     }
-    if (polling_paused()) return;
-    const int64_t now = now_ms();
+    if (polling_paused()) return kPausedRecheckMs;
     const bool downloading = download_running();
-    if (cycle_start_ >= 0 && now - cycle_start_ < (downloading ? kDownloadPollPeriodMs : kPollPeriodMs)) return;
-    cycle_start_ = now;
+    if (const int64_t wait = until_next_cycle(); wait > 0) return wait;
+    cycle_start_ = now_ms();
 
     // The device failed under the open port: this check first opens it again.
     // Until that succeeds the check fails with the open's error.
@@ -279,7 +284,7 @@ void mb_link_t::poll() {
             params_.invalidate_all();
             set_link_status(e);
             worker1_.stop_event().wait(kCheckBackoffMs);
-            return;
+            return until_next_cycle();
         }
     }
 
@@ -290,7 +295,7 @@ void mb_link_t::poll() {
         params_.invalidate_all();
         set_link_status(check);
         worker1_.stop_event().wait(kCheckBackoffMs);
-        return;
+        return until_next_cycle();
     }
 
     std::map<uint16_t, pending_write_t> writes;
@@ -315,12 +320,12 @@ void mb_link_t::poll() {
         }
         error_value_t live_failure;
         for (const auto& [start, count] : live) {
-            if (poll_cut_short()) return;
+            if (poll_cut_short()) return until_next_cycle();
             const error_value_t e = read_block(start, count);
             if (e && !live_failure) live_failure = e;
         }
         set_link_status(live_failure);
-        return;
+        return until_next_cycle();
     }
 
     // The link is up only when the whole cycle was read: a block that fails
@@ -328,10 +333,17 @@ void mb_link_t::poll() {
     // link's status, so the link is never shown as established meanwhile.
     error_value_t first_failure;
     for (mb_topic_t* t : params_.topics) {
-        if (poll_cut_short()) return;
+        if (poll_cut_short()) return until_next_cycle();
         const error_value_t e = read_block(t->start, t->count);
         if (e && !first_failure) first_failure = e;
     }
     set_link_status(first_failure);
     if (!first_failure) completed_cycles_.fetch_add(1);
+    return until_next_cycle();
+}
+
+int64_t mb_link_t::until_next_cycle() const {
+    if (cycle_start_ < 0) return 0;
+    const int64_t period = download_running() ? kDownloadPollPeriodMs : kPollPeriodMs;
+    return std::max<int64_t>(0, cycle_start_ + period - now_ms());
 }

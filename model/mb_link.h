@@ -30,10 +30,9 @@
 class mb_link_t {
 public:
     // Builds the link over params (the application state's map by default),
-    // sets the process-wide pointer, adds the poll cycle to worker 1 and starts
-    // both workers.
+    // adds the poll cycle to worker 1 and starts both workers.
     explicit mb_link_t(ParamMap_t& params);
-    // Closes the port, stops worker 1 then worker 2, clears the pointer.
+    // Closes the port, stops worker 1 then worker 2.
     ~mb_link_t();
 
     // A poll cycle starts at most this often; one that took longer is
@@ -42,8 +41,6 @@ public:
     mb_link_t(const mb_link_t&) = delete;
     mb_link_t& operator=(const mb_link_t&) = delete;
 
-    // The link made last and not yet destroyed, or null.
-    static mb_link_t* instance();
     // A failed register read writes its message to standard output (on by
     // default); console tools whose output is data turn it off, and so does
     // the configurator unless asked for it. Windows that write a diagnostic
@@ -171,11 +168,12 @@ public:
         std::pair<uint16_t, uint16_t> block_;
     };
 
-    // One turn of the poll cycle (worker 1 runs it as a periodic task). While
+    // One turn of the poll cycle (worker 1 runs it as a periodic task); returns
+    // the milliseconds until the next turn is due, which worker 1 sleeps. While
     // the port is open and its device has failed (an adapter pulled out), the
     // turn that is due for a link check opens the device again first: the
     // same device path, or whatever device the COM number now names.
-    void poll();
+    int64_t poll();
 
 private:
     struct pending_write_t {
@@ -186,6 +184,8 @@ private:
     void set_link_status(const error_value_t& e);
     // The poll cycle is to stop where it is: worker 1 stopping, or a pause.
     bool poll_cut_short();
+    // Milliseconds until the next cycle may start (0: now).
+    int64_t until_next_cycle() const;
 
     // Written by worker 1, read by the connection window: code and category
     // travel together under their own small lock.

@@ -141,131 +141,133 @@ using TopicList_t = Array_T<mb_topic_t*>;
 
 // Every descriptor of the detector in construction order:
 // X(name, has key, title, first register, register count, type code).
+// Registers named param_<register> are kept in the image but read by no
+// window; fail_lamp, non-zero, lights the main window's fail lamp.
 // A descriptor with a key carries its own name as key string. The thresholds
 // decode as whole 16-bit words: a register past 0..100 must show as the device
 // holds it (65535, 256), not as its low byte.
 #define LUMA_DEVICE_PARAMS(X)                                                      \
-    X(gas_concentration, 0, u"", 6000, 2, 9)                                       \
-    X(sensor_temperature, 0, u"", 6008, 2, 9)                                      \
-    X(date_bcd, 1, u"Дата и время", 50210, 3, 12)                                  \
-    X(cfg_file_ver, 1, u"", 1037, 1, 2)                                            \
-    X(device_type, 1, u"", 1151, 1, 2)                                             \
-    X(factory_serial_id, 1, u"", 1152, 2, 5)                                       \
-    X(factory_date, 1, u"", 1154, 1, 2)                                            \
-    X(firmware_ver_major, 1, u"", 1155, 1, 2)                                      \
-    X(firmware_ver_build, 1, u"", 1156, 1, 2)                                      \
-    X(sensor_type, 1, u"", 1157, 1, 0)                                             \
-    X(mipex_type, 1, u"", 1158, 1, 0)                                              \
-    X(sensor_guid1, 1, u"", 1159, 2, 5)                                            \
-    X(sensor_guid2, 1, u"", 1161, 2, 5)                                            \
-    X(sensor_guid3, 1, u"", 1163, 2, 5)                                            \
-    X(param_50000, 0, u"", 50000, 1, 2)                                            \
-    X(trend_count, 0, u"", 50001, 2, 5)                                            \
-    X(trend_index, 0, u"", 50003, 2, 5)                                            \
-    X(trend_time, 0, u"", 50005, 2, 5)                                             \
-    X(trend_concentration, 0, u"", 50007, 1, 0)                                    \
-    X(trend_temperature, 0, u"", 50008, 1, 0)                                      \
-    X(trend_block_count, 0, u"", 50500, 2, 5)                                      \
-    X(trend_block_start, 0, u"", 50502, 2, 5)                                      \
-    X(trend_block_state, 0, u"", 50504, 2, 5)                                      \
-    X(trend_block_data, 0, u"", 50506, 2, 5)                                       \
-    X(param_50624, 0, u"", 50624, 2, 5)                                            \
-    X(threshold1_log_count, 0, u"", 50020, 2, 5)                                   \
-    X(threshold1_log_index, 0, u"", 50022, 2, 5)                                   \
-    X(threshold1_log_time, 0, u"", 50024, 3, 12)                                   \
-    X(threshold1_log_concentration, 0, u"", 50027, 1, 2)                           \
-    X(threshold2_log_count, 0, u"", 50040, 2, 5)                                   \
-    X(threshold2_log_index, 0, u"", 50042, 2, 5)                                   \
-    X(threshold2_log_time, 0, u"", 50044, 3, 12)                                   \
-    X(threshold2_log_concentration, 0, u"", 50047, 1, 2)                           \
-    X(alarm_log_count, 0, u"", 50060, 2, 5)                                        \
-    X(alarm_log_index, 0, u"", 50062, 2, 5)                                        \
-    X(alarm_log_time, 0, u"", 50064, 3, 12)                                        \
-    X(alarm_log_code, 0, u"", 50067, 1, 2)                                         \
-    X(setup_log_count, 0, u"", 50080, 2, 5)                                        \
-    X(setup_log_index, 0, u"", 50082, 2, 5)                                        \
-    X(setup_log_time, 0, u"", 50084, 3, 12)                                        \
-    X(setup_log_event, 0, u"", 50087, 1, 2)                                        \
-    X(setup_log_measured, 0, u"", 50088, 1, 2)                                     \
-    X(setup_log_entered, 0, u"", 50089, 1, 2)                                      \
-    X(setup_log_sensitivity, 0, u"", 50090, 1, 2)                                  \
-    X(setup_log_linear_exposure, 0, u"", 50091, 2, 5)                              \
-    X(setup_log_quadratic_exposure, 0, u"", 50093, 2, 5)                           \
-    X(counter_threshold1, 0, u"", 50100, 2, 5)                                     \
-    X(counter_threshold2, 0, u"", 50102, 2, 5)                                     \
-    X(counter_alarm, 0, u"", 50104, 2, 5)                                          \
-    X(counter_prev_year_threshold1, 0, u"", 50106, 2, 5)                           \
-    X(counter_prev_year_threshold2, 0, u"", 50108, 2, 5)                           \
-    X(counter_prev_year_alarm, 0, u"", 50110, 2, 5)                                \
-    X(counter_linear_exposure, 0, u"", 50112, 2, 5)                                \
-    X(counter_quadratic_exposure, 0, u"", 50114, 2, 5)                             \
-    X(config_log_count, 0, u"", 50070, 2, 5)                                       \
-    X(config_log_index, 0, u"", 50072, 2, 5)                                       \
-    X(config_log_time, 0, u"", 50074, 3, 12)                                       \
-    X(config_log_code, 0, u"", 50077, 1, 0)                                        \
-    X(dac_test_enabled, 0, u"", 50180, 1, 0)                                       \
-    X(dac_test_value, 0, u"", 50181, 1, 2)                                         \
-    X(param_50182, 0, u"", 50182, 2, 9)                                            \
-    X(dout_test_enabled, 0, u"", 50184, 1, 0)                                      \
-    X(dout_test_state, 0, u"", 50185, 1, 0)                                        \
-    X(dac_calibration_mode, 0, u"", 50186, 1, 0)                                   \
-    X(dac_code, 0, u"", 50187, 1, 2)                                               \
-    X(command, 0, u"", 50190, 1, 2)                                                \
-    X(mipex_calibration_start, 0, u"", 50191, 1, 0)                                \
-    X(mipex_calibration_state, 0, u"", 50192, 1, 0)                                \
-    X(mipex_calibration_point, 0, u"", 3005, 1, 0)                                 \
-    X(concentration, 0, u"", 50200, 2, 9)                                          \
-    X(param_50202, 0, u"", 50202, 2, 9)                                            \
-    X(status_flags, 0, u"", 50204, 1, 2)                                           \
-    X(param_50205, 0, u"", 50205, 1, 0)                                            \
-    X(param_50207, 0, u"", 50207, 1, 2)                                            \
-    X(param_50208, 0, u"", 50208, 1, 2)                                            \
-    X(mipex_work_gas, 1, u"Текущий газ", 50209, 1, 2)                              \
-    X(Threshold_Warn, 1, u"Порог 1", 50213, 1, 2)                                  \
-    X(Threshold_Alarm, 1, u"Порог 2", 50214, 1, 2)                                 \
-    X(Threshold_BDSafe, 1, u"Порог сохранения датчика", 50215, 1, 2)               \
-    X(Threshold_Delta, 1, u"Гистерезис", 50216, 1, 2)                              \
-    X(ModbusSettings_Id, 1, u"Адрес в Modbus", 50217, 1, 2)                        \
-    X(ModbusSettings_Baud, 1, u"Скорость Modbus RTU", 50218, 1, 2)                 \
-    X(dac_code_4ma, 0, u"Код ЦАП 4 мА", 50240, 2, 9)                               \
-    X(dac_code_20ma, 0, u"Код ЦАП 20 мА", 50242, 2, 9)                             \
-    X(coeffs_gas1, 1, u"Коэффициент коррекции метана", 50244, 2, 9)                \
-    X(coeffs_gas2, 1, u"Коэффициент коррекции этана", 50246, 2, 9)                 \
-    X(coeffs_gas3, 1, u"Коэффициент коррекции н-бутана", 50248, 2, 9)              \
-    X(coeffs_gas4, 1, u"Коэффициент коррекции пентана", 50250, 2, 9)               \
-    X(coeffs_gas5, 1, u"Коэффициент коррекции гексана", 50252, 2, 9)               \
-    X(coeffs_gas6, 1, u"Коэффициент коррекции изобутана", 50254, 2, 9)             \
-    X(coeffs_gas7, 1, u"Коэффициент коррекции изопентана", 50256, 2, 9)            \
-    X(coeffs_gas8, 1, u"Коэффициент коррекции этилена", 50258, 2, 9)               \
-    X(coeffs_gas9, 1, u"Коэффициент коррекции пропилена", 50260, 2, 9)             \
-    X(coeffs_gas10, 1, u"Коэффициент коррекции бензола", 50262, 2, 9)              \
-    X(coeffs_gas11, 1, u"Коэффициент коррекции гептана", 50264, 2, 9)              \
-    X(coeffs_gas12, 1, u"Коэффициент коррекции метанола", 50266, 2, 9)             \
-    X(coeffs_gas13, 1, u"Коэффициент коррекции толуола", 50268, 2, 9)              \
-    X(coeffs_gas14, 1, u"Коэффициент коррекции оксида", 50270, 2, 9)               \
-    X(param_5021, 0, u"", 5021, 2, 9)                                              \
-    X(param_5023, 0, u"", 5023, 2, 9)                                              \
-    X(param_5025, 0, u"", 5025, 2, 9)                                              \
-    X(param_5027, 0, u"", 5027, 2, 9)                                              \
-    X(param_5029, 0, u"", 5029, 2, 9)                                              \
-    X(param_5031, 0, u"", 5031, 2, 9)                                              \
-    X(param_5033, 0, u"", 5033, 2, 9)                                              \
-    X(param_5035, 0, u"", 5035, 2, 9)                                              \
-    X(param_5037, 0, u"", 5037, 2, 9)                                              \
-    X(param_5039, 0, u"", 5039, 2, 9)                                              \
-    X(param_5041, 0, u"", 5041, 2, 9)                                              \
-    X(param_5043, 0, u"", 5043, 2, 9)                                              \
-    X(param_5045, 0, u"", 5045, 2, 9)                                              \
-    X(param_5047, 0, u"", 5047, 2, 9)                                              \
-    X(Hart_Id, 1, u"Адрес HART", 50219, 1, 2)                                      \
-    X(wifi_channel, 1, u"Номер канала WiFi", 50220, 1, 2)                          \
-    X(calibration_gas_concentration, 0, u"", 50221, 2, 9)                          \
-    X(alarms_mask, 0, u"", 50272, 2, 5)                                            \
-    X(warnings_mask, 0, u"", 50274, 2, 5)                                          \
-    X(adjustment_mode_owner, 0, u"", 50276, 1, 2)                                  \
-    X(param_50277, 0, u"", 50277, 1, 0)                                            \
-    X(param_50278, 0, u"", 50278, 1, 0)                                            \
-    X(wifi_enabled, 0, u"", 50281, 1, 2)
+    X(gas_concentration, 0, u"", 6000, 2, kTypeF32LoHi)                            \
+    X(sensor_temperature, 0, u"", 6008, 2, kTypeF32LoHi)                           \
+    X(date_bcd, 1, u"Дата и время", 50210, 3, kTypeDateBcd)                        \
+    X(cfg_file_ver, 1, u"", 1037, 1, kTypeU16)                                     \
+    X(device_type, 1, u"", 1151, 1, kTypeU16)                                      \
+    X(factory_serial_id, 1, u"", 1152, 2, kTypeU32LoHi)                            \
+    X(factory_date, 1, u"", 1154, 1, kTypeU16)                                     \
+    X(firmware_ver_major, 1, u"", 1155, 1, kTypeU16)                               \
+    X(firmware_ver_build, 1, u"", 1156, 1, kTypeU16)                               \
+    X(sensor_type, 1, u"", 1157, 1, kTypeU8Lo)                                     \
+    X(mipex_type, 1, u"", 1158, 1, kTypeU8Lo)                                      \
+    X(sensor_guid1, 1, u"", 1159, 2, kTypeU32LoHi)                                 \
+    X(sensor_guid2, 1, u"", 1161, 2, kTypeU32LoHi)                                 \
+    X(sensor_guid3, 1, u"", 1163, 2, kTypeU32LoHi)                                 \
+    X(param_50000, 0, u"", 50000, 1, kTypeU16)                                     \
+    X(trend_count, 0, u"", 50001, 2, kTypeU32LoHi)                                 \
+    X(trend_index, 0, u"", 50003, 2, kTypeU32LoHi)                                 \
+    X(trend_time, 0, u"", 50005, 2, kTypeU32LoHi)                                  \
+    X(trend_concentration, 0, u"", 50007, 1, kTypeU8Lo)                            \
+    X(trend_temperature, 0, u"", 50008, 1, kTypeU8Lo)                              \
+    X(trend_block_count, 0, u"", 50500, 2, kTypeU32LoHi)                           \
+    X(trend_block_start, 0, u"", 50502, 2, kTypeU32LoHi)                           \
+    X(trend_block_state, 0, u"", 50504, 2, kTypeU32LoHi)                           \
+    X(trend_block_data, 0, u"", 50506, 2, kTypeU32LoHi)                            \
+    X(param_50624, 0, u"", 50624, 2, kTypeU32LoHi)                                 \
+    X(threshold1_log_count, 0, u"", 50020, 2, kTypeU32LoHi)                        \
+    X(threshold1_log_index, 0, u"", 50022, 2, kTypeU32LoHi)                        \
+    X(threshold1_log_time, 0, u"", 50024, 3, kTypeDateBcd)                         \
+    X(threshold1_log_concentration, 0, u"", 50027, 1, kTypeU16)                    \
+    X(threshold2_log_count, 0, u"", 50040, 2, kTypeU32LoHi)                        \
+    X(threshold2_log_index, 0, u"", 50042, 2, kTypeU32LoHi)                        \
+    X(threshold2_log_time, 0, u"", 50044, 3, kTypeDateBcd)                         \
+    X(threshold2_log_concentration, 0, u"", 50047, 1, kTypeU16)                    \
+    X(alarm_log_count, 0, u"", 50060, 2, kTypeU32LoHi)                             \
+    X(alarm_log_index, 0, u"", 50062, 2, kTypeU32LoHi)                             \
+    X(alarm_log_time, 0, u"", 50064, 3, kTypeDateBcd)                              \
+    X(alarm_log_code, 0, u"", 50067, 1, kTypeU16)                                  \
+    X(setup_log_count, 0, u"", 50080, 2, kTypeU32LoHi)                             \
+    X(setup_log_index, 0, u"", 50082, 2, kTypeU32LoHi)                             \
+    X(setup_log_time, 0, u"", 50084, 3, kTypeDateBcd)                              \
+    X(setup_log_event, 0, u"", 50087, 1, kTypeU16)                                 \
+    X(setup_log_measured, 0, u"", 50088, 1, kTypeU16)                              \
+    X(setup_log_entered, 0, u"", 50089, 1, kTypeU16)                               \
+    X(setup_log_sensitivity, 0, u"", 50090, 1, kTypeU16)                           \
+    X(setup_log_linear_exposure, 0, u"", 50091, 2, kTypeU32LoHi)                   \
+    X(setup_log_quadratic_exposure, 0, u"", 50093, 2, kTypeU32LoHi)                \
+    X(counter_threshold1, 0, u"", 50100, 2, kTypeU32LoHi)                          \
+    X(counter_threshold2, 0, u"", 50102, 2, kTypeU32LoHi)                          \
+    X(counter_alarm, 0, u"", 50104, 2, kTypeU32LoHi)                               \
+    X(counter_prev_year_threshold1, 0, u"", 50106, 2, kTypeU32LoHi)                \
+    X(counter_prev_year_threshold2, 0, u"", 50108, 2, kTypeU32LoHi)                \
+    X(counter_prev_year_alarm, 0, u"", 50110, 2, kTypeU32LoHi)                     \
+    X(counter_linear_exposure, 0, u"", 50112, 2, kTypeU32LoHi)                     \
+    X(counter_quadratic_exposure, 0, u"", 50114, 2, kTypeU32LoHi)                  \
+    X(config_log_count, 0, u"", 50070, 2, kTypeU32LoHi)                            \
+    X(config_log_index, 0, u"", 50072, 2, kTypeU32LoHi)                            \
+    X(config_log_time, 0, u"", 50074, 3, kTypeDateBcd)                             \
+    X(config_log_code, 0, u"", 50077, 1, kTypeU8Lo)                                \
+    X(dac_test_enabled, 0, u"", 50180, 1, kTypeU8Lo)                               \
+    X(dac_test_value, 0, u"", 50181, 1, kTypeU16)                                  \
+    X(param_50182, 0, u"", 50182, 2, kTypeF32LoHi)                                 \
+    X(dout_test_enabled, 0, u"", 50184, 1, kTypeU8Lo)                              \
+    X(dout_test_state, 0, u"", 50185, 1, kTypeU8Lo)                                \
+    X(dac_calibration_mode, 0, u"", 50186, 1, kTypeU8Lo)                           \
+    X(dac_code, 0, u"", 50187, 1, kTypeU16)                                        \
+    X(command, 0, u"", 50190, 1, kTypeU16)                                         \
+    X(mipex_calibration_start, 0, u"", 50191, 1, kTypeU8Lo)                        \
+    X(mipex_calibration_state, 0, u"", 50192, 1, kTypeU8Lo)                        \
+    X(mipex_calibration_point, 0, u"", 3005, 1, kTypeU8Lo)                         \
+    X(concentration, 0, u"", 50200, 2, kTypeF32LoHi)                               \
+    X(param_50202, 0, u"", 50202, 2, kTypeF32LoHi)                                 \
+    X(status_flags, 0, u"", 50204, 1, kTypeU16)                                    \
+    X(fail_lamp, 0, u"", 50205, 1, kTypeU8Lo)                                      \
+    X(param_50207, 0, u"", 50207, 1, kTypeU16)                                     \
+    X(param_50208, 0, u"", 50208, 1, kTypeU16)                                     \
+    X(mipex_work_gas, 1, u"Текущий газ", 50209, 1, kTypeU16)                       \
+    X(Threshold_Warn, 1, u"Порог 1", 50213, 1, kTypeU16)                           \
+    X(Threshold_Alarm, 1, u"Порог 2", 50214, 1, kTypeU16)                          \
+    X(Threshold_BDSafe, 1, u"Порог сохранения датчика", 50215, 1, kTypeU16)        \
+    X(Threshold_Delta, 1, u"Гистерезис", 50216, 1, kTypeU16)                       \
+    X(ModbusSettings_Id, 1, u"Адрес в Modbus", 50217, 1, kTypeU16)                 \
+    X(ModbusSettings_Baud, 1, u"Скорость Modbus RTU", 50218, 1, kTypeU16)          \
+    X(dac_code_4ma, 0, u"Код ЦАП 4 мА", 50240, 2, kTypeF32LoHi)                    \
+    X(dac_code_20ma, 0, u"Код ЦАП 20 мА", 50242, 2, kTypeF32LoHi)                  \
+    X(coeffs_gas1, 1, u"Коэффициент коррекции метана", 50244, 2, kTypeF32LoHi)     \
+    X(coeffs_gas2, 1, u"Коэффициент коррекции этана", 50246, 2, kTypeF32LoHi)      \
+    X(coeffs_gas3, 1, u"Коэффициент коррекции н-бутана", 50248, 2, kTypeF32LoHi)   \
+    X(coeffs_gas4, 1, u"Коэффициент коррекции пентана", 50250, 2, kTypeF32LoHi)    \
+    X(coeffs_gas5, 1, u"Коэффициент коррекции гексана", 50252, 2, kTypeF32LoHi)    \
+    X(coeffs_gas6, 1, u"Коэффициент коррекции изобутана", 50254, 2, kTypeF32LoHi)  \
+    X(coeffs_gas7, 1, u"Коэффициент коррекции изопентана", 50256, 2, kTypeF32LoHi) \
+    X(coeffs_gas8, 1, u"Коэффициент коррекции этилена", 50258, 2, kTypeF32LoHi)    \
+    X(coeffs_gas9, 1, u"Коэффициент коррекции пропилена", 50260, 2, kTypeF32LoHi)  \
+    X(coeffs_gas10, 1, u"Коэффициент коррекции бензола", 50262, 2, kTypeF32LoHi)   \
+    X(coeffs_gas11, 1, u"Коэффициент коррекции гептана", 50264, 2, kTypeF32LoHi)   \
+    X(coeffs_gas12, 1, u"Коэффициент коррекции метанола", 50266, 2, kTypeF32LoHi)  \
+    X(coeffs_gas13, 1, u"Коэффициент коррекции толуола", 50268, 2, kTypeF32LoHi)   \
+    X(coeffs_gas14, 1, u"Коэффициент коррекции оксида", 50270, 2, kTypeF32LoHi)    \
+    X(param_5021, 0, u"", 5021, 2, kTypeF32LoHi)                                   \
+    X(param_5023, 0, u"", 5023, 2, kTypeF32LoHi)                                   \
+    X(param_5025, 0, u"", 5025, 2, kTypeF32LoHi)                                   \
+    X(param_5027, 0, u"", 5027, 2, kTypeF32LoHi)                                   \
+    X(param_5029, 0, u"", 5029, 2, kTypeF32LoHi)                                   \
+    X(param_5031, 0, u"", 5031, 2, kTypeF32LoHi)                                   \
+    X(param_5033, 0, u"", 5033, 2, kTypeF32LoHi)                                   \
+    X(param_5035, 0, u"", 5035, 2, kTypeF32LoHi)                                   \
+    X(param_5037, 0, u"", 5037, 2, kTypeF32LoHi)                                   \
+    X(param_5039, 0, u"", 5039, 2, kTypeF32LoHi)                                   \
+    X(param_5041, 0, u"", 5041, 2, kTypeF32LoHi)                                   \
+    X(param_5043, 0, u"", 5043, 2, kTypeF32LoHi)                                   \
+    X(param_5045, 0, u"", 5045, 2, kTypeF32LoHi)                                   \
+    X(param_5047, 0, u"", 5047, 2, kTypeF32LoHi)                                   \
+    X(Hart_Id, 1, u"Адрес HART", 50219, 1, kTypeU16)                               \
+    X(wifi_channel, 1, u"Номер канала WiFi", 50220, 1, kTypeU16)                   \
+    X(calibration_gas_concentration, 0, u"", 50221, 2, kTypeF32LoHi)               \
+    X(alarms_mask, 0, u"", 50272, 2, kTypeU32LoHi)                                 \
+    X(warnings_mask, 0, u"", 50274, 2, kTypeU32LoHi)                               \
+    X(adjustment_mode_owner, 0, u"", 50276, 1, kTypeU16)                           \
+    X(param_50277, 0, u"", 50277, 1, kTypeU8Lo)                                    \
+    X(param_50278, 0, u"", 50278, 1, kTypeU8Lo)                                    \
+    X(wifi_enabled, 0, u"", 50281, 1, kTypeU16)
 
 // The register image, the descriptor and topic lists, and every descriptor and
 // polled block of the detector, in construction order.

@@ -50,9 +50,9 @@ private:
     uint16_t previous_ = 0;  // worker 1 only
 };
 
-// A periodic task for worker 1 that steps the watcher. The task is cloned for
-// every run, and each clone shares the watcher, so a run still in progress
-// when the owner removes the task never touches a destroyed watcher.
+// A periodic task for worker 1 that steps the watcher. The task shares the
+// watcher with its owner, so a run still in progress when the owner removes
+// the task never touches a destroyed watcher.
 ITask* PeriodicTask(G_t& g, std::shared_ptr<status_watcher_t> watcher);
 
 // What became of a calibration start. not_started: a step failed or the

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "link/modbus.h"
 #include "sim/journals.h"
 
 namespace sim {
@@ -22,10 +23,10 @@ using time_point_t = clock_t_::time_point;
 // Modbus exception codes the device answers with.
 enum exception_t : uint8_t {
     kExOk = 0,
-    kExIllegalFunction = 1,  // also: refused in the device's present state
-    kExIllegalAddress = 2,   // a register outside the map, or not writable
-    kExIllegalValue = 3,     // a value the register does not take
-    kExDeviceFailure = 4,    // the device failed to carry out the request
+    kExIllegalFunction = mb::kExIllegalFunction,  // also: refused in the device's present state
+    kExIllegalAddress = mb::kExIllegalDataAddress,  // a register outside the map, or not writable
+    kExIllegalValue = mb::kExIllegalDataValue,      // a value the register does not take
+    kExDeviceFailure = mb::kExDeviceFailure,        // the device failed to carry out the request
 };
 
 // What a detector does with the save-settings command (command register, code

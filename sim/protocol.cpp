@@ -1,6 +1,7 @@
 #include "sim/protocol.h"
 
 #include "link/crc16.h"
+#include "link/modbus.h"
 
 namespace sim {
 
@@ -24,14 +25,15 @@ void seal(std::vector<uint8_t>& v) {
 size_t request_length(const uint8_t* buf, size_t n) {
     if (n < 2) return 0;
     switch (buf[1]) {
-    case 3: return 8;
-    case 16: return n < 7 ? 0 : size_t(9) + buf[6];
+    case mb::kReadHoldingRegisters: return mb::kFixedFrameSize;
+    case mb::kWriteMultipleRegisters:
+        return n < mb::kWriteHeaderSize ? 0 : mb::kWriteHeaderSize + buf[6] + mb::kCrcSize;
     default: return 0;
     }
 }
 
 std::vector<uint8_t> exception_reply(uint8_t address, uint8_t function, uint8_t code) {
-    std::vector<uint8_t> v{address, uint8_t(function | 0x80), code};
+    std::vector<uint8_t> v{address, uint8_t(function | mb::kExceptionBit), code};
     seal(v);
     return v;
 }
@@ -53,13 +55,13 @@ Outcome_t process_frame(std::vector<Station_t>& stations, const uint8_t* f, size
         }
     }
     const size_t expected = request_length(f, n);
-    if (function != 3 && function != 16) {
+    if (function != mb::kReadHoldingRegisters && function != mb::kWriteMultipleRegisters) {
         if (!broadcast) out.reply = exception_reply(address, function, kExIllegalFunction);
         return out;
     }
     if (expected != n) {
-        // Function 16 whose length does not match its byte count, or a
-        // function-3 frame of the wrong size: not a frame this device takes.
+        // A multiple write whose length does not match its byte count, or a
+        // read frame of the wrong size: not a frame this device takes.
         out.note = "ignored: malformed";
         return out;
     }
@@ -69,35 +71,35 @@ Outcome_t process_frame(std::vector<Station_t>& stations, const uint8_t* f, size
     }
     const uint16_t start = be16(f + 2), count = be16(f + 4);
 
-    if (function == 3) {
+    if (function == mb::kReadHoldingRegisters) {
         if (broadcast) {
             out.note = "ignored: broadcast read";
             return out;
         }
-        if (count < 1 || count > 125) {
+        if (count < 1 || count > mb::kMaxReadRegisters) {
             out.reply = exception_reply(address, function, kExIllegalValue);
             return out;
         }
-        uint16_t words[125];
+        uint16_t words[mb::kMaxReadRegisters];
         Device_t& d = *stations[size_t(out.station)].device;
         if (exception_t e = d.read(start, count, words, now); e != kExOk) {
             out.reply = exception_reply(address, function, e);
             return out;
         }
-        out.reply = {address, 3, uint8_t(count * 2)};
+        out.reply = {address, mb::kReadHoldingRegisters, uint8_t(count * 2)};
         for (uint16_t i = 0; i < count; ++i) push16(out.reply, words[i]);
         seal(out.reply);
         return out;
     }
 
-    // Function 16.
+    // A multiple write.
     const uint8_t bytes = f[6];
-    if (count < 1 || count > 123 || bytes != count * 2) {
+    if (count < 1 || count > mb::kMaxWriteRegisters || bytes != count * 2) {
         if (!broadcast) out.reply = exception_reply(address, function, kExIllegalValue);
         return out;
     }
-    uint16_t words[123];
-    for (uint16_t i = 0; i < count; ++i) words[i] = be16(f + 7 + 2 * i);
+    uint16_t words[mb::kMaxWriteRegisters];
+    for (uint16_t i = 0; i < count; ++i) words[i] = be16(f + mb::kWriteHeaderSize + 2 * i);
     if (broadcast) {
         out.note = "broadcast: no reply";
         for (Station_t& s : stations)
@@ -123,7 +125,7 @@ Outcome_t process_frame(std::vector<Station_t>& stations, const uint8_t* f, size
         out.note = "dropped: save fault";
         return out;
     }
-    out.reply = {address, 16};
+    out.reply = {address, mb::kWriteMultipleRegisters};
     push16(out.reply, start);
     push16(out.reply, count);
     seal(out.reply);

@@ -244,11 +244,6 @@ void SetDisplayLostHandler(int (*fn)()) { plat::ui::SetDisplayLostHandler(fn); }
 
 int LoopNesting() { return g_nesting; }
 
-bool IsWindowThread() {
-    std::lock_guard<std::mutex> g(g_disp.m);
-    return g_disp.active && g_disp.thread == std::this_thread::get_id();
-}
-
 void ProcessPending() {
     if (plat::ui::IsAcquired()) pump_events();
     run_due_timers();

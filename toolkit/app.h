@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "foundation/task.h"
 #include "toolkit/types.h"
 
 namespace UIK {
@@ -46,8 +47,6 @@ void Quit();
 void SetDisplayLostHandler(int (*fn)());
 // Number of running message loops (nesting count).
 int LoopNesting();
-// True on the thread that runs the outermost loop.
-bool IsWindowThread();
 // Handles every event and task already queued without waiting (tests use it
 // to let the toolkit catch up). Runs on the window thread.
 void ProcessPending();
@@ -65,23 +64,9 @@ bool Defer(std::function<void()> fn);
 namespace Async {
 namespace details {
 
-class ITask {
-public:
-    virtual ~ITask() = default;
-    virtual ITask* clone() const = 0;
-    virtual void run() = 0;
-};
-
-template <typename F>
-class Task_T : public ITask {
-public:
-    explicit Task_T(F f) : f_(std::move(f)) {}
-    ITask* clone() const override { return new Task_T(f_); }
-    void run() override { f_(); }
-
-private:
-    F f_;
-};
+// The same task type the workers run.
+using ::ITask;
+using ::Task_T;
 
 }  // namespace details
 

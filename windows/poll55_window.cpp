@@ -50,7 +50,8 @@ void GPoll55Window::Start() {
     if (shared_->running.load()) return;
     shared_->running.store(true);
     G_t* g = &g_;
-    periodic_ = g_.add_periodic_task(make_task([g, shared = shared_] { Step(g, shared); }));
+    // One address after the other, with only a breath in between.
+    periodic_ = g_.add_periodic_task(make_task([g, shared = shared_] { Step(g, shared); }), 1);
     // Other windows' periodic readers hold back while other addresses are asked.
     g_.poll_mode.store(true);
     if (GForm* f = frame_.Form()) f->SetTitle(u"КОНЦЕНТРАЦИИ");

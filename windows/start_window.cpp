@@ -517,7 +517,7 @@ void GStart::ShowAdjustmentOwner(bool present, bool blink) {
 void GStart::ShowWifiAndLamps(bool present) {
     const param_snapshot_t wifi = g_.params.wifi_enabled.snapshot();
     img_wifi_.SetVisible(present && wifi.is_read() && wifi.value != 0);
-    const param_snapshot_t fail = g_.params.param_50205.snapshot();
+    const param_snapshot_t fail = g_.params.fail_lamp.snapshot();
     img_led_fail_status_.SetVisible(present && fail.is_read() && fail.value != 0);
     img_led_power_on_.SetVisible(present);
 }

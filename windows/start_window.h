@@ -123,7 +123,6 @@ public:
     void CloseSubWindows();
 
     bool BlinkOn() const { return blink_ < 9; }
-    int BlinkCounter() const { return blink_; }
     GSudo& Sudo() { return sudo_; }
     const ColourPair_t& ConcentrationColours() const { return concentration_colours_; }
     const ColourPair_t& ThresholdColours(int i) const { return i == 1 ? threshold1_colours_ : threshold2_colours_; }

@@ -17,7 +17,7 @@ constexpr int kRowPitch = 42;
 // is connected and no address range is being polled. Read errors are left to
 // the poll cycle: the parameters keep their last values.
 ITask* MakeThresholdReader(G_t& g) {
-    // Periodic tasks run on copies; the copies share the cycle last served.
+    // The cycle last served, kept beside the task.
     auto served = std::make_shared<std::atomic<uint64_t>>(0);
     G_t* gp = &g;
     return make_task([gp, served] {

@@ -74,6 +74,34 @@ TEST(Text, Utf8ConversionKeepsEveryCodeUnit) {
     EXPECT_EQ(text::utf8(text::to_lower(u"ЁЛКА Ok")), "ёлка ok");
 }
 
+// Texts up to kSmall characters live inside the string, longer ones on the
+// heap: copies, moves and joins across that border, and joins with the
+// string's own text, keep every character.
+TEST(Text, ShortAndLongStringsCopyMoveAndJoin) {
+    const std::u16string small(ustring_t::kSmall, u'я'), large(ustring_t::kSmall + 1, u'я');
+    for (const std::u16string& w : {small, large}) {
+        ustring_t a{std::u16string_view(w)};
+        ustring_t b = a;
+        ustring_t c = std::move(a);
+        EXPECT_TRUE(a.empty());
+        EXPECT_EQ(b.view(), w);
+        EXPECT_EQ(c.view(), w);
+        a = std::move(c);
+        EXPECT_EQ(a.view(), w);
+        a += a;  // its own text
+        EXPECT_EQ(a.view(), w + w);
+        a.assign(a.data() + 1, 3);  // part of its own text
+        EXPECT_EQ(a.view(), u"яяя");
+    }
+    ustring_t grow(std::u16string_view(small).substr(1));
+    grow += u"ёж";  // across the border
+    EXPECT_EQ(grow.view(), small.substr(1) + u"ёж");
+    // A format longer than the stack buffers, and one cut to its maximum.
+    const std::string many(300, 'x');
+    EXPECT_EQ(text::format(1000, "%s", many.c_str()).length(), 300u);
+    EXPECT_EQ(text::format(4, "%s", "абвгде"), u"абвг");
+}
+
 TEST(SettingsStore, SetGetIsAndBooleanOptions) {
     auto& s = kmxCommon::EnvVars_t::instance();
     ustring_t v;

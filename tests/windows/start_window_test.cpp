@@ -95,7 +95,7 @@ TEST_F(StartWindowTest, PresentDeviceShowsItsValues) {
     Set(p.alarms_mask, 0b101);
     Set(p.warnings_mask, 0);
     Set(p.wifi_enabled, 1);
-    Set(p.param_50205, 1);
+    Set(p.fail_lamp, 1);
     GStart& s = S();
     s.Refresh();
     EXPECT_EQ(U8(s.ico_reg_6002_.Text()), "12.3");
