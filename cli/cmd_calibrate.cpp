@@ -132,7 +132,7 @@ int run_calibrate(cli::Context& ctx) {
             return;
         }
         failing_since = 0;
-        view = calibration::StateView(G_.params, watcher->start_tick(), now);
+        view = calibration::StateView(G_, *watcher, now);
         if (view.running) seen_running = true;
         printer.show(view);
     };

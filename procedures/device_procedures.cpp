@@ -128,12 +128,14 @@ double FilterConcentration(double value) {
     return std::floor(value * 100.0 + 0.5) / 100.0;
 }
 
-state_view_t StateView(const ParamMap_t& m, uint32_t start_tick, uint32_t now_tick) {
+namespace {
+
+// The view of one reading of the state register.
+state_view_t ViewOf(const ParamMap_t& m, const param_snapshot_t& state, uint32_t start_tick, uint32_t now_tick) {
     state_view_t v;
     const param_snapshot_t gas = m.calibration_gas_concentration.snapshot();
     const bool span = gas.is_read() && gas.f32() > 0.0f;
     const bool zero = gas.is_read() && gas.f32() == 0.0f;
-    const param_snapshot_t state = m.mipex_calibration_state.snapshot();
     if (!state.is_read()) return v;
     v.read = true;
     v.state = state.u16();
@@ -146,23 +148,36 @@ state_view_t StateView(const ParamMap_t& m, uint32_t start_tick, uint32_t now_ti
     return v;
 }
 
-void status_watcher_t::step(const G_t& g, uint32_t now_tick) {
-    if (g.poll_mode.load()) return;
-    const param_snapshot_t s = g.params.mipex_calibration_state.snapshot();
+}  // namespace
+
+state_view_t StateView(const ParamMap_t& m, uint32_t start_tick, uint32_t now_tick) {
+    return ViewOf(m, m.mipex_calibration_state.snapshot(), start_tick, now_tick);
+}
+
+state_view_t StateView(const G_t& g, status_watcher_t& watcher, uint32_t now_tick) {
+    // One reading serves both the step and the view, so a state the view shows
+    // is always one the start tick has already followed.
+    const param_snapshot_t state = g.params.mipex_calibration_state.snapshot();
+    return ViewOf(g.params, state, watcher.step(g, state, now_tick), now_tick);
+}
+
+uint32_t status_watcher_t::step(const G_t& g, const param_snapshot_t& s, uint32_t now_tick) {
+    std::lock_guard<std::mutex> hold(step_lock_);
+    if (g.poll_mode.load()) return start_tick_.load(std::memory_order_relaxed);
     const uint16_t current = s.is_read() ? s.u16() : previous_;
     if (!Running(current)) start_tick_.store(0, std::memory_order_relaxed);
     else if (!Running(previous_)) start_tick_.store(now_tick, std::memory_order_relaxed);
     previous_ = current;
+    return start_tick_.load(std::memory_order_relaxed);
+}
+
+void status_watcher_t::step(const G_t& g, uint32_t now_tick) {
+    step(g, g.params.mipex_calibration_state.snapshot(), now_tick);
 }
 
 ITask* PeriodicTask(G_t& g, std::shared_ptr<status_watcher_t> watcher) {
     G_t* app = &g;
-    // It follows the state register closely, so that the start tick and the
-    // state a window shows agree: a step every millisecond.
-    return make_task([app, watcher]() -> int64_t {
-        watcher->step(*app, plat::tick32());
-        return 1;
-    });
+    return make_task([app, watcher] { watcher->step(*app, plat::tick32()); });
 }
 
 start_outcome_t RunZeroCorrectionStart(G_t& g) {

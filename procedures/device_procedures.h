@@ -8,12 +8,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "foundation/task.h"
 #include "foundation/ustring.h"
 
 class G_t;
 struct ParamMap_t;
+struct param_snapshot_t;
 
 namespace calibration {
 
@@ -34,20 +36,28 @@ struct state_view_t {
     uint16_t state = 0;     // its value when read
 };
 state_view_t StateView(const ParamMap_t& m, uint32_t start_tick, uint32_t now_tick);
+class status_watcher_t;
+// The view a window or command shows: steps the watcher with the same reading
+// of the state register the view is made of, so the two always agree.
+state_view_t StateView(const G_t& g, status_watcher_t& watcher, uint32_t now_tick);
 
 // Remembers when the device's state turned to 1 or 2. step() runs on worker 1
-// at every cycle (through the periodic task of PeriodicTask); start_tick() is
-// read on the window thread, hence the atomic.
+// (the periodic task of PeriodicTask, which follows the state while no window
+// looks) and on the thread that shows the state (StateView); the steps take a
+// lock, and start_tick() is an atomic any thread may read.
 class status_watcher_t {
 public:
     // One watcher step: skipped while the application is polling a range of
     // addresses (the poll mode flag).
     void step(const G_t& g, uint32_t now_tick);
+    // The step with a reading of the state register; returns the start tick.
+    uint32_t step(const G_t& g, const param_snapshot_t& state, uint32_t now_tick);
     uint32_t start_tick() const { return start_tick_.load(std::memory_order_relaxed); }
 
 private:
+    std::mutex step_lock_;
     std::atomic<uint32_t> start_tick_{0};
-    uint16_t previous_ = 0;  // worker 1 only
+    uint16_t previous_ = 0;  // under step_lock_
 };
 
 // A periodic task for worker 1 that steps the watcher. The task shares the

@@ -102,7 +102,7 @@ void GCalibration::Refresh() {
     const param_snapshot_t gas = g_.params.calibration_gas_concentration.snapshot();
     const bool span = gas.is_read() && gas.f32() > 0.0f;
     const bool zero = gas.is_read() && gas.f32() == 0.0f;
-    const calibration::state_view_t view = calibration::StateView(g_.params, watcher_->start_tick(), plat::tick32());
+    const calibration::state_view_t view = calibration::StateView(g_, *watcher_, plat::tick32());
     const bool running = view.running;
 
     fr_air_.SetEnabled(!running || zero);
