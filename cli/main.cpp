@@ -10,6 +10,7 @@
 #include "cli/command.h"
 #include "cli/config_file.h"
 #include "cli/connection.h"
+#include "cli/line_trace.h"
 
 namespace {
 
@@ -23,7 +24,9 @@ const char* const kOptionsHelp =
     "  --delay МС        задержка перед отправкой, мс\n"
     "  --timeout МС      таймаут ответа, мс\n"
     "  --address АДРЕС   адрес устройства Modbus, 1..247\n"
-    "  --config ФАЙЛ     файл конфигурации\n";
+    "  --config ФАЙЛ     файл конфигурации\n"
+    "  --trace           каждый обмен с устройством в поток ошибок: время, байты,\n"
+    "                    их смысл, время ответа и исход\n";
 
 void print_usage(FILE* out) {
     std::fprintf(out, "Использование: luma10ctl [параметры] КОМАНДА [аргументы]\n\nКоманды:\n");
@@ -134,6 +137,7 @@ int main(int argc, char** argv) {
     std::string command;
     const cli::Command* cmd = nullptr;  // once the command has been named
     std::set<std::string> connection_given;
+    bool trace = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") { print_usage(stdout); return 0; }
@@ -159,6 +163,10 @@ int main(int argc, char** argv) {
             cli::usage_error("параметр " + name + " задан дважды");
             print_usage(stderr);
             return 2;
+        }
+        if (name == "--trace" && !inline_value) {
+            trace = true;
+            continue;
         }
         if (name == "--echo") {
             if (inline_value) {
@@ -221,7 +229,11 @@ int main(int argc, char** argv) {
     fill_defaults(ctx);
     apply(o, ctx);
 
+    // Made before the command's links and gone after them.
+    std::optional<cli::LineTrace> tracing;
+    if (trace) tracing.emplace();
     const int rc = cmd->run(ctx);
+    tracing.reset();
     if (rc == 2) print_usage(stderr);
     return rc;
 }

@@ -106,7 +106,7 @@ private:
     plat::Serial_t line_;
     std::atomic<bool> open_{false};
     std::atomic<bool> failed_{false};
-    std::atomic<line_observer_t*> observer_{nullptr};
+    std::atomic<line_observer_t*> observer_{default_line_observer()};
     plat::SerialOpen last_open_ = plat::SerialOpen::ok;
     std::string last_open_path_;
 };

@@ -56,5 +56,11 @@ public:
     virtual void on_line_event(line_event_kind_t kind, int64_t at_us, const uint8_t* bytes, uint32_t len) = 0;
 };
 
+// The watcher every master and serial port starts with when made (null:
+// none), for a tool that traces all its traffic (luma10ctl --trace). Set it
+// before the links are made and keep the watcher alive until they are gone.
+void set_default_line_observer(line_observer_t* observer);
+line_observer_t* default_line_observer();
+
 // The steady clock in microseconds, the time base of the facts above.
 int64_t line_clock_us();

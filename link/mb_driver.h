@@ -81,7 +81,7 @@ private:
     data_socket_t* socket_ = nullptr;
     std::atomic<uint16_t> timeout_ms_{kDefaultTimeoutMs};
     std::atomic<bool> armed_{false};
-    std::atomic<line_observer_t*> observer_{nullptr};
+    std::atomic<line_observer_t*> observer_{default_line_observer()};
     RecursiveLock_t lock_;
 };
 
