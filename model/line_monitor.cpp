@@ -66,8 +66,8 @@ std::string param_value(const param_row_t& p, const uint8_t* words_be) {
     case kTypeF32HiLo: case kTypeF32LoHi: case kTypeF32Bytes01: case kTypeF32Bytes10:
         return printf_string("%g", double(v.f32()));
     case kTypeDateBcd:
-        return printf_string("%02X.%02X.20%02X %02X:%02X:%02X", v.byte(2), v.byte(1), v.byte(0), v.byte(3),
-                             v.byte(4), v.byte(5));
+        return printf_string("%02u.%02u.20%02u %02u:%02u:%02u", unsigned(v.byte(2)), unsigned(v.byte(1)),
+                             unsigned(v.byte(0)), unsigned(v.byte(3)), unsigned(v.byte(4)), unsigned(v.byte(5)));
     default:
         return std::to_string(v.value);
     }
@@ -329,9 +329,9 @@ std::string line_monitor_t::stats_text() const {
         kinds += printf_string("%s %llu", kFailureNames[i], static_cast<unsigned long long>(stats_.failures[i]));
     }
     if (!kinds.empty()) s += kinds + ")";
-    s += printf_string("; шум %llu, поздних ответов %llu", static_cast<unsigned long long>(stats_.noise),
+    s += printf_string("; шум %llu; поздних ответов %llu", static_cast<unsigned long long>(stats_.noise),
                        static_cast<unsigned long long>(stats_.late));
-    s += "; время ответа: среднее " + ms_text(stats_.mean_round_trip_us()) + ", худшее " +
+    s += "; ответ в среднем " + ms_text(stats_.mean_round_trip_us()) + ", худший " +
          ms_text(stats_.worst_round_trip_us);
     if (stats_.lost) s += printf_string("; пропущено %llu", static_cast<unsigned long long>(stats_.lost));
     return s;
