@@ -153,42 +153,41 @@ TEST_F(LineMonitorTest, ShowsTimeoutCrcNoiseStaleBytesAndLateReplies) {
         std::this_thread::sleep_for(milliseconds(400));  // past the master's time-out
         p.send(read_reply(1, {111}));
         late_sent = true;
-        p.read_request(10000);
-        p.send(read_reply(1, {222}));
     });
     error_value_t err;
     mb_request_t first = request(3, 1000, {}, 1);
     master.execute(first, err);
     EXPECT_EQ(err, drv_error(kDrvTimeout));
-    const auto end = steady_clock::now() + seconds(10);
-    while (!late_sent && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(5));
-    master.set_response_timeout(3000);
-    mb_request_t second = request(3, 1000, {}, 1);
-    master.execute(second, err);
     peer.join();
-    ASSERT_FALSE(err);
-    s = drained();
+    ASSERT_TRUE(late_sent);
+    // Bytes written into a pseudo-terminal reach its other end a moment
+    // later; until they are there a request finds nothing to drop, so the
+    // requests go on (each answered) until the late reply shows.
+    s.clear();
+    auto until_seen = [&](const char* what, const Bytes& before) {
+        const auto end = steady_clock::now() + seconds(20);
+        while (s.find(what) == std::string::npos && steady_clock::now() < end) {
+            if (!before.empty()) peer.send(before);
+            exchange(request(3, 1000, {}, 1), 3000, [](Peer& p, const Bytes&) { p.send(read_reply(1, {222})); });
+            s += drained();
+        }
+    };
+    until_seen("поздний ответ отброшен перед запросом (адр. 1, данные (3), 2 байт): 01 03 02 00 6F", {});
     EXPECT_NE(s.find("поздний ответ отброшен перед запросом (адр. 1, данные (3), 2 байт): 01 03 02 00 6F"),
               std::string::npos)
         << s;
 
     // Garbage waiting before a request.
-    peer.send({0x55, 0xAA});
-    peer.run([](Peer& p) {
-        p.read_request();
-        p.send(read_reply(1, {1}));
-    });
-    mb_request_t third = request(3, 1000, {}, 1);
-    master.execute(third, err);
-    peer.join();
-    s = drained();
+    s.clear();
+    until_seen("отброшены байты, ждавшие перед запросом (шум?): 2 байт: 55 AA", {0x55, 0xAA});
     EXPECT_NE(s.find("отброшены байты, ждавшие перед запросом (шум?): 2 байт: 55 AA"), std::string::npos) << s;
 
     const line_stats_t& st = monitor.stats();
-    EXPECT_EQ(st.failures[size_t(line_failure_t::timeout)], 3u);
+    EXPECT_GE(st.failures[size_t(line_failure_t::timeout)], 3u);
     EXPECT_EQ(st.failures[size_t(line_failure_t::crc)], 1u);
-    EXPECT_EQ(st.late, 1u);
+    EXPECT_GE(st.late, 1u);
     EXPECT_GE(st.noise, 1u);
+    EXPECT_GE(st.stale, 2u);
 }
 
 TEST_F(LineMonitorTest, ShowsTheEchoReadBack) {
