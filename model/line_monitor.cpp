@@ -202,16 +202,21 @@ line_monitor_t::line_monitor_t(size_t ring_records, size_t line_limit)
 
 line_monitor_t::~line_monitor_t() = default;
 
-void line_monitor_t::on_exchange(const line_exchange_t& x) {
-    // Built on the stack from pointers: the byte copies happen under the lock
-    // straight into the ring slot.
-    std::lock_guard<std::mutex> g(lock_);
+line_record_t& line_monitor_t::next_slot() {
+    // A full ring gives up its oldest record: the line never waits for the
+    // consumer, which is told how many it missed.
     if (size_ == capacity_) {
         head_ = (head_ + 1) % capacity_;
         --size_;
         ++lost_;
     }
-    line_record_t& slot = ring_[(head_ + size_) % capacity_];
+    return ring_[(head_ + size_) % capacity_];
+}
+
+void line_monitor_t::on_exchange(const line_exchange_t& x) {
+    // The bytes are copied under the lock straight into the ring's slot.
+    std::lock_guard<std::mutex> g(lock_);
+    line_record_t& slot = next_slot();
     slot.kind = line_record_t::kind_t::exchange;
     slot.source = x.source;
     slot.at_us = x.start_us;
@@ -226,12 +231,7 @@ void line_monitor_t::on_exchange(const line_exchange_t& x) {
 
 void line_monitor_t::on_line_event(line_event_kind_t kind, int64_t at_us, const uint8_t* bytes, uint32_t len) {
     std::lock_guard<std::mutex> g(lock_);
-    if (size_ == capacity_) {
-        head_ = (head_ + 1) % capacity_;
-        --size_;
-        ++lost_;
-    }
-    line_record_t& slot = ring_[(head_ + size_) % capacity_];
+    line_record_t& slot = next_slot();
     slot.kind = kind == line_event_kind_t::echo ? line_record_t::kind_t::echo : line_record_t::kind_t::stale;
     slot.source = current_line_source();
     slot.at_us = at_us;

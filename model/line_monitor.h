@@ -103,6 +103,9 @@ public:
                        std::vector<std::string>& out);
 
 private:
+    // The slot for the next record (lock held); the caller fills it and
+    // counts it in size_.
+    line_record_t& next_slot();
     void count(const line_record_t& r);
 
     mutable std::mutex lock_;
