@@ -11,6 +11,10 @@
 
 namespace cli {
 
+// Prints what the trace has not printed yet, so that a message that follows
+// comes after the exchanges it is about. Does nothing without --trace.
+void FlushLineTrace();
+
 class LineTrace {
 public:
     // Becomes the watcher of every port and master made from now on.
@@ -20,11 +24,14 @@ public:
     LineTrace(const LineTrace&) = delete;
     LineTrace& operator=(const LineTrace&) = delete;
 
-private:
-    void run();
+    // Decodes and prints what has come in (any thread; one at a time).
     void print();
 
+private:
+    void run();
+
     line_monitor_t monitor_;
+    std::mutex print_lock_;  // drain() has one consumer at a time
     std::mutex lock_;
     std::condition_variable wake_;
     bool stop_ = false;
