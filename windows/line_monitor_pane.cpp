@@ -93,11 +93,12 @@ void GLineMonitorPane::Refresh() {
     if (monitor_.drain() > 0) text_stale_ = true;
     const ustring_t head = text::u16(monitor_.stats_text());
     if (header_.Text() != head) header_.SetText(head);
-    if (text_stale_ && !paused_) FillText();
+    if (text_stale_ && !paused_ && Tick64() - listed_at_ >= kListPeriodMs) FillText();
 }
 
 void GLineMonitorPane::FillText() {
     text_stale_ = false;
+    listed_at_ = Tick64();
     const auto& lines = monitor_.lines();
     const size_t first = lines.size() > kShownLines ? lines.size() - kShownLines : 0;
     std::string all;

@@ -18,9 +18,12 @@
 class GLineMonitorPane : public UIK::GFrame {
 public:
     // Lines kept in the pane's text (the monitor keeps more for copy and save).
-    static constexpr size_t kShownLines = 200;
+    static constexpr size_t kShownLines = 60;
     static constexpr int kHeaderHeight = 30;  // two lines of statistics
     static constexpr uint32_t kErrorShowMs = 10000;
+    // The list is redrawn at most this often: measuring and drawing its text
+    // is the pane's largest cost, and nobody reads faster.
+    static constexpr uint64_t kListPeriodMs = 500;
 
     // Fills host (the log pane) and follows its visibility.
     GLineMonitorPane(G_t& g, UIK::GControl& host);
@@ -60,4 +63,5 @@ private:
     bool watching_ = false;
     bool paused_ = false;
     bool text_stale_ = false;
+    uint64_t listed_at_ = 0;  // tick of the last FillText
 };
