@@ -195,7 +195,13 @@ line_monitor_t::line_monitor_t(size_t ring_records, size_t line_limit)
       capacity_(ring_records ? ring_records : 1),
       scratch_(new line_record_t),
       line_limit_(line_limit ? line_limit : 1),
-      clock_base_us_(line_clock_us()) {
+      clock_base_us_(0),
+      day_ms_base_(0) {
+    rebase_clock();
+}
+
+void line_monitor_t::rebase_clock() {
+    clock_base_us_ = line_clock_us();
     const plat::LocalTime_t t = plat::local_time();
     day_ms_base_ = ((t.hour * 60 + t.minute) * 60 + t.second) * 1000 + t.ms;
 }

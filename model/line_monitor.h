@@ -94,6 +94,9 @@ public:
     // The statistics in one line, for the pane's header.
     std::string stats_text() const;
     void reset_stats() { stats_ = line_stats_t{}; }
+    // Takes the time of day afresh for the clock base (a long watch or a
+    // change of the system's clock would otherwise drift).
+    void rebase_clock();
     void clear_lines() { lines_.clear(); }
     // Records waiting in the ring.
     size_t pending() const;
@@ -121,7 +124,7 @@ private:
     size_t line_limit_;
     line_stats_t stats_;
     // The clock base: the steady clock and the local time of day (ms since
-    // midnight) at the same moment, taken at construction.
+    // midnight) at the same moment, taken at construction and rebase_clock.
     int64_t clock_base_us_;
     int32_t day_ms_base_;
 };

@@ -77,6 +77,7 @@ void GLineMonitorPane::StartWatching() {
     watching_ = true;
     monitor_.drain();  // what an earlier watch left in the ring belongs to it
     monitor_.reset_stats();
+    monitor_.rebase_clock();
     if (mb_link_t* link = g_.link.load()) link->set_line_observer(&monitor_);
     timer_.Start();
     Refresh();
