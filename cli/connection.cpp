@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/line_trace.h"
 #include "link/modbus.h"
 
 namespace cli {
@@ -51,6 +52,7 @@ error_value_t Connection::write_registers(uint16_t start, uint16_t count, const 
 }
 
 int report(const error_value_t& err, const ustring_t& detail) {
+    FlushLineTrace();
     std::fprintf(stderr, "%s\n", text::utf8(err.describe()).c_str());
     if (!detail.empty()) std::fprintf(stderr, "%s\n", text::utf8(detail).c_str());
     return 1;

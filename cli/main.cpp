@@ -10,6 +10,7 @@
 #include "cli/command.h"
 #include "cli/config_file.h"
 #include "cli/connection.h"
+#include "cli/line_trace.h"
 
 namespace {
 
@@ -23,7 +24,9 @@ const char* const kOptionsHelp =
     "  --delay МС        задержка перед отправкой, мс\n"
     "  --timeout МС      таймаут ответа, мс\n"
     "  --address АДРЕС   адрес устройства Modbus, 1..247\n"
-    "  --config ФАЙЛ     файл конфигурации\n";
+    "  --config ФАЙЛ     файл конфигурации\n"
+    "  --trace           каждый обмен с устройством в поток ошибок: время, байты,\n"
+    "                    их смысл, время ответа и исход\n";
 
 void print_usage(FILE* out) {
     std::fprintf(out, "Использование: luma10ctl [параметры] КОМАНДА [аргументы]\n\nКоманды:\n");
@@ -109,7 +112,7 @@ bool parse_option(const std::string& name, const std::string& v, Overrides& o, c
 // the same parser; their values are checked by parse_option.
 const cli::Command kConnection{"", "", nullptr,
                                "--port= --speed= --parity= --stop-bits= --echo --delay= --timeout= --address= "
-                               "--config="};
+                               "--config= --trace"};
 
 void apply(const Overrides& o, cli::Context& ctx) {
     com_port_settings_t& s = ctx.settings.port_settings;
@@ -167,7 +170,12 @@ int main(int argc, char** argv) {
         print_usage(stderr);
         return 2;
     }
+    bool trace = false;
     for (const std::string& name : connection.order) {
+        if (name == "--trace") {
+            trace = true;
+            continue;
+        }
         if (name == "--echo") {
             o.echo = true;
             continue;
@@ -211,7 +219,11 @@ int main(int argc, char** argv) {
     fill_defaults(ctx);
     apply(o, ctx);
 
+    // Made before the command's links and gone after them.
+    std::optional<cli::LineTrace> tracing;
+    if (trace) tracing.emplace();
     const int rc = cmd->run(ctx);
+    tracing.reset();
     if (rc == 2) print_usage(stderr);
     return rc;
 }

@@ -114,7 +114,9 @@ uint32_t com_port_t::write(const uint8_t* data, uint32_t count, error_value_t& e
     // The device failed and could not be opened again: nothing goes out.
     if (!line_.is_open()) { err = comport_error(kComWriteFailed); return 0; }
     // Bytes a late reply left behind would be taken for the start of the
-    // answer to this frame.
+    // answer to this frame. A watcher of the line is shown them first.
+    line_observer_t* const observer = observer_.load(std::memory_order_acquire);
+    if (observer) report_stale(*observer);
     line_.discard_input();
     long written = line_.write(data, count);
     if (written < 0 || static_cast<uint32_t>(written) != count) {
@@ -126,14 +128,32 @@ uint32_t com_port_t::write(const uint8_t* data, uint32_t count, error_value_t& e
         // write() returns when the bytes are queued, not sent: wait until they
         // have left so the echo deadline starts from the line, not the queue.
         if (!line_.drain()) err = comport_error(kComWriteFailed);
-        else if (int32_t code = read_echo(data, count, s); code != kComOk) err = comport_error(code);
+        else {
+            uint8_t echo[kEchoKeep];
+            uint32_t echoed = 0;
+            if (int32_t code = read_echo(data, count, s, echo, echoed); code != kComOk) err = comport_error(code);
+            if (observer) observer->on_line_event(line_event_kind_t::echo, line_clock_us(), echo, echoed);
+        }
     }
     return count;
 }
 
-int32_t com_port_t::read_echo(const uint8_t* sent, uint32_t count, const com_port_settings_t& s) {
+void com_port_t::report_stale(line_observer_t& observer) {
+    uint8_t stale[kEchoKeep];
+    uint32_t n = 0;
+    for (long got; n < sizeof stale && (got = line_.read_pending(stale + n, sizeof stale - n)) > 0;)
+        n += static_cast<uint32_t>(got);
+    if (n > 0) observer.on_line_event(line_event_kind_t::stale, line_clock_us(), stale, n);
+}
+
+int32_t com_port_t::read_echo(const uint8_t* sent, uint32_t count, const com_port_settings_t& s, uint8_t* kept,
+                              uint32_t& kept_len) {
     uint8_t echo[kEchoPiece];
     bool any = false;
+    // What came back is kept (up to kEchoKeep bytes) for a watcher of the line.
+    auto keep = [&](const uint8_t* p, uint32_t n) {
+        for (uint32_t i = 0; i < n && kept_len < kEchoKeep; ++i) kept[kept_len++] = p[i];
+    };
     for (uint32_t off = 0; off < count; off += kEchoPiece) {
         uint32_t need = count - off < kEchoPiece ? count - off : kEchoPiece;
         auto deadline = clock_type::now() + std::chrono::milliseconds(line_wire_time_ms(need, s) + kEchoMarginMs);
@@ -143,6 +163,7 @@ int32_t com_port_t::read_echo(const uint8_t* sent, uint32_t count, const com_por
             if (n < 0) return any ? kComEchoMismatch : kComNoEcho;
             if (n > 0) {
                 any = true;
+                keep(echo + got, static_cast<uint32_t>(n));
                 if (std::memcmp(echo + got, sent + off + got, static_cast<size_t>(n)) != 0) return kComEchoMismatch;
                 got += static_cast<uint32_t>(n);
             }

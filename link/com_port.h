@@ -21,6 +21,7 @@
 #include "foundation/error.h"
 #include "foundation/lock.h"
 #include "link/data_socket.h"
+#include "link/line_observer.h"
 #include "platform/serial.h"
 
 class com_port_t {
@@ -84,9 +85,17 @@ public:
     // increasing order, including ports another program holds.
     static void enumerate_ports(const std::function<void(unsigned n, const std::string& path)>& fn);
 
+    // The watcher told of stale input dropped before a frame and of the echo
+    // read back (null: none; then nothing is read for it). Any thread.
+    void set_observer(line_observer_t* o) { observer_.store(o, std::memory_order_release); }
+    // Most bytes of stale input or echo a watcher is shown per frame.
+    static constexpr uint32_t kEchoKeep = 264;
+
 private:
     void open_locked(error_value_t& err);
-    int32_t read_echo(const uint8_t* sent, uint32_t count, const com_port_settings_t& s);
+    void report_stale(line_observer_t& observer);
+    int32_t read_echo(const uint8_t* sent, uint32_t count, const com_port_settings_t& s, uint8_t* kept,
+                      uint32_t& kept_len);
     void set_open(bool open);
 
     // Guards settings_ and device_path_ only; taken after lock_ where both are held.
@@ -97,6 +106,7 @@ private:
     plat::Serial_t line_;
     std::atomic<bool> open_{false};
     std::atomic<bool> failed_{false};
+    std::atomic<line_observer_t*> observer_{default_line_observer()};
     plat::SerialOpen last_open_ = plat::SerialOpen::ok;
     std::string last_open_path_;
 };

@@ -155,6 +155,28 @@ void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
     uint8_t frame[mb::kMaxFrameSize];
     size_t len = mb::build_frame(req, frame, err);
     if (len == 0) return;
+    // The only cost of the line monitor while nobody watches: this test.
+    line_observer_t* const observer = observer_.load(std::memory_order_acquire);
+    const int64_t t0 = observer ? line_clock_us() : 0;
+    uint8_t buf[kReplyBufferSize];
+    uint32_t received = 0;
+    transact(req, frame, len, buf, received, err);
+    if (observer) {
+        line_exchange_t x;
+        x.start_us = t0;
+        x.round_trip_us = static_cast<uint32_t>(line_clock_us() - t0);
+        x.source = current_line_source();
+        x.request = frame;
+        x.request_len = static_cast<uint32_t>(len);
+        x.reply = buf;
+        x.reply_len = received;
+        x.outcome = err;
+        observer->on_exchange(x);
+    }
+}
+
+void mb_driver_t::transact(mb_request_t& req, const uint8_t* frame, size_t len, uint8_t* buf, uint32_t& received,
+                           error_value_t& err) {
     socket_->write(frame, static_cast<uint32_t>(len), err);
     if (err) return;
 
@@ -163,7 +185,7 @@ void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
     // queued) and of the expected reply, which at a slow speed can exceed it.
     const uint64_t wire = socket_->wire_time_ms(static_cast<uint32_t>(len) + expected_reply_size(req));
     mb_request_t reply;
-    receive(reply, timeout_ms_.load(std::memory_order_relaxed) + wire, err);
+    receive(reply, timeout_ms_.load(std::memory_order_relaxed) + wire, buf, received, err);
     if (err.category == &mb_category()) {
         // An exception is ours only when it answers this request.
         if (reply.slave != req.slave || !is_exception_of(reply, req)) err = drv_error(kDrvReplyMismatch);
@@ -192,9 +214,9 @@ void mb_driver_t::execute(mb_request_t& req, error_value_t& err) {
     req.quantity = 0;
 }
 
-void mb_driver_t::receive(mb_request_t& reply, uint64_t timeout, error_value_t& err) {
-    uint8_t buf[kReplyBufferSize];
-    uint32_t received = 0;
+void mb_driver_t::receive(mb_request_t& reply, uint64_t timeout, uint8_t* buf, uint32_t& received,
+                          error_value_t& err) {
+    received = 0;
     const uint64_t start = tick_ms();
     for (;;) {
         if (cancel_.exchange(false, std::memory_order_acq_rel)) {

@@ -9,6 +9,7 @@
 #include "foundation/error.h"
 #include "foundation/lock.h"
 #include "link/data_socket.h"
+#include "link/line_observer.h"
 #include "link/modbus.h"
 
 // Request in, reply out.
@@ -67,14 +68,24 @@ public:
     void set_response_timeout(uint16_t ms) { timeout_ms_.store(ms, std::memory_order_relaxed); }
     uint16_t response_timeout() const { return timeout_ms_.load(std::memory_order_relaxed); }
 
+    // The watcher of every exchange (null: none). Any thread; an exchange
+    // under way reports to the observer it started with, so the caller keeps
+    // an observer alive until the exchanges that may have seen it have ended
+    // (taking the exchange lock once is enough).
+    void set_observer(line_observer_t* o) { observer_.store(o, std::memory_order_release); }
+
 private:
-    void receive(mb_request_t& reply, uint64_t timeout_ms, error_value_t& err);
+    // Sends the frame and collects the reply into buf (received bytes).
+    void transact(mb_request_t& req, const uint8_t* frame, size_t len, uint8_t* buf, uint32_t& received,
+                  error_value_t& err);
+    void receive(mb_request_t& reply, uint64_t timeout_ms, uint8_t* buf, uint32_t& received, error_value_t& err);
 
     // Auto-reset cancel signal: the receive loop tests and clears it.
     std::atomic<bool> cancel_{false};
     data_socket_t* socket_ = nullptr;
     std::atomic<uint16_t> timeout_ms_{kDefaultTimeoutMs};
     std::atomic<bool> armed_{false};
+    std::atomic<line_observer_t*> observer_{default_line_observer()};
     RecursiveLock_t lock_;
 };
 

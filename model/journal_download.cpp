@@ -97,7 +97,8 @@ ustring_t seconds_text(const char* fmt, int64_t elapsed_ms) {
     return text::format(256, fmt, static_cast<double>(elapsed_ms) / 1000.0);
 }
 
-// Holds the master's exchange lock for one sequence of requests.
+// Holds the master's exchange lock for one sequence of requests, which a
+// watcher of the line sees as the journal download's.
 class ExchangeLock {
 public:
     explicit ExchangeLock(mb_link_t& link) : link_(link) { link_.lock_master(); }
@@ -110,6 +111,7 @@ public:
 private:
     mb_link_t& link_;
     bool held_ = true;
+    line_source_scope_t source_{line_source_t::download};
 };
 
 // Progress on the window thread: the bar's range is the count read at the

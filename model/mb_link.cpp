@@ -173,6 +173,11 @@ error_value_t mb_link_t::link_status() const {
     return status_;
 }
 
+void mb_link_t::set_line_observer(line_observer_t* observer) {
+    port_.set_observer(observer);
+    master_.set_observer(observer);
+}
+
 error_value_t mb_link_t::read_registers(uint16_t start, uint16_t count, uint16_t* dest, uint8_t slave) {
     mb_request_t req{};
     req.slave = slave ? slave : default_slave_.load();
@@ -263,6 +268,7 @@ error_value_t mb_link_t::read_identity() {
 }
 
 int64_t mb_link_t::poll() {
+    const line_source_scope_t source(line_source_t::poll);
     if (!is_open()) {
         // Writes queued while closed, or still queued at closing, never go out.
         ScopedLock_t g(link_lock_);

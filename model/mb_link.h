@@ -84,6 +84,12 @@ public:
     // journal download.
     error_value_t read_identity();
 
+    // The watcher of every exchange on the line (null: none). Any thread;
+    // never waits. An exchange under way may still report to the previous
+    // watcher, which lives until the workers have stopped (or until
+    // lock_master has been taken and released once).
+    void set_line_observer(line_observer_t* observer);
+
     objectthread_t& worker1() { return worker1_; }
     objectthread_t& worker2() { return worker2_; }
     // The master's exchange lock, held across multi-request sequences.

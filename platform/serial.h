@@ -63,6 +63,9 @@ public:
     long read(uint8_t* buf, size_t cap);
     // Discards bytes received but not yet read.
     void discard_input();
+    // Reads bytes received but not yet read, up to cap, without waiting.
+    // Returns 0 when none are there, -1 when the device failed.
+    long read_pending(uint8_t* buf, size_t cap);
 
     // Milliseconds of silence after which a burst of bytes counts as ended:
     // 35000 / speed + 1, about three and a half characters of ten bits.

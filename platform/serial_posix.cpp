@@ -229,6 +229,19 @@ long Serial_t::read(uint8_t* buf, size_t cap) {
     return static_cast<long>(n);
 }
 
+long Serial_t::read_pending(uint8_t* buf, size_t cap) {
+    if (fd_ < 0) return -1;
+    if (cap == 0) return 0;
+    short rev = 0;
+    const int r = poll_until(fd_, POLLIN, clock_type::now(), &rev);
+    if (r <= 0) return r < 0 ? -1 : 0;
+    if (rev & (POLLERR | POLLHUP | POLLNVAL)) return -1;
+    ssize_t n;
+    do { n = ::read(fd_, buf, cap); } while (n < 0 && errno == EINTR);
+    if (n < 0) return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
+    return static_cast<long>(n);
+}
+
 void Serial_t::discard_input() {
     if (fd_ >= 0) ::tcflush(fd_, TCIFLUSH);
 }

@@ -80,6 +80,8 @@ const char* help_text() {
         "Прочее:\n"
         "  --verbose           журнал каждого запроса и ответа в шестнадцатеричном виде\n"
         "                      (в поток ошибок)\n"
+        "  --trace             то же, что --verbose, и смысл каждого кадра: адрес,\n"
+        "                      функция, регистры, параметры и их значения, исключения\n"
         "  --control СОКЕТ     управляющий сокет (локальный, потоковый, доступен только\n"
         "                      владельцу): одна команда в строке, ответ — строки\n"
         "                      текста; заменяется только брошенный сокет, но не файл\n"
@@ -180,6 +182,8 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             o.noise = true;
         } else if (a == "--verbose" || a == "-v") {
             o.verbose = true;
+        } else if (a == "--trace") {
+            o.trace = true;
         } else if (a == "--address" || a == "--foreign") {
             if (!need()) return false;
             if (!number<uint32_t>(v, u, 1, 247)) return bad("адрес 1..247");

@@ -6,6 +6,7 @@
 
 #include "foundation/safe_file.h"
 #include "link/crc16.h"
+#include "model/line_monitor.h"
 #include "platform/pty.h"
 #include "platform/thread.h"
 #include "sim/line.h"
@@ -226,12 +227,14 @@ double Simulator_t::char_time_us() const {
 }
 
 void Simulator_t::log_bytes(const char* dir, const uint8_t* p, size_t n, const char* note) {
-    if (!opt_.verbose) return;
+    if (!opt_.verbose && !opt_.trace) return;
     const double t = std::chrono::duration<double, std::milli>(clock_t_::now() - started_).count();
     char head[48];
     std::snprintf(head, sizeof head, "%10.1f %s ", t, dir);
     std::string s = head + hex(p, n);
     if (note && *note) s += std::string("  (") + note + ")";
+    // The trace says what the frame means, in the configurator's line monitor's words.
+    if (opt_.trace) s += "  — " + describe_frame(p, n, dir[0] == '-');
     opt_.log(s);
 }
 

@@ -88,6 +88,7 @@ struct Options_t {
     bool noise = false;
     unsigned drop_after = 0;            // close the line after this many requests
     bool verbose = false;
+    bool trace = false;                 // the verbose log with each frame's meaning
     std::string control_path;           // control socket (the program only)
     // Receives the verbose log and notices; default: standard error.
     std::function<void(const std::string&)> log;

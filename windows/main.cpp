@@ -1,9 +1,11 @@
 // The configurator's entry point: start-up, the top-level form's message loop,
 // and the orderly exit.
 //
-//   luma10 [--connect] [--open NAME] [--verbose] [--screenshot FILE [--after MS]]
+//   luma10 [--connect] [--open NAME] [--log] [--verbose] [--screenshot FILE [--after MS]]
 //     --connect          press the connect button once the window is up
 //     --open NAME        open the named sub-window once the window is up
+//     --log              press the log toggle once the window is up (the line
+//                        monitor shows)
 //     --verbose          a line on standard output for every failed register
 //                        read of the poll cycle (off: a windowed program has
 //                        nobody reading its terminal)
@@ -34,6 +36,7 @@ namespace {
 
 struct Options_t {
     bool connect = false;
+    bool log = false;
     bool verbose = false;
     std::string open;
     std::string screenshot;
@@ -45,6 +48,8 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
         const char* a = argv[i];
         if (std::strcmp(a, "--connect") == 0) {
             o.connect = true;
+        } else if (std::strcmp(a, "--log") == 0) {
+            o.log = true;
         } else if (std::strcmp(a, "--verbose") == 0) {
             o.verbose = true;
         } else if (std::strcmp(a, "--open") == 0 && i + 1 < argc) {
@@ -77,7 +82,7 @@ bool ParseOptions(int argc, char** argv, Options_t& o) {
             if (wants_value) std::fprintf(stderr, "luma10: нет значения у %s\n", a);
             else std::fprintf(stderr, "luma10: неизвестный параметр: %s\n", a);
             std::fprintf(stderr,
-                         "Использование: luma10 [--connect] [--open ОКНО] [--verbose] [--screenshot ФАЙЛ [--after МС]]\n");
+                         "Использование: luma10 [--connect] [--open ОКНО] [--log] [--verbose] [--screenshot ФАЙЛ [--after МС]]\n");
             return false;
         }
     }
@@ -163,6 +168,7 @@ int main(int argc, char** argv) {
     if (!loaded.message.empty())
         UIK::App::Defer([text = text::u16(loaded.message)] { G_.error_message(0, text); });
     if (opt.connect) UIK::App::Defer([f = form.get()] { f->Start().Connect(); });
+    if (opt.log) UIK::App::Defer([f = form.get()] { f->Main().LogToggle().PerformClick(); });
     if (!opt.open.empty()) UIK::App::Defer([&] { form->Start().OpenSubWindow(opt.open, Tick64()); });
     UIK::GTimer shot;
     bool shot_ok = true;

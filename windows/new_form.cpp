@@ -7,6 +7,10 @@ using namespace UIK;
 
 // ---- GMain ----------------------------------------------------------------------
 
+namespace {
+constexpr int kLogToggleWidth = 180;
+}  // namespace
+
 GMain::GMain(G_t& g, const std::string& program_name, GControl* parent)
     : GStandardMainFrame2(parent), g_(g), start_(g, program_name) {
     SetName(u"GMain");
@@ -14,13 +18,15 @@ GMain::GMain(G_t& g, const std::string& program_name, GControl* parent)
     start_.SetParent(&Content());
     start_.SetBounds(0, 0, Content().Width(), Content().Height());
     start_.SetAnchors(kAnchorAll);
-    // The log toggle sits at the lower right corner of the detector picture and
-    // stays hidden: nothing in this program writes to the log.
-    const GRect pic = start_.img_main_.FormRect();
-    LogToggle().SetBounds(pic.Right() - LogToggle().Width(), pic.Bottom() - LogToggle().Height(),
-                          LogToggle().Width(), LogToggle().Height());
+    // The log toggle sits at the lower right corner of the detector picture
+    // and moves with it; the log pane it shows holds the line monitor.
+    GControl& pic = start_.img_main_;
+    LogToggle().SetParent(&pic);
+    // Wider than the frame's default: room for «Показать журнал».
+    LogToggle().SetBounds(pic.Width() - kLogToggleWidth, pic.Height() - LogToggle().Height(), kLogToggleWidth,
+                          LogToggle().Height());
     LogToggle().SetAnchors(kAnchorRight | kAnchorBottom);
-    LogToggle().Hide();
+    line_monitor_ = std::make_unique<GLineMonitorPane>(g, LogPane());
     g_.main_window.store(this);
 }
 

@@ -8,6 +8,7 @@
 
 #include "model/app_state.h"
 #include "toolkit/uik.h"
+#include "windows/line_monitor_pane.h"
 #include "windows/main_frame.h"
 #include "windows/start_window.h"
 
@@ -17,6 +18,7 @@ public:
     ~GMain() override;
 
     GStart& Start() { return start_; }
+    GLineMonitorPane& LineMonitor() { return *line_monitor_; }
 
     void show_status_text(const ustring_t& text, uint64_t tick) override;
     void show_info_message(const ustring_t& text, uint32_t hide_after_ms) override;
@@ -26,6 +28,7 @@ public:
 private:
     G_t& g_;
     GStart start_;
+    std::unique_ptr<GLineMonitorPane> line_monitor_;
 };
 
 class mb_link_t;

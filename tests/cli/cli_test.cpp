@@ -79,6 +79,22 @@ TEST_F(CliTest, ReadWriteAndPortsOverACOMNumber) {
     EXPECT_NE(r.out.find("COM200 " + peer.path() + "\n"), std::string::npos) << r.out;
 }
 
+TEST_F(CliTest, TraceWritesEveryExchangeToStandardError) {
+    peer.run([&](Peer& p) {
+        p.read_request();
+        p.send(read_reply(1, {0xE240, 0x0001}));
+    });
+    const CtlRun r = luma10ctl("--trace read 1152 2 --port COM4");
+    peer.join();
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "1152 57920\n1153 1\n");  // the data on standard output is unchanged
+    EXPECT_NE(r.err.find("адр. 1, чтение (3) 1152–1153, 2 рег.;"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("    → 01 03 04 80 00 02"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("    ← 01 03 04 E2 40 00 01"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("factory_serial_id=123456"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Обменов: 1, отказов: 0"), std::string::npos) << r.err;
+}
+
 TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
     CtlRun r = luma10ctl("--port " + peer.path() + " --timeout 100 read 0 1");
     EXPECT_EQ(r.code, 1);
