@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -138,6 +139,21 @@ long Serial_t::read(uint8_t* buf, size_t cap) {
     if (cap == 0) return 0;
     DWORD n = 0;
     const DWORD want = cap > 0x10000u ? 0x10000u : DWORD(cap);
+    if (!ReadFile(to_handle(fd_), buf, want, &n, nullptr)) return -1;
+    return static_cast<long>(n);
+}
+
+long Serial_t::read_pending(uint8_t* buf, size_t cap) {
+    if (fd_ == -1) return -1;
+    if (cap == 0) return 0;
+    // The driver's count of received bytes; a read of no more than that many
+    // returns at once whatever the time-outs say.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(to_handle(fd_), &errors, &status)) return -1;
+    if (status.cbInQue == 0) return 0;
+    DWORD n = 0;
+    const DWORD want = DWORD(std::min<size_t>(cap, status.cbInQue));
     if (!ReadFile(to_handle(fd_), buf, want, &n, nullptr)) return -1;
     return static_cast<long>(n);
 }
