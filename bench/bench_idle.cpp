@@ -201,7 +201,6 @@ int main(int argc, char** argv) {
     }
     mb_link_t::set_read_diagnostics(false);
     G_.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
-    InstallAdjustmentModeProcedure();
     const std::set<std::string> before = Tasks();
     auto link = std::make_unique<mb_link_t>(G_.params);
     std::set<std::string> workers;

@@ -8,7 +8,7 @@
 using namespace UIK;
 
 namespace {
-constexpr int kMonitorFont = 5;  // Courier New of height 12, as the log pane's
+constexpr GFontRole kMonitorFont = kFontFixedSmall;  // the log pane's font
 constexpr int kButtonWidth = 100;
 const char16_t* const kSaveFilter = u"Текстовый файл (*.txt)|*.txt";
 }  // namespace
