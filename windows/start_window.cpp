@@ -480,9 +480,16 @@ void GStart::ShowAlarmCounts(bool present) {
     const param_snapshot_t am = g_.params.alarms_mask.snapshot();
     const param_snapshot_t wm = g_.params.warnings_mask.snapshot();
     const unsigned alarms = BitsOf(am), warnings = BitsOf(wm);
-    if (present && am.is_read() && wm.is_read())
-        bt_alarms_.SetCaption(text::format(96, "Текущие аварии (%u)\nи предупреждения (%u)", alarms, warnings));
-    else bt_alarms_.SetCaption(u"Текущие аварии\nи предупреждения");
+    // The caption is longer than a short text, so it is made only when the
+    // counts it shows change: an idle refresh allocates nothing.
+    const bool counted = present && am.is_read() && wm.is_read();
+    const int64_t key = counted ? int64_t(alarms) << 32 | warnings : -1;
+    if (key != alarm_caption_key_) {
+        alarm_caption_key_ = key;
+        if (counted)
+            bt_alarms_.SetCaption(text::format(96, "Текущие аварии (%u)\nи предупреждения (%u)", alarms, warnings));
+        else bt_alarms_.SetCaption(u"Текущие аварии\nи предупреждения");
+    }
     ico_reg_alarms_mask_.SetText(present && am.is_read() ? text::format(16, "%u", alarms) : ustring_t(u" "));
     ico_reg_warnings_mask_.SetText(present && wm.is_read() ? text::format(16, "%u", warnings) : ustring_t(u" "));
 }

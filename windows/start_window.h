@@ -178,6 +178,9 @@ private:
     void ShowGasText(bool present);
     void ShowAdjustmentOwner(bool present, bool blink);
     void ShowWifiAndLamps(bool present);
+    // The alarm counts the alarms button shows ((alarms << 32) | warnings, -1
+    // without counts), so its caption is made again only when they change.
+    int64_t alarm_caption_key_ = -2;
     void EnableDeviceButtons(bool present);
     void ShowWifiButton(bool present);
 
