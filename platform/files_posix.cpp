@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/errno_text.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -46,33 +47,18 @@ int last_error() { return errno; }
 
 std::string error_text(int os_error) {
     switch (os_error) {
-    case 0: return "Нет ошибки";
-    case ENOENT: return "Нет такого файла или папки";
-    case EACCES: return "Отказано в доступе";
-    case EPERM: return "Операция не разрешена";
-    case EEXIST: return "Файл уже существует";
-    case ENOTDIR: return "Часть пути не является папкой";
-    case EISDIR: return "Это папка";
-    case ENOSPC: return "Нет места на диске";
     case EDQUOT: return "Превышена дисковая квота";
     case EROFS: return "Файловая система доступна только для чтения";
-    case ENAMETOOLONG: return "Слишком длинное имя файла";
     case ELOOP: return "Символьная ссылка там, где нужен файл, или слишком много ссылок";
     case EADDRINUSE: return "Адрес уже используется";
     case ECONNREFUSED: return "Никто не принимает соединения";
     case ENOTSOCK: return "Это не сокет";
     case EBUSY: return "Устройство или ресурс заняты";
-    case EIO: return "Ошибка ввода-вывода";
     case ENXIO: return "Нет такого устройства или адреса";
-    case ENODEV: return "Нет такого устройства";
-    case EMFILE: case ENFILE: return "Слишком много открытых файлов";
-    case ENOMEM: return "Недостаточно памяти";
     case ETIMEDOUT: return "Время ожидания истекло";
     case EAGAIN: return "Ресурс временно недоступен";
-    case EINVAL: return "Недопустимый аргумент";
-    case EFBIG: return "Файл слишком велик";
     case ETXTBSY: return "Файл занят";
-    default: return "Системная ошибка " + std::to_string(os_error);
+    default: return errno_text(os_error);
     }
 }
 

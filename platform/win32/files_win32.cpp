@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/errno_text.h"
 
 #include <windows.h>
 
@@ -65,24 +66,9 @@ int last_error() { return errno; }
 std::string error_text(int os_error) {
     if (os_error >= win::kWindowsErrorBase) return win::system_message(DWORD(os_error - win::kWindowsErrorBase));
     switch (os_error) {
-    case 0: return "Нет ошибки";
-    case ENOENT: return "Нет такого файла или папки";
-    case EACCES: return "Отказано в доступе";
-    case EPERM: return "Операция не разрешена";
-    case EEXIST: return "Файл уже существует";
-    case ENOTDIR: return "Часть пути не является папкой";
-    case EISDIR: return "Это папка";
-    case ENOSPC: return "Нет места на диске";
     case EROFS: return "Диск защищён от записи";
-    case ENAMETOOLONG: return "Слишком длинное имя файла";
     case EBUSY: return "Файл занят другой программой";
-    case EIO: return "Ошибка ввода-вывода";
-    case ENODEV: return "Нет такого устройства";
-    case EMFILE: case ENFILE: return "Слишком много открытых файлов";
-    case ENOMEM: return "Недостаточно памяти";
-    case EINVAL: return "Недопустимый аргумент";
-    case EFBIG: return "Файл слишком велик";
-    default: return "Системная ошибка " + std::to_string(os_error);
+    default: return errno_text(os_error);
     }
 }
 
