@@ -263,10 +263,9 @@ LRESULT CALLBACK form_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         push(window_event(h, EventType::WindowClose));
         return 0;
     case WM_QUERYENDSESSION:
-        return TRUE;
     case WM_ENDSESSION:
-        if (wp) end_session();
-        return 0;
+        // The end of the session is the helper window's to answer.
+        return helper_proc(h, msg, wp, lp);
     case WM_SIZE:
         if (wp != SIZE_MINIMIZED) {
             Event ev = window_event(h, EventType::WindowResized);
