@@ -8,8 +8,10 @@
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
@@ -67,25 +69,17 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     SetName(u"GConnection");
     Resize(kWidth, kHeight);
 
-    Frame_.SetParent(this);
-    Frame_.SetName(u"Frame_");
-    Frame_.SetBounds((kWidth - kTableWidth) / 2, 20, kTableWidth, kTableTop + kStateTop + kStateHeight);
+    Place(Frame_, *this, u"Frame_", (kWidth - kTableWidth) / 2, 20, kTableWidth, kTableTop + kStateTop + kStateHeight);
 
-    btnCancel_.SetParent(&Frame_);
-    btnCancel_.SetName(u"btnCancel_");
-    btnCancel_.SetBounds(0, 0, 100, kButtonsHeight);
+    Place(btnCancel_, Frame_, u"btnCancel_", 0, 0, 100, kButtonsHeight);
     btnCancel_.SetCaption(u"Вернуть настройки");
-    btConnectDisconnect_.SetParent(&Frame_);
-    btConnectDisconnect_.SetName(u"btConnectDisconnect_");
-    btConnectDisconnect_.SetBounds(kTableWidth - 100, 0, 100, kButtonsHeight);
+    Place(btConnectDisconnect_, Frame_, u"btConnectDisconnect_", kTableWidth - 100, 0, 100, kButtonsHeight);
     btConnectDisconnect_.SetCaption(kConnect);
     // The small font: both captions fit their buttons whole.
     btnCancel_.SetFont(kFontSmall);
     btConnectDisconnect_.SetFont(kFontSmall);
 
-    GControlsTableDT1.SetParent(&Frame_);
-    GControlsTableDT1.SetName(u"GControlsTableDT1");
-    GControlsTableDT1.SetBounds(0, kTableTop, kTableWidth, kStateTop + kStateHeight);
+    Place(GControlsTableDT1, Frame_, u"GControlsTableDT1", 0, kTableTop, kTableWidth, kStateTop + kStateHeight);
 
     struct row_t {
         int top, height;
@@ -137,9 +131,7 @@ GBaseConnection::GBaseConnection(GControl* parent) : GFrame(parent) {
     Timeout_.SetRange(1, 65535);
     BlockID_.SetRange(kBlockIdMin, kBlockIdMax);
 
-    BlockConnected_.SetParent(&GControlsTableDT1);
-    BlockConnected_.SetName(u"BlockConnected_");
-    BlockConnected_.SetBounds(0, kStateTop, kTableWidth, kStateHeight);
+    Place(BlockConnected_, GControlsTableDT1, u"BlockConnected_", 0, kStateTop, kTableWidth, kStateHeight);
     BlockConnected_.SetText(u"Состояние:");
     BlockConnected_.SetWordWrap(true);
     BlockConnected_.SetAlignment(kAlignCenter | kAlignMiddle);

@@ -7,6 +7,7 @@
 #include "procedures/write_procedures.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 constexpr uint32_t kErrorShowMs = 10000;
@@ -43,9 +44,7 @@ GBaseDateTime::GBaseDateTime() {
     title_.SetText(u"Дата / Время");
     title_.SetBounds(128, 16, 296, 32);
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
-    table_.SetParent(this);
-    table_.SetName(u"table_");
-    table_.SetBounds(10, 66, 536, 82);
+    Place(table_, *this, u"table_", 10, 66, 536, 82);
     GLabel1.SetParent(&table_);
     GLabel1.SetName(u"GLabel1");
     GLabel1.SetText(u"Дата: год, месяц, день");

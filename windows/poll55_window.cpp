@@ -3,8 +3,10 @@
 #include "foundation/task.h"
 #include "model/app_state.h"
 #include "model/mb_link.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 
 GPoll55Window::GPoll55Window(G_t& g) : g_(g), table_(nullptr, kRows, 3 * kGroups) {
     frame_.SetName(u"GPoll55");
@@ -15,9 +17,7 @@ GPoll55Window::GPoll55Window(G_t& g) : g_(g), table_(nullptr, kRows, 3 * kGroups
     title_.SetText(u"КОНЦЕНТРАЦИИ");
     title_.SetBounds(0, 0, 0, 0);
     title_.Hide();
-    box_.SetParent(&frame_);
-    box_.SetName(u"box_");
-    box_.SetBounds(0, 0, kWidth, kHeight);
+    Place(box_, frame_, u"box_", 0, 0, kWidth, kHeight);
     box_.SetAnchors(kAnchorAll);
     table_.SetParent(&box_);
     table_.SetName(u"table_");

@@ -4,8 +4,10 @@
 #include "link/errors.h"
 #include "model/app_state.h"
 #include "model/mb_link.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
@@ -24,37 +26,25 @@ GBaseScanner::GBaseScanner(GControl* parent) : GFrame(parent) {
     SetName(u"GScanner");
     Resize(kWidth, kHeight);
 
-    title_.SetParent(this);
-    title_.SetName(u"title_");
-    title_.SetBounds(0, 1, 316, 26);
+    Place(title_, *this, u"title_", 0, 1, 316, 26);
     title_.SetText(u"Поиск устройств");
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
 
-    bt_scanstop_.SetParent(this);
-    bt_scanstop_.SetName(u"bt_scanstop_");
-    bt_scanstop_.SetBounds(8, 34, 140, 46);
+    Place(bt_scanstop_, *this, u"bt_scanstop_", 8, 34, 140, 46);
     bt_scanstop_.SetCaption(kStartCaption);
 
-    label_found_.SetParent(this);
-    label_found_.SetName(u"label_found_");
-    label_found_.SetBounds(168, 32, 140, 50);
+    Place(label_found_, *this, u"label_found_", 168, 32, 140, 50);
     label_found_.SetDisplayFormat(u"Найдено: %I64d");
     label_found_.SetHint(u"Количество обнаруженных устройств");
     label_found_.SetEmptyText(u"Обнаружено: 0");
 
-    progress_.SetParent(this);
-    progress_.SetName(u"progress_");
-    progress_.SetBounds(0, 82, 270, 22);
+    Place(progress_, *this, u"progress_", 0, 82, 270, 22);
     progress_.SetRange(0, GScanner::kLastAddress);
     progress_.SetPosition(0);
 
-    counter_.SetParent(this);
-    counter_.SetName(u"counter_");
-    counter_.SetBounds(275, 83, 33, 21);
+    Place(counter_, *this, u"counter_", 275, 83, 33, 21);
 
-    list_.SetParent(this);
-    list_.SetName(u"list_");
-    list_.SetBounds(0, 105, 316, 295);
+    Place(list_, *this, u"list_", 0, 105, 316, 295);
     list_.SetAnchors(kAnchorAll);
 }
 

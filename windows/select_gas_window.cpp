@@ -6,8 +6,10 @@
 #include "platform/time.h"
 #include "procedures/settings_procedures.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
@@ -28,9 +30,7 @@ GBaseSelectGas::GBaseSelectGas() {
     title_.SetBounds(128, 0, 312, 48);
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
     title_.SetWordWrap(true);
-    list_.SetParent(this);
-    list_.SetName(u"list_");
-    list_.SetBounds(440, 0, 200, 48);
+    Place(list_, *this, u"list_", 440, 0, 200, 48);
     list_.SetFont(kFontSmall);
     GLabel1.SetParent(this);
     GLabel1.SetName(u"GLabel1");
@@ -38,12 +38,8 @@ GBaseSelectGas::GBaseSelectGas() {
     GLabel1.SetBounds(0, 66, 640, 26);
     GLabel1.SetAlignment(kAlignCenter | kAlignMiddle);
     GLabel1.SetWordWrap(true);
-    GAntiPanel1.SetParent(this);
-    GAntiPanel1.SetName(u"GAntiPanel1");
-    GAntiPanel1.SetBounds(0, 96, 640, 304);
-    box_.SetParent(&GAntiPanel1);
-    box_.SetName(u"box_");
-    box_.SetBounds(2, 2, 634, 298);
+    Place(GAntiPanel1, *this, u"GAntiPanel1", 0, 96, 640, 304);
+    Place(box_, GAntiPanel1, u"box_", 2, 2, 634, 298);
     bt_ss_enable_.SetParent(this);
     bt_ss_enable_.SetName(u"bt_ss_enable_");
     bt_ss_enable_.SetCaption(u"Включить режим наладки");

@@ -6,8 +6,10 @@
 #include "model/app_state.h"
 #include "model/mb_link.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
@@ -41,9 +43,7 @@ GBaseThresholds::GBaseThresholds() {
     title_.SetText(u"Пороги");
     title_.SetBounds(160, 24, 248, 32);
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
-    table_.SetParent(this);
-    table_.SetName(u"table_");
-    table_.SetBounds(8, 72, 552, 208);
+    Place(table_, *this, u"table_", 8, 72, 552, 208);
     struct Row {
         GLabel* label;
         const char16_t* label_name;

@@ -11,6 +11,7 @@
 #include "procedures/write_procedures.h"
 
 using namespace UIK;
+using layout::Place;
 
 namespace {
 
@@ -53,9 +54,7 @@ GBaseWifi::GBaseWifi() {
     title_.SetAlignment(kAlignCenter | kAlignMiddle);
 
     Heading(GLabel5, *this, u"GLabel5", u"Настройка Modbus RTU", 40);
-    table_modbus_.SetParent(this);
-    table_modbus_.SetName(u"table_modbus_");
-    table_modbus_.SetBounds(0, 70, kWidth, kRowPitch + kRowH);
+    Place(table_modbus_, *this, u"table_modbus_", 0, 70, kWidth, kRowPitch + kRowH);
     Row(table_modbus_, 0, GLabel3, u"GLabel3", u"Скорость", ssSpeed_, u"ssSpeed_", kColorLight);
     ssSpeed_.SetCaption(u" Скорость ");
     std::vector<ustring_t> speeds;
@@ -67,9 +66,7 @@ GBaseWifi::GBaseWifi() {
     modbus_id_.SetPrompt(u"Адрес в Modbus (1..247)");
 
     Heading(GLabel6, *this, u"GLabel6", u"Настройка WiFi", 160);
-    status_.SetParent(this);
-    status_.SetName(u"status_");
-    status_.SetBounds(0, 190, kWidth, 44);
+    Place(status_, *this, u"status_", 0, 190, kWidth, 44);
     status_.SetAlignment(kAlignCenter | kAlignMiddle);
     status_.SetWordWrap(true);
     status_.SetFont(kFontSmall);
@@ -79,21 +76,15 @@ GBaseWifi::GBaseWifi() {
     wifi_state_.SetBounds(0, 236, kCaptionW, kRowH);
     wifi_state_.SetAlignment(kAlignCenter | kAlignMiddle);
     wifi_state_.SetBackColor(kColorLight);
-    GFrameDT1.SetParent(this);
-    GFrameDT1.SetName(u"GFrameDT1");
-    GFrameDT1.SetBounds(kInputL, 236, kInputW, kRowH);
+    Place(GFrameDT1, *this, u"GFrameDT1", kInputL, 236, kInputW, kRowH);
     Button(wifi_enable_, GFrameDT1, u"wifi_enable_", u"Включить", 0, 0, 99, kRowH);
     Button(wifi_disable_, GFrameDT1, u"wifi_disable_", u"Отключить", 101, 0, 99, kRowH);
-    table_wifi_.SetParent(this);
-    table_wifi_.SetName(u"table_wifi_");
-    table_wifi_.SetBounds(0, 278, kWidth, kRowH);
+    Place(table_wifi_, *this, u"table_wifi_", 0, 278, kWidth, kRowH);
     Row(table_wifi_, 0, GLabel1, u"GLabel1", u"Номер канала (1..12)", wifi_channel_, u"wifi_channel_", kColorMid);
     wifi_channel_.SetPrompt(u"Номер канала WiFi");
 
     Heading(GLabel4, *this, u"GLabel4", u"Настройка HART", 326);
-    table_hart_.SetParent(this);
-    table_hart_.SetName(u"table_hart_");
-    table_hart_.SetBounds(0, 356, kWidth, kRowH);
+    Place(table_hart_, *this, u"table_hart_", 0, 356, kWidth, kRowH);
     Row(table_hart_, 0, GLabel10, u"GLabel10", u"Адрес HART (0..15)", hart_id_, u"hart_id_", kColorLight);
     hart_id_.SetPrompt(u"Адрес HART (0..15)");
 
