@@ -36,8 +36,11 @@ if [ "$windows" -eq 1 ]; then
   # The Windows programs: MinGW-w64 cross compilers (posix threads) for 64
   # and 32 bits, GoogleTest's sources to build for them, Wine to run them
   # (wine64 the loader, wine the commands), NSIS for the installer and
-  # rsvg-convert and ImageMagick to turn the icon into an .ico.
-  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 nsis imagemagick librsvg2-bin)
+  # rsvg-convert and ImageMagick to turn the icon into an .ico. Packages are
+  # installed without their recommendations, so the X libraries Wine's X11
+  # driver loads at run time are named here.
+  packages+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 nsis imagemagick librsvg2-bin
+    libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1 libxfixes3)
 fi
 if [ "$fuzz" -eq 1 ]; then
   packages+=(clang libclang-rt-dev)
