@@ -35,12 +35,9 @@ GBaseCalibration::GBaseCalibration() {
     SetName(u"GCalibration");
     Resize(kWidth, kHeight);
 
-    Place(title_, *this, u"title_", 234, 2, 340, 40);
-    title_.SetText(u"Настройка измерения");
-    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(title_, *this, u"title_", u"Настройка измерения", 234, 2, 340, 40);
 
-    Place(bt_cancel_, *this, u"bt_cancel_", 640, 237, 140, 62);
-    bt_cancel_.SetCaption(u"Прервать настройку");
+    layout::Button(bt_cancel_, *this, u"bt_cancel_", u"Прервать настройку", 640, 237, 140, 62);
     bt_cancel_.SetEnabled(false);
 
     Place(lb_finished_, *this, u"lb_finished_", 96, 238, 534, 58);
@@ -49,8 +46,7 @@ GBaseCalibration::GBaseCalibration() {
     Place(fr_air_, *this, u"fr_air_", 16, 72, 380, 158);
     Place(lb_give_air_, fr_air_, u"lb_give_air_", 2, 2, 376, 74);
     Note(lb_give_air_, u"Для коррекции нуля подайте на датчик смесь воздух/азот");
-    Place(bt_air_is_on_, fr_air_, u"bt_air_is_on_", 90, 88, 212, 62);
-    bt_air_is_on_.SetCaption(u"Начать\nкоррекцию нуля.\nВоздух подан");
+    layout::Button(bt_air_is_on_, fr_air_, u"bt_air_is_on_", u"Начать\nкоррекцию нуля.\nВоздух подан", 90, 88, 212, 62);
     bt_air_is_on_.SetEnabled(false);
 
     Place(fr_gas_, *this, u"fr_gas_", 406, 72, 380, 158);
@@ -63,15 +59,12 @@ GBaseCalibration::GBaseCalibration() {
     calibration_gas_concentration_.SetAlignment(kAlignCenter | kAlignMiddle);
     calibration_gas_concentration_.SetWordWrap(true);
     calibration_gas_concentration_.SetEnabled(false);
-    Place(bt_gas_is_on_, fr_gas_, u"bt_gas_is_on_", 184, 88, 188, 62);
-    bt_gas_is_on_.SetCaption(u"Начать\nнастройку по ПГС.\nГаз подан");
+    layout::Button(bt_gas_is_on_, fr_gas_, u"bt_gas_is_on_", u"Начать\nнастройку по ПГС.\nГаз подан", 184, 88, 188, 62);
     bt_gas_is_on_.SetEnabled(false);
 
-    Place(bt_ss_enable_, *this, u"bt_ss_enable_", 16, 5, 124, 62);
-    bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    for (GControl* c : std::initializer_list<GControl*>{&bt_cancel_, &lb_finished_, &lb_give_air_, &bt_air_is_on_,
-                                                        &lb_give_gas_, &calibration_gas_concentration_,
-                                                        &bt_gas_is_on_, &bt_ss_enable_})
+    bt_ss_enable_.Place(*this, 16, 5);
+    for (GControl* c : std::initializer_list<GControl*>{&lb_finished_, &lb_give_air_, &lb_give_gas_,
+                                                        &calibration_gas_concentration_})
         c->SetFont(kFontSmall);
 }
 
@@ -79,7 +72,7 @@ GCalibration::GCalibration(G_t& g) : g_(g) {
     bt_air_is_on_.OnClick.Bind(this, &GCalibration::OnAirIsOn);
     bt_gas_is_on_.OnClick.Bind(this, &GCalibration::OnGasIsOn);
     bt_cancel_.OnClick.Bind(this, &GCalibration::OnCancel);
-    bt_ss_enable_.OnClick.Bind(this, &GCalibration::OnEnableAdjustment);
+    bt_ss_enable_.Connect(g, [this] { Refresh(); });
     calibration_gas_concentration_.OnValueEntered.Bind(this, &GCalibration::OnConcentrationEntered);
     calibration_gas_concentration_.OnValueAccepted.Bind(this, &GCalibration::OnConcentrationAccepted);
     Refresh();
@@ -97,7 +90,7 @@ void GCalibration::Refresh() {
     const bool connected = g_.is_connected();
     SetEnabled(connected);
     const bool mode_on = g_.adjustment_mode_on();
-    bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
+    bt_ss_enable_.Refresh(g_);
 
     const param_snapshot_t gas = g_.params.calibration_gas_concentration.snapshot();
     const bool span = gas.is_read() && gas.f32() > 0.0f;
@@ -166,11 +159,6 @@ void GCalibration::OnCancel(GControl*) {
         l->queue_param(g_.params.mipex_calibration_start, codes::kCalibrationStartAbort);
         aborting_ = true;
     }
-    Refresh();
-}
-
-void GCalibration::OnEnableAdjustment(GControl*) {
-    EnableAdjustmentMode(g_);
     Refresh();
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/adjustment_controls.h"
 #include "windows/sub_window.h"
 #include "procedures/device_procedures.h"
 
@@ -38,7 +39,7 @@ public:
     UIK::GLabel lb_give_gas_;
     UIK::GInputDoubleLabel calibration_gas_concentration_;
     UIK::GTextButton bt_gas_is_on_;
-    UIK::GTextButton bt_ss_enable_;
+    GAdjustmentButton bt_ss_enable_;
 };
 
 class GCalibration : public GBaseCalibration, public SubWindow<GCalibration> {
@@ -63,7 +64,6 @@ private:
     void OnAirIsOn(UIK::GControl*);
     void OnGasIsOn(UIK::GControl*);
     void OnCancel(UIK::GControl*);
-    void OnEnableAdjustment(UIK::GControl*);
     void OnConcentrationEntered(UIK::GControl*, double& value);
     void OnConcentrationAccepted(UIK::GControl*, double value);
 

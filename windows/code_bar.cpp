@@ -17,7 +17,7 @@ GCodeBar::GCodeBar(Keys keys, const Texts& texts, int64_t minimum, int64_t maxim
     bar.SetRange(minimum, maximum);
 }
 
-void GCodeBar::Place(GControl& parent, int left, int top, GColor light, GColor dark) {
+void GCodeBar::Place(GControl& parent, int left, int top) {
     layout::Place(table, parent, u"table_", left, top, 482, 124);
     layout::Place(title_reported, table, u"title_real_code_", 0, 0, 380, 40);
     layout::Place(reported, table, u"real_code_", 382, 0, 100, 40);
@@ -25,9 +25,9 @@ void GCodeBar::Place(GControl& parent, int left, int top, GColor light, GColor d
     layout::Place(field, table, u"inp_code_", 382, 42, 100, 40);
     layout::Place(bar, table, u"sb_code_", 0, 84, 482, 40);
     for (GLabel* l : {&title_reported, &title_wanted}) l->SetAlignment(texts_.caption_align);
-    title_reported.SetBackColor(light);
-    reported.SetBackColor(light);
-    title_wanted.SetBackColor(dark);
+    title_reported.SetBackColor(kColorLight);
+    reported.SetBackColor(kColorLight);
+    title_wanted.SetBackColor(kColorMid);
 }
 
 void GCodeBar::Connect(G_t& g, std::function<void(int64_t)> on_user_move) {

@@ -39,9 +39,9 @@ public:
 
     GCodeBar(Keys keys, const Texts& texts, int64_t minimum, int64_t maximum);
 
-    // The table at (left, top) of parent, 482 x 124, and its rows in the two
-    // colours.
-    void Place(UIK::GControl& parent, int left, int top, UIK::GColor light, UIK::GColor dark);
+    // The table at (left, top) of parent, 482 x 124, its rows in the light
+    // and the middle shade of the panel colour.
+    void Place(UIK::GControl& parent, int left, int top);
     // Binds the handlers: entries outside the range are refused with the
     // status text through g; a user's move goes to on_user_move.
     void Connect(G_t& g, std::function<void(int64_t)> on_user_move);

@@ -14,8 +14,6 @@ using layout::Place;
 
 namespace {
 
-constexpr GColor kRowLight = RGB(90, 142, 197);
-constexpr GColor kRowDark = RGB(74, 126, 181);
 // The longest a saved code is held on the screen waiting for its read-back.
 constexpr uint32_t kSavedHoldMs = 10000;
 
@@ -45,33 +43,29 @@ GBaseDacCalibration::GBaseDacCalibration()
     SetName(u"GDacCalibration");
     Resize(kWidth, kHeight);
 
-    Place(title_, *this, u"title_", 0, 0, 600, 24);
-    title_.SetText(u"Настройка 4-20мА");
-    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(title_, *this, u"title_", u"Настройка 4-20мА", 0, 0, 600, 24);
 
-    Place(bt_ss_enable_, *this, u"bt_ss_enable_", 5, 32, 124, 62);
-    bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    Place(bt_toggle_, *this, u"bt_toggle_", 471, 32, 124, 62);
-    bt_toggle_.SetCaption(u"Включить управление током");
+    bt_ss_enable_.Place(*this, 5, 32);
+    layout::Button(bt_toggle_, *this, u"bt_toggle_", u"Включить управление током", 471, 32, 124, 62);
 
-    code_.Place(*this, 59, 104, kRowLight, kRowDark);
+    code_.Place(*this, 59, 104);
 
     Place(GControlsTableDT2, *this, u"GControlsTableDT2", 72, 244, 456, 94);
     Place(GLabel2, GControlsTableDT2, u"GLabel2", 0, 0, 150, 30);
     Place(GLabel1, GControlsTableDT2, u"GLabel1", 152, 0, 150, 30);
-    Caption(GLabel1, u"В настройках", kRowDark);
+    Caption(GLabel1, u"В настройках", kColorMid);
     Place(GLabel3, GControlsTableDT2, u"GLabel3", 304, 0, 150, 30);
-    Caption(GLabel3, u"Запомненный", kRowDark);
+    Caption(GLabel3, u"Запомненный", kColorMid);
     Place(GLabel5, GControlsTableDT2, u"GLabel5", 0, 32, 150, 30);
-    Caption(GLabel5, u"Код для 4мА", kRowDark);
+    Caption(GLabel5, u"Код для 4мА", kColorMid);
     Place(GLabel6, GControlsTableDT2, u"GLabel6", 0, 64, 150, 30);
-    Caption(GLabel6, u"Код для 20мА", kRowDark);
+    Caption(GLabel6, u"Код для 20мА", kColorMid);
     Place(real_code_min_, GControlsTableDT2, u"real_code_min_", 152, 32, 150, 30);
     Place(code_min_, GControlsTableDT2, u"code_min_", 304, 32, 150, 30);
     Place(real_code_max_, GControlsTableDT2, u"real_code_max_", 152, 64, 150, 30);
     Place(code_max_, GControlsTableDT2, u"code_max_", 304, 64, 150, 30);
     for (GOutputInt64Label* l : {&real_code_min_, &code_min_, &real_code_max_, &code_max_}) {
-        l->SetBackColor(kRowLight);
+        l->SetBackColor(kColorLight);
         l->SetAlignment(kAlignCenter | kAlignMiddle);
     }
 
@@ -83,13 +77,15 @@ GBaseDacCalibration::GBaseDacCalibration()
     bt_save_.SetCaption(u"Сохранить калибровки");
     Place(bt_cancel_, *this, u"bt_cancel_", 308, 412, 220, 56);
     bt_cancel_.SetCaption(u"Отмена");
-    for (GControl* c : std::initializer_list<GControl*>{&bt_ss_enable_, &bt_toggle_})
-        c->SetFont(kFontSmall);
 }
 
-GDacCalibration::GDacCalibration(G_t& g) : g_(g) {
-    bt_ss_enable_.OnClick.Bind(this, &GDacCalibration::OnEnableAdjustment);
-    bt_toggle_.OnClick.Bind(this, &GDacCalibration::OnToggle);
+GDacCalibration::GDacCalibration(G_t& g)
+    : g_(g), dac_mode_(g, g.params.dac_calibration_mode, device_modes::SwitchDacCalibration) {
+    bt_ss_enable_.Connect(g, [this] { Refresh(); });
+    bt_toggle_.OnClick.Set([this](GControl*) {
+        dac_mode_.Toggle();
+        Refresh();
+    });
     code_.Connect(g, [this](int64_t code) { OnCodeMoved(code); });
     bt_remember_min_.OnClick.Bind(this, &GDacCalibration::OnRememberMin);
     bt_remember_max_.OnClick.Bind(this, &GDacCalibration::OnRememberMax);
@@ -103,29 +99,18 @@ std::vector<GControl*> GDacCalibration::InputControls() {
             &bt_remember_min_, &bt_remember_max_, &bt_save_,  &bt_cancel_};
 }
 
-bool GDacCalibration::DacModeOn() const {
-    const param_snapshot_t m = g_.params.dac_calibration_mode.snapshot();
-    return g_.is_connected() && m.is_read() && m.u16() != codes::kModeOff;
-}
-
-bool GDacCalibration::DacModeOff() const {
-    const param_snapshot_t m = g_.params.dac_calibration_mode.snapshot();
-    return g_.is_connected() && m.is_read() && m.u16() == codes::kModeOff;
-}
-
 void GDacCalibration::Refresh() {
     const bool connected = g_.is_connected();
     const bool mode_on = g_.adjustment_mode_on();
-    const bool dac_on = DacModeOn(), dac_off = DacModeOff();
+    const bool dac_on = dac_mode_.On();
     const bool remembered = remembered_low_ || remembered_high_;
     // The mode seen off (or not known) means the next time it is on the field
     // and the bar start again from the device's code, never from a code left
     // in them: an output at 20 mA must not jump to whatever the bar shows.
     if (!dac_on) synced_ = false;
     if (dac_on && !synced_) synced_ = SyncCode();
-    bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
-    bt_toggle_.SetEnabled(mode_on && (dac_on || dac_off));
-    bt_toggle_.SetCaption(dac_on ? u"Отключить настройку ЦАП" : u"Включить настройку ЦАП");
+    bt_ss_enable_.Refresh(g_);
+    dac_mode_.Show(bt_toggle_, mode_on, u"Включить настройку ЦАП", u"Отключить настройку ЦАП");
     table_.SetEnabled(mode_on && dac_on && synced_);
     bt_remember_min_.SetEnabled(mode_on && dac_on);
     bt_remember_max_.SetEnabled(mode_on && dac_on);
@@ -163,22 +148,11 @@ bool GDacCalibration::SyncCode() {
     return true;
 }
 
-void GDacCalibration::OnEnableAdjustment(GControl*) {
-    EnableAdjustmentMode(g_);
-    Refresh();
-}
-
-void GDacCalibration::OnToggle(GControl*) {
-    if (DacModeOn()) device_modes::SwitchDacCalibration(g_, false);
-    else if (DacModeOff()) device_modes::SwitchDacCalibration(g_, true);
-    Refresh();
-}
-
 void GDacCalibration::OnCodeMoved(int64_t code) {
     // Only a move by the user, from the code loaded from the device, is sent.
     // Merged by register in the pending-write map: a fast drag sends the
     // latest position only.
-    if (!synced_ || !DacModeOn()) return;
+    if (!synced_ || !dac_mode_.On()) return;
     if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_code, uint64_t(code));
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/adjustment_controls.h"
 #include "windows/code_bar.h"
 #include "windows/sub_window.h"
 
@@ -43,7 +44,7 @@ public:
     UIK::GInputInt64Label& inp_code_ = code_.field;
     UIK::GScrollBar& sb_code_ = code_.bar;
     UIK::GTextButton bt_toggle_;
-    UIK::GTextButton bt_ss_enable_;
+    GAdjustmentButton bt_ss_enable_;
     UIK::GControlsTable GControlsTableDT2;
     UIK::GLabel GLabel2, GLabel1, GLabel3, GLabel5, GLabel6;
     UIK::GOutputInt64Label real_code_min_;
@@ -74,10 +75,6 @@ private:
     // Loads the code field and the bar from the device's code; false (and
     // nothing loaded) while that code is not known or lies outside 0..4095.
     bool SyncCode();
-    bool DacModeOn() const;
-    bool DacModeOff() const;
-    void OnEnableAdjustment(UIK::GControl*);
-    void OnToggle(UIK::GControl*);
     // A move of the field or the bar by the user.
     void OnCodeMoved(int64_t code);
     void OnRememberMin(UIK::GControl*);
@@ -86,6 +83,7 @@ private:
     void OnCancel(UIK::GControl*);
 
     G_t& g_;
+    DeviceModeSwitch dac_mode_;
     bool remembered_low_ = false;
     bool remembered_high_ = false;
     // The field and the bar hold the device's code as read after DAC

@@ -39,24 +39,15 @@ using layout::Button;
 GBaseDateTime::GBaseDateTime() {
     SetName(u"GDate");
     SetBounds(0, 0, kWidth, kHeight);
-    title_.SetParent(this);
-    title_.SetName(u"title_");
-    title_.SetText(u"Дата / Время");
-    title_.SetBounds(128, 16, 296, 32);
-    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(title_, *this, u"title_", u"Дата / Время", 128, 16, 296, 32);
     Place(table_, *this, u"table_", 10, 66, 536, 82);
-    GLabel1.SetParent(&table_);
-    GLabel1.SetName(u"GLabel1");
-    GLabel1.SetText(u"Дата: год, месяц, день");
-    GLabel1.SetBounds(0, 0, 300, 40);
+    layout::Label(GLabel1, table_, u"GLabel1", u"Дата: год, месяц, день", 0, 0, 300, 40, kAlignLeft | kAlignMiddle);
     GLabel1.SetBackColor(kColorLight);
     Field(in_year_, table_, u"in_year_", 302, 0, 90, u"%04I64d", 2018, u"Дата: год");
     Field(in_month_, table_, u"in_month_", 394, 0, 70, u"%02I64d", 12, u"Дата: месяц");
     Field(in_day_, table_, u"in_day_", 466, 0, 70, u"%02I64d", 32, u"Дата: день");
-    GLabel2.SetParent(&table_);
-    GLabel2.SetName(u"GLabel2");
-    GLabel2.SetText(u"Время: часы, минуты, секунды");
-    GLabel2.SetBounds(0, 42, 300, 40);
+    layout::Label(GLabel2, table_, u"GLabel2", u"Время: часы, минуты, секунды", 0, 42, 300, 40,
+                  kAlignLeft | kAlignMiddle);
     GLabel2.SetBackColor(kColorMid);
     Field(in_hour_, table_, u"in_hour_", 302, 42, 90, u"%02I64d", 24, u"Время: час");
     Field(in_minute_, table_, u"in_minute_", 394, 42, 70, u"%02I64d", 65, u"Время: минута");
@@ -67,7 +58,7 @@ GBaseDateTime::GBaseDateTime() {
            151, 180, 46);
     Button(bt_apply_, *this, u"bt_apply_", u"Применить", 336, 151, 100, 46);
     Button(bt_cancel_, *this, u"bt_cancel_", u"Отмена", 448, 151, 100, 46);
-    Button(bt_ss_enable_, *this, u"bt_ss_enable_", u"Включить режим наладки", 0, 2, 124, 62);
+    bt_ss_enable_.Place(*this, 0, 2);
 }
 
 GDate::GDate(G_t& g) : g_(g) {
@@ -76,10 +67,7 @@ GDate::GDate(G_t& g) : g_(g) {
     bt_apply_.OnClick.Set([this](GControl*) { Apply(); });
     bt_cancel_.OnClick.Set([this](GControl*) { Cancel(); });
     bt_apply_local_time_.OnClick.Set([this](GControl*) { ApplyLocalTime(); });
-    bt_ss_enable_.OnClick.Set([this](GControl*) {
-        EnableAdjustmentMode(g_);
-        Refresh();
-    });
+    bt_ss_enable_.Connect(g, [this] { Refresh(); });
     Refresh();
 }
 
@@ -151,7 +139,6 @@ void GDate::Write(uint64_t bytes) {
 void GDate::Refresh() {
     const bool connected = g_.is_connected();
     const bool on = g_.adjustment_mode_on();
-    const bool off = g_.adjustment_mode_off();
     const param_snapshot_t clock = g_.params.date_bcd.snapshot();
     if (connected && clock.is_read() && !editing_ && g_.can_update_control(&table_)) ShowClock(clock.value);
     bt_cancel_.SetEnabled(editing_);
@@ -159,5 +146,5 @@ void GDate::Refresh() {
     table_.SetEnabled(on);
     bt_apply_local_time_.SetEnabled(on);
     bt_apply_local_time_.SetCaption(ustring_t(u"Применить текущее время ") + TimeText(plat::local_time()));
-    bt_ss_enable_.SetVisible(off);
+    bt_ss_enable_.Refresh(g_);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/adjustment_controls.h"
 #include "windows/sub_window.h"
 #include "procedures/settings_procedures.h"
 
@@ -26,7 +27,8 @@ public:
     UIK::GControlsTable table_;
     UIK::GLabel GLabel1, GLabel2;
     UIK::GInputInt64Label in_year_, in_month_, in_day_, in_hour_, in_minute_, in_second_;
-    UIK::GTextButton bt_apply_local_time_, bt_apply_, bt_cancel_, bt_ss_enable_;
+    UIK::GTextButton bt_apply_local_time_, bt_apply_, bt_cancel_;
+    GAdjustmentButton bt_ss_enable_;
 };
 
 class GDate : public GBaseDateTime, public SubWindow<GDate> {

@@ -24,27 +24,15 @@ void Release(G_t& g, const void* key) { g.hold(key, 0, plat::tick32() - 1); }
 GBaseSelectGas::GBaseSelectGas() {
     SetName(u"GSelectGas");
     SetBounds(0, 0, kWidth, kHeight);
-    title_.SetParent(this);
-    title_.SetName(u"title_");
-    title_.SetText(u"Выбор газа для пропанового оптического датчика");
-    title_.SetBounds(128, 0, 312, 48);
-    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(title_, *this, u"title_", u"Выбор газа для пропанового оптического датчика", 128, 0, 312, 48);
     title_.SetWordWrap(true);
     Place(list_, *this, u"list_", 440, 0, 200, 48);
     list_.SetFont(kFontSmall);
-    GLabel1.SetParent(this);
-    GLabel1.SetName(u"GLabel1");
-    GLabel1.SetText(u"Коэффициенты коррекции");
-    GLabel1.SetBounds(0, 66, 640, 26);
-    GLabel1.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(GLabel1, *this, u"GLabel1", u"Коэффициенты коррекции", 0, 66, 640, 26);
     GLabel1.SetWordWrap(true);
     Place(GAntiPanel1, *this, u"GAntiPanel1", 0, 96, 640, 304);
     Place(box_, GAntiPanel1, u"box_", 2, 2, 634, 298);
-    bt_ss_enable_.SetParent(this);
-    bt_ss_enable_.SetName(u"bt_ss_enable_");
-    bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    bt_ss_enable_.SetBounds(0, 0, 124, 62);
-    bt_ss_enable_.SetFont(kFontSmall);
+    bt_ss_enable_.Place(*this, 0, 0);
 }
 
 GSelectGas::GSelectGas(G_t& g) : g_(g) {
@@ -74,10 +62,7 @@ GSelectGas::GSelectGas(G_t& g) : g_(g) {
     }
     list_.SetItems(names);
     list_.OnSelectionChanged.Set([this](GControl*) { SelectGas(list_.SelectedIndex()); });
-    bt_ss_enable_.OnClick.Set([this](GControl*) {
-        EnableAdjustmentMode(g_);
-        Refresh();
-    });
+    bt_ss_enable_.Connect(g, [this] { Refresh(); });
     box_.UpdateScroll();
 }
 
@@ -135,7 +120,6 @@ void GSelectGas::Refresh() {
     ++updating_;
     const bool connected = g_.is_connected();
     const bool on = g_.adjustment_mode_on();
-    const bool off = g_.adjustment_mode_off();
     table_->SetEnabled(on);
     list_.SetEnabled(on);
     const param_snapshot_t gas = g_.params.mipex_work_gas.snapshot();
@@ -154,6 +138,6 @@ void GSelectGas::Refresh() {
         GInputDoubleLabel* in = inputs_[i].get();
         if (in && g_.can_update_control(in)) in->SetValue(double(g_.params.coeffs_gas(int(i))->snapshot().f32()));
     }
-    bt_ss_enable_.SetVisible(off);
+    bt_ss_enable_.Refresh(g_);
     --updating_;
 }

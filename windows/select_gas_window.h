@@ -10,6 +10,7 @@
 
 #include "model/codes.h"
 #include "toolkit/uik.h"
+#include "windows/adjustment_controls.h"
 #include "windows/sub_window.h"
 
 class G_t;
@@ -29,7 +30,7 @@ public:
     UIK::GLabel GLabel1;
     UIK::GAntiPanel GAntiPanel1;
     UIK::GScrollBox box_;
-    UIK::GTextButton bt_ss_enable_;
+    GAdjustmentButton bt_ss_enable_;
 };
 
 class GSelectGas : public GBaseSelectGas, public SubWindow<GSelectGas> {

@@ -12,14 +12,7 @@ using layout::Place;
 
 namespace {
 
-constexpr GColor kRowLight = RGB(90, 142, 197);
-constexpr GColor kRowDark = RGB(74, 126, 181);
 constexpr int64_t kCurrentLargeStep = 4;
-
-bool ModeRead(const mb_param_t& p, bool on) {
-    const param_snapshot_t s = p.snapshot();
-    return s.is_read() && (s.u16() != codes::kModeOff) == on;
-}
 
 }  // namespace
 
@@ -33,27 +26,18 @@ GBaseTests::GBaseTests()
     SetName(u"GTests");
     Resize(kWidth, kHeight);
 
-    Place(title_, *this, u"title_", 0, 3, 600, 24);
-    title_.SetText(u"Тесты");
-    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(title_, *this, u"title_", u"Тесты", 0, 3, 600, 24);
 
     Place(GPanel1, *this, u"GPanel1", 0, 48, 600, 244);
-    Place(GLabel1, GPanel1, u"GLabel1", 207, 8, 184, 20);
-    GLabel1.SetText(u"Тест ЦАП");
-    GLabel1.SetAlignment(kAlignCenter | kAlignMiddle);
-    Place(bt_ss_enable_, GPanel1, u"bt_ss_enable_", 5, 4, 124, 62);
-    bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    Place(bt_toggle_, GPanel1, u"bt_toggle_", 463, 4, 124, 62);
-    bt_toggle_.SetCaption(u"Включить управление током");
-    code_.Place(GPanel1, 47, 72, kRowLight, kRowDark);
+    layout::Label(GLabel1, GPanel1, u"GLabel1", u"Тест ЦАП", 207, 8, 184, 20);
+    bt_ss_enable_.Place(GPanel1, 5, 4);
+    layout::Button(bt_toggle_, GPanel1, u"bt_toggle_", u"Включить управление током", 463, 4, 124, 62);
+    code_.Place(GPanel1, 47, 72);
     sb_code_.SetLargeStep(kCurrentLargeStep);
 
     Place(GPanel2, *this, u"GPanel2", 0, 296, 600, 184);
-    Place(GLabel2, GPanel2, u"GLabel2", 171, 4, 264, 20);
-    GLabel2.SetText(u"Тест дискретных выходов");
-    GLabel2.SetAlignment(kAlignCenter | kAlignMiddle);
-    Place(bt_toggle2_, GPanel2, u"bt_toggle2_", 463, 9, 124, 62);
-    bt_toggle2_.SetCaption(u"Включить тест");
+    layout::Label(GLabel2, GPanel2, u"GLabel2", u"Тест дискретных выходов", 171, 4, 264, 20);
+    layout::Button(bt_toggle2_, GPanel2, u"bt_toggle2_", u"Включить тест", 463, 9, 124, 62);
     Place(table2_, GPanel2, u"table2_", 144, 40, 300, 94);
     Place(dout_1_, table2_, u"dout_1_", 0, 0, 300, 30);
     dout_1_.SetCaption(u"Выход \"Порог 1\"");
@@ -61,14 +45,18 @@ GBaseTests::GBaseTests()
     dout_2_.SetCaption(u"Выход \"Порог 2\"");
     Place(dout_fail_, table2_, u"dout_fail_", 0, 64, 300, 30);
     dout_fail_.SetCaption(u"Выход \"Отказ\"");
-    for (GControl* c : std::initializer_list<GControl*>{&bt_ss_enable_, &bt_toggle_, &bt_toggle2_})
-        c->SetFont(kFontSmall);
 }
 
-GTests::GTests(G_t& g) : g_(g) {
-    bt_ss_enable_.OnClick.Bind(this, &GTests::OnEnableAdjustment);
-    bt_toggle_.OnClick.Bind(this, &GTests::OnToggle);
-    bt_toggle2_.OnClick.Bind(this, &GTests::OnToggle2);
+GTests::GTests(G_t& g)
+    : g_(g),
+      current_test_(g, g.params.dac_test_enabled, device_modes::SwitchCurrentTest),
+      outputs_test_(g, g.params.dout_test_enabled, device_modes::SwitchOutputsTest) {
+    bt_ss_enable_.Connect(g, [this] { Refresh(); });
+    for (auto [button, mode] : {std::pair{&bt_toggle_, &current_test_}, std::pair{&bt_toggle2_, &outputs_test_}})
+        button->OnClick.Set([this, mode = mode](GControl*) {
+            mode->Toggle();
+            Refresh();
+        });
     // The bar's own keys already move it in this window's sense; the code
     // field takes the same mapping (Enter and Space open its entry form).
     code_.Connect(g, [this](int64_t ma) { OnCurrentMoved(ma); });
@@ -79,15 +67,10 @@ std::vector<GControl*> GTests::InputControls() {
     return {&bt_ss_enable_, &bt_toggle_, &inp_code_, &sb_code_, &bt_toggle2_, &dout_1_, &dout_2_, &dout_fail_};
 }
 
-bool GTests::CurrentTestOn() const { return g_.is_connected() && ModeRead(g_.params.dac_test_enabled, true); }
-bool GTests::CurrentTestOff() const { return g_.is_connected() && ModeRead(g_.params.dac_test_enabled, false); }
-bool GTests::OutputsTestOn() const { return g_.is_connected() && ModeRead(g_.params.dout_test_enabled, true); }
-bool GTests::OutputsTestOff() const { return g_.is_connected() && ModeRead(g_.params.dout_test_enabled, false); }
-
 void GTests::Refresh() {
     const bool mode_on = g_.adjustment_mode_on();
-    const bool current_on = CurrentTestOn(), current_off = CurrentTestOff();
-    const bool outputs_on = OutputsTestOn(), outputs_off = OutputsTestOff();
+    const bool current_on = current_test_.On();
+    const bool outputs_on = outputs_test_.On();
     // A test seen off (or not known) starts again from the device when it is
     // next seen on: a tick or a current left from an earlier test, session or
     // connection must never reach a device.
@@ -122,11 +105,9 @@ void GTests::Refresh() {
         }
     }
 
-    bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
-    bt_toggle_.SetEnabled(mode_on && (current_on || current_off));
-    bt_toggle_.SetCaption(current_on ? u"Отключить тест" : u"Включить тест");
-    bt_toggle2_.SetEnabled(mode_on && (outputs_on || outputs_off));
-    bt_toggle2_.SetCaption(outputs_on ? u"Отключить тест" : u"Включить");
+    bt_ss_enable_.Refresh(g_);
+    current_test_.Show(bt_toggle_, mode_on, u"Включить тест", u"Отключить тест");
+    outputs_test_.Show(bt_toggle2_, mode_on, u"Включить", u"Отключить тест");
     table_.SetEnabled(mode_on && current_on && current_synced_);
     table2_.SetEnabled(mode_on && outputs_on && outputs_synced_);
 }
@@ -154,25 +135,8 @@ void GTests::SyncOutputs() {
     outputs_synced_ = true;
 }
 
-void GTests::OnEnableAdjustment(GControl*) {
-    EnableAdjustmentMode(g_);
-    Refresh();
-}
-
-void GTests::OnToggle(GControl*) {
-    if (CurrentTestOn()) device_modes::SwitchCurrentTest(g_, false);
-    else if (CurrentTestOff()) device_modes::SwitchCurrentTest(g_, true);
-    Refresh();
-}
-
-void GTests::OnToggle2(GControl*) {
-    if (OutputsTestOn()) device_modes::SwitchOutputsTest(g_, false);
-    else if (OutputsTestOff()) device_modes::SwitchOutputsTest(g_, true);
-    Refresh();
-}
-
 void GTests::OnCurrentMoved(int64_t ma) {
     // Only a move by the user, on a bar loaded from the device, is sent.
-    if (!current_synced_ || !CurrentTestOn()) return;
+    if (!current_synced_ || !current_test_.On()) return;
     if (mb_link_t* l = g_.link.load()) l->queue_param(g_.params.dac_test_value, uint64_t(ma));
 }

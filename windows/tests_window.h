@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/adjustment_controls.h"
 #include "windows/code_bar.h"
 #include "windows/sub_window.h"
 
@@ -27,7 +28,7 @@ public:
     UIK::GLabel title_;
     UIK::GPanel GPanel1;
     UIK::GLabel GLabel1;
-    UIK::GTextButton bt_ss_enable_;
+    GAdjustmentButton bt_ss_enable_;
     UIK::GTextButton bt_toggle_;
     // The test current in mA: the current the device drives and the one to set.
     GCodeBar code_;
@@ -67,17 +68,12 @@ private:
     void Unsync() { current_synced_ = outputs_synced_ = false; }
     void SyncCurrent();
     void SyncOutputs();
-    bool CurrentTestOn() const;
-    bool CurrentTestOff() const;
-    bool OutputsTestOn() const;
-    bool OutputsTestOff() const;
-    void OnEnableAdjustment(UIK::GControl*);
-    void OnToggle(UIK::GControl*);
-    void OnToggle2(UIK::GControl*);
     // A move of the field or the bar by the user.
     void OnCurrentMoved(int64_t ma);
 
     G_t& g_;
+    DeviceModeSwitch current_test_;
+    DeviceModeSwitch outputs_test_;
     bool current_synced_ = false;
     bool outputs_synced_ = false;
 };

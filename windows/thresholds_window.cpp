@@ -74,11 +74,7 @@ GBaseThresholds::GBaseThresholds() {
         r.input->SetRange(GThresholds::kMin, GThresholds::kMax);
         r.input->SetBackColor(back);
     }
-    bt_ss_enable_.SetParent(this);
-    bt_ss_enable_.SetName(u"bt_ss_enable_");
-    bt_ss_enable_.SetCaption(u"Включить режим наладки");
-    bt_ss_enable_.SetBounds(4, 2, 124, 62);
-    bt_ss_enable_.SetFont(kFontSmall);
+    bt_ss_enable_.Place(*this, 4, 2);
 }
 
 GThresholds::GThresholds(G_t& g) : g_(g) {
@@ -87,7 +83,7 @@ GThresholds::GThresholds(G_t& g) : g_(g) {
         in->OnValueEntered.Bind(this, &GThresholds::OnFilter);
         in->OnValueAccepted.Bind(this, &GThresholds::OnAccepted);
     }
-    bt_ss_enable_.OnClick.Bind(this, &GThresholds::OnEnableAdjustment);
+    bt_ss_enable_.Connect(g, [this] { Refresh(); });
     Refresh();
 }
 
@@ -119,15 +115,9 @@ void GThresholds::OnAccepted(GControl* c, int64_t v) {
     if (const mb_param_t* p = ParamOf(c)) SetParamAndSave(g_, *p, uint16_t(v));
 }
 
-void GThresholds::OnEnableAdjustment(GControl*) {
-    EnableAdjustmentMode(g_);
-    Refresh();
-}
-
 void GThresholds::Refresh() {
     const bool connected = g_.is_connected();
     const bool on = g_.adjustment_mode_on();
-    const bool off = g_.adjustment_mode_off();
     if (connected) {
         ++updating_;
         for (GInputInt64Label* in : {&Threshold_Warn_, &Threshold_Alarm_, &Threshold_BDSafe_, &Threshold_Delta_}) {
@@ -137,5 +127,5 @@ void GThresholds::Refresh() {
         --updating_;
     }
     table_.SetEnabled(connected && on);
-    bt_ss_enable_.SetVisible(off);
+    bt_ss_enable_.Refresh(g_);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/adjustment_controls.h"
 #include "windows/sub_window.h"
 
 class G_t;
@@ -28,7 +29,7 @@ public:
     UIK::GControlsTable table_;
     UIK::GLabel GLabel2, GLabel4, GLabel5, GLabel6;
     UIK::GInputInt64Label Threshold_Warn_, Threshold_Alarm_, Threshold_BDSafe_, Threshold_Delta_;
-    UIK::GTextButton bt_ss_enable_;
+    GAdjustmentButton bt_ss_enable_;
 };
 
 class GThresholds : public GBaseThresholds, public SubWindow<GThresholds> {
@@ -52,7 +53,6 @@ public:
 private:
     void OnFilter(UIK::GControl* c, int64_t& v);
     void OnAccepted(UIK::GControl* c, int64_t v);
-    void OnEnableAdjustment(UIK::GControl*);
 
     G_t& g_;
     int updating_ = 0;

@@ -88,7 +88,7 @@ GBaseWifi::GBaseWifi() {
     Row(table_hart_, 0, GLabel10, u"GLabel10", u"Адрес HART (0..15)", hart_id_, u"hart_id_", kColorLight);
     hart_id_.SetPrompt(u"Адрес HART (0..15)");
 
-    Button(bt_ss_enable_, *this, u"bt_ss_enable_", u"Включить режим наладки", (kWidth - 124) / 2, 404, 124, 48);
+    bt_ss_enable_.Place(*this, (kWidth - 124) / 2, 404, 48);
 }
 
 GUplevelConnection::GUplevelConnection(G_t& g) : g_(g) {
@@ -101,10 +101,7 @@ GUplevelConnection::GUplevelConnection(G_t& g) : g_(g) {
         [this](GControl*) { SendPlainCommand(g_, codes::kCommandWifiOn, ustring_t(u"Включение WiFi")); });
     wifi_disable_.OnClick.Set(
         [this](GControl*) { SendPlainCommand(g_, codes::kCommandWifiOff, ustring_t(u"Отключение WiFi")); });
-    bt_ss_enable_.OnClick.Set([this](GControl*) {
-        EnableAdjustmentMode(g_);
-        Refresh();
-    });
+    bt_ss_enable_.Connect(g, [this] { Refresh(); });
     // The entry form refuses a value outside the caption's range and names it;
     // the filters below guard the values that arrive otherwise.
     modbus_id_.SetRange(kAddressMin, kAddressMax);
@@ -223,6 +220,6 @@ void GUplevelConnection::Refresh() {
     wifi_state_.SetText(wifi_read && wifi.value != 0 ? u"Wifi включен" : u"Wifi отключен");
     wifi_enable_.SetEnabled(wifi_read && wifi.value == 0);
     wifi_disable_.SetEnabled(wifi_read && wifi.value != 0);
-    bt_ss_enable_.SetVisible(g_.adjustment_mode_off());
+    bt_ss_enable_.Refresh(g_);
     --updating_;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "toolkit/uik.h"
+#include "windows/adjustment_controls.h"
 #include "windows/sub_window.h"
 
 class G_t;
@@ -44,7 +45,7 @@ public:
     UIK::GControlsTable table_hart_;
     UIK::GLabel GLabel10;
     UIK::GInputInt64Label hart_id_;
-    UIK::GTextButton bt_ss_enable_;
+    GAdjustmentButton bt_ss_enable_;
 };
 
 class GUplevelConnection : public GBaseWifi, public SubWindow<GUplevelConnection> {
