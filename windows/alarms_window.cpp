@@ -2,20 +2,18 @@
 
 #include "model/alarm_report.h"
 #include "model/app_state.h"
+#include "windows/layout.h"
 
 using namespace UIK;
 
 namespace {
 
-constexpr GColor kTitleBack = RGB(90, 142, 197);
-constexpr GColor kListBack = RGB(74, 126, 181);
+constexpr GColor kTitleBack = kColorLight;
+constexpr GColor kListBack = kColorMid;
 
 void Label(GLabel& l, GControl& parent, const char16_t* name, const char16_t* text, int x, int y, int w, int h,
            GColor back) {
-    l.SetParent(&parent);
-    l.SetName(name);
-    l.SetText(text);
-    l.SetBounds(x, y, w, h);
+    layout::Label(l, parent, name, text, x, y, w, h, kAlignLeft | kAlignMiddle);
     if (back != kNoColor) l.SetBackColor(back);
 }
 

@@ -14,7 +14,7 @@ using layout::Place;
 namespace {
 
 constexpr uint32_t kErrorShowMs = 10000;
-constexpr GColor kNoteColor = RGB(90, 142, 197);
+constexpr GColor kNoteColor = kColorLight;
 
 void Note(GLabel& l, const char16_t* text) {
     l.SetText(text);

@@ -27,7 +27,7 @@ const char16_t kNoLink[] = u"Нет связи";
 const char16_t kExportFilter[] = u"CSV-файл (*.csv)|*.csv|TXT-файл (*.txt)|*.txt";
 const char16_t kPictureFilter[] = u"|PNG-рисунок (*.png)|*.png";
 
-constexpr GColor kTitleBack = RGB(90, 142, 197);
+constexpr GColor kTitleBack = kColorLight;
 constexpr int kButtonSkin = bmpButtonSkin_Vulgar1;
 constexpr int kDownButtonSkin = bmpButtonSkin_Vulgar3;
 

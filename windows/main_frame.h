@@ -50,7 +50,7 @@ public:
     static constexpr int kMessageHeight = 80;
     static constexpr int kLogHeight = 140;
     static constexpr size_t kLogLimit = 100;
-    static constexpr UIK::GColor kNoticeColor = UIK::RGB(90, 142, 197);
+    static constexpr UIK::GColor kNoticeColor = UIK::kColorLight;
     static constexpr UIK::GColor kErrorColor = UIK::RGB(255, 0, 0);
     static constexpr UIK::GColor kClosedColor = UIK::RGB(58, 110, 165);
 

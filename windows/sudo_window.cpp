@@ -4,6 +4,7 @@
 #include "model/codes.h"
 #include "model/mb_link.h"
 #include "procedures/write_procedures.h"
+#include "windows/layout.h"
 
 using namespace UIK;
 
@@ -12,19 +13,11 @@ GSudo::GSudo(G_t& g, GControl* parent) : g_(g) {
     frame_.SetName(u"sudo_");
     frame_.SetBounds(0, 0, kWidth, parent ? parent->Height() : 62);
     const int h = frame_.Height();
-    lb_ss_status_.SetParent(&frame_);
-    lb_ss_status_.SetName(u"lb_ss_status_");
-    lb_ss_status_.SetText(u"Режим наладки отключен");
-    lb_ss_status_.SetBounds(0, 0, 180, h);
-    lb_ss_status_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(lb_ss_status_, frame_, u"lb_ss_status_", u"Режим наладки отключен", 0, 0, 180, h);
     lb_ss_status_.SetWordWrap(true);
-    lb_ss_status_.SetBackColor(RGB(90, 142, 197));
+    lb_ss_status_.SetBackColor(kColorLight);
     lb_ss_status_.SetFont(kFontSmall);
-    bt_ss_toggle_.SetParent(&frame_);
-    bt_ss_toggle_.SetName(u"bt_ss_toggle_");
-    bt_ss_toggle_.SetCaption(u"Включить режим наладки");
-    bt_ss_toggle_.SetBounds(184, 0, 124, h);
-    bt_ss_toggle_.SetFont(kFontSmall);
+    layout::Button(bt_ss_toggle_, frame_, u"bt_ss_toggle_", u"Включить режим наладки", 184, 0, 124, h);
     bt_ss_toggle_.SetEnabled(false);
     bt_ss_toggle_.OnClick.Bind(this, &GSudo::OnToggle);
 }

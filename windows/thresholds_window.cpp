@@ -38,11 +38,7 @@ ITask* MakeThresholdReader(G_t& g) {
 GBaseThresholds::GBaseThresholds() {
     SetName(u"GThresholds");
     SetBounds(0, 0, kWidth, kHeight);
-    title_.SetParent(this);
-    title_.SetName(u"title_");
-    title_.SetText(u"Пороги");
-    title_.SetBounds(160, 24, 248, 32);
-    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(title_, *this, u"title_", u"Пороги", 160, 24, 248, 32);
     Place(table_, *this, u"table_", 8, 72, 552, 208);
     struct Row {
         GLabel* label;

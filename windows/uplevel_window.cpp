@@ -18,25 +18,15 @@ namespace {
 constexpr int kCaptionW = 278, kInputL = 280, kInputW = 200, kRowH = 40, kRowPitch = 42;
 
 void Heading(GLabel& l, GControl& parent, const char16_t* name, const char16_t* text, int top) {
-    l.SetParent(&parent);
-    l.SetName(name);
-    l.SetText(text);
-    l.SetBounds(0, top, GBaseWifi::kWidth, 28);
-    l.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(l, parent, name, text, 0, top, GBaseWifi::kWidth, 28);
 }
 
 // One row of a table: caption on the left, input on the right, one shade.
 void Row(GControl& table, int top, GLabel& caption, const char16_t* caption_name, const char16_t* caption_text,
          GControl& input, const char16_t* input_name, GColor back) {
-    caption.SetParent(&table);
-    caption.SetName(caption_name);
-    caption.SetText(caption_text);
-    caption.SetBounds(0, top, kCaptionW, kRowH);
-    caption.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(caption, table, caption_name, caption_text, 0, top, kCaptionW, kRowH);
     caption.SetBackColor(back);
-    input.SetParent(&table);
-    input.SetName(input_name);
-    input.SetBounds(kInputL, top, kInputW, kRowH);
+    Place(input, table, input_name, kInputL, top, kInputW, kRowH);
     input.SetBackColor(back);
 }
 
@@ -47,11 +37,7 @@ using layout::Button;
 GBaseWifi::GBaseWifi() {
     SetName(u"GUplevelConnection");
     SetBounds(0, 0, kWidth, kHeight);
-    title_.SetParent(this);
-    title_.SetName(u"title_");
-    title_.SetText(u"Настройка RS485, WiFi и HART");
-    title_.SetBounds(0, 0, kWidth, 36);
-    title_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(title_, *this, u"title_", u"Настройка RS485, WiFi и HART", 0, 0, kWidth, 36);
 
     Heading(GLabel5, *this, u"GLabel5", u"Настройка Modbus RTU", 40);
     Place(table_modbus_, *this, u"table_modbus_", 0, 70, kWidth, kRowPitch + kRowH);
@@ -70,11 +56,7 @@ GBaseWifi::GBaseWifi() {
     status_.SetAlignment(kAlignCenter | kAlignMiddle);
     status_.SetWordWrap(true);
     status_.SetFont(kFontSmall);
-    wifi_state_.SetParent(this);
-    wifi_state_.SetName(u"wifi_state_");
-    wifi_state_.SetText(u"WiFi отключен");
-    wifi_state_.SetBounds(0, 236, kCaptionW, kRowH);
-    wifi_state_.SetAlignment(kAlignCenter | kAlignMiddle);
+    layout::Label(wifi_state_, *this, u"wifi_state_", u"WiFi отключен", 0, 236, kCaptionW, kRowH);
     wifi_state_.SetBackColor(kColorLight);
     Place(GFrameDT1, *this, u"GFrameDT1", kInputL, 236, kInputW, kRowH);
     Button(wifi_enable_, GFrameDT1, u"wifi_enable_", u"Включить", 0, 0, 99, kRowH);
