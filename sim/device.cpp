@@ -258,20 +258,20 @@ exception_t Device_t::check_write(uint16_t r, uint16_t v, bool adjust) const {
     // only in their modes; outside them the device refuses them.
     case reg::kDacTestValue:
         if (regs_[reg::kDacTestEnabled] == 0) return kExIllegalFunction;
-        return v <= 24 ? kExOk : kExIllegalValue;
+        return v <= codes::kTestCurrentMax ? kExOk : kExIllegalValue;
     case reg::kDoutTestState:
         if (regs_[reg::kDoutTestEnabled] == 0) return kExIllegalFunction;
         return v <= 7 ? kExOk : kExIllegalValue;
     case reg::kDacCode:
         if (regs_[reg::kDacCalibrationMode] == 0) return kExIllegalFunction;
-        return v <= 4095 ? kExOk : kExIllegalValue;
+        return v <= codes::kDacCodeMax ? kExOk : kExIllegalValue;
     case reg::kDacTestEnabled: case reg::kDoutTestEnabled: case reg::kDacCalibrationMode:
         return v <= 1 ? kExOk : kExIllegalValue;
-    case reg::kWorkGas: return v <= 14 ? kExOk : kExIllegalValue;
+    case reg::kWorkGas: return v < codes::kGasCount ? kExOk : kExIllegalValue;
     case reg::kThresholdWarn: case reg::kThresholdAlarm: case reg::kThresholdSave: case reg::kThresholdDelta:
         return v <= 100 ? kExOk : kExIllegalValue;
     case reg::kModbusId: return v >= 1 && v <= 247 ? kExOk : kExIllegalValue;
-    case reg::kModbusBaud: return v <= 7 ? kExOk : kExIllegalValue;
+    case reg::kModbusBaud: return v < codes::kSpeedCount ? kExOk : kExIllegalValue;
     case reg::kHartId: return v <= 15 ? kExOk : kExIllegalValue;
     case reg::kWifiChannel: return v >= 1 && v <= 13 ? kExOk : kExIllegalValue;
     case reg::kCommand:
