@@ -4,33 +4,29 @@ bool stdoff::error_category::equivalent(const error_value_t& value, int32_t code
     return value.category == this && value.code == code;
 }
 
-const stdoff::error_category& empty_category() {
-    static const empty_category_t instance;
-    return instance;
-}
+namespace {
 
-namespace app {
+constinit const named_category_t kEmptyCategory{u"no category", [](int32_t code) -> const char16_t* {
+    return code == 0 ? u"ok" : u"unknown error";
+}};
 
-const char16_t* assert_category_t::name() const { return u"Приложение"; }
-
-const char16_t* assert_category_t::message(int32_t code) const {
+const char16_t* assert_message(int32_t code) {
     switch (code) {
-    case 0: return u"Нет ошибки";
-    case 1: return u"Логическая ошибка в программе";
-    case 2: return u"Логическая ошибка в драйвере Modbus";
-    case 3: return u"Логическая ошибка устройства";
-    case 4: return u"Ошибка загрузки журнала";
-    case 5: return u"Таймаут загрузки журнала";
+    case app::kNoError: return u"Нет ошибки";
+    case app::kLogicError: return u"Логическая ошибка в программе";
+    case app::kDriverLogicError: return u"Логическая ошибка в драйвере Modbus";
+    case app::kDeviceLogicError: return u"Логическая ошибка устройства";
+    case app::kJournalLoadError: return u"Ошибка загрузки журнала";
+    case app::kJournalTimeout: return u"Таймаут загрузки журнала";
     default: return u"Неизвестная ошибка";
     }
 }
+constinit const named_category_t kAssertCategory{u"Приложение", assert_message};
 
-const stdoff::error_category& assert_category() {
-    static const assert_category_t instance;
-    return instance;
-}
+}  // namespace
 
-}  // namespace app
+const stdoff::error_category& empty_category() { return kEmptyCategory; }
+const stdoff::error_category& app::assert_category() { return kAssertCategory; }
 
 ustring_t error_value_t::describe() const {
     ustring_t s(name());

@@ -22,11 +22,20 @@ public:
 
 }  // namespace stdoff
 
-class empty_category_t final : public stdoff::error_category {
+// A category made of its name and a function giving each code's message; a
+// category is one such object, constant-initialised beside its codes.
+class named_category_t final : public stdoff::error_category {
 public:
-    const char16_t* name() const override { return u"no category"; }
-    const char16_t* message(int32_t code) const override { return code == 0 ? u"ok" : u"unknown error"; }
+    using message_fn = const char16_t* (*)(int32_t code);
+    constexpr named_category_t(const char16_t* name, message_fn message) : name_(name), message_(message) {}
+    const char16_t* name() const override { return name_; }
+    const char16_t* message(int32_t code) const override { return message_(code); }
+
+private:
+    const char16_t* name_;
+    message_fn message_;
 };
+
 const stdoff::error_category& empty_category();
 
 namespace app {
@@ -39,12 +48,6 @@ enum assert_code : int32_t {
     kDeviceLogicError = 3,
     kJournalLoadError = 4,
     kJournalTimeout = 5,
-};
-
-class assert_category_t final : public stdoff::error_category {
-public:
-    const char16_t* name() const override;
-    const char16_t* message(int32_t code) const override;
 };
 const stdoff::error_category& assert_category();
 

@@ -5,9 +5,9 @@
 
 #include "link/modbus.h"
 
-const char16_t* comport_error_category::name() const { return u"COM-порт"; }
+namespace {
 
-const char16_t* comport_error_category::message(int32_t code) const {
+const char16_t* comport_message(int32_t code) {
     switch (code) {
     case kComOk: return u"Нет ошибки";
     case kComOpenFailed: return u"Ошибка открытия порта";
@@ -23,34 +23,7 @@ const char16_t* comport_error_category::message(int32_t code) const {
     }
 }
 
-const stdoff::error_category& comport_category() {
-    static const comport_error_category instance;
-    return instance;
-}
-
-ustring_t port_open_reason(const std::string& path, plat::SerialOpen result, unsigned com_number) {
-    if (path.empty()) {
-        if (com_number == 0) return ustring_t(u"COM-порт не задан");
-        return text::format(64, "COM%u: устройство отсутствует", com_number);
-    }
-    const char* reason = "не удалось открыть устройство";
-    switch (result) {
-    case plat::SerialOpen::ok: return ustring_t();
-    case plat::SerialOpen::not_found: reason = "устройство отсутствует"; break;
-    case plat::SerialOpen::busy: reason = "порт занят другой программой"; break;
-    case plat::SerialOpen::not_serial: reason = "это не последовательный порт"; break;
-    case plat::SerialOpen::no_permission:
-        reason = "нет прав доступа (добавьте пользователя в группу dialout и войдите в систему заново)";
-        break;
-    case plat::SerialOpen::refused: reason = "порт не принял настройки линии"; break;
-    case plat::SerialOpen::failed: break;
-    }
-    return text::u16(path + ": " + reason);
-}
-
-const char16_t* drv_error_category_t::name() const { return u"Modbus-драйвер"; }
-
-const char16_t* drv_error_category_t::message(int32_t code) const {
+const char16_t* drv_message(int32_t code) {
     switch (code) {
     case kDrvOk: return u"Нет ошибки";
     case kDrvUnsupportedFunction: return u"Функция не поддерживается драйвером";
@@ -65,14 +38,7 @@ const char16_t* drv_error_category_t::message(int32_t code) const {
     }
 }
 
-const stdoff::error_category& drv_category() {
-    static const drv_error_category_t instance;
-    return instance;
-}
-
-const char16_t* mb_error_category_t::name() const { return u"Modbus-протокол"; }
-
-const char16_t* mb_error_category_t::message(int32_t code) const {
+const char16_t* mb_message(int32_t code) {
     switch (code) {
     case mb::kExIllegalFunction: return u"Недопустимая функция";
     case mb::kExIllegalDataAddress: return u"Недопустимый адрес";
@@ -98,7 +64,32 @@ const char16_t* mb_error_category_t::message(int32_t code) const {
     return unknown[size_t(code)].c_str();
 }
 
-const stdoff::error_category& mb_category() {
-    static const mb_error_category_t instance;
-    return instance;
+constinit const named_category_t kComportCategory{u"COM-порт", comport_message};
+constinit const named_category_t kDrvCategory{u"Modbus-драйвер", drv_message};
+constinit const named_category_t kMbCategory{u"Modbus-протокол", mb_message};
+
+}  // namespace
+
+const stdoff::error_category& comport_category() { return kComportCategory; }
+const stdoff::error_category& drv_category() { return kDrvCategory; }
+const stdoff::error_category& mb_category() { return kMbCategory; }
+
+ustring_t port_open_reason(const std::string& path, plat::SerialOpen result, unsigned com_number) {
+    if (path.empty()) {
+        if (com_number == 0) return ustring_t(u"COM-порт не задан");
+        return text::format(64, "COM%u: устройство отсутствует", com_number);
+    }
+    const char* reason = "не удалось открыть устройство";
+    switch (result) {
+    case plat::SerialOpen::ok: return ustring_t();
+    case plat::SerialOpen::not_found: reason = "устройство отсутствует"; break;
+    case plat::SerialOpen::busy: reason = "порт занят другой программой"; break;
+    case plat::SerialOpen::not_serial: reason = "это не последовательный порт"; break;
+    case plat::SerialOpen::no_permission:
+        reason = "нет прав доступа (добавьте пользователя в группу dialout и войдите в систему заново)";
+        break;
+    case plat::SerialOpen::refused: reason = "порт не принял настройки линии"; break;
+    case plat::SerialOpen::failed: break;
+    }
+    return text::u16(path + ": " + reason);
 }

@@ -20,11 +20,6 @@ enum comport_code : int32_t {
     kComCloseFailed = 9,
 };
 
-class comport_error_category final : public stdoff::error_category {
-public:
-    const char16_t* name() const override;
-    const char16_t* message(int32_t code) const override;
-};
 const stdoff::error_category& comport_category();
 inline error_value_t comport_error(int32_t code) { return error_value_t(code, comport_category()); }
 
@@ -51,11 +46,6 @@ enum drv_code : int32_t {
     kDrvBadAddress = 8,
 };
 
-class drv_error_category_t final : public stdoff::error_category {
-public:
-    const char16_t* name() const override;
-    const char16_t* message(int32_t code) const override;
-};
 const stdoff::error_category& drv_category();
 inline error_value_t drv_error(int32_t code) { return error_value_t(code, drv_category()); }
 
@@ -65,11 +55,6 @@ inline error_value_t drv_error(int32_t code) { return error_value_t(code, drv_ca
 // kMbZeroException. Codes without a message of their own are named with
 // their number.
 inline constexpr int32_t kMbZeroException = 0x100;
-class mb_error_category_t final : public stdoff::error_category {
-public:
-    const char16_t* name() const override;
-    const char16_t* message(int32_t code) const override;
-};
 const stdoff::error_category& mb_category();
 inline error_value_t mb_error(int32_t code) { return error_value_t(code, mb_category()); }
 // The error of an exception reply carrying this exception code byte; never success.

@@ -89,6 +89,7 @@ const char16_t* AdjustmentModeState(uint16_t owner);
 // Bits of `status_flags` (50204).
 inline constexpr uint32_t kStatusThreshold1 = 0x40;  // threshold 1 reached
 inline constexpr uint32_t kStatusThreshold2 = 0x80;  // threshold 2 reached
+inline constexpr uint32_t kStatusAlarmLocked = 0x100;  // the alarm is locked until a reset command
 inline constexpr uint32_t kStatusHighlight = 0x200;  // the concentration is shown highlighted
 
 // Line speeds by the device's speed code 0..7; the connection window offers

@@ -93,10 +93,6 @@ Item build_record(const ParamMap_t& p, V v) {
     return build(p, v, static_cast<Item*>(nullptr));
 }
 
-ustring_t seconds_text(const char* fmt, int64_t elapsed_ms) {
-    return text::format(256, fmt, static_cast<double>(elapsed_ms) / 1000.0);
-}
-
 // Holds the master's exchange lock for one sequence of requests, which a
 // watcher of the line sees as the journal download's.
 class ExchangeLock {
@@ -261,83 +257,32 @@ error_value_t request_trend_block(mb_link_t& link, uint32_t start, uint32_t n, u
     return link.read_registers(p.trend_block_data.reg(), kTrendWindowRegisters, window);
 }
 
+// The records of a list journal from the first to the last the device holds;
+// the count comes anew with every record, so a journal that grows while it
+// downloads is read to its new end.
 template <typename Item>
-journal_download_result_t download_list(G_t& g, journal_page_T<Item>& page) {
-    journal_download_result_t result;
-    if (cancelled_before_start(g, page, result)) return result;
-    Array_T<Item> records;
-    mb_link_t* link = g.link.load();
-
-    result.error = read_start(link, kList<Item>.count, result);
-    if (result.error) {
-        g.error_message(0, ustring_t(u"Ошибка загрузки журнала\n") + window_message_text(result.error));
-        keep_continued(page, result);
-        hand_over(page, records, result);
-        return result;
-    }
-    result.first = first_record(page, result);
-    records.reserve(std::min(result.expected - result.first, kMaxReservedRecords));
-    progress_reporter_t<Item> progress(page, result.expected, result.first);
-    Stopwatch_t clock;
-
-    // The count comes anew with every record, so a journal that grows while
-    // it downloads is read to its new end.
+error_value_t read_records(mb_link_t& link, journal_page_T<Item>& page, journal_download_result_t& result,
+                           Array_T<Item>& records, progress_reporter_t<Item>& progress, const Stopwatch_t& clock) {
     for (uint32_t i = result.first; i < result.held && page.loading.load(); ++i) {
         Item record;
-        result.error = read_journal_record(*link, i, record, result.held);
-        if (result.error) break;
+        if (error_value_t e = read_journal_record(link, i, record, result.held)) return e;
         progress.report(*records.append(record), clock.ElapsedMs());
     }
-
-    const int64_t elapsed = clock.ElapsedMs();
-    if (result.error) {
-        g.error_message(0, seconds_text("Ошибка загрузки журнала через %.3lf с после начала\n", elapsed) +
-                               window_message_text(result.error));
-    } else if (page.loading.load()) {
-        g.info_message(seconds_text("Журнал загружен за %.3lf с", elapsed));
-    } else {
-        result.stopped = true;
-        g.info_message(seconds_text("Загрузка журнала прервана через %.3lf с после начала", elapsed));
-    }
-    result.received = records.count();
-    hand_over(page, records, result);
-    return result;
+    return success();
 }
 
-journal_download_result_t download_trend(G_t& g, journal_page_T<item7_t>& page) {
-    journal_download_result_t result;
-    if (cancelled_before_start(g, page, result)) return result;
-    Array_T<item7_t> records;
-    mb_link_t* link = g.link.load();
-
-    result.error = read_start(link, &ParamMap_t::trend_count, result);
-    if (result.error) {
-        g.error_message(0, ustring_t(u"Ошибка загрузки журнала \"Тренд\"\n") + window_message_text(result.error));
-        keep_continued(page, result);
-        hand_over(page, records, result);
-        return result;
-    }
-    result.first = first_record(page, result);
-    records.reserve(std::min(result.expected - result.first, kMaxReservedRecords));
-    progress_reporter_t<item7_t> progress(page, result.expected, result.first);
-    Stopwatch_t clock;
-
+// The trend's records, block by block.
+error_value_t read_records(mb_link_t& link, journal_page_T<item7_t>& page, journal_download_result_t& result,
+                           Array_T<item7_t>& records, progress_reporter_t<item7_t>& progress,
+                           const Stopwatch_t& clock) {
     uint16_t window[kTrendWindowRegisters];
     uint32_t start = result.first;
     uint32_t remaining = result.expected - result.first;
     while (remaining > 0 && page.loading.load()) {
         const uint32_t n = std::min(kTrendBlockRecords, remaining);
         {
-            ExchangeLock lock(*link);
-            result.error = request_trend_block(*link, start, n, window);
-        }
-        if (result.error) {
-            g.error_message(0, seconds_text("Ошибка загрузки журнала \"Тренд\" через %.3lf с после начала\n",
-                                            clock.ElapsedMs()) +
-                                   window_message_text(result.error));
-            result.received = records.count();
-            hand_over(page, records, result);
-            return result;
+            ExchangeLock lock(link);
+            if (error_value_t e = request_trend_block(link, start, n, window)) return e;
         }
         // Three words per record: time low word, time high word, then
         // concentration (low byte) and temperature (high byte).
@@ -351,16 +296,51 @@ journal_download_result_t download_trend(G_t& g, journal_page_T<item7_t>& page) 
         start += n;
         remaining -= n;
     }
+    return success();
+}
 
-    const int64_t elapsed = clock.ElapsedMs();
-    if (page.loading.load()) {
-        g.info_message(seconds_text("Журнал \"Тренд\" загружен за %.3lf с", elapsed));
+// What the download's messages say after "журнал": the trend's name.
+template <typename Item>
+constexpr const char* kJournalName = "";
+template <>
+constexpr const char* kJournalName<item7_t> = " \"Тренд\"";
+
+template <typename Item>
+journal_download_result_t download_records(G_t& g, journal_page_T<Item>& page) {
+    journal_download_result_t result;
+    if (cancelled_before_start(g, page, result)) return result;
+    Array_T<Item> records;
+    mb_link_t* link = g.link.load();
+    const char* name = kJournalName<Item>;
+
+    result.error = read_start(link, kList<Item>.count, result);
+    if (result.error) {
+        g.error_message(0, text::format(256, "Ошибка загрузки журнала%s\n", name) +
+                               window_message_text(result.error));
+        keep_continued(page, result);
+        hand_over(page, records, result);
+        return result;
+    }
+    result.first = first_record(page, result);
+    records.reserve(std::min(result.expected - result.first, kMaxReservedRecords));
+    progress_reporter_t<Item> progress(page, result.expected, result.first);
+    Stopwatch_t clock;
+
+    result.error = read_records(*link, page, result, records, progress, clock);
+
+    const double seconds = static_cast<double>(clock.ElapsedMs()) / 1000.0;
+    if (result.error) {
+        g.error_message(0,
+                        text::format(256, "Ошибка загрузки журнала%s через %.3lf с после начала\n", name, seconds) +
+                            window_message_text(result.error));
+    } else if (page.loading.load()) {
+        g.info_message(text::format(256, "Журнал%s загружен за %.3lf с", name, seconds));
     } else {
         result.stopped = true;
-        g.info_message(seconds_text("Загрузка журнала \"Тренд\" прервана через %.3lf с после начала", elapsed));
+        g.info_message(text::format(256, "Загрузка журнала%s прервана через %.3lf с после начала", name, seconds));
     }
-    // One hand-over in every case, an empty trend included: a second one would
-    // swap the page's previous records back in.
+    // One hand-over in every case, an empty journal included: a second one
+    // would swap the page's previous records back in.
     result.received = records.count();
     hand_over(page, records, result);
     return result;
@@ -415,10 +395,7 @@ journal_download_result_t download_journal(G_t& g, journal_page_T<Item>& page) {
     // The poll cycle asks only for what the shown windows need meanwhile.
     std::optional<mb_link_t::download_guard_t> running;
     if (mb_link_t* l = g.link.load()) running.emplace(*l);
-    if constexpr (std::is_same_v<Item, item7_t>)
-        return download_trend(g, page);
-    else
-        return download_list(g, page);
+    return download_records(g, page);
 }
 
 template <typename Item>

@@ -65,9 +65,9 @@ std::string export_bytes(const counters_t& c, export_format format, const char* 
     return out;
 }
 
-const char16_t* export_category_t::name() const { return u"Экспорт журнала"; }
+namespace {
 
-const char16_t* export_category_t::message(int32_t code) const {
+const char16_t* export_message(int32_t code) {
     switch (code) {
     case kExportOk: return u"Нет ошибки";
     case kExportCreateFailed: return u"Не удалось создать файл";
@@ -86,12 +86,7 @@ const char16_t* export_category_t::message(int32_t code) const {
     }
 }
 
-const stdoff::error_category& export_category() {
-    static const export_category_t instance;
-    return instance;
-}
-
-namespace {
+constinit const named_category_t kExportCategory{u"Экспорт журнала", export_message};
 
 std::atomic<unsigned> g_fresh_counter{0};
 
@@ -123,6 +118,8 @@ error_value_t export_failure(int os_error, int32_t step_code, const std::string&
 }
 
 }  // namespace
+
+const stdoff::error_category& export_category() { return kExportCategory; }
 
 error_value_t write_export_file(const std::string& path, const std::string& bytes) {
     // What holds the name now: nothing, or a regular file, may be replaced.

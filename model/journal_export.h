@@ -43,11 +43,6 @@ enum export_code : int32_t {
     kExportNotRegularFile = 11,
 };
 
-class export_category_t final : public stdoff::error_category {
-public:
-    const char16_t* name() const override;
-    const char16_t* message(int32_t code) const override;
-};
 const stdoff::error_category& export_category();
 
 // Writes the bytes under path through a fresh file that replaces the old one

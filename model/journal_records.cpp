@@ -121,34 +121,39 @@ void for_each_counter(const counters_t& c, F&& f) {
     f("Квадратичная экспозиция", c.quadratic_exposure);
 }
 
-template <typename Threshold>
-std::string threshold_text(const Threshold& r, int which) {
+template <int Which>
+std::string threshold_text(const threshold_item_t<Which>& r) {
     return printf8("%u. %s Превышен порог %d\n\tКонцентрация: %.2lf, %%НКПР", r.number + 1u,
-                   display_time(r.time).c_str(), which, r.concentration * 0.1);
+                   display_time(r.time).c_str(), Which, r.concentration * 0.1);
 }
 
-template <typename Threshold>
-std::string threshold_csv(const Threshold& r) {
+template <int Which>
+std::string threshold_csv(const threshold_item_t<Which>& r) {
     return printf8("%u;\"%s\";\" %.2lf\"", r.number + 1u, csv_time(r.time).c_str(), r.concentration * 0.1);
+}
+
+std::string code_text(const item3_t& r) { return text::to_utf8(codes::StatusCodeText(r.code)); }
+std::string code_text(const item6_t& r) { return text::utf8(codes::ChangeCodeText(r.code)); }
+
+template <journal_kind Kind>
+std::string coded_text(const coded_item_t<Kind>& r) {
+    return printf8("%u. %s\n\t%s", r.number + 1u, display_time(r.time).c_str(), code_text(r).c_str());
+}
+
+template <journal_kind Kind>
+std::string coded_csv(const coded_item_t<Kind>& r) {
+    return printf8("%u;\"%s\";\"%s\"", r.number + 1u, csv_time(r.time).c_str(), code_text(r).c_str());
 }
 
 }  // namespace
 
-std::string text(const item1_t& r) { return threshold_text(r, 1); }
-std::string text(const item2_t& r) { return threshold_text(r, 2); }
-
-std::string text(const item3_t& r) {
-    return printf8("%u. %s\n\t%s", r.number + 1u, display_time(r.time).c_str(),
-                   text::to_utf8(codes::StatusCodeText(r.code)).c_str());
-}
+std::string text(const item1_t& r) { return threshold_text(r); }
+std::string text(const item2_t& r) { return threshold_text(r); }
+std::string text(const item3_t& r) { return coded_text(r); }
+std::string text(const item6_t& r) { return coded_text(r); }
 
 std::string text(const item4_t& r) {
     return printf8("%u. %s", r.number + 1u, display_time(r.time).c_str()) + setup_event_part(r, kTextMarks);
-}
-
-std::string text(const item6_t& r) {
-    return printf8("%u. %s\n\t", r.number + 1u, display_time(r.time).c_str()) +
-           text::utf8(codes::ChangeCodeText(r.code));
 }
 
 std::string text(const item7_t& r) {
@@ -165,19 +170,11 @@ std::string text(const counters_t& c) {
 
 std::string csv(const item1_t& r) { return threshold_csv(r); }
 std::string csv(const item2_t& r) { return threshold_csv(r); }
-
-std::string csv(const item3_t& r) {
-    return printf8("%u;\"%s\";\"%s\"", r.number + 1u, csv_time(r.time).c_str(),
-                   text::to_utf8(codes::StatusCodeText(r.code)).c_str());
-}
+std::string csv(const item3_t& r) { return coded_csv(r); }
+std::string csv(const item6_t& r) { return coded_csv(r); }
 
 std::string csv(const item4_t& r) {
     return printf8("%u;\"%s\"", r.number + 1u, csv_time(r.time).c_str()) + setup_event_part(r, kCsvMarks);
-}
-
-std::string csv(const item6_t& r) {
-    return printf8("%u;\"%s\";\"%s\"", r.number + 1u, csv_time(r.time).c_str(),
-                   text::utf8(codes::ChangeCodeText(r.code)).c_str());
 }
 
 std::string csv(const item7_t& r) {

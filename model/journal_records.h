@@ -48,27 +48,30 @@ device_time_t device_time_from_seconds(uint32_t seconds_since_2000);
 // Record numbers are the device's 0-based record indexes; texts show them
 // plus one.
 
-// Threshold 1 and threshold 2 journals: concentration in tenths of %LEL.
-struct item1_t {
+// Threshold 1 and threshold 2 journals (Which: the threshold's number):
+// concentration in tenths of %LEL.
+template <int Which>
+struct threshold_item_t {
     uint32_t number = 0;
     device_time_t time;
     uint16_t concentration = 0;
-    friend bool operator==(const item1_t&, const item1_t&) = default;
+    friend bool operator==(const threshold_item_t&, const threshold_item_t&) = default;
 };
-struct item2_t {
-    uint32_t number = 0;
-    device_time_t time;
-    uint16_t concentration = 0;
-    friend bool operator==(const item2_t&, const item2_t&) = default;
-};
+using item1_t = threshold_item_t<1>;
+using item2_t = threshold_item_t<2>;
 
-// Alarm journal: the code is a status code (codes::StatusCodeText).
-struct item3_t {
+// A journal of codes: the alarm journal's are status codes
+// (codes::StatusCodeText), the configuration-change journal's change codes
+// (codes::ChangeCodeText).
+template <journal_kind Kind>
+struct coded_item_t {
     uint32_t number = 0;
     device_time_t time;
     uint16_t code = 0;
-    friend bool operator==(const item3_t&, const item3_t&) = default;
+    friend bool operator==(const coded_item_t&, const coded_item_t&) = default;
 };
+using item3_t = coded_item_t<journal_kind::alarms>;
+using item6_t = coded_item_t<journal_kind::config>;
 
 // Setup-change journal. The event word packs the kind (bits 0..2), the
 // calibration point (bits 4..7) and the gas index (bits 8..15).
@@ -86,15 +89,6 @@ struct item4_t {
     unsigned point() const { return (event >> 4) & 0xFu; }
     unsigned gas() const { return (event >> 8) & 0xFFu; }
     friend bool operator==(const item4_t&, const item4_t&) = default;
-};
-
-// Configuration-change journal: the code is a change code
-// (codes::ChangeCodeText).
-struct item6_t {
-    uint32_t number = 0;
-    device_time_t time;
-    uint16_t code = 0;
-    friend bool operator==(const item6_t&, const item6_t&) = default;
 };
 
 // Trend: position in the trend, seconds since 2000-01-01 00:00:00, and two

@@ -130,13 +130,11 @@ void mb_link_t::resume_polling() { release_pause(*pauses_); }
 
 bool mb_link_t::polling_paused() const { return pauses_->load() > 0; }
 
-mb_link_t::poll_pause_guard_t::poll_pause_guard_t(mb_link_t& link) : count_(link.pauses_) { count_->fetch_add(1); }
+mb_link_t::count_guard_t::count_guard_t(std::shared_ptr<std::atomic<int>> count) : count_(std::move(count)) {
+    count_->fetch_add(1);
+}
 
-mb_link_t::poll_pause_guard_t::~poll_pause_guard_t() { release_pause(*count_); }
-
-mb_link_t::download_guard_t::download_guard_t(mb_link_t& link) : count_(link.downloads_) { count_->fetch_add(1); }
-
-mb_link_t::download_guard_t::~download_guard_t() { release_pause(*count_); }
+mb_link_t::count_guard_t::~count_guard_t() { release_pause(*count_); }
 
 bool mb_link_t::download_running() const { return downloads_->load() > 0; }
 

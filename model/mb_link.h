@@ -125,37 +125,37 @@ public:
     void resume_polling();
     bool polling_paused() const;
 
-    // A pause held for the guard's lifetime. The count it holds outlives the
-    // link if need be, so the guard may be destroyed before or after the
-    // link, on any thread.
-    class poll_pause_guard_t {
+    // One count of a link's counter held for the guard's lifetime. The
+    // counter outlives the link if need be, so the guard may be destroyed
+    // before or after the link, on any thread.
+    class count_guard_t {
     public:
-        explicit poll_pause_guard_t(mb_link_t& link);
-        ~poll_pause_guard_t();
-        poll_pause_guard_t(const poll_pause_guard_t&) = delete;
-        poll_pause_guard_t& operator=(const poll_pause_guard_t&) = delete;
+        ~count_guard_t();
+        count_guard_t(const count_guard_t&) = delete;
+        count_guard_t& operator=(const count_guard_t&) = delete;
+
+    protected:
+        explicit count_guard_t(std::shared_ptr<std::atomic<int>> count);
 
     private:
         std::shared_ptr<std::atomic<int>> count_;
     };
+    // A pause held for the guard's lifetime.
+    class poll_pause_guard_t : public count_guard_t {
+    public:
+        explicit poll_pause_guard_t(mb_link_t& link) : count_guard_t(link.pauses_) {}
+    };
 
-    // A journal download running, held for the guard's lifetime (counted; the
-    // count outlives the link as the pause guards' does). While one runs the
-    // poll cycle comes every kDownloadPollPeriodMs instead of every 2 s and,
+    // A journal download running, held for the guard's lifetime. While one
+    // runs the poll cycle comes every kDownloadPollPeriodMs instead of every 2 s and,
     // after the link check and the queued writes, reads only the blocks some
     // shown window needs kept fresh (live_block_guard_t): the download keeps
     // the line, the values on screen still move. Such a cycle does not count
     // as completed.
     static constexpr int64_t kDownloadPollPeriodMs = 3500;
-    class download_guard_t {
+    class download_guard_t : public count_guard_t {
     public:
-        explicit download_guard_t(mb_link_t& link);
-        ~download_guard_t();
-        download_guard_t(const download_guard_t&) = delete;
-        download_guard_t& operator=(const download_guard_t&) = delete;
-
-    private:
-        std::shared_ptr<std::atomic<int>> count_;
+        explicit download_guard_t(mb_link_t& link) : count_guard_t(link.downloads_) {}
     };
     bool download_running() const;
 

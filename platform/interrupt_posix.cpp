@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/session_end.h"
+
 namespace plat {
 
 namespace {
@@ -28,29 +30,13 @@ void on_session_signal(int sig) {
     errno = saved;
 }
 
-struct SessionEnd {
-    std::mutex m;
-    std::function<void(int)> fn;
-};
-// Never destroyed: the watcher thread may still read it while the program
-// exits.
-SessionEnd& session_end() {
-    static SessionEnd* s = new SessionEnd;
-    return *s;
-}
-
 void watch() {
     for (;;) {
         unsigned char b = 0;
         const ssize_t n = read(g_pipe[0], &b, 1);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
-        std::function<void(int)> fn;
-        {
-            std::lock_guard<std::mutex> g(session_end().m);
-            fn = session_end().fn;
-        }
-        if (fn) fn(int(b));
+        session_end::call(int(b));
     }
 }
 
@@ -67,10 +53,7 @@ void catch_interrupts() {
 bool interrupted() { return g_interrupted != 0; }
 
 void on_session_end(std::function<void(int)> fn) {
-    {
-        std::lock_guard<std::mutex> g(session_end().m);
-        session_end().fn = std::move(fn);
-    }
+    session_end::set(std::move(fn));
     static std::once_flag once;
     std::call_once(once, [] {
         if (pipe2(g_pipe, O_CLOEXEC) != 0) return;

@@ -213,10 +213,11 @@ void Device_t::update_measurement(time_point_t now) {
     follow(above1_, t1);
     follow(above2_, t2);
     if (above2_) alarm_locked_ = true;
-    uint16_t st = regs_[reg::kStatusFlags] & uint16_t(~(kStatusThreshold1 | kStatusThreshold2 | kStatusAlarmLocked));
-    if (above1_) st |= kStatusThreshold1;
-    if (above2_) st |= kStatusThreshold2;
-    if (alarm_locked_) st |= kStatusAlarmLocked;
+    uint16_t st = regs_[reg::kStatusFlags] &
+                  uint16_t(~(codes::kStatusThreshold1 | codes::kStatusThreshold2 | codes::kStatusAlarmLocked));
+    if (above1_) st |= codes::kStatusThreshold1;
+    if (above2_) st |= codes::kStatusThreshold2;
+    if (alarm_locked_) st |= codes::kStatusAlarmLocked;
     regs_[reg::kStatusFlags] = st;
 }
 
@@ -225,11 +226,12 @@ void Device_t::tick(time_point_t now) {
     update_measurement(now);
 
     uint16_t& cal = regs_[reg::kCalibrationState];
-    if (cal == kCalStarted && now - cal_started_ >= milliseconds(500)) cal = kCalRunning;
-    if (cal == kCalRunning && now - cal_started_ >= milliseconds(500) + cfg_.calibration_time) {
+    if (cal == codes::kCalibrationStarted && now - cal_started_ >= milliseconds(500))
+        cal = codes::kCalibrationInProgress;
+    if (cal == codes::kCalibrationInProgress && now - cal_started_ >= milliseconds(500) + cfg_.calibration_time) {
         cal = cal_outcome_;
         regs_[reg::kCalibrationStart] = 0;
-        if (cal == kCalDone) set_concentration(cal_point_ == 0 ? 0.0 : double(cal_gas_));
+        if (cal == codes::kCalibrationFinished) set_concentration(cal_point_ == 0 ? 0.0 : double(cal_gas_));
     }
 
     if (trend_pending_ && now >= trend_ready_at_) {
@@ -256,26 +258,27 @@ exception_t Device_t::check_write(uint16_t r, uint16_t v, bool adjust) const {
     // only in their modes; outside them the device refuses them.
     case reg::kDacTestValue:
         if (regs_[reg::kDacTestEnabled] == 0) return kExIllegalFunction;
-        return v <= 24 ? kExOk : kExIllegalValue;
+        return v <= codes::kTestCurrentMax ? kExOk : kExIllegalValue;
     case reg::kDoutTestState:
         if (regs_[reg::kDoutTestEnabled] == 0) return kExIllegalFunction;
         return v <= 7 ? kExOk : kExIllegalValue;
     case reg::kDacCode:
         if (regs_[reg::kDacCalibrationMode] == 0) return kExIllegalFunction;
-        return v <= 4095 ? kExOk : kExIllegalValue;
+        return v <= codes::kDacCodeMax ? kExOk : kExIllegalValue;
     case reg::kDacTestEnabled: case reg::kDoutTestEnabled: case reg::kDacCalibrationMode:
         return v <= 1 ? kExOk : kExIllegalValue;
-    case reg::kWorkGas: return v <= 14 ? kExOk : kExIllegalValue;
+    case reg::kWorkGas: return v < codes::kGasCount ? kExOk : kExIllegalValue;
     case reg::kThresholdWarn: case reg::kThresholdAlarm: case reg::kThresholdSave: case reg::kThresholdDelta:
         return v <= 100 ? kExOk : kExIllegalValue;
     case reg::kModbusId: return v >= 1 && v <= 247 ? kExOk : kExIllegalValue;
-    case reg::kModbusBaud: return v <= 7 ? kExOk : kExIllegalValue;
+    case reg::kModbusBaud: return v < codes::kSpeedCount ? kExOk : kExIllegalValue;
     case reg::kHartId: return v <= 15 ? kExOk : kExIllegalValue;
     case reg::kWifiChannel: return v >= 1 && v <= 13 ? kExOk : kExIllegalValue;
     case reg::kCommand:
         switch (v) {
-        case kCmdSave: case kCmdResetAlarmLock: case kCmdAdjustEnter: case kCmdAdjustLeave:
-        case kCmdWifiOn: case kCmdWifiOff:
+        case codes::kCommandSaveSettings: case codes::kCommandResetAlarmLock:
+        case codes::kCommandEnterAdjustment: case codes::kCommandLeaveAdjustment:
+        case codes::kCommandWifiOn: case codes::kCommandWifiOff:
             return kExOk;
         default:
             return kExIllegalValue;
@@ -289,7 +292,7 @@ exception_t Device_t::write(uint16_t start, const uint16_t* words, uint16_t coun
                             WriteEffects_t& fx) {
     if (!mapped(start, count)) return kExIllegalAddress;
     tick(now);
-    const bool adjust = regs_[reg::kAdjustmentOwner] == 2;
+    const bool adjust = regs_[reg::kAdjustmentOwner] == codes::kOwnerModbus;
     // Address faults first, then state, then values, as a device checks them.
     exception_t worst = kExOk;
     for (uint16_t i = 0; i < count; ++i) {
@@ -299,7 +302,8 @@ exception_t Device_t::write(uint16_t start, const uint16_t* words, uint16_t coun
         else if (e != kExOk && worst == kExOk) worst = e;
     }
     if (worst != kExOk) return worst;
-    if (save_faults_left_ != 0 && overlaps(start, count, reg::kCommand) && words[reg::kCommand - start] == kCmdSave) {
+    if (save_faults_left_ != 0 && overlaps(start, count, reg::kCommand) &&
+        words[reg::kCommand - start] == codes::kCommandSaveSettings) {
         if (save_faults_left_ > 0) --save_faults_left_;
         if (save_fault_ == SaveFault_t::kSilent) fx.unanswered = true;
         return save_fault_ == SaveFault_t::kRefused ? kExDeviceFailure : kExOk;
@@ -356,24 +360,25 @@ void Device_t::after_write(uint16_t start, uint16_t count, time_point_t now, Wri
     if (overlaps(start, count, reg::kCalibrationPoint)) cal_point_ = regs_[reg::kCalibrationPoint];
     if (overlaps(start, count, reg::kCalibrationStart)) {
         uint16_t& state = regs_[reg::kCalibrationState];
-        const bool running = state == kCalStarted || state == kCalRunning;
+        const bool running = state == codes::kCalibrationStarted || state == codes::kCalibrationInProgress;
         if (regs_[reg::kCalibrationStart] == 1 && !running) {
             cal_gas_ = get_float(reg::kCalibrationGas);
             cal_started_ = now;
-            state = kCalStarted;
+            state = codes::kCalibrationStarted;
             if (forced_cal_) {
                 cal_outcome_ = forced_cal_;
                 forced_cal_ = 0;
             } else if (!std::isfinite(cal_gas_)) {
-                cal_outcome_ = kCalSensorFault;
+                cal_outcome_ = codes::kCalibrationSensorFault;
             } else if (cal_point_ == 0) {
                 // Zero correction expects the test-gas register to hold 0.
-                cal_outcome_ = cal_gas_ == 0.0f ? kCalDone : kCalConcentrationOff;
+                cal_outcome_ = cal_gas_ == 0.0f ? codes::kCalibrationFinished : codes::kCalibrationConcentrationOff;
             } else {
-                cal_outcome_ = cal_gas_ > 0.0f && cal_gas_ <= 100.0f ? kCalDone : kCalConcentrationOff;
+                const bool in_range = cal_gas_ > 0.0f && cal_gas_ <= 100.0f;
+                cal_outcome_ = in_range ? codes::kCalibrationFinished : codes::kCalibrationConcentrationOff;
             }
         } else if (regs_[reg::kCalibrationStart] == 0 && running) {
-            state = kCalAborted;
+            state = codes::kCalibrationAborted;
         }
     }
     if (overlaps(start, count, reg::kModbusId)) {
@@ -391,20 +396,20 @@ void Device_t::after_write(uint16_t start, uint16_t count, time_point_t now, Wri
 void Device_t::run_command(uint16_t code, WriteEffects_t& fx) {
     uint16_t& owner = regs_[reg::kAdjustmentOwner];
     switch (code) {
-    case kCmdSave: fx.save_requested = true; break;
-    case kCmdResetAlarmLock:
+    case codes::kCommandSaveSettings: fx.save_requested = true; break;
+    case codes::kCommandResetAlarmLock:
         if (!above2_) alarm_locked_ = false;
         break;
-    case kCmdAdjustEnter:
+    case codes::kCommandEnterAdjustment:
         // Granted unless another interface holds the mode; the write itself
         // is accepted either way.
-        if (owner == 0 || owner == 2) owner = 2;
+        if (owner == codes::kOwnerNone || owner == codes::kOwnerModbus) owner = codes::kOwnerModbus;
         break;
-    case kCmdAdjustLeave:
-        if (owner == 2) owner = 0;
+    case codes::kCommandLeaveAdjustment:
+        if (owner == codes::kOwnerModbus) owner = codes::kOwnerNone;
         break;
-    case kCmdWifiOn: regs_[reg::kWifiEnabled] = 1; break;
-    case kCmdWifiOff: regs_[reg::kWifiEnabled] = 0; break;
+    case codes::kCommandWifiOn: regs_[reg::kWifiEnabled] = 1; break;
+    case codes::kCommandWifiOff: regs_[reg::kWifiEnabled] = 0; break;
     default: break;
     }
 }

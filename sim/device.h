@@ -2,7 +2,8 @@
 // are read or written. This is an implementation of its own, written from the
 // device's side of the wire; it shares no code with the configurator's
 // parameter map, so a misunderstanding of the register layout cannot hide on
-// both sides of a test.
+// both sides of a test. The device's codes (commands, calibration states,
+// adjustment-mode owners, status bits) are the one table of model/codes.h.
 //
 // Not thread-safe: the simulator serialises every call under its own lock.
 #pragma once
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "link/modbus.h"
+#include "model/codes.h"
 #include "sim/journals.h"
 
 namespace sim {
@@ -99,35 +101,6 @@ constexpr uint16_t kTrendBlockState = 50504;
 constexpr uint16_t kTrendBlockData = 50506; // 120 registers
 constexpr uint16_t kTrendBlockWords = 120;
 }  // namespace reg
-
-// Command register codes.
-enum command_t : uint16_t {
-    kCmdSave = 2,
-    kCmdResetAlarmLock = 10,
-    kCmdAdjustEnter = 20,
-    kCmdAdjustLeave = 21,
-    kCmdWifiOn = 30,
-    kCmdWifiOff = 31,
-};
-
-// Sensor calibration states of register 50192.
-enum calibration_state_t : uint16_t {
-    kCalIdle = 0,
-    kCalStarted = 1,
-    kCalRunning = 2,
-    kCalDone = 3,
-    kCalConcentrationOff = 4,
-    kCalConcentrationUnstable = 5,
-    kCalTemperatureUnstable = 6,
-    kCalNoSensorAnswer = 7,
-    kCalSensorFault = 8,
-    kCalAborted = 9,
-};
-
-// Status bits of register 50204.
-constexpr uint16_t kStatusThreshold1 = 1u << 6;
-constexpr uint16_t kStatusThreshold2 = 1u << 7;
-constexpr uint16_t kStatusAlarmLocked = 1u << 8;
 
 struct DeviceConfig_t {
     uint8_t address = 1;
@@ -241,7 +214,7 @@ private:
 
     // Sensor calibration.
     time_point_t cal_started_{};
-    uint16_t cal_outcome_ = kCalDone;
+    uint16_t cal_outcome_ = codes::kCalibrationFinished;
     uint16_t forced_cal_ = 0;
     float cal_gas_ = 0.0f;
     uint16_t cal_point_ = 0;

@@ -161,6 +161,10 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             return v != nullptr;
         };
         uint32_t u = 0;
+        // The value as a whole number in lo..hi, into u.
+        auto whole = [&](uint32_t lo, uint32_t hi, const char* what) {
+            return need() && (number<uint32_t>(v, u, lo, hi) || bad(what));
+        };
         if (a == "--help" || a == "-h") {
             help = true;
         } else if (a == "--echo") {
@@ -185,8 +189,7 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--address" || a == "--foreign") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 1, 247)) return bad("адрес 1..247");
+            if (!whole(1, 247, "адрес 1..247")) return false;
             if (a == "--address") {
                 if (!addresses_given) o.addresses.clear();
                 addresses_given = true;
@@ -198,12 +201,10 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             if (!need()) return false;
             o.device_path = v;
         } else if (a == "--com") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 1, 255)) return bad("номер 1..255");
+            if (!whole(1, 255, "номер 1..255")) return false;
             o.com = u;
         } else if (a == "--speed") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 50, 4000000)) return bad(nullptr);
+            if (!whole(50, 4000000, nullptr)) return false;
             o.speed = u;
         } else if (a == "--parity") {
             if (!need()) return false;
@@ -211,16 +212,13 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             if (v[1] || (c != 'N' && c != 'E' && c != 'O')) return bad("N, E или O");
             o.parity = c;
         } else if (a == "--stop-bits") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 1, 2)) return bad("1 или 2");
+            if (!whole(1, 2, "1 или 2")) return false;
             o.stop_bits = u;
         } else if (a == "--turnaround") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 0, 60000)) return bad(nullptr);
+            if (!whole(0, 60000, nullptr)) return false;
             o.turnaround_ms = u;
         } else if (a == "--owner") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 0, 3)) return bad("0..3");
+            if (!whole(0, 3, "0..3")) return false;
             o.owner = int(u);
         } else if (a == "--state") {
             if (!need()) return false;
@@ -240,14 +238,12 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             }
             o.state_file = path;
         } else if (a == "--seed") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 0, UINT32_MAX)) return bad(nullptr);
+            if (!whole(0, UINT32_MAX, nullptr)) return false;
             o.seed = u;
         } else if (a == "--records" || a == "--threshold1-records" || a == "--threshold2-records" ||
                    a == "--alarm-records" || a == "--setup-records" || a == "--config-records" ||
                    a == "--trend-records") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 0, 100000000)) return bad(nullptr);
+            if (!whole(0, 100000000, nullptr)) return false;
             if (a == "--records") o.records.set_all(u);
             else if (a == "--threshold1-records") o.records.threshold1 = u;
             else if (a == "--threshold2-records") o.records.threshold2 = u;
@@ -257,8 +253,7 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             else o.records.trend = u;
             trend_records_given = trend_records_given || a == "--trend-records" || a == "--records";
         } else if (a == "--sensor-type" || a == "--mipex-type") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 0, 255)) return bad("0..255");
+            if (!whole(0, 255, "0..255")) return false;
             (a == "--sensor-type" ? o.sensor_type : o.mipex_type) = uint16_t(u);
         } else if (a == "--concentration" || a == "--drift") {
             if (!need()) return false;
@@ -267,15 +262,13 @@ bool parse_options(int argc, const char* const* argv, Options_t& o, bool& help, 
             if (!real(v, d) || !(d >= 0 && d <= kMaxConcentration)) return bad("0..1000");
             (a == "--drift" ? o.drift : o.concentration) = d;
         } else if (a == "--calibration-time" || a == "--trend-delay" || a == "--late" || a == "--drop-after") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 0, 3600000)) return bad(nullptr);
+            if (!whole(0, 3600000, nullptr)) return false;
             if (a == "--calibration-time") o.calibration_ms = u;
             else if (a == "--trend-delay") o.trend_delay_ms = u;
             else if (a == "--late") o.late_ms = u ? u : 1;
             else o.drop_after = u;
         } else if (a == "--calibration-error") {
-            if (!need()) return false;
-            if (!number<uint32_t>(v, u, 4, 8)) return bad("4..8");
+            if (!whole(4, 8, "4..8")) return false;
             o.calibration_error = u;
         } else if (a == "--save-fault") {
             if (!need()) return false;

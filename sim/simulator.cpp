@@ -6,6 +6,7 @@
 
 #include "foundation/safe_file.h"
 #include "link/crc16.h"
+#include "model/codes.h"
 #include "model/line_monitor.h"
 #include "platform/pty.h"
 #include "platform/thread.h"
@@ -15,7 +16,6 @@ namespace sim {
 
 namespace {
 
-constexpr unsigned kSpeeds[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr unsigned kDefaultLateMs = 1500;
 
 using std::chrono::microseconds;
@@ -33,12 +33,12 @@ std::string hex(const uint8_t* p, size_t n) {
 
 }  // namespace
 
-unsigned speed_of_code(unsigned code) { return code < 8 ? kSpeeds[code] : 0; }
+unsigned speed_of_code(unsigned code) { return code < codes::kSpeedCount ? codes::kSpeedTable[code] : 0; }
 
 unsigned code_of_speed(unsigned speed) {
-    for (unsigned i = 0; i < 8; ++i)
-        if (kSpeeds[i] == speed) return i;
-    return 8;
+    for (unsigned i = 0; i < codes::kSpeedCount; ++i)
+        if (codes::kSpeedTable[i] == speed) return i;
+    return codes::kSpeedCount;
 }
 
 Simulator_t::Simulator_t(Options_t options) : opt_(std::move(options)) {
@@ -51,7 +51,7 @@ Simulator_t::Simulator_t(Options_t options) : opt_(std::move(options)) {
         c.address = a;
         c.seed = opt_.seed;
         c.records = opt_.records;
-        c.baud_code = uint16_t(code < 8 ? code : 3);
+        c.baud_code = uint16_t(code < codes::kSpeedCount ? code : codes::kSpeedFallbackIndex);
         c.owner = uint16_t(opt_.owner);
         c.sensor_type = opt_.sensor_type;
         c.mipex_type = opt_.mipex_type;

@@ -35,9 +35,10 @@ enum class Fault_t {
     kNoise,       // random bytes are sent instead of the reply
 };
 
-// Line speed codes of the speed register: 1200 ... 115200.
+// Line speed codes of the speed register (codes::kSpeedTable): the speed of
+// a code, 0 past the table.
 unsigned speed_of_code(unsigned code);
-// Code of a speed, 8 when it is not one of the eight.
+// Code of a speed, codes::kSpeedCount when it is not in the table.
 unsigned code_of_speed(unsigned speed);
 
 // The state file is a few lines per detector; a larger one is not read.

@@ -181,6 +181,22 @@ void pump_events() {
 
 bool loop_should_end(GForm* form) { return g_quit || (form && !form->HasNativeWindow()); }
 
+// One turn of a loop: draw, wait for an event until the next timer is due (not
+// at all with work queued; when limit_ms >= 0, at most limit_ms), handle it
+// and what came with it, then run the due timers and the queue.
+void run_turn(int limit_ms) {
+    detail::RenderAllForms();
+    int timeout = queue_empty() ? next_timeout() : 0;
+    if (limit_ms >= 0 && (timeout < 0 || timeout > limit_ms)) timeout = limit_ms;
+    plat::ui::Event ev;
+    if (plat::ui::WaitEvent(&ev, timeout)) {
+        handle_event(ev);
+        pump_events();
+    }
+    run_due_timers();
+    run_queue();
+}
+
 }  // namespace
 
 namespace detail {
@@ -197,17 +213,7 @@ int RunMessageLoop(GForm* form) {
         g_disp.active = true;
         g_disp.thread = std::this_thread::get_id();
     }
-    while (!loop_should_end(form)) {
-        detail::RenderAllForms();
-        int timeout = queue_empty() ? next_timeout() : 0;
-        plat::ui::Event ev;
-        if (plat::ui::WaitEvent(&ev, timeout)) {
-            handle_event(ev);
-            pump_events();
-        }
-        run_due_timers();
-        run_queue();
-    }
+    while (!loop_should_end(form)) run_turn(-1);
     // Leaving: take only what is already queued.
     pump_events();
     run_queue();
@@ -257,17 +263,7 @@ bool RunUntil(const std::function<bool()>& pred, int timeout_ms) {
     while (!pred()) {
         uint64_t now = plat::ui::Ticks();
         if (now >= end) return false;
-        detail::RenderAllForms();
-        int t = queue_empty() ? next_timeout() : 0;
-        int left = int(end - now);
-        if (t < 0 || t > left) t = left;
-        plat::ui::Event ev;
-        if (plat::ui::WaitEvent(&ev, t)) {
-            handle_event(ev);
-            pump_events();
-        }
-        run_due_timers();
-        run_queue();
+        run_turn(int(end - now));
     }
     return true;
 }

@@ -24,27 +24,15 @@ struct GControl::Private_t {
 };
 
 GControl::GControl(GControl* parent) : d_(std::make_unique<Private_t>()) {
-    d_->visible.AttachSetter([this](const bool& v) {
-        if (d_->visible.Stored() == v) return;
-        d_->visible.Store(v);
-        VisibilityChanged(v);
-    });
-    d_->enabled.AttachSetter([this](const bool& e) {
-        if (d_->enabled.Stored() == e) return;
-        d_->enabled.Store(e);
-        EnabledChanged(e);
-    });
+    d_->visible.AttachChangeSetter([this](const bool& v) { VisibilityChanged(v); });
+    d_->enabled.AttachChangeSetter([this](const bool& e) { EnabledChanged(e); });
     d_->rect.AttachSetter([this](const GRect& r) {
         GRect old = d_->rect.Stored();
         if (old == r) return;
         d_->rect.Store(r);
         RectChanged(old);
     });
-    d_->back.AttachSetter([this](const GColor& c) {
-        if (d_->back.Stored() == c) return;
-        d_->back.Store(c);
-        Invalidate();
-    });
+    d_->back.AttachChangeSetter([this](const GColor&) { Invalidate(); });
     d_->parent.AttachSetter([this](GControl* const& p) {
         GControl* old = d_->parent.Stored();
         if (old == p) return;

@@ -37,9 +37,7 @@ void GSkinnedFrame::Paint(GCanvas& c) {
 // ---- GLabel -------------------------------------------------------------------------
 
 GLabel::GLabel(GControl* parent) : GControl(parent) {
-    text_.AttachSetter([this](const ustring_t& t) {
-        if (text_.Stored() == t) return;
-        text_.Store(t);
+    text_.AttachChangeSetter([this](const ustring_t&) {
         Invalidate();
         OnTextChanged(this);
     });
@@ -192,9 +190,7 @@ void GImgButton::Paint(GCanvas& c) {
 // ---- GCheckBoxCaptioned -------------------------------------------------------------
 
 GCheckBoxCaptioned::GCheckBoxCaptioned(GControl* parent) : GControl(parent) {
-    checked_.AttachSetter([this](const bool& v) {
-        if (checked_.Stored() == v) return;
-        checked_.Store(v);
+    checked_.AttachChangeSetter([this](const bool&) {
         Invalidate();
         OnChange(this);
     });

@@ -22,9 +22,7 @@ bool draw_state_skin(GCanvas& c, int skin, int state, const GRect& r) {
 // ---- GItemsModel -------------------------------------------------------------------
 
 GItemsModel::GItemsModel(GControl* self) : self_(self) {
-    sel_.AttachSetter([this](const int& i) {
-        if (sel_.Stored() == i) return;
-        sel_.Store(i);
+    sel_.AttachChangeSetter([this](const int&) {
         self_->Invalidate();
         OnSelectionChanged(self_);
     });

@@ -127,6 +127,15 @@ public:
 
     void AttachGetter(std::function<T()> g) { getter_ = std::move(g); }
     void AttachSetter(std::function<void(const T&)> s) { setter_ = std::move(s); }
+    // A setter that stores a value other than the stored one and then calls
+    // changed with it; setting the stored value again does nothing.
+    void AttachChangeSetter(std::function<void(const T&)> changed) {
+        setter_ = [this, changed = std::move(changed)](const T& v) {
+            if (value_ == v) return;
+            value_ = v;
+            changed(v);
+        };
+    }
 
 private:
     T value_{};

@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "foundation/ustring.h"
+#include "platform/native_ui_shared.h"
 #include "platform/sdl/x11_io.h"
 
 namespace plat::ui {
@@ -26,8 +27,7 @@ namespace {
 // scan it by default, so it is added to the program's own configuration.
 constexpr const char* kExtraFontDir = "/usr/share/wine/fonts";
 
-std::mutex g_init_mutex;
-int g_users = 0;
+Holders g_holders;
 std::atomic<uint32_t> g_wake_event{0};
 
 SDL_Surface* S(void* p) { return static_cast<SDL_Surface*>(p); }
@@ -48,11 +48,8 @@ void init_fontconfig() {
     });
 }
 
-}  // namespace
-
-bool Acquire() {
-    std::lock_guard<std::mutex> g(g_init_mutex);
-    if (g_users > 0) { ++g_users; return true; }
+// The first holder starts SDL, SDL_ttf and fontconfig.
+bool start() {
     // Closing the last window must not end the program: forms are hidden and
     // shown again, and the message loop decides when to leave.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -76,22 +73,21 @@ bool Acquire() {
         uint32_t t = SDL_RegisterEvents(1);
         g_wake_event.store(t == uint32_t(-1) ? uint32_t(SDL_USEREVENT) : t);
     }
-    g_users = 1;
     return true;
 }
 
+}  // namespace
+
+bool Acquire() { return g_holders.acquire(start); }
+
 void Release() {
-    std::lock_guard<std::mutex> g(g_init_mutex);
-    if (g_users == 0) return;
-    if (--g_users > 0) return;
-    TTF_Quit();
-    SDL_Quit();
+    g_holders.release([] {
+        TTF_Quit();
+        SDL_Quit();
+    });
 }
 
-bool IsAcquired() {
-    std::lock_guard<std::mutex> g(g_init_mutex);
-    return g_users > 0;
-}
+bool IsAcquired() { return g_holders.held(); }
 
 bool AcquireDrawing() {
     // The font library counts its own users.
@@ -131,16 +127,11 @@ std::unique_ptr<Surface> Surface::FromBmp(const void* data, size_t size) {
     SDL_Surface* conv = SDL_ConvertSurfaceFormat(raw, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(raw);
     if (!conv) return nullptr;
-    // Magenta is the transparent colour of the pictures.
     bool keyed = false;
     SDL_LockSurface(conv);
     for (int y = 0; y < conv->h; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(conv->pixels) + y * conv->pitch);
-        for (int x = 0; x < conv->w; ++x) {
-            uint32_t rgb = row[x] & 0xFFFFFF;
-            if (rgb == 0xFF00FF) { row[x] = 0; keyed = true; }
-            else row[x] = rgb | 0xFF000000;
-        }
+        if (pixels::apply_colour_key(row, size_t(conv->w))) keyed = true;
     }
     SDL_UnlockSurface(conv);
     SDL_SetSurfaceBlendMode(conv, keyed ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
@@ -179,14 +170,7 @@ void Surface::Fill(const Rect& r, argb_t color) {
     SDL_LockSurface(S(s_));
     for (int y = area.y; y < area.y + area.h; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(S(s_)->pixels) + y * S(s_)->pitch);
-        for (int x = area.x; x < area.x + area.w; ++x) {
-            uint32_t p = row[x], out = 0xFF000000;
-            for (int sh = 0; sh < 24; sh += 8) {
-                uint32_t c0 = (p >> sh) & 255, c1 = (color >> sh) & 255;
-                out |= ((c1 * a + c0 * (255 - a)) / 255) << sh;
-            }
-            row[x] = out;
-        }
+        for (int x = area.x; x < area.x + area.w; ++x) row[x] = pixels::over(color, row[x]) | 0xFF000000;
     }
     SDL_UnlockSurface(S(s_));
 }
@@ -482,19 +466,19 @@ SDL_Keycode key_to_sdl(int key) {
     return SDL_Keycode(key);
 }
 
+// The modifiers: either of SDL's keys counts, a made-up event presses the left one.
+const struct { uint16_t sdl_either, sdl_left; uint32_t mod; } kMods[] = {
+    {KMOD_SHIFT, KMOD_LSHIFT, kModShift}, {KMOD_CTRL, KMOD_LCTRL, kModCtrl}, {KMOD_ALT, KMOD_LALT, kModAlt}};
+
 uint32_t mods_from_sdl(uint16_t m) {
     uint32_t r = 0;
-    if (m & KMOD_SHIFT) r |= kModShift;
-    if (m & KMOD_CTRL) r |= kModCtrl;
-    if (m & KMOD_ALT) r |= kModAlt;
+    for (const auto& p : kMods) if (m & p.sdl_either) r |= p.mod;
     return r;
 }
 
 uint16_t mods_to_sdl(uint32_t m) {
     uint16_t r = 0;
-    if (m & kModShift) r |= KMOD_LSHIFT;
-    if (m & kModCtrl) r |= KMOD_LCTRL;
-    if (m & kModAlt) r |= KMOD_LALT;
+    for (const auto& p : kMods) if (m & p.mod) r |= p.sdl_left;
     return r;
 }
 

@@ -5,21 +5,13 @@
 #include <csignal>
 #include <mutex>
 
+#include "platform/session_end.h"
+
 namespace plat {
 
 namespace {
 
 volatile LONG g_interrupted = 0;
-
-struct SessionEnd {
-    std::mutex m;
-    std::function<void(int)> fn;
-};
-// Never destroyed: a handler thread may still read it while the program exits.
-SessionEnd& session_end() {
-    static SessionEnd* s = new SessionEnd;
-    return *s;
-}
 
 // Closing the console window, logging off and shutting down end the process
 // as soon as the handler returns. The handler therefore holds on for a while,
@@ -41,12 +33,7 @@ BOOL WINAPI on_console_interrupt(DWORD type) {
 // Console control handlers run on a thread the system starts for them, never
 // inside an interrupted call: the program's function is called right there.
 BOOL WINAPI on_console_session_end(DWORD type) {
-    std::function<void(int)> fn;
-    {
-        std::lock_guard<std::mutex> g(session_end().m);
-        fn = session_end().fn;
-    }
-    if (fn) fn(type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT ? SIGINT : SIGTERM);
+    session_end::call(type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT ? SIGINT : SIGTERM);
     if (ends_process(type)) Sleep(kEndingGraceMs);
     return TRUE;
 }
@@ -58,10 +45,7 @@ void catch_interrupts() { SetConsoleCtrlHandler(&on_console_interrupt, TRUE); }
 bool interrupted() { return InterlockedCompareExchange(&g_interrupted, 0, 0) != 0; }
 
 void on_session_end(std::function<void(int)> fn) {
-    {
-        std::lock_guard<std::mutex> g(session_end().m);
-        session_end().fn = std::move(fn);
-    }
+    session_end::set(std::move(fn));
     static std::once_flag once;
     std::call_once(once, [] { SetConsoleCtrlHandler(&on_console_session_end, TRUE); });
 }

@@ -255,7 +255,7 @@ TEST_F(SettingsCommands, DeviceLinkAddressRefusalsAndTheSameDetectorAfterALostRe
     std::atomic<int> address_writes{0}, saves_at_3{0};
     auto count = [&](const std::vector<uint8_t>& f) {
         if (writes(f, sim::reg::kModbusId)) ++address_writes;
-        if (writes(f, sim::reg::kCommand) && f[0] == 3 && f.size() > 8 && f[8] == sim::kCmdSave) ++saves_at_3;
+        if (writes(f, sim::reg::kCommand) && f[0] == 3 && f.size() > 8 && f[8] == codes::kCommandSaveSettings) ++saves_at_3;
     };
     timeout_ms_ = 300;
 

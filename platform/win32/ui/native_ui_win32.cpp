@@ -24,6 +24,7 @@
 #include <mutex>
 
 #include "foundation/ustring.h"
+#include "platform/native_ui_shared.h"
 
 namespace plat::ui {
 
@@ -33,8 +34,7 @@ constexpr wchar_t kFormClass[] = L"UIK.Win32.Form.class";
 constexpr wchar_t kHelperClass[] = L"UIK.Win32.Helper.class";
 constexpr UINT kWakeMessage = WM_APP + 1;
 
-std::mutex g_init_mutex;
-int g_users = 0;
+Holders g_holders;
 HINSTANCE g_instance = nullptr;
 HWND g_helper = nullptr;  // wake-ups, clipboard owner, end of the session
 std::atomic<int (*)()> g_session_end{nullptr};
@@ -131,19 +131,7 @@ bool intersect(const Rect& a, const Rect& b, Rect* out) {
     return true;
 }
 
-// Source over destination, both 0xAARRGGBB, straight (not premultiplied) alpha.
-uint32_t over(uint32_t s, uint32_t d) {
-    uint32_t a = s >> 24;
-    if (a == 255) return s;
-    if (a == 0) return d;
-    uint32_t out = 0;
-    for (int sh = 0; sh < 24; sh += 8) {
-        uint32_t c0 = (d >> sh) & 255, c1 = (s >> sh) & 255;
-        out |= ((c1 * a + c0 * (255 - a)) / 255) << sh;
-    }
-    uint32_t da = d >> 24;
-    return out | ((a + da * (255 - a) / 255) << 24);
-}
+using pixels::over;
 
 // The window each surface was last presented in, so that a repaint the
 // system asks for can be answered without the toolkit (during a modal loop
@@ -410,41 +398,36 @@ bool register_classes() {
     return true;
 }
 
-}  // namespace
-
-bool Acquire() {
-    std::lock_guard<std::mutex> g(g_init_mutex);
-    if (g_users > 0) { ++g_users; return true; }
+// The first holder registers the classes and makes the helper window.
+bool start() {
     g_instance = GetModuleHandleW(nullptr);
     if (!register_classes()) return false;
     // A hidden top-level window, not a message-only one: those are not told
     // of the end of the session.
     g_helper = CreateWindowExW(WS_EX_TOOLWINDOW, kHelperClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                g_instance, nullptr);
-    if (!g_helper) return false;
-    g_users = 1;
-    return true;
+    return g_helper != nullptr;
 }
 
+}  // namespace
+
+bool Acquire() { return g_holders.acquire(start); }
+
 void Release() {
-    std::lock_guard<std::mutex> g(g_init_mutex);
-    if (g_users == 0) return;
-    if (--g_users > 0) return;
-    HWND h = g_helper;
-    g_helper = nullptr;
-    DestroyWindow(h);
-    std::lock_guard<std::mutex> q(g_queue_mutex);
-    g_queue.clear();
+    g_holders.release([] {
+        HWND h = g_helper;
+        g_helper = nullptr;
+        DestroyWindow(h);
+        std::lock_guard<std::mutex> q(g_queue_mutex);
+        g_queue.clear();
+    });
 }
 
 // GDI draws text without a window or a display: nothing to take.
 bool AcquireDrawing() { return true; }
 void ReleaseDrawing() {}
 
-bool IsAcquired() {
-    std::lock_guard<std::mutex> g(g_init_mutex);
-    return g_users > 0;
-}
+bool IsAcquired() { return g_holders.held(); }
 
 void SetDisplayLostHandler(int (*fn)()) { g_session_end.store(fn); }
 
@@ -492,14 +475,7 @@ std::unique_ptr<Surface> Surface::FromBmp(const void* data, size_t size) {
     ReleaseDC(nullptr, dc);
     if (lines != h) return nullptr;
     GdiFlush();
-    // Magenta is the transparent colour of the pictures.
-    bool keyed = false;
-    for (size_t i = 0, n = size_t(w) * h; i < n; ++i) {
-        uint32_t rgb = d->px[i] & 0xFFFFFF;
-        if (rgb == 0xFF00FF) { d->px[i] = 0; keyed = true; }
-        else d->px[i] = rgb | 0xFF000000;
-    }
-    d->blend = keyed;
+    d->blend = pixels::apply_colour_key(d->px, size_t(w) * h);
     return s;
 }
 
