@@ -80,12 +80,51 @@ protected:
         return r;
     }
 
-    // Presses bt_load_ and waits for the hand-over.
+    // The device's counters, as the window shows them.
+    counters_t DeviceCounters() const {
+        uint32_t c[8];
+        sim::JournalSet_t(options_.seed, options_.records).counters(c);
+        return {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+    }
+
+    // Once the link is up, presses bt_load_ and waits for the hand-over.
     template <int N>
     void Download(GJournal<N>& page) {
+        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         page.LoadOrStop();
         ASSERT_TRUE(page.DownloadPending());
         ASSERT_TRUE(until([&] { return !page.DownloadPending(); }, 60000));
+    }
+
+    // An empty folder of this name in the configuration folder.
+    static fs::path FreshDir(const char* name) {
+        const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / name;
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        return dir;
+    }
+
+    // Exports the page through the toolkit's save dialog, typing path as the
+    // name once the dialog is up; returns the name and the file type the
+    // dialog proposed.
+    template <int N>
+    std::pair<std::string, int> ExportAs(GJournal<N>& page, const fs::path& path) {
+        std::pair<std::string, int> proposed;
+        UIK::GTimer typist(20);
+        typist.OnTick.Set([&](UIK::GTimer* t) {
+            for (UIK::GForm* f : UIK::GForm::ShownForms()) {
+                auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
+                if (!d) continue;
+                t->Stop();
+                proposed = {text::to_utf8(d->NameField().Text()), d->FilterIndex()};
+                d->NameField().SetText(text::from_utf8(path.string()));
+                d->TryAccept();
+                return;
+            }
+        });
+        typist.Start();
+        page.Export();
+        return proposed;
     }
 
     sim::Options_t options_;
@@ -128,10 +167,7 @@ TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
 
         // The counters page shows the device's counters.
         W().SelectPage(5);
-        const sim::JournalSet_t set(o.seed, o.records);
-        uint32_t c[8];
-        set.counters(c);
-        const counters_t want{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+        const counters_t want = DeviceCounters();
         ASSERT_TRUE(until([&] { return u8(W().page5_.text_.Text()) == screen(counters_text(want)); }))
             << u8(W().page5_.text_.Text());
         EXPECT_TRUE(W().page5_.bt_export_.IsEnabled());
@@ -146,7 +182,6 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
     Open(o);
     InLoop([&] {
         GJournal<0>& p = W().page0_;
-        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
         ASSERT_TRUE(p.loaded);
         ASSERT_EQ(p.records.count(), 45u);
@@ -312,12 +347,9 @@ TEST_F(JournalsWindow, RecordsReadBeforeTheLineWasLostExportMarkedIncomplete) {
     // The line goes after the start and some hundred records.
     o.drop_after = 250;
     Open(o);
-    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "partial";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = FreshDir("partial");
     InLoop([&] {
         GJournal<0>& p = W().page0_;
-        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
         const size_t read = p.records.count();
         ASSERT_GT(read, 0u);
@@ -438,51 +470,26 @@ TEST_F(JournalsWindow, ExportsThroughTheSaveDialogToThePathAsTypedByItsExtension
     sim::Options_t o;
     o.records.threshold1 = 7;
     Open(o);
-    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "Журналы";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = FreshDir("Журналы");
     InLoop([&] {
         GJournal<0>& p = W().page0_;
-        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
         ASSERT_EQ(p.records.count(), 7u);
         ASSERT_TRUE(until([&] { return p.bt_export_.IsEnabled(); }));
 
-        // Types a name into the dialog once it is up and saves.
-        auto export_as = [&](const std::string& name) -> std::string {
-            std::string proposed;
-            UIK::GTimer typist(20);
-            typist.OnTick.Set([&](UIK::GTimer* t) {
-                for (UIK::GForm* f : UIK::GForm::ShownForms()) {
-                    auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
-                    if (!d) continue;
-                    t->Stop();
-                    proposed = text::to_utf8(d->NameField().Text());
-                    d->NameField().SetText(text::from_utf8((dir / name).string()));
-                    d->TryAccept();
-                    return;
-                }
-            });
-            typist.Start();
-            p.Export();
-            return proposed;
-        };
-        const std::string proposed = export_as("Отчёт.CSV");
+        const std::string proposed = ExportAs(p, dir / "Отчёт.CSV").first;
         EXPECT_EQ(proposed.rfind("luma10 log ", 0), 0u) << proposed;
         EXPECT_EQ(proposed.size(), std::string("luma10 log 20261208_060000").size()) << proposed;
         EXPECT_EQ(slurp(dir / "Отчёт.CSV"), export_bytes(p.records, export_format::csv));
         EXPECT_FALSE(fs::exists(dir / "отчёт.csv"));
 
-        export_as("Отчёт.dat");
+        ExportAs(p, dir / "Отчёт.dat");
         EXPECT_EQ(slurp(dir / "Отчёт.dat"), export_bytes(p.records, export_format::text));
         EXPECT_TRUE(texts_.errors.empty());
 
         // The counters export the values as they stand, the device's.
         W().SelectPage(5);
-        const sim::JournalSet_t set(o.seed, o.records);
-        uint32_t c[8];
-        set.counters(c);
-        const counters_t want{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+        const counters_t want = DeviceCounters();
         ASSERT_TRUE(until([&] { return W().page5_.bt_export_.IsEnabled() && counters_from_params(G_.params) == want; }));
         ASSERT_FALSE(W().page5_.ExportTo(text::u16((dir / "c.txt").string())));
         EXPECT_EQ(slurp(dir / "c.txt"), export_bytes(want, export_format::text));
@@ -491,8 +498,7 @@ TEST_F(JournalsWindow, ExportsThroughTheSaveDialogToThePathAsTypedByItsExtension
 
 TEST_F(JournalsWindow, AFailedExportIsReportedAndLeavesNoPartialFile) {
     Open(sim::Options_t{}, /*connect=*/false);
-    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "export-fail";
-    fs::remove_all(dir);
+    const fs::path dir = FreshDir("export-fail");
     fs::create_directories(dir / "taken.csv");  // a folder where the file should go
     fs::create_directories(dir / "locked");
     std::ofstream(dir / "locked" / "old.csv") << "old";
@@ -529,14 +535,11 @@ TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAnd
     o.records.trend_day = true;
     o.records.trend = 1440;
     Open(o);
-    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "chart";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = FreshDir("chart");
     InLoop([&] {
         W().SelectPage(6);
         GJournal<6>& p = W().page6_;
         GTrendChartPage& chart = W().TrendChart();
-        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
         ASSERT_EQ(p.records.count(), 1440u);
 
@@ -622,23 +625,7 @@ TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAnd
 
         // With the chart shown the save dialog proposes the picture: a name
         // typed without an extension is saved as a PNG.
-        std::string proposed;
-        int type = 0;
-        UIK::GTimer typist(20);
-        typist.OnTick.Set([&](UIK::GTimer* tm) {
-            for (UIK::GForm* f : UIK::GForm::ShownForms()) {
-                auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
-                if (!d) continue;
-                tm->Stop();
-                proposed = text::to_utf8(d->NameField().Text());
-                type = d->FilterIndex();
-                d->NameField().SetText(text::from_utf8((dir / "Сутки").string()));
-                d->TryAccept();
-                return;
-            }
-        });
-        typist.Start();
-        p.Export();
+        const auto [proposed, type] = ExportAs(p, dir / "Сутки");
         EXPECT_EQ(proposed.substr(proposed.size() - 4), ".png") << proposed;
         EXPECT_EQ(type, 3);
         EXPECT_EQ(slurp(dir / "Сутки.png").find("PNG"), 1u);
