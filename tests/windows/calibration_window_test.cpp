@@ -65,9 +65,7 @@ TEST(CalibrationState, ConcentrationFilter) {
 
 TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
     StartDevice({}, /*poll=*/false);
-    InLoop([&] {
-        GCalibrationForm form(G_);
-        GCalibration& w = form.Window();
+    InWindow<GCalibration>([&](GCalibrationForm& form, GCalibration& w) {
         form.Show();
         Present(2);
         w.Refresh();
@@ -99,9 +97,7 @@ TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
 
 TEST_F(CalibrationWindow, EnabledStatesByAdjustmentModeAndState) {
     StartDevice({}, /*poll=*/false);
-    InLoop([&] {
-        GCalibrationForm form(G_);
-        GCalibration& w = form.Window();
+    InWindow<GCalibration>([&](GCalibrationForm& form, GCalibration& w) {
         form.Show();
         w.Refresh();
         EXPECT_FALSE(w.IsEnabled()) << "not connected";
@@ -147,14 +143,12 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
     sim::Options_t o;
     o.calibration_ms = 4000;
     StartDevice(o);
-    InLoop([&] {
-        GCalibrationForm form(G_);
-        GCalibration& w = form.Window();
+    InWindow<GCalibration>([&](GCalibrationForm& form, GCalibration& w) {
         form.Show();
         ASSERT_TRUE(WaitConnected(0));
         w.Refresh();
         Press(w.bt_ss_enable_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_air_is_on_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_air_is_on_.IsEnabled(); }));
         EXPECT_FALSE(w.bt_ss_enable_.IsVisible());
 
         const size_t from = RequestCount();
@@ -165,15 +159,13 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
                                                 "W50191=1"};
         EXPECT_EQ(Exchanges(from), expected);
 
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return U8(w.lb_finished_.Text()).rfind("Производится корректировка нуля\nПрошло: ", 0) == 0;
         })) << U8(w.lb_finished_.Text());
         EXPECT_NE(w.StartTick(), 0u);
         EXPECT_TRUE(w.bt_cancel_.IsEnabled());
         EXPECT_FALSE(w.fr_gas_.IsEnabled());
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return U8(w.lb_finished_.Text()) == "Корректировка нуля завершена успешно";
         })) << U8(w.lb_finished_.Text());
         EXPECT_EQ(w.StartTick(), 0u);
@@ -184,14 +176,11 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
 }
 
 TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
-    sim::Options_t o;
-    o.owner = 2;
+    sim::Options_t o = HeldBy(2);
     o.calibration_ms = 4000;
     o.calibration_error = 5;
     StartDevice(o);
-    InLoop([&] {
-        GCalibrationForm form(G_);
-        GCalibration& w = form.Window();
+    InWindow<GCalibration>([&](GCalibrationForm& form, GCalibration& w) {
         form.Show();
         ASSERT_TRUE(WaitConnected(2));
         G_.calibration_gas_concentration = 12.35;
@@ -203,8 +192,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         ASSERT_GE(seen.size(), 3u);
         const std::vector<std::string> head(seen.begin(), seen.begin() + 3);
         EXPECT_EQ(head, (std::vector<std::string>{"W50221=" + FloatWords(12.35f), "R50221x2", "W3005=1"}));
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return U8(w.lb_finished_.Text()) == "Ошибка.\nКонцентрация меняется слишком быстро";
         })) << U8(w.lb_finished_.Text());
         // The failure is red, in the label and on the message panel.
@@ -219,8 +207,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         Press(w.bt_gas_is_on_);
         // The device's start state lasts half a second, which a poll turn on
         // a loaded machine may not see: the running state it always does.
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return w.bt_cancel_.IsEnabled() &&
                    U8(w.lb_finished_.Text()).rfind("Производится настройка МИПЕКС по ПГС\nПрошло: ", 0) == 0;
         })) << U8(w.lb_finished_.Text());
@@ -228,8 +215,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         // At once, before the poll cycle sends it: the abort is on its way.
         EXPECT_EQ(U8(w.lb_finished_.Text()), U8(GCalibration::kAbortingText));
         EXPECT_FALSE(w.bt_cancel_.IsEnabled());
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return U8(w.lb_finished_.Text()) == "Настройка МИПЕКС по ПГС прекращена пользователем";
         })) << U8(w.lb_finished_.Text());
         EXPECT_TRUE(Seen("W50191=0", from));
@@ -239,9 +225,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
 }
 
 TEST_F(CalibrationWindow, RefusedStartShowsItsMessageAndGoesNoFurther) {
-    sim::Options_t o;
-    o.owner = 1;  // the console holds the mode: the device refuses the writes
-    StartDevice(o);
+    StartDevice(HeldBy(1));  // the console holds the mode: the device refuses the writes
     InLoop([&] {
         ASSERT_TRUE(WaitConnected(1));
         const size_t from = RequestCount();

@@ -15,6 +15,8 @@
 
 namespace calib_test {
 
+using win_test::HeldBy;
+
 // One request as it reached the line: "W50221=0,0" for a write of registers
 // from 50221, "R50276x1" for a read of one register.
 inline std::string Describe(const std::vector<uint8_t>& f) {
