@@ -23,9 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string u8(const ustring_t& s) { return text::utf8(s); }
 // A text as a journal page shows it (tabs as spaces).
-std::string screen(const ustring_t& s) { return u8(GJournalPage::ScreenText(s)); }
+std::string screen(const ustring_t& s) { return U8(GJournalPage::ScreenText(s)); }
 
 constexpr int kLimitMs = 20000;
 
@@ -66,6 +65,13 @@ protected:
 
     GJournals& W() { return journals_->Window(); }
     static bool until(const std::function<bool()>& pred, int ms = kLimitMs) { return WaitFor(pred, ms); }
+
+    // A detector with n records in its threshold-1 journal.
+    static sim::Options_t Threshold1Records(uint32_t n) {
+        sim::Options_t o;
+        o.records.threshold1 = n;
+        return o;
+    }
 
     // The device's record i of a list journal, as the window shows it.
     template <typename Item>
@@ -135,41 +141,39 @@ protected:
 }  // namespace
 
 TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
-    sim::Options_t o;
-    o.records.threshold1 = 12;
-    Open(o);
+    Open(Threshold1Records(12));
     InLoop([&] {
         GJournal<0>& p = W().page0_;
         auto shows = [&](uint32_t i) {
-            return u8(p.text_.Text()) == "Всего записей: 12\n\n" +
+            return U8(p.text_.Text()) == "Всего записей: 12\n\n" +
                                              screen(record_text(DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)));
         };
-        ASSERT_TRUE(until([&] { return shows(0); })) << u8(p.text_.Text());
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Загрузить весь архив");
+        ASSERT_TRUE(until([&] { return shows(0); })) << U8(p.text_.Text());
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Загрузить весь архив");
         EXPECT_TRUE(p.bt_load_.IsEnabled());
         EXPECT_FALSE(p.bt_export_.IsEnabled());
         EXPECT_EQ(p.sb_.Maximum(), 11);
 
         p.sb_.SetPosition(5);
-        ASSERT_TRUE(until([&] { return shows(5); })) << u8(p.text_.Text());
+        ASSERT_TRUE(until([&] { return shows(5); })) << U8(p.text_.Text());
         // The wheel over the page moves the same bar.
         UIK::GMouseEvent wheel;
         wheel.wheel = -2;
         p.text_.HandleMouseWheel(wheel);
         EXPECT_EQ(p.sb_.Position(), 7);
-        ASSERT_TRUE(until([&] { return shows(7); })) << u8(p.text_.Text());
+        ASSERT_TRUE(until([&] { return shows(7); })) << U8(p.text_.Text());
 
         // The trend page previews the trend the same way.
         W().SelectPage(6);
         GJournal<6>& t = W().page6_;
-        ASSERT_TRUE(until([&] { return u8(t.text_.Text()).rfind("Всего записей: 200\n\n1. ", 0) == 0; }))
-            << u8(t.text_.Text());
+        ASSERT_TRUE(until([&] { return U8(t.text_.Text()).rfind("Всего записей: 200\n\n1. ", 0) == 0; }))
+            << U8(t.text_.Text());
 
         // The counters page shows the device's counters.
         W().SelectPage(5);
         const counters_t want = DeviceCounters();
-        ASSERT_TRUE(until([&] { return u8(W().page5_.text_.Text()) == screen(counters_text(want)); }))
-            << u8(W().page5_.text_.Text());
+        ASSERT_TRUE(until([&] { return U8(W().page5_.text_.Text()) == screen(counters_text(want)); }))
+            << U8(W().page5_.text_.Text());
         EXPECT_TRUE(W().page5_.bt_export_.IsEnabled());
         EXPECT_FALSE(W().page5_.bt_load_.IsVisible());
         EXPECT_FALSE(W().page5_.sb_.IsVisible());
@@ -177,9 +181,7 @@ TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
 }
 
 TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
-    sim::Options_t o;
-    o.records.threshold1 = 45;
-    Open(o);
+    Open(Threshold1Records(45));
     InLoop([&] {
         GJournal<0>& p = W().page0_;
         Download(p);
@@ -192,7 +194,7 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         EXPECT_EQ(p.progress_.Maximum(), 45);
         EXPECT_EQ(p.progress_.Position(), 45);
         ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Повторить загрузку");
         EXPECT_TRUE(p.bt_export_.IsEnabled());
         EXPECT_EQ(p.sb_.Maximum(), 44);
 
@@ -203,13 +205,13 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         };
         p.sb_.SetPosition(1);
         p.sb_.SetPosition(0);
-        EXPECT_EQ(u8(p.text_.Text()), page_text(0, 20));
+        EXPECT_EQ(U8(p.text_.Text()), page_text(0, 20));
         p.sb_.SetPosition(30);
-        EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
+        EXPECT_EQ(U8(p.text_.Text()), page_text(30, 45));
         // The README's picture of the window with a downloaded journal.
         if (const char* dir = std::getenv("LUMA10_SCREENSHOT_DIR"))
             EXPECT_TRUE(journals_->RenderToPng((fs::path(dir) / "journals-window.png").c_str()));
-        EXPECT_EQ(u8(p.text_.Text()).rfind("31. ", std::string::npos) != std::string::npos, true);
+        EXPECT_EQ(U8(p.text_.Text()).rfind("31. ", std::string::npos) != std::string::npos, true);
 
         // All twenty records of a page are there to read at the default size:
         // the text is as tall as it needs, and scrolls in its box.
@@ -230,13 +232,13 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         // load without a device; a page without records says so.
         link_->close();
         p.Refresh(true);
-        EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
+        EXPECT_EQ(U8(p.text_.Text()), page_text(30, 45));
         p.sb_.SetPosition(44);
-        EXPECT_EQ(u8(p.text_.Text()), page_text(44, 45));
+        EXPECT_EQ(U8(p.text_.Text()), page_text(44, 45));
         EXPECT_FALSE(p.bt_load_.IsEnabled());
         EXPECT_TRUE(p.bt_export_.IsEnabled());
         W().SelectPage(1);
-        EXPECT_EQ(u8(W().page1_.text_.Text()), "Нет связи");
+        EXPECT_EQ(U8(W().page1_.text_.Text()), "Нет связи");
         EXPECT_EQ(W().page1_.sb_.Maximum(), 0);
         EXPECT_EQ(W().page1_.sb_.Position(), 0);
 
@@ -246,7 +248,7 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         EXPECT_FALSE(W().page1_.loading.load());
         EXPECT_FALSE(W().page1_.DownloadPending());
         W().page1_.Refresh(true);
-        EXPECT_EQ(u8(W().page1_.text_.Text()), "Нет связи");
+        EXPECT_EQ(U8(W().page1_.text_.Text()), "Нет связи");
     });
 }
 
@@ -263,9 +265,9 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
         EXPECT_TRUE(p.loading.load());
         ASSERT_TRUE(until([&] { return p.progress_.Position() >= 3; }));
         p.Refresh(false);
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Остановить загрузку");
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Остановить загрузку");
         EXPECT_EQ(p.progress_.Maximum(), 3000);
-        EXPECT_EQ(u8(p.text_.Text()).rfind("Всего записей: 3000. Загружено:", 0), 0u) << u8(p.text_.Text());
+        EXPECT_EQ(U8(p.text_.Text()).rfind("Всего записей: 3000. Загружено:", 0), 0u) << U8(p.text_.Text());
 
         // A page whose download waits behind this one says so, and can be
         // called off before it begins: it then keeps what it had.
@@ -273,8 +275,8 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
         t1.LoadOrStop();
         EXPECT_TRUE(t1.Waiting());
         W().SelectPage(0);
-        EXPECT_EQ(u8(t1.bt_load_.Caption()), "Отменить загрузку");
-        EXPECT_EQ(u8(t1.text_.Text()), "Загрузка ждёт: сначала загружается другой журнал.");
+        EXPECT_EQ(U8(t1.bt_load_.Caption()), "Отменить загрузку");
+        EXPECT_EQ(U8(t1.text_.Text()), "Загрузка ждёт: сначала загружается другой журнал.");
         EXPECT_EQ(t1.progress_.Maximum(), 0);
         t1.LoadOrStop();
         EXPECT_FALSE(t1.loading.load());
@@ -313,12 +315,12 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
 
         // Loaded and held, both; the button offers to go on.
         ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Продолжить загрузку");
-        EXPECT_EQ(u8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(stopped_at) +
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Продолжить загрузку");
+        EXPECT_EQ(U8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(stopped_at) +
                                                " из 3000 (загрузка остановлена)\n\n1. ",
                                            0),
                   0u)
-            << u8(p.text_.Text());
+            << U8(p.text_.Text());
 
         // Continued: the records read before stay, the rest follow them.
         Download(p);
@@ -326,9 +328,9 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
         for (uint32_t i = 0; i < 3000; ++i)
             ASSERT_EQ(p.records[i], DeviceRecord<item3_t>(sim::Journal_t::kAlarms, i)) << i;
         EXPECT_EQ(p.last.first, stopped_at);
-        EXPECT_EQ(u8(p.text_.Text()).rfind("Всего записей: 3000\n\n1. ", 0), 0u) << u8(p.text_.Text());
+        EXPECT_EQ(U8(p.text_.Text()).rfind("Всего записей: 3000\n\n1. ", 0), 0u) << U8(p.text_.Text());
         ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Повторить загрузку");
 
         // Two pages posted one after the other both download in full, while
         // another page is shown.
@@ -342,8 +344,7 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
 }
 
 TEST_F(JournalsWindow, RecordsReadBeforeTheLineWasLostExportMarkedIncomplete) {
-    sim::Options_t o;
-    o.records.threshold1 = 3000;
+    sim::Options_t o = Threshold1Records(3000);
     // The line goes after the start and some hundred records.
     o.drop_after = 250;
     Open(o);
@@ -357,11 +358,11 @@ TEST_F(JournalsWindow, RecordsReadBeforeTheLineWasLostExportMarkedIncomplete) {
         EXPECT_TRUE(p.last.error.is_error());
         ASSERT_TRUE(until([&] { return !G_.is_connected(); }));
         p.Refresh(true);
-        EXPECT_EQ(u8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(read) +
+        EXPECT_EQ(U8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(read) +
                                                " из 3000 (загрузка прервана ошибкой)\n\n1. ",
                                            0),
                   0u)
-            << u8(p.text_.Text());
+            << U8(p.text_.Text());
         ASSERT_TRUE(p.bt_export_.IsEnabled());
 
         // The same bytes luma10ctl journal --partial writes, and the panel
@@ -376,15 +377,14 @@ TEST_F(JournalsWindow, RecordsReadBeforeTheLineWasLostExportMarkedIncomplete) {
 }
 
 TEST_F(JournalsWindow, PreviewShowsNumberTimeAndValuesOfOneReadWhileTheBarMoves) {
-    sim::Options_t o;
-    o.records.threshold1 = 3000;
+    sim::Options_t o = Threshold1Records(3000);
     // Real wire times: a poll cycle takes long enough to be caught in.
     o.line_timing = true;
     Open(o);
     InLoop([&] {
         GJournal<0>& p = W().page0_;
         const std::string head = "Всего записей: 3000\n\n";
-        auto shown = [&] { return u8(p.text_.Text()); };
+        auto shown = [&] { return U8(p.text_.Text()); };
         auto record_at = [&](uint32_t i) {
             return head + screen(record_text(DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)));
         };
@@ -448,7 +448,7 @@ TEST_F(JournalsWindow, PageButtonsAndCtrlTabSwitchPagesOtherKeysGoToTheFormsHand
         journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
         UIK::App::ProcessPending();
         EXPECT_EQ(w.CurrentPage(), 1);
-        EXPECT_EQ(u8(w.page1_.text_.Text()), "Нет связи");
+        EXPECT_EQ(U8(w.page1_.text_.Text()), "Нет связи");
 
         // Hidden and shown again: the form's own handler saved before the
         // window installed its own gets the other keys, and the page-switch
@@ -467,9 +467,7 @@ TEST_F(JournalsWindow, PageButtonsAndCtrlTabSwitchPagesOtherKeysGoToTheFormsHand
 }
 
 TEST_F(JournalsWindow, ExportsThroughTheSaveDialogToThePathAsTypedByItsExtension) {
-    sim::Options_t o;
-    o.records.threshold1 = 7;
-    Open(o);
+    Open(Threshold1Records(7));
     const fs::path dir = FreshDir("Журналы");
     InLoop([&] {
         GJournal<0>& p = W().page0_;
