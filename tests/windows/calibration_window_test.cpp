@@ -3,7 +3,6 @@
 // texts, a zero correction from the button to the device's final state with
 // the exact order of requests on the line, a failing span and an abort.
 #include <algorithm>
-#include <bit>
 #include <functional>
 #include <cmath>
 
@@ -15,14 +14,10 @@
 #include "windows/tests_window.h"
 
 using namespace calib_test;
-using win_test::U8;
-using GCalibrationForm = GForm_T<GCalibration>;
 
 namespace {
 
 class CalibrationWindow : public CalibrationWindowTest {};
-
-uint64_t FloatBits(float f) { return std::bit_cast<uint32_t>(f); }
 
 }  // namespace
 
@@ -65,8 +60,7 @@ TEST(CalibrationState, ConcentrationFilter) {
 
 TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
     StartDevice({}, /*poll=*/false);
-    InWindow<GCalibration>([&](GCalibrationForm& form, GCalibration& w) {
-        form.Show();
+    InShownWindow<GCalibration>([&](GCalibration& w) {
         Present(2);
         w.Refresh();
         auto& field = w.calibration_gas_concentration_;
@@ -97,8 +91,7 @@ TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
 
 TEST_F(CalibrationWindow, EnabledStatesByAdjustmentModeAndState) {
     StartDevice({}, /*poll=*/false);
-    InWindow<GCalibration>([&](GCalibrationForm& form, GCalibration& w) {
-        form.Show();
+    InShownWindow<GCalibration>([&](GCalibration& w) {
         w.Refresh();
         EXPECT_FALSE(w.IsEnabled()) << "not connected";
 
@@ -143,8 +136,7 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
     sim::Options_t o;
     o.calibration_ms = 4000;
     StartDevice(o);
-    InWindow<GCalibration>([&](GCalibrationForm& form, GCalibration& w) {
-        form.Show();
+    InShownWindow<GCalibration>([&](GCalibration& w) {
         ASSERT_TRUE(WaitConnected(0));
         w.Refresh();
         Press(w.bt_ss_enable_);
@@ -180,8 +172,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
     o.calibration_ms = 4000;
     o.calibration_error = 5;
     StartDevice(o);
-    InWindow<GCalibration>([&](GCalibrationForm& form, GCalibration& w) {
-        form.Show();
+    InShownWindow<GCalibration>([&](GCalibration& w) {
         ASSERT_TRUE(WaitConnected(2));
         G_.calibration_gas_concentration = 12.35;
         w.Refresh();

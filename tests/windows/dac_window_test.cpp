@@ -2,7 +2,6 @@
 // cut to integers (and a corrupt one shown empty), the mode switch, the code
 // field and the bar in step with what reaches the line, the keys, remember,
 // cancel and the two save sequences in order.
-#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -10,14 +9,10 @@
 #include "windows/dac_window.h"
 
 using namespace calib_test;
-using win_test::U8;
-using GDacForm = GForm_T<GDacCalibration>;
 
 namespace {
 
 class DacWindow : public CalibrationWindowTest {};
-
-uint64_t FloatBits(float f) { return std::bit_cast<uint32_t>(f); }
 
 }  // namespace
 
@@ -32,8 +27,7 @@ TEST(DacStoredCode, CutTowardsZeroAndNothingForNoNumber) {
 
 TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
     StartDevice({}, /*poll=*/false);
-    InWindow<GDacCalibration>([&](GDacForm& form, GDacCalibration& w) {
-        form.Show();
+    InShownWindow<GDacCalibration>([&](GDacCalibration& w) {
         Present(2);
         Set(G_.params.dac_code_4ma, FloatBits(812.9f));
         Set(G_.params.dac_code_20ma, 0x7FC00000u);  // not a number
@@ -73,8 +67,7 @@ TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
 
 TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
     StartDevice();
-    InWindow<GDacCalibration>([&](GDacForm& form, GDacCalibration& w) {
-        form.Show();
+    InShownWindow<GDacCalibration>([&](GDacCalibration& w) {
         ASSERT_TRUE(WaitConnected(0));
         w.Refresh();
         Press(w.bt_ss_enable_);
@@ -180,8 +173,7 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
 TEST_F(DacWindow, TheCodeStartsFromTheDeviceWhenTheModeTurnsOn) {
     StartDevice(HeldBy(2));
     ASSERT_TRUE(sim_->set_register(1, 50187, 3990));
-    InWindow<GDacCalibration>([&](GDacForm& form, GDacCalibration& w) {
-        form.Show();
+    InShownWindow<GDacCalibration>([&](GDacCalibration& w) {
         ASSERT_TRUE(WaitConnected(2));
         ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled(); }));
         EXPECT_EQ(w.sb_code_.Position(), 0);

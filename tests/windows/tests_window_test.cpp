@@ -5,8 +5,6 @@
 #include "windows/tests_window.h"
 
 using namespace calib_test;
-using win_test::U8;
-using GTestsForm = GForm_T<GTests>;
 
 namespace {
 class TestsWindow : public CalibrationWindowTest {};
@@ -14,8 +12,7 @@ class TestsWindow : public CalibrationWindowTest {};
 
 TEST_F(TestsWindow, EnabledStatesFromPublishedValues) {
     StartDevice({}, /*poll=*/false);
-    InWindow<GTests>([&](GTestsForm& form, GTests& w) {
-        form.Show();
+    InShownWindow<GTests>([&](GTests& w) {
         Present(0);
         w.Refresh();
         EXPECT_TRUE(w.bt_ss_enable_.IsVisible());
@@ -45,8 +42,7 @@ TEST_F(TestsWindow, EnabledStatesFromPublishedValues) {
 
 TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
     StartDevice(HeldBy(2));
-    InWindow<GTests>([&](GTestsForm& form, GTests& w) {
-        form.Show();
+    InShownWindow<GTests>([&](GTests& w) {
         ASSERT_TRUE(WaitConnected(2));
         ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled(); }));
         size_t from = RequestCount();
@@ -111,8 +107,7 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
 // the current of the earlier test are never sent; the user's next move is.
 TEST_F(TestsWindow, ATestSwitchedOnStartsFromTheDeviceNotFromEarlierTicks) {
     StartDevice(HeldBy(2));
-    InWindow<GTests>([&](GTestsForm& form, GTests& w) {
-        form.Show();
+    InShownWindow<GTests>([&](GTests& w) {
         ASSERT_TRUE(WaitConnected(2));
         ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled() && w.bt_toggle2_.IsEnabled(); }));
         Press(w.bt_toggle_);
