@@ -30,32 +30,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
+using namespace ctl_test;
 
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-fs::path out_file() { return fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "calib_out"; }
-fs::path err_file() { return fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "calib_err"; }
-
-Result ctl(const std::string& args) {
-    testing_peer::use_temp_config_dir();
-    const std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " >" + out_file().string() + " 2>" +
-                            err_file().string();
-    const int status = std::system(cmd.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(out_file());
-    r.err = slurp(err_file());
-    return r;
-}
+fs::path out_file() { return ctl_file("out"); }
 
 sim::Options_t device(unsigned calibration_ms) {
     sim::Options_t o;
@@ -71,15 +48,6 @@ uint16_t reg(sim::Simulator_t& s, uint16_t r) {
     return v;
 }
 
-bool wait_for(const std::function<bool()>& pred, int ms = 20000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 }  // namespace
 
 TEST(CalibrateCommand, ZeroCorrectionToTheEndAndSpanEndingInAnError) {
@@ -92,7 +60,7 @@ TEST(CalibrateCommand, ZeroCorrectionToTheEndAndSpanEndingInAnError) {
     std::string e;
     ASSERT_TRUE(s.start(&e)) << e;
     testing_peer::use_temp_config_dir();
-    const std::string timeout = " --timeout " + std::to_string(ctl_test::kRoomyTimeoutMs);
+    const std::string timeout = " --timeout " + std::to_string(kRoomyTimeoutMs);
 
     fs::remove(out_file());
     Result r;
@@ -185,7 +153,7 @@ TEST(CalibrateCommand, CtrlCAbortsTheCalibrationOnTheDevice) {
     testing_peer::use_temp_config_dir();
 
     const std::string port = s.path();
-    const std::string out = out_file().string(), err = err_file().string();
+    const std::string out = out_file().string(), err = ctl_file("err").string();
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

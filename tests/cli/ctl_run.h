@@ -5,14 +5,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "sim/simulator.h"
 #include "tests/link/pty_peer.h"
+#include "tests/scratch.h"
 
 namespace ctl_test {
 
@@ -21,11 +23,16 @@ struct Result {
     std::string out, err;
 };
 
-inline std::string slurp(const std::filesystem::path& p) {
-    std::ifstream f(p);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
+using scratch::slurp;
+
+// Waits for done, looking every 20 ms; false when ms passed first.
+inline bool wait_for(const std::function<bool()>& done, int ms = 20000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 // A response time-out for a device that must answer: on a busy two-core
@@ -34,12 +41,16 @@ inline std::string slurp(const std::filesystem::path& p) {
 // to fail quickly pass a short one of their own.
 constexpr unsigned kRoomyTimeoutMs = 3000;
 
+// Where ctl catches luma10ctl's standard output and error.
+inline std::filesystem::path ctl_file(const char* stream) {
+    testing_peer::use_temp_config_dir();
+    return std::filesystem::path(std::getenv("LUMA10_CONFIG_DIR")) / ("ctl_" + std::string(stream) + "_" +
+                                                                      std::to_string(::getpid()));
+}
+
 // Runs luma10ctl with args (a shell word list).
 inline Result ctl(const std::string& args) {
-    testing_peer::use_temp_config_dir();
-    const std::filesystem::path dir = std::getenv("LUMA10_CONFIG_DIR");
-    const std::string tag = std::to_string(::getpid());
-    const std::filesystem::path out = dir / ("ctl_out_" + tag), err = dir / ("ctl_err_" + tag);
+    const std::filesystem::path out = ctl_file("out"), err = ctl_file("err");
     const std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
     const int status = std::system(cmd.c_str());
     Result r;
