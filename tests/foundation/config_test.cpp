@@ -15,38 +15,29 @@
 #include "foundation/app_config.h"
 #include "foundation/safe_file.h"
 #include "foundation/time_services.h"
+#include "tests/scratch.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ConfigFile : public ::testing::Test {
+class ConfigFile : public scratch::Test {
 protected:
+    ConfigFile() : scratch::Test("luma_cfg") {}
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("luma_cfg_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        scratch::Test::SetUp();
         path_ = (dir_ / "luma10.json").string();
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     void put(const std::string& name, const std::string& content) {
         std::ofstream(name, std::ios::binary) << content;
     }
-    std::string get(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    static std::string get(const std::string& name) { return scratch::slurp(name); }
     bool has(const std::string& suffix) { return fs::exists(path_ + suffix); }
     bool no_companions() {
         return !has(".fswwb_new") && !has(".fswwb_original_backup") && !has(".fswwb_creatingnow");
     }
 
-    fs::path dir_;
     std::string path_;
 };
 

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/numeric_locale.h"
+#include "tests/scratch.h"
 
 namespace fs = std::filesystem;
 using namespace luma;
@@ -214,16 +215,14 @@ TEST(NumericLocale, SwitchIsPerThreadAndRestored) {
 
 // ---- writing the file ----
 
-class ExportFile : public ::testing::Test {
+class ExportFile : public scratch::Test {
 protected:
+    ExportFile() : scratch::Test("luma_export") {}
     void SetUp() override {
         // The failure cases run in a child process; re-executing the test
         // program is safe whatever threads a sanitizer runtime has started.
         GTEST_FLAG_SET(death_test_style, "threadsafe");
-        dir_ = fs::temp_directory_path() / ("luma_export_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        scratch::Test::SetUp();
         target_ = (dir_ / "journal.csv").string();
         std::ofstream(target_, std::ios::binary) << "old contents";
     }
@@ -232,15 +231,9 @@ protected:
         fs::permissions(dir_, fs::perms::owner_all, ec);
         fs::remove_all(dir_, ec);
     }
-    static std::string read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    static std::string read(const std::string& path) { return scratch::slurp(path); }
     size_t files_in_dir() const { return size_t(std::distance(fs::directory_iterator(dir_), fs::directory_iterator())); }
 
-    fs::path dir_;
     std::string target_;
 };
 

@@ -13,6 +13,7 @@
 #include "model/journal_export.h"
 #include "sim/journals.h"
 #include "fixture.h"
+#include "tests/scratch.h"
 #include "windows/sub_windows.h"
 #include "windows/trend_chart.h"
 #include "windows/journals_window.h"
@@ -28,12 +29,7 @@ std::string screen(const ustring_t& s) { return U8(GJournalPage::ScreenText(s));
 
 constexpr int kLimitMs = 20000;
 
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using scratch::slurp;
 
 class JournalsWindow : public WindowTest {
 protected:
