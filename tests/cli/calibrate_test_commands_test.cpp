@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-
-#include <fcntl.h>
 
 #include <atomic>
 #include <chrono>
@@ -24,8 +21,6 @@
 #include "tests/cli/ctl_run.h"
 #include "tests/link/pty_peer.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -35,10 +30,8 @@ using namespace ctl_test;
 fs::path out_file() { return ctl_file("out"); }
 
 sim::Options_t device(unsigned calibration_ms) {
-    sim::Options_t o;
-    o.drift = 0;
+    sim::Options_t o = quiet();
     o.calibration_ms = calibration_ms;
-    o.log = [](const std::string&) {};
     return o;
 }
 
@@ -57,8 +50,7 @@ TEST(CalibrateCommand, ZeroCorrectionToTheEndAndSpanEndingInAnError) {
     o.calibration_error = 7;  // the first calibration: no answer from the sensor
     o.concentration = 3.0;
     sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
     testing_peer::use_temp_config_dir();
     const std::string timeout = " --timeout " + std::to_string(kRoomyTimeoutMs);
 
@@ -131,8 +123,7 @@ TEST(CalibrateCommand, LostRepliesNeitherEndTheCommandNorLeaveTheCalibrationUnse
     };
     sim::Simulator_t s(o);
     sp = &s;
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
     const Result r = ctl("calibrate zero --timeout 300 --port " + s.path());
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(start_dropped && check_dropped);
@@ -146,22 +137,10 @@ TEST(CalibrateCommand, LostRepliesNeitherEndTheCommandNorLeaveTheCalibrationUnse
 }
 
 TEST(CalibrateCommand, CtrlCAbortsTheCalibrationOnTheDevice) {
-    sim::Options_t o = device(60000);
-    sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
-    testing_peer::use_temp_config_dir();
-
-    const std::string port = s.path();
-    const std::string out = out_file().string(), err = ctl_file("err").string();
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const char* argv[] = {LUMA10CTL_PATH, "--port", port.c_str(), "calibrate", "zero", nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, LUMA10CTL_PATH, &fa, nullptr, const_cast<char**>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
+    sim::Simulator_t s(device(60000));
+    ASSERT_TRUE(started(s));
+    const pid_t pid = ctl_start({"--port", s.path(), "calibrate", "zero"});
+    ASSERT_GT(pid, 0);
 
     const bool running = wait_for([&] { return reg(s, 50192) == 2; });
     ::kill(pid, SIGINT);
@@ -172,7 +151,7 @@ TEST(CalibrateCommand, CtrlCAbortsTheCalibrationOnTheDevice) {
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(reg(s, 50192), 9);
     EXPECT_EQ(reg(s, 50191), 0);
-    const std::string text = slurp(out);
+    const std::string text = slurp(out_file());
     EXPECT_NE(text.find("Корректировка нуля МИПЕКС прекращена пользователем\n"), std::string::npos) << text;
 }
 
@@ -188,8 +167,7 @@ TEST(TestCommand, CurrentOutputsAndOff) {
     };
     sim::Simulator_t s(o);
     sp = &s;
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
 
     Result r = ctl("test current 12 --port " + s.path());
     EXPECT_EQ(r.code, 0) << r.err;

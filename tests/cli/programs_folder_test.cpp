@@ -4,9 +4,7 @@
 // environment (the README's recipe).
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,8 +25,6 @@
 #include <png.h>
 #endif
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -39,7 +35,7 @@ using ctl_test::wait_for;
 
 // The environment of a user who set nothing: no configuration folder
 // override (the tests' own is dropped), and none of the variables that
-// extra sets.
+// extra sets, but those as extra sets them.
 std::vector<std::string> plain_environment(const std::vector<std::string>& extra) {
     std::vector<std::string> env;
     auto dropped = [&](const std::string& e) {
@@ -50,31 +46,15 @@ std::vector<std::string> plain_environment(const std::vector<std::string>& extra
     };
     for (char** e = environ; *e; ++e)
         if (!dropped(*e)) env.emplace_back(*e);
+    env.insert(env.end(), extra.begin(), extra.end());
     return env;
 }
 
-// Starts program with args, stdout and stderr into files; returns its pid.
+// Starts program with args in that environment, stdout and stderr into files;
+// returns its pid.
 pid_t start(const fs::path& program, const std::vector<std::string>& args, const fs::path& out,
             const fs::path& err, const std::vector<std::string>& extra_env = {}) {
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> all = {program.string()};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env = plain_environment(extra_env);
-    env.insert(env.end(), extra_env.begin(), extra_env.end());
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&fa);
-    return pid;
+    return ctl_test::spawn(program, args, out, err, plain_environment(extra_env));
 }
 
 Result run(const fs::path& program, const std::vector<std::string>& args, const fs::path& scratch,
