@@ -16,6 +16,7 @@
 #include "foundation/safe_file.h"
 #include "foundation/time_services.h"
 #include "tests/scratch.h"
+#include "tests/foundation/same_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -68,14 +69,6 @@ AppSettings_t parsed(const std::string& json) {
     s.balloon_strength = 50.0;
     SettingsFromJson(json, s);
     return s;
-}
-
-bool same(const AppSettings_t& a, const AppSettings_t& b) {
-    const auto &p = a.connection.port_settings, &q = b.connection.port_settings;
-    return p.speed == q.speed && p.before_send_delay == q.before_send_delay && p.port == q.port &&
-           p.parity == q.parity && p.stop_bits == q.stop_bits && p.permanent_echo == q.permanent_echo &&
-           a.connection.timeout == b.connection.timeout && a.connection.block_id == b.connection.block_id &&
-           a.balloon_strength == b.balloon_strength;
 }
 
 }  // namespace
