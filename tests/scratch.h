@@ -34,15 +34,20 @@ inline std::filesystem::path fresh_dir(const std::string& prefix) {
     return d;
 }
 
-// A test with a fresh folder dir_ of its own.
+// A test with a fresh folder dir_ of its own; path_ names the file file in it
+// when the test works on one.
 class Test : public ::testing::Test {
 protected:
-    explicit Test(std::string prefix) : prefix_(std::move(prefix)) {}
-    void SetUp() override { dir_ = fresh_dir(prefix_); }
+    explicit Test(std::string prefix, std::string file = "") : prefix_(std::move(prefix)), file_(std::move(file)) {}
+    void SetUp() override {
+        dir_ = fresh_dir(prefix_);
+        if (!file_.empty()) path_ = (dir_ / file_).string();
+    }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    std::string prefix_;
+    std::string prefix_, file_;
     std::filesystem::path dir_;
+    std::string path_;
 };
 
 }  // namespace scratch

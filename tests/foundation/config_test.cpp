@@ -24,11 +24,7 @@ namespace {
 
 class ConfigFile : public scratch::Test {
 protected:
-    ConfigFile() : scratch::Test("luma_cfg") {}
-    void SetUp() override {
-        scratch::Test::SetUp();
-        path_ = (dir_ / "luma10.json").string();
-    }
+    ConfigFile() : scratch::Test("luma_cfg", "luma10.json") {}
 
     void put(const std::string& name, const std::string& content) {
         std::ofstream(name, std::ios::binary) << content;
@@ -38,8 +34,6 @@ protected:
     bool no_companions() {
         return !has(".fswwb_new") && !has(".fswwb_original_backup") && !has(".fswwb_creatingnow");
     }
-
-    std::string path_;
 };
 
 // A file as the program writes it, with one piece of text replaced.

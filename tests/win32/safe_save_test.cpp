@@ -18,11 +18,7 @@ namespace {
 
 class SafeSave : public scratch::Test {
 protected:
-    SafeSave() : scratch::Test("luma_win32") {}
-    void SetUp() override {
-        scratch::Test::SetUp();
-        path_ = (dir_ / "luma10.json").string();
-    }
+    SafeSave() : scratch::Test("luma_win32", "luma10.json") {}
 
     static std::string get(const std::string& name) { return scratch::slurp(name); }
     bool no_companions() {
@@ -30,8 +26,6 @@ protected:
             if (fs::exists(path_ + s)) return false;
         return true;
     }
-
-    std::string path_;
 };
 
 TEST_F(SafeSave, ReplacesAnExistingFileAndLeavesNoCompanions) {
