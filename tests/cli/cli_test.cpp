@@ -3,9 +3,6 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/cli/ctl_run.h"

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "foundation/safe_file.h"
 #include "tests/scratch.h"

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "chart/trend_plot.h"
 #include "model/journal_export.h"
