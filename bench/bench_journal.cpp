@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "bench_line.h"
 #include "model/app_state.h"
 #include "model/journal_download.h"
 #include "model/mb_link.h"
@@ -27,27 +28,10 @@ using namespace luma;
 
 namespace {
 
-constexpr double kBitsPerChar = 10.0;  // start, 8 data bits, stop
+using namespace bench;
 
-// Frame sizes in characters (bytes) of one exchange each way.
-constexpr unsigned read_exchange(unsigned registers) { return 8 + (5 + 2 * registers); }
-constexpr unsigned write_exchange(unsigned registers) { return (9 + 2 * registers) + 8; }
-
-// Identity read (cfg_file_ver, block 1151..1164) and the count read.
-constexpr unsigned kStartChars = read_exchange(1) + read_exchange(14) + read_exchange(2);
-// Threshold-1 record: selector write, 8-register block read.
-constexpr unsigned kListRecordChars = write_exchange(2) + read_exchange(8);
 // Trend block: count and start writes, one state read, the 120-register window.
 constexpr unsigned kTrendBlockChars = 2 * write_exchange(2) + read_exchange(2) + read_exchange(120);
-
-template <typename Item>
-struct BenchPage : journal_page_T<Item> {
-    explicit BenchPage(window_queue_t& q) : queue(q) {}
-    void run_on_window_thread(const std::function<void()>& fn) override { queue.call(fn); }
-    void show_progress(uint32_t, uint32_t, const ustring_t&) override {}
-    void refresh_rebuilt() override {}
-    window_queue_t& queue;
-};
 
 struct Figure {
     double records_per_second = 0;
@@ -57,53 +41,29 @@ struct Figure {
 
 template <typename Item>
 Figure measure(unsigned speed, bool poll, uint32_t records, unsigned line_chars) {
-    sim::Options_t o;
-    o.line_timing = true;
-    o.speed = speed;
-    o.turnaround_ms = 0;
-    o.trend_delay_ms = 0;
-    o.records.set_all(records);
-    o.log = [](const std::string&) {};
-    sim::Simulator_t sim(o);
-    std::string err;
     Figure f;
-    if (!sim.start(&err)) {
-        std::fprintf(stderr, "имитатор: %s\n", err.c_str());
-        return f;
-    }
     auto g = std::make_unique<G_t>();
     window_queue_t queue;
     g->window_poster = queue.poster();
-    mb_link_t::set_read_diagnostics(false);
-    {
-        mb_link_t link(g->params);
-        g->link = &link;
-        link.set_device_path(sim.path());
-        ConnectionSettings cs;
-        cs.port_settings.speed = speed;
-        ustring_t text;
-        if (link.apply(cs, &text) || link.open(&text)) {
-            std::fprintf(stderr, "%s\n", text::utf8(text).c_str());
-            return f;
-        }
-        std::optional<mb_link_t::poll_pause_guard_t> pause;
-        if (!poll) pause.emplace(link);
-        BenchPage<Item> page(queue);
-        const auto t0 = std::chrono::steady_clock::now();
-        const journal_download_result_t r = download_journal_serving(*g, page, queue);
-        const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        pause.reset();
-        link.close();
-        g->link = nullptr;
-        if (r.error || page.records.count() != records) {
-            std::fprintf(stderr, "загрузка не удалась: %s\n", text::utf8(r.error.describe()).c_str());
-            return f;
-        }
-        f.records_per_second = records / secs;
-        f.limit = records / ((kStartChars + line_chars) * kBitsPerChar / speed);
-        f.ok = true;
+    sim::Options_t o = timed_line(speed, records);
+    o.turnaround_ms = 0;
+    Line line(o, *g);
+    if (!line.ok) return f;
+    mb_link_t& link = *line.link;
+    std::optional<mb_link_t::poll_pause_guard_t> pause;
+    if (!poll) pause.emplace(link);
+    QueuePage<Item> page(queue);
+    const auto t0 = std::chrono::steady_clock::now();
+    const journal_download_result_t r = download_journal_serving(*g, page, queue);
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    pause.reset();
+    if (r.error || page.records.count() != records) {
+        std::fprintf(stderr, "загрузка не удалась: %s\n", text::utf8(r.error.describe()).c_str());
+        return f;
     }
-    sim.stop();
+    f.records_per_second = records / secs;
+    f.limit = records / ((kStartChars + line_chars) * kBitsPerChar / speed);
+    f.ok = true;
     return f;
 }
 

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_line.h"
 #include "foundation/time_services.h"
 #include "model/app_state.h"
 #include "model/journal_download.h"
@@ -36,61 +37,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr double kBitsPerChar = 10.0;
-constexpr unsigned read_exchange(unsigned registers) { return 8 + (5 + 2 * registers); }
-constexpr unsigned write_exchange(unsigned registers) { return (9 + 2 * registers) + 8; }
-constexpr unsigned kStartChars = read_exchange(1) + read_exchange(14) + read_exchange(2);
-constexpr unsigned kListRecordChars = write_exchange(2) + read_exchange(8);
-
-struct QueuePage : journal_page_T<item1_t> {
-    explicit QueuePage(window_queue_t& q) : queue(q) {}
-    void run_on_window_thread(const std::function<void()>& fn) override { queue.call(fn); }
-    void show_progress(uint32_t, uint32_t, const ustring_t&) override {}
-    void refresh_rebuilt() override {}
-    window_queue_t& queue;
-};
-
-// A line-timed simulator, a link over g opened to it.
-struct Line {
-    Line(unsigned speed, uint32_t records, G_t& g) : g_(g) {
-        sim::Options_t o;
-        o.line_timing = true;
-        o.speed = speed;
-        o.trend_delay_ms = 0;
-        o.records.set_all(records);
-        o.log = [](const std::string&) {};
-        sim = std::make_unique<sim::Simulator_t>(o);
-        std::string err;
-        if (!sim->start(&err)) {
-            std::fprintf(stderr, "имитатор: %s\n", err.c_str());
-            return;
-        }
-        mb_link_t::set_read_diagnostics(false);
-        link = std::make_unique<mb_link_t>(g.params);
-        g.link = link.get();
-        link->set_device_path(sim->path());
-        ConnectionSettings cs;
-        cs.port_settings.speed = speed;
-        ustring_t text;
-        ok = g.apply_connection_settings(cs, &text) && !link->open(&text);
-        if (!ok) std::fprintf(stderr, "%s\n", text::utf8(text).c_str());
-    }
-    ~Line() { stop(); }
-    void stop() {
-        if (link) {
-            link->close();
-            link->worker1().Stop();
-            link->worker2().Stop();
-        }
-        g_.link = nullptr;
-        link.reset();
-        if (sim) sim->stop();
-    }
-    G_t& g_;
-    std::unique_ptr<sim::Simulator_t> sim;
-    std::unique_ptr<mb_link_t> link;
-    bool ok = false;
-};
+using namespace bench;
 
 struct Outcome {
     double rate = 0;           // records per second, 0: failed
@@ -101,9 +48,9 @@ Outcome bare(unsigned speed, uint32_t records) {
     auto g = std::make_unique<G_t>();
     window_queue_t queue;
     g->window_poster = queue.poster();
-    Line line(speed, records, *g);
+    Line line(timed_line(speed, records), *g);
     if (!line.ok) return {};
-    QueuePage page(queue);
+    QueuePage<item1_t> page(queue);
     mb_link_t::poll_pause_guard_t pause(*line.link);
     const auto t0 = Clock::now();
     const journal_download_result_t r = download_journal_serving(*g, page, queue);
@@ -115,7 +62,7 @@ Outcome bare(unsigned speed, uint32_t records) {
 Outcome through_window(unsigned speed, uint32_t records, bool monitor = false) {
     G_t& g = G_;
     g.window_poster = [](std::function<void()> fn) { return UIK::Async::Post(std::move(fn), false) == 1; };
-    Line line(speed, records, g);
+    Line line(timed_line(speed, records), g);
     if (!line.ok) return {};
     Outcome out;
     {

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_line.h"
 #include "link/com_port.h"
 #include "link/crc16.h"
 #include "link/mb_driver.h"
@@ -93,7 +94,7 @@ private:
     std::thread t_;
 };
 
-constexpr uint16_t kRegisters = 38;
+using bench::kRegisters;
 
 struct MasterFigure {
     double median_us = 0;
@@ -102,49 +103,22 @@ struct MasterFigure {
 
 MasterFigure master_exchanges(int count, line_monitor_t* monitor) {
     MasterFigure f;
-    plat::Pty_t pty;
-    if (!pty.open()) return f;
-    com_port_t port;
-    port.set_device_path(pty.slave_path());
-    com_port_settings_t s;
-    s.speed = 115200;
-    error_value_t err;
-    port.configure(s, err);
-    port.open(err);
-    if (err) return f;
-    com_port_socket_t socket(&port);
-    mb_driver_t master;
-    master.set_socket(&socket);
-    master.arm();
-    master.set_observer(monitor);
-    port.set_observer(monitor);
-    std::thread peer([&] {
-        uint8_t req[8], reply[3 + 2 * kRegisters + 2] = {1, 3, 2 * kRegisters};
-        crc16_append(reply, 3 + 2 * kRegisters);
-        for (int n = 0; n < count; ++n) {
-            size_t got = 0;
-            while (got < sizeof req) {
-                const long r = pty.read(req + got, sizeof req - got, 1000);
-                if (r < 0) return;
-                got += size_t(r);
-            }
-            pty.write(reply, sizeof reply);
-        }
-    });
+    bench::PtyMaster line;
+    if (!line.open()) return f;
+    line.master.set_observer(monitor);
+    line.port.set_observer(monitor);
+    std::thread peer([&] { line.answer(count); });
     std::unique_ptr<Drainer> drainer;
     if (monitor) drainer = std::make_unique<Drainer>(*monitor);
     std::vector<double> us;
     us.reserve(size_t(count));
     t_allocations = 0;
     for (int n = 0; n < count; ++n) {
-        mb_request_t r;
-        r.slave = 1;
-        r.function = 3;
-        r.start = 1000;
-        r.quantity = kRegisters;
+        mb_request_t r = bench::block_read();
+        error_value_t err;
         const auto t0 = clock_type::now();
         t_counting = true;
-        master.execute(r, err);
+        line.master.execute(r, err);
         t_counting = false;
         us.push_back(us_since(t0));
     }
@@ -154,14 +128,6 @@ MasterFigure master_exchanges(int count, line_monitor_t* monitor) {
     return f;
 }
 
-struct PageQueue : journal_page_T<item7_t> {
-    explicit PageQueue(window_queue_t& q) : queue(q) {}
-    void run_on_window_thread(const std::function<void()>& fn) override { queue.call(fn); }
-    void show_progress(uint32_t, uint32_t, const ustring_t&) override {}
-    void refresh_rebuilt() override {}
-    window_queue_t& queue;
-};
-
 struct LinkFigure {
     double cycle_ms = 0;       // median of the poll cycle's exchanges
     double download_s = 0;     // the trend download
@@ -169,58 +135,39 @@ struct LinkFigure {
 
 LinkFigure link_figures(bool shown) {
     LinkFigure f;
-    sim::Options_t o;
-    o.line_timing = true;
-    o.speed = 115200;
-    o.trend_delay_ms = 0;
-    o.records.set_all(2000);
-    o.log = [](const std::string&) {};
-    sim::Simulator_t sim(o);
-    std::string err;
-    if (!sim.start(&err)) return f;
     auto g = std::make_unique<G_t>();
     window_queue_t queue;
     g->window_poster = queue.poster();
-    mb_link_t::set_read_diagnostics(false);
     line_monitor_t monitor;
-    {
-        mb_link_t link(g->params);
-        g->link = &link;
-        link.set_device_path(sim.path());
-        ConnectionSettings cs;
-        cs.port_settings.speed = 115200;
-        ustring_t text;
-        if (link.apply(cs, &text) || link.open(&text)) return f;
-        std::unique_ptr<Drainer> drainer;
-        if (shown) {
-            link.set_line_observer(&monitor);
-            drainer = std::make_unique<Drainer>(monitor);
-        }
-        {
-            // The cycle's own exchanges, with the periodic cycle held back.
-            mb_link_t::poll_pause_guard_t pause(link);
-            ParamMap_t& p = link.params();
-            std::vector<double> ms;
-            for (int i = 0; i < 30; ++i) {
-                const auto t0 = clock_type::now();
-                link.read_param(p.factory_serial_id);
-                for (const mb_topic_t* t : {&p.topic_config, &p.topic_identity, &p.topic_state})
-                    link.read_block(t->start, t->count);
-                ms.push_back(us_since(t0) / 1000);
-            }
-            f.cycle_ms = median(ms);
-        }
-        PageQueue page(queue);
-        const auto t0 = clock_type::now();
-        const journal_download_result_t r = download_journal_serving(*g, page, queue);
-        f.download_s = us_since(t0) / 1e6;
-        if (r.error) f.download_s = -1;
-        link.set_line_observer(nullptr);
-        drainer.reset();
-        link.close();
-        g->link = nullptr;
+    bench::Line line(bench::timed_line(115200, 2000), *g);
+    if (!line.ok) return f;
+    mb_link_t& link = *line.link;
+    std::unique_ptr<Drainer> drainer;
+    if (shown) {
+        link.set_line_observer(&monitor);
+        drainer = std::make_unique<Drainer>(monitor);
     }
-    sim.stop();
+    {
+        // The cycle's own exchanges, with the periodic cycle held back.
+        mb_link_t::poll_pause_guard_t pause(link);
+        ParamMap_t& p = link.params();
+        std::vector<double> ms;
+        for (int i = 0; i < 30; ++i) {
+            const auto t0 = clock_type::now();
+            link.read_param(p.factory_serial_id);
+            for (const mb_topic_t* t : {&p.topic_config, &p.topic_identity, &p.topic_state})
+                link.read_block(t->start, t->count);
+            ms.push_back(us_since(t0) / 1000);
+        }
+        f.cycle_ms = median(ms);
+    }
+    bench::QueuePage<item7_t> page(queue);
+    const auto t0 = clock_type::now();
+    const journal_download_result_t r = download_journal_serving(*g, page, queue);
+    f.download_s = us_since(t0) / 1e6;
+    if (r.error) f.download_s = -1;
+    link.set_line_observer(nullptr);
+    drainer.reset();
     return f;
 }
 

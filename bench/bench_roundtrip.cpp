@@ -11,46 +11,17 @@
 #include <thread>
 #include <vector>
 
-#include "link/com_port.h"
-#include "link/crc16.h"
-#include "link/mb_driver.h"
-#include "platform/pty.h"
+#include "bench_line.h"
 
 using clock_type = std::chrono::steady_clock;
 
 namespace {
-
-constexpr uint16_t kRegisters = 38;
 
 double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
     size_t i = static_cast<size_t>(p * double(v.size() - 1) + 0.5);
     return v[i];
-}
-
-// Answers every function-3 request with kRegisters registers; records the
-// time from the last request byte read to the reply written.
-void peer_loop(plat::Pty_t& pty, int count, std::vector<double>& answer_us) {
-    uint8_t req[8];
-    uint8_t reply[3 + 2 * kRegisters + 2];
-    reply[1] = 3;
-    reply[2] = 2 * kRegisters;
-    for (int i = 0; i < 2 * kRegisters; ++i) reply[3 + i] = uint8_t(i);
-    for (int n = 0; n < count; ++n) {
-        size_t got = 0;
-        while (got < sizeof req) {
-            long r = pty.read(req + got, sizeof req - got, 1000);
-            if (r < 0) return;
-            if (r == 0) continue;
-            got += size_t(r);
-        }
-        auto t0 = clock_type::now();
-        reply[0] = req[0];
-        crc16_append(reply, 3 + 2 * kRegisters);
-        pty.write(reply, sizeof reply);
-        answer_us[size_t(n)] = std::chrono::duration<double, std::micro>(clock_type::now() - t0).count();
-    }
 }
 
 }  // namespace
@@ -60,42 +31,21 @@ int main(int argc, char** argv) {
     if (count < 10) count = 10;
     const int warmup = 100;
 
-    plat::Pty_t pty;
-    if (!pty.open()) {
-        std::fprintf(stderr, "pty: %s\n", pty.errno_text().c_str());
-        return 1;
-    }
-    com_port_t port;
-    port.set_device_path(pty.slave_path());
-    com_port_settings_t s;
-    s.speed = 115200;
-    error_value_t err;
-    port.configure(s, err);
-    port.open(err);
-    if (err) {
-        std::fprintf(stderr, "%s\n", text::utf8(err.describe()).c_str());
-        return 1;
-    }
-    com_port_socket_t socket(&port);
-    mb_driver_t master;
-    master.set_socket(&socket);
-    master.arm();
+    bench::PtyMaster line;
+    if (!line.open()) return 1;
 
     std::vector<double> answer_us(size_t(count + warmup)), exchange_us;
     exchange_us.reserve(size_t(count));
-    std::thread peer([&] { peer_loop(pty, count + warmup, answer_us); });
+    std::thread peer([&] { line.answer(count + warmup, &answer_us); });
 
     int failures = 0;
     auto start = clock_type::now();
     for (int n = 0; n < count + warmup; ++n) {
         if (n == warmup) start = clock_type::now();
-        mb_request_t r;
-        r.slave = 1;
-        r.function = 3;
-        r.start = 1000;
-        r.quantity = kRegisters;
+        mb_request_t r = bench::block_read();
+        error_value_t err;
         auto t0 = clock_type::now();
-        master.execute(r, err);
+        line.master.execute(r, err);
         auto t1 = clock_type::now();
         if (err) ++failures;
         if (n >= warmup) exchange_us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
@@ -106,7 +56,7 @@ int main(int argc, char** argv) {
     std::vector<double> peer_us(answer_us.begin() + warmup, answer_us.end());
     double med = percentile(exchange_us, 0.5), p99 = percentile(exchange_us, 0.99);
     double peer_med = percentile(peer_us, 0.5), peer_p99 = percentile(peer_us, 0.99);
-    std::printf("function 3, %u registers, %d exchanges over a pty (%d failed)\n", kRegisters, count, failures);
+    std::printf("function 3, %u registers, %d exchanges over a pty (%d failed)\n", bench::kRegisters, count, failures);
     std::printf("exchanges per second:      %.0f\n", count / total_s);
     std::printf("time per exchange:         median %.1f us, 99th percentile %.1f us, max %.1f us\n", med, p99,
                 percentile(exchange_us, 1.0));

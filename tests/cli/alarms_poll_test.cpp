@@ -23,10 +23,8 @@ namespace {
 using namespace ctl_test;
 
 TEST(AlarmsCommand, PrintsBothTitlesWithTheirCountsAndTheTextsOfTheSetBits) {
-    sim::Options_t o = quiet();
-    sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    sim::Simulator_t s(quiet());
+    ASSERT_TRUE(started(s));
     // Alarm bits 0, 2 and 20 (no text); warning bit 4.
     ASSERT_TRUE(s.set_register(1, 50272, 0b101));
     ASSERT_TRUE(s.set_register(1, 50273, 1u << 4));
@@ -60,8 +58,7 @@ TEST(PollCommand, OneLinePerAddressWithValuesOrTheErrorForScriptedLineChecks) {
     o.addresses = {3};
     o.concentration = 12.5;
     sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
     // The simulated temperature drifts by up to 0.2 around its value.
     ASSERT_TRUE(s.set_temperature(3, 21.5));
     // The short time-out keeps the silent addresses quick, but on a loaded

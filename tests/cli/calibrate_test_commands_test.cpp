@@ -4,17 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-
-#include <fcntl.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <regex>
 #include <thread>
@@ -24,44 +19,17 @@
 #include "tests/cli/ctl_run.h"
 #include "tests/link/pty_peer.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
+using namespace ctl_test;
 
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-fs::path out_file() { return fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "calib_out"; }
-fs::path err_file() { return fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "calib_err"; }
-
-Result ctl(const std::string& args) {
-    testing_peer::use_temp_config_dir();
-    const std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " >" + out_file().string() + " 2>" +
-                            err_file().string();
-    const int status = std::system(cmd.c_str());
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = slurp(out_file());
-    r.err = slurp(err_file());
-    return r;
-}
+fs::path out_file() { return ctl_file("out"); }
 
 sim::Options_t device(unsigned calibration_ms) {
-    sim::Options_t o;
-    o.drift = 0;
+    sim::Options_t o = quiet();
     o.calibration_ms = calibration_ms;
-    o.log = [](const std::string&) {};
     return o;
 }
 
@@ -69,15 +37,6 @@ uint16_t reg(sim::Simulator_t& s, uint16_t r) {
     uint16_t v = 0;
     s.get_register(1, r, v);
     return v;
-}
-
-bool wait_for(const std::function<bool()>& pred, int ms = 20000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 }  // namespace
@@ -89,10 +48,9 @@ TEST(CalibrateCommand, ZeroCorrectionToTheEndAndSpanEndingInAnError) {
     o.calibration_error = 7;  // the first calibration: no answer from the sensor
     o.concentration = 3.0;
     sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
     testing_peer::use_temp_config_dir();
-    const std::string timeout = " --timeout " + std::to_string(ctl_test::kRoomyTimeoutMs);
+    const std::string timeout = " --timeout " + std::to_string(kRoomyTimeoutMs);
 
     fs::remove(out_file());
     Result r;
@@ -163,8 +121,7 @@ TEST(CalibrateCommand, LostRepliesNeitherEndTheCommandNorLeaveTheCalibrationUnse
     };
     sim::Simulator_t s(o);
     sp = &s;
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
     const Result r = ctl("calibrate zero --timeout 300 --port " + s.path());
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(start_dropped && check_dropped);
@@ -178,22 +135,10 @@ TEST(CalibrateCommand, LostRepliesNeitherEndTheCommandNorLeaveTheCalibrationUnse
 }
 
 TEST(CalibrateCommand, CtrlCAbortsTheCalibrationOnTheDevice) {
-    sim::Options_t o = device(60000);
-    sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
-    testing_peer::use_temp_config_dir();
-
-    const std::string port = s.path();
-    const std::string out = out_file().string(), err = err_file().string();
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const char* argv[] = {LUMA10CTL_PATH, "--port", port.c_str(), "calibrate", "zero", nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, LUMA10CTL_PATH, &fa, nullptr, const_cast<char**>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
+    sim::Simulator_t s(device(60000));
+    ASSERT_TRUE(started(s));
+    const pid_t pid = ctl_start({"--port", s.path(), "calibrate", "zero"});
+    ASSERT_GT(pid, 0);
 
     const bool running = wait_for([&] { return reg(s, 50192) == 2; });
     ::kill(pid, SIGINT);
@@ -204,7 +149,7 @@ TEST(CalibrateCommand, CtrlCAbortsTheCalibrationOnTheDevice) {
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(reg(s, 50192), 9);
     EXPECT_EQ(reg(s, 50191), 0);
-    const std::string text = slurp(out);
+    const std::string text = slurp(out_file());
     EXPECT_NE(text.find("Корректировка нуля МИПЕКС прекращена пользователем\n"), std::string::npos) << text;
 }
 
@@ -220,8 +165,7 @@ TEST(TestCommand, CurrentOutputsAndOff) {
     };
     sim::Simulator_t s(o);
     sp = &s;
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
 
     Result r = ctl("test current 12 --port " + s.path());
     EXPECT_EQ(r.code, 0) << r.err;

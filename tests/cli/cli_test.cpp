@@ -3,40 +3,17 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "tests/cli/ctl_run.h"
 #include "tests/link/pty_peer.h"
 
 using namespace testing_peer;
 
 namespace {
 
-struct CtlRun {
-    int code = -1;
-    std::string out, err;
-};
-
-CtlRun luma10ctl(const std::string& args) {
-    static int counter = 0;
-    std::string err_file = std::string(std::getenv("LUMA10_CONFIG_DIR")) + "/stderr" + std::to_string(++counter);
-    std::string cmd = std::string(LUMA10CTL_PATH) + " " + args + " 2>" + err_file;
-    CtlRun r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[512];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream f(err_file);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    r.err = ss.str();
-    return r;
-}
+using ctl_test::ctl;
+using ctl_test::Result;
 
 class CliTest : public ::testing::Test {
 protected:
@@ -55,7 +32,7 @@ TEST_F(CliTest, ReadWriteAndPortsOverACOMNumber) {
         seen = p.read_request();
         p.send(read_reply(9, {7, 65535}));
     });
-    CtlRun r = luma10ctl("read 1000 --port COM4 2 --address 9 --speed 19200 --parity even --stop-bits 1.5");
+    Result r = ctl("read 1000 --port COM4 2 --address 9 --speed 19200 --parity even --stop-bits 1.5");
     peer.join();
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "1000 7\n1001 65535\n");
@@ -65,14 +42,14 @@ TEST_F(CliTest, ReadWriteAndPortsOverACOMNumber) {
         seen = p.read_request();
         p.send(with_crc({1, 16, 0, 5, 0, 2}));
     });
-    r = luma10ctl("--port=4 write 5 258 3");
+    r = ctl("--port=4 write 5 258 3");
     peer.join();
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(seen, with_crc({1, 16, 0, 5, 0, 2, 4, 1, 2, 0, 3}));
 
     // A linked port is listed whatever its number.
     ASSERT_TRUE(plat::register_com_link(200, peer.path()));
-    r = luma10ctl("ports");
+    r = ctl("ports");
     plat::unregister_com_link(200);
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find("COM4 " + peer.path() + "\n"), std::string::npos) << r.out;
@@ -84,7 +61,7 @@ TEST_F(CliTest, TraceWritesEveryExchangeToStandardError) {
         p.read_request();
         p.send(read_reply(1, {0xE240, 0x0001}));
     });
-    const CtlRun r = luma10ctl("--trace read 1152 2 --port COM4");
+    const Result r = ctl("--trace read 1152 2 --port COM4");
     peer.join();
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "1152 57920\n1153 1\n");  // the data on standard output is unchanged
@@ -96,22 +73,22 @@ TEST_F(CliTest, TraceWritesEveryExchangeToStandardError) {
 }
 
 TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
-    CtlRun r = luma10ctl("--port " + peer.path() + " --timeout 100 read 0 1");
+    Result r = ctl("--port " + peer.path() + " --timeout 100 read 0 1");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "Modbus-драйвер: Таймаут приёма данных\n");
 
     peer.pty().discard_input();  // the unanswered request above
     peer.run([](Peer& p) { p.read_request(); p.send({1, 0x83, 0x02, 0, 0}); });
-    r = luma10ctl("--port 4 read 0 1");
+    r = ctl("--port 4 read 0 1");
     peer.join();
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "Modbus-протокол: Недопустимый адрес\n");
 
     // The port's failure names the device and the reason.
-    r = luma10ctl("--port 29 read 0 1");
+    r = ctl("--port 29 read 0 1");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\nCOM29: устройство отсутствует\n");
-    r = luma10ctl("--port /dev/null write 0 1");
+    r = ctl("--port /dev/null write 0 1");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "COM-порт: Ошибка открытия порта\n/dev/null: это не последовательный порт\n");
 }
@@ -120,14 +97,14 @@ TEST_F(CliTest, FailuresPrintTheErrorAndExitOne) {
 // enough) neither prints zeros for a read nor counts a write as done.
 TEST_F(CliTest, ExceptionWithCodeZeroFailsReadAndWrite) {
     peer.run([](Peer& p) { p.read_request(); p.send({1, 0x83, 0x00, 0, 0}); });
-    CtlRun r = luma10ctl("--port 4 read 0 2");
+    Result r = ctl("--port 4 read 0 2");
     peer.join();
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Modbus-протокол: Отказ устройства без кода исключения\n");
 
     peer.run([](Peer& p) { p.read_request(); p.send({1, 0x90, 0x00, 0, 0}); });
-    r = luma10ctl("--port 4 write 5 1");
+    r = ctl("--port 4 write 5 1");
     peer.join();
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "Modbus-протокол: Отказ устройства без кода исключения\n");
@@ -137,19 +114,19 @@ TEST_F(CliTest, BadUsageExitsTwoWithUsage) {
     for (const char* args : {"", "read 0", "read 0 126", "--speed 599 read 0 1", "--parity odd2 ports",
                              "--stop-bits 3 ports", "write 0", "write 0 65536", "write 0 -1", "frobnicate",
                              "read --port"}) {
-        CtlRun r = luma10ctl(args);
+        Result r = ctl(args);
         EXPECT_EQ(r.code, 2) << args;
         EXPECT_NE(r.err.find("read НАЧАЛО КОЛИЧЕСТВО"), std::string::npos) << args;
     }
     // Address 0 is the broadcast; 248 and above are reserved: nothing goes out.
     for (const char* args : {"--address 0 read 0 1", "--address=248 read 0 1", "--address 256 write 0 1"}) {
-        CtlRun r = luma10ctl(std::string("--port 4 ") + args);
+        Result r = ctl(std::string("--port 4 ") + args);
         EXPECT_EQ(r.code, 2) << args;
         EXPECT_NE(r.err.find("(допустимо 1..247)"), std::string::npos) << args << ": " << r.err;
     }
     EXPECT_TRUE(peer.read_all(30).empty());
     // The usage and its messages are Russian throughout.
-    CtlRun r = luma10ctl("read 0");
+    Result r = ctl("read 0");
     EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
               "luma10ctl: read НАЧАЛО КОЛИЧЕСТВО: НАЧАЛО 0..65535, КОЛИЧЕСТВО 1..125");
     for (const char* english : {"START", "COUNT", "VALUE", "FILE", "NAME", " MS "})
@@ -169,12 +146,12 @@ TEST_F(CliTest, UnknownOptionsAreNamed) {
         {"--bogus", "luma10ctl: неизвестный параметр: --bogus\n"},
     };
     for (const auto& c : cases) {
-        CtlRun r = luma10ctl(c.args);
+        Result r = ctl(c.args);
         EXPECT_EQ(r.code, 2) << c.args;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), c.message) << c.args;
     }
     // A command's own options, and their values, are not taken for unknown ones.
-    CtlRun r = luma10ctl("--port 29 journal alarms --format txt -o -dash.txt --partial");
+    Result r = ctl("--port 29 journal alarms --format txt -o -dash.txt --partial");
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_EQ(r.err.find("неизвестный"), std::string::npos) << r.err;
 }
@@ -208,19 +185,19 @@ TEST_F(CliTest, AmbiguousOrMisspelledValuesAreUsageErrors) {
         {"--config " + folder + " settings", "файл конфигурации " + folder + " - это папка"},
     };
     for (const auto& c : cases) {
-        CtlRun r = luma10ctl(c.args);
+        Result r = ctl(c.args);
         EXPECT_EQ(r.code, 2) << c.args;
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "luma10ctl: " + c.message) << c.args;
     }
-    EXPECT_EQ(luma10ctl("--port 29 calibrate span --concentration 0x10").code, 2);
+    EXPECT_EQ(ctl("--port 29 calibrate span --concentration 0x10").code, 2);
     // The usage states the addresses poll accepts.
-    EXPECT_NE(luma10ctl("--help").out.find("ОТ..ДО (1..247, без них 1..55)"), std::string::npos);
+    EXPECT_NE(ctl("--help").out.find("ОТ..ДО (1..247, без них 1..55)"), std::string::npos);
 }
 
 TEST_F(CliTest, PortFailureOfALinkCommandIsOneCategoryLine) {
     // No operation line before it: "<category>: <message>", as every failure.
     for (const char* args : {"--port 29 info", "--port 29 watch", "--port 29 journal alarms"}) {
-        CtlRun r = luma10ctl(args);
+        Result r = ctl(args);
         EXPECT_EQ(r.code, 1) << args;
         EXPECT_EQ(r.err.rfind("COM-порт: Ошибка открытия порта", 0), 0u) << args << ":\n" << r.err;
         EXPECT_EQ(r.err.find("Открытие порта"), std::string::npos) << args << ":\n" << r.err;

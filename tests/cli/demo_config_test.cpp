@@ -3,49 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
+#include "tests/scratch.h"
+
 namespace fs = std::filesystem;
+using scratch::slurp;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-class DemoConfig : public ::testing::Test {
+class DemoConfig : public scratch::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("luma_demo_" + std::to_string(getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        file_ = dir_ / "luma10.json";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    DemoConfig() : scratch::Test("luma_demo", "luma10.json") {}
 
     int demo_config(unsigned com) {
-        const std::string cmd = "bash " LUMA_SOURCE_DIR "/scripts/demo-config.sh " + file_.string() + " " +
+        const std::string cmd = "bash " LUMA_SOURCE_DIR "/scripts/demo-config.sh " + path_ + " " +
                                 std::to_string(com);
         const int status = std::system(cmd.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string settings() {
         const fs::path out = dir_ / "settings.out";
-        const std::string cmd = std::string(LUMA10CTL_PATH) + " settings --config " + file_.string() + " >" +
+        const std::string cmd = std::string(LUMA10CTL_PATH) + " settings --config " + path_ + " >" +
                                 out.string();
         return std::system(cmd.c_str()) == 0 ? slurp(out) : "failed";
     }
-
-    fs::path dir_, file_;
 };
 
 }  // namespace
@@ -78,9 +64,9 @@ TEST_F(DemoConfig, WrittenOnceThenOnlyThePortFollowsTheSimulator) {
         }
     }
 })";
-    std::ofstream(file_, std::ios::binary) << saved;
+    std::ofstream(path_, std::ios::binary) << saved;
     ASSERT_EQ(demo_config(3), 0);
-    EXPECT_EQ(slurp(file_), saved);  // the same COM number: not a byte changes
+    EXPECT_EQ(slurp(path_), saved);  // the same COM number: not a byte changes
 
     ASSERT_EQ(demo_config(12), 0);
     EXPECT_EQ(settings(),
@@ -88,5 +74,5 @@ TEST_F(DemoConfig, WrittenOnceThenOnlyThePortFollowsTheSimulator) {
               "before_send_delay=15\ntimeout=700\nblock_id=7\nballoon_strength=2.5\n");
     std::string expected = saved;
     expected.replace(expected.find("\"port\": 3"), 9, "\"port\": 12");
-    EXPECT_EQ(slurp(file_), expected);
+    EXPECT_EQ(slurp(path_), expected);
 }

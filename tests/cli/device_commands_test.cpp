@@ -23,13 +23,11 @@ namespace {
 using namespace ctl_test;
 
 TEST(DeviceCommands, InfoPrintsTheDeviceAfterOnePollCycle) {
-    sim::Options_t o = quiet();
+    sim::Options_t o = quiet(2);
     o.addresses = {5};
     o.concentration = 12.5;
-    o.owner = 2;
     sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
     Result r = ctl("info --port " + s.path() + " --address 5");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("Заводской номер: " + std::to_string(s.factory_serial(5)) + "\n"), std::string::npos) << r.out;
@@ -52,8 +50,7 @@ TEST(DeviceCommands, JournalDownloadsThroughTheTool) {
     sim::Options_t o = quiet();
     o.records.alarms = 25;
     sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
     const Result r = ctl("journal alarms --port " + s.path());
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
@@ -69,8 +66,7 @@ TEST(DeviceCommands, JournalTrendPlotWritesTheChartAsAPng) {
     o.records.trend_day = true;
     o.records.trend = 120;
     sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    ASSERT_TRUE(started(s));
     testing_peer::use_temp_config_dir();
     const fs::path png = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "тренд.png";
     fs::remove(png);
@@ -151,11 +147,8 @@ TEST(DeviceCommands, SettingsNamesEveryCodeAsTheConnectionWindowDoes) {
 // Settings are refused while another holds the adjustment mode: the message
 // says so and names the command that takes it, which then works.
 TEST(DeviceCommands, RefusedWriteHintsAtTheAdjustmentMode) {
-    sim::Options_t o = quiet();
-    o.owner = 0;
-    sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    sim::Simulator_t s(quiet(0));
+    ASSERT_TRUE(started(s));
     Result r = ctl("--port " + s.path() + " write 50213 20");
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err,
@@ -176,11 +169,8 @@ namespace {
 // Values past their tables and past a byte print as the device holds them,
 // or named invalid: never wrapped, never an empty text.
 TEST(DeviceCommands, OutOfRangeValuesPrintAsHeldOrInvalid) {
-    sim::Options_t o = quiet();
-    o.owner = 2;
-    sim::Simulator_t s(o);
-    std::string e;
-    ASSERT_TRUE(s.start(&e)) << e;
+    sim::Simulator_t s(quiet(2));
+    ASSERT_TRUE(started(s));
     ASSERT_TRUE(s.set_register(1, 50213, 65535));
     ASSERT_TRUE(s.set_register(1, 50214, 256));
     ASSERT_TRUE(s.set_register(1, 50209, 200));

@@ -4,43 +4,34 @@
 // environment (the README's recipe).
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <set>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/cli/ctl_run.h"
 
 #ifdef LUMA10_PATH
 #include <png.h>
 #endif
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using ctl_test::Result;
+using ctl_test::slurp;
+using ctl_test::wait_for;
 
 // The environment of a user who set nothing: no configuration folder
 // override (the tests' own is dropped), and none of the variables that
-// extra sets.
+// extra sets, but those as extra sets them.
 std::vector<std::string> plain_environment(const std::vector<std::string>& extra) {
     std::vector<std::string> env;
     auto dropped = [&](const std::string& e) {
@@ -51,41 +42,20 @@ std::vector<std::string> plain_environment(const std::vector<std::string>& extra
     };
     for (char** e = environ; *e; ++e)
         if (!dropped(*e)) env.emplace_back(*e);
+    env.insert(env.end(), extra.begin(), extra.end());
     return env;
 }
 
-// Starts program with args, stdout and stderr into files; returns its pid.
+// Starts program with args in that environment, stdout and stderr into files;
+// returns its pid.
 pid_t start(const fs::path& program, const std::vector<std::string>& args, const fs::path& out,
             const fs::path& err, const std::vector<std::string>& extra_env = {}) {
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> all = {program.string()};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env = plain_environment(extra_env);
-    env.insert(env.end(), extra_env.begin(), extra_env.end());
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&fa);
-    return pid;
+    return ctl_test::spawn(program, args, out, err, plain_environment(extra_env));
 }
 
-struct ProgramRun {
-    int code = -1;
-    std::string out, err;
-};
-
-ProgramRun run(const fs::path& program, const std::vector<std::string>& args, const fs::path& scratch,
+Result run(const fs::path& program, const std::vector<std::string>& args, const fs::path& scratch,
         const std::vector<std::string>& extra_env = {}) {
-    ProgramRun r;
+    Result r;
     const pid_t pid = start(program, args, scratch / "run.out", scratch / "run.err", extra_env);
     if (pid < 0) return r;
     int status = 0;
@@ -94,15 +64,6 @@ ProgramRun run(const fs::path& program, const std::vector<std::string>& args, co
     r.out = slurp(scratch / "run.out");
     r.err = slurp(scratch / "run.err");
     return r;
-}
-
-bool wait_for(const std::function<bool()>& done, int seconds = 20) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 // A simulator started as a user starts it, stopped with SIGTERM as Ctrl+C
@@ -116,6 +77,8 @@ public:
     }
     ~SimProcess() { stop(); }
     bool running() const { return pid_ > 0; }
+    // Started, and its COM number registered as link.
+    bool up(const fs::path& link) const { return running() && wait_for([&] { return fs::exists(link); }); }
     std::string log() const { return slurp(log_); }
     int stop() {
         if (pid_ <= 0) return -1;
@@ -131,17 +94,27 @@ private:
     fs::path log_;
 };
 
-class ProgramsFolder : public ::testing::Test {
+class ProgramsFolder : public scratch::Test {
 protected:
-    void SetUp() override {
-        scratch_ = fs::temp_directory_path() / ("luma_programs_" + std::to_string(getpid()) + "_" +
-                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch_);
-        fs::create_directories(scratch_);
+    ProgramsFolder() : scratch::Test("luma_programs") {}
+
+    // program and the simulator copied into a folder of their own with the
+    // portable marker, as a user unpacks them.
+    fs::path portable_folder(const fs::path& program) {
+        const fs::path folder = dir_ / "programs";
+        fs::create_directories(folder);
+        std::ofstream(folder / "luma10.portable") << "portable\n";
+        fs::copy_file(program, folder / program.filename());
+        fs::copy_file(LUMA10_SIM_PATH, folder / "luma10-sim");
+        return folder;
     }
-    void TearDown() override { fs::remove_all(scratch_); }
-    fs::path scratch_;
 };
+
+// The configurator's environment here: drawn offscreen, and in sanitizer
+// builds the suppressions of the libraries' own leaks and races.
+const std::vector<std::string> kWindowEnvironment = {
+    "SDL_VIDEODRIVER=offscreen", "LSAN_OPTIONS=suppressions=" LUMA_SOURCE_DIR "/tests/lsan.supp",
+    "TSAN_OPTIONS=suppressions=" LUMA_SOURCE_DIR "/tests/tsan.supp"};
 
 // A COM number nobody has registered in the ports folder of dir.
 unsigned free_com(const fs::path& dir) {
@@ -160,53 +133,44 @@ TEST_F(ProgramsFolder, SimulatorsComNumberIsOpenedByLuma10ctlOfTheSameFolder) {
     const unsigned com = free_com(build);
     ASSERT_NE(com, 0u);
     const fs::path link = build / "ports" / ("com" + std::to_string(com));
-    SimProcess sim(LUMA10_SIM_PATH, {"--com", std::to_string(com), "--address", "9"}, scratch_);
-    ASSERT_TRUE(sim.running());
-    ASSERT_TRUE(wait_for([&] { return fs::exists(link); })) << sim.log();
+    SimProcess sim(LUMA10_SIM_PATH, {"--com", std::to_string(com), "--address", "9"}, dir_);
+    ASSERT_TRUE(sim.up(link)) << sim.log();
 
-    ProgramRun r = run(LUMA10CTL_PATH, {"--port", "COM" + std::to_string(com), "--address", "9", "read", "1002", "1"},
-                scratch_);
+    Result r = run(LUMA10CTL_PATH, {"--port", "COM" + std::to_string(com), "--address", "9", "read", "1002", "1"},
+                dir_);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "1002 9\n");  // the detector's own Modbus address
     EXPECT_EQ(sim.stop(), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
 }
 
-// Names the portable marker beside programs copied into folder.
-void make_portable(const fs::path& folder) { std::ofstream(folder / "luma10.portable") << "portable\n"; }
-
 // Copied elsewhere with the portable marker, the programs take their settings
 // from luma10.json of their folder (the configurator's file, not one named
 // after luma10ctl).
 TEST_F(ProgramsFolder, Luma10ctlTakesItsDefaultsFromTheConfiguratorsFile) {
-    const fs::path folder = scratch_ / "programs";
-    fs::create_directories(folder);
-    make_portable(folder);
+    const fs::path folder = portable_folder(LUMA10CTL_PATH);
     const fs::path ctl = folder / "luma10ctl", sim_program = folder / "luma10-sim";
-    fs::copy_file(LUMA10CTL_PATH, ctl);
-    fs::copy_file(LUMA10_SIM_PATH, sim_program);
     std::ofstream(folder / "luma10.json") << R"({"app_config":{"connection":{"block_id":4,"driver_config":{
         "port_config":{"port":6,"speed":19200,"parity":0,"stop_bits":0,"before_send_delay":0},"timeout":700}},
         "params":{"balloon_strength":12.5}}})";
     std::ofstream(folder / "luma10ctl.json") << R"({"app_config":{"connection":{"block_id":1,"driver_config":{
         "port_config":{"port":1,"speed":9600,"parity":0,"stop_bits":0,"before_send_delay":0},"timeout":1000}}}})";
 
-    ProgramRun r = run(ctl, {"settings"}, scratch_);
+    Result r = run(ctl, {"settings"}, dir_);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("port=6\nspeed=19200\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("block_id=4\nballoon_strength=12.5\n"), std::string::npos) << r.out;
 
-    SimProcess sim(sim_program, {"--com", "6", "--address", "4", "--speed", "19200"}, scratch_);
-    ASSERT_TRUE(sim.running());
-    ASSERT_TRUE(wait_for([&] { return fs::exists(folder / "ports" / "com6"); })) << sim.log();
-    r = run(ctl, {"read", "1002", "1"}, scratch_);  // COM6, 19200 baud, address 4: all from the file
+    SimProcess sim(sim_program, {"--com", "6", "--address", "4", "--speed", "19200"}, dir_);
+    ASSERT_TRUE(sim.up(folder / "ports" / "com6")) << sim.log();
+    r = run(ctl, {"read", "1002", "1"}, dir_);  // COM6, 19200 baud, address 4: all from the file
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "1002 4\n");
 }
 
 // Installs the build into prefix (as `cmake --install build --prefix ...`).
 bool install_into(const fs::path& prefix, const fs::path& scratch, std::string* log) {
-    ProgramRun r = run(LUMA_CMAKE_COMMAND, {"--install", LUMA_BINARY_DIR, "--prefix", prefix.string()}, scratch);
+    Result r = run(LUMA_CMAKE_COMMAND, {"--install", LUMA_BINARY_DIR, "--prefix", prefix.string()}, scratch);
     *log = r.out + r.err;
     return r.code == 0;
 }
@@ -220,26 +184,24 @@ std::set<std::string> names_in(const fs::path& folder) {
 // Installed programs have no portable marker: they keep everything in the
 // user's ~/.config/luma10, never in their bin folder (which root could write).
 TEST_F(ProgramsFolder, InstalledProgramsKeepTheirFilesInTheUsersConfigurationFolder) {
-    const fs::path prefix = scratch_ / "prefix", home = scratch_ / "home", bin = prefix / "bin";
+    const fs::path prefix = dir_ / "prefix", home = dir_ / "home", bin = prefix / "bin";
     fs::create_directories(home);
     std::string log;
-    ASSERT_TRUE(install_into(prefix, scratch_, &log)) << log;
+    ASSERT_TRUE(install_into(prefix, dir_, &log)) << log;
     const std::set<std::string> installed = names_in(bin);
     EXPECT_EQ(installed.count("luma10.portable"), 0u);
     const std::vector<std::string> user = {"HOME=" + home.string(), "XDG_CONFIG_HOME=", "XDG_RUNTIME_DIR="};
     const fs::path config = home / ".config" / "luma10";
 
-    SimProcess sim(bin / "luma10-sim", {"--com", "3", "--address", "2"}, scratch_, user);
-    ASSERT_TRUE(sim.running());
-    ASSERT_TRUE(wait_for([&] { return fs::exists(config / "ports" / "com3"); })) << sim.log();
-    ProgramRun r = run(bin / "luma10ctl", {"--port", "3", "--address", "2", "read", "1002", "1"}, scratch_, user);
+    SimProcess sim(bin / "luma10-sim", {"--com", "3", "--address", "2"}, dir_, user);
+    ASSERT_TRUE(sim.up(config / "ports" / "com3")) << sim.log();
+    Result r = run(bin / "luma10ctl", {"--port", "3", "--address", "2", "read", "1002", "1"}, dir_, user);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "1002 2\n");
 #ifdef LUMA10_PATH
     std::vector<std::string> window = user;
-    window.insert(window.end(), {"SDL_VIDEODRIVER=offscreen", "LSAN_OPTIONS=suppressions=" LUMA_SOURCE_DIR "/tests/lsan.supp",
-                                 "TSAN_OPTIONS=suppressions=" LUMA_SOURCE_DIR "/tests/tsan.supp"});
-    r = run(bin / "luma10", {"--screenshot", (scratch_ / "shot.png").string(), "--after", "300"}, scratch_, window);
+    window.insert(window.end(), kWindowEnvironment.begin(), kWindowEnvironment.end());
+    r = run(bin / "luma10", {"--screenshot", (dir_ / "shot.png").string(), "--after", "300"}, dir_, window);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(fs::is_regular_file(config / "luma10.json"));
     EXPECT_TRUE(fs::is_regular_file(config / "CE31DF424772820D528494BA32C11AC5.lock"));
@@ -251,11 +213,11 @@ TEST_F(ProgramsFolder, InstalledProgramsKeepTheirFilesInTheUsersConfigurationFol
 // A configuration folder another user may write in is refused with a
 // message, and its COM links are not followed.
 TEST_F(ProgramsFolder, Luma10ctlRefusesAConfigurationFolderOthersMayWriteIn) {
-    const fs::path shared = scratch_ / "shared";
+    const fs::path shared = dir_ / "shared";
     fs::create_directories(shared / "ports");
     fs::create_symlink("/dev/null", shared / "ports" / "com4");
     fs::permissions(shared, fs::perms::all);
-    ProgramRun r = run(LUMA10CTL_PATH, {"--port", "4", "read", "1002", "1"}, scratch_,
+    Result r = run(LUMA10CTL_PATH, {"--port", "4", "read", "1002", "1"}, dir_,
                        {"LUMA10_CONFIG_DIR=" + shared.string()});
     EXPECT_NE(r.code, 0);
     EXPECT_NE(r.err.find("luma10ctl: Нет папки настроек: в папку " + shared.string() +
@@ -265,64 +227,48 @@ TEST_F(ProgramsFolder, Luma10ctlRefusesAConfigurationFolderOthersMayWriteIn) {
 }
 
 #ifdef LUMA10_PATH
-// The configurator's environment here: drawn offscreen, and in sanitizer
-// builds the suppressions of the libraries' own leaks and races.
-const std::vector<std::string> kWindowEnvironment = {
-    "SDL_VIDEODRIVER=offscreen", "LSAN_OPTIONS=suppressions=" LUMA_SOURCE_DIR "/tests/lsan.supp",
-    "TSAN_OPTIONS=suppressions=" LUMA_SOURCE_DIR "/tests/tsan.supp"};
-
 // The whole recipe with the configurator: it connects to the COM number of its
 // configuration file, which the simulator of its folder has registered.
 TEST_F(ProgramsFolder, ConfiguratorOpensTheSimulatorsComNumber) {
-    const fs::path folder = scratch_ / "programs";
-    fs::create_directories(folder);
-    make_portable(folder);
-    fs::copy_file(LUMA10_PATH, folder / "luma10");
-    fs::copy_file(LUMA10_SIM_PATH, folder / "luma10-sim");
+    const fs::path folder = portable_folder(LUMA10_PATH);
     std::ofstream(folder / "luma10.json") << R"({"app_config":{"connection":{"block_id":1,"driver_config":{
         "port_config":{"port":1,"speed":9600,"parity":0,"stop_bits":0,"before_send_delay":0},"timeout":1000}}}})";
 
-    SimProcess sim(folder / "luma10-sim", {"--com", "1", "--verbose"}, scratch_);
-    ASSERT_TRUE(sim.running());
-    ASSERT_TRUE(wait_for([&] { return fs::exists(folder / "ports" / "com1"); })) << sim.log();
-    const pid_t luma10 = start(folder / "luma10", {"--connect"}, scratch_ / "luma10.out", scratch_ / "luma10.err",
+    SimProcess sim(folder / "luma10-sim", {"--com", "1", "--verbose"}, dir_);
+    ASSERT_TRUE(sim.up(folder / "ports" / "com1")) << sim.log();
+    const pid_t luma10 = start(folder / "luma10", {"--connect"}, dir_ / "luma10.out", dir_ / "luma10.err",
                                kWindowEnvironment);
     ASSERT_GT(luma10, 0);
     // The link check reads the factory number, registers 1152 and 1153.
-    const bool checked = wait_for([&] { return sim.log().find("01 03 04 80 00 02") != std::string::npos; }, 60);
+    const bool checked = wait_for([&] { return sim.log().find("01 03 04 80 00 02") != std::string::npos; }, 60000);
     kill(luma10, SIGTERM);
     waitpid(luma10, nullptr, 0);
-    EXPECT_TRUE(checked) << sim.log() << slurp(scratch_ / "luma10.err");
+    EXPECT_TRUE(checked) << sim.log() << slurp(dir_ / "luma10.err");
 }
 
 // A failed read is a line on standard output only when asked for; the line
 // names the block, and reaches a file on standard output as it is written.
 TEST_F(ProgramsFolder, ConfiguratorReportsFailedReadsOnlyWhenVerbose) {
-    const fs::path folder = scratch_ / "programs";
-    fs::create_directories(folder);
-    make_portable(folder);
-    fs::copy_file(LUMA10_PATH, folder / "luma10");
-    fs::copy_file(LUMA10_SIM_PATH, folder / "luma10-sim");
-    SimProcess sim(folder / "luma10-sim", {"--com", "1", "--silent", "--verbose"}, scratch_);
-    ASSERT_TRUE(sim.running());
-    ASSERT_TRUE(wait_for([&] { return fs::exists(folder / "ports" / "com1"); })) << sim.log();
+    const fs::path folder = portable_folder(LUMA10_PATH);
+    SimProcess sim(folder / "luma10-sim", {"--com", "1", "--silent", "--verbose"}, dir_);
+    ASSERT_TRUE(sim.up(folder / "ports" / "com1")) << sim.log();
     // Time-out 100 ms: a failed link check at once, another every 2.5 s.
     std::ofstream(folder / "luma10.json") << R"({"app_config":{"connection":{"block_id":1,"driver_config":{
         "port_config":{"port":1,"speed":9600,"parity":0,"stop_bits":0,"before_send_delay":0},"timeout":100}}}})";
-    ProgramRun r = run(folder / "luma10", {"--connect", "--screenshot", (scratch_ / "shot.png").string(), "--after",
-                                           "4000"}, scratch_, kWindowEnvironment);
+    Result r = run(folder / "luma10", {"--connect", "--screenshot", (dir_ / "shot.png").string(), "--after",
+                                           "4000"}, dir_, kWindowEnvironment);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.find("Таймаут приёма данных"), std::string::npos) << r.out;
 
     // The link check reads the factory number, registers 1152 and 1153.
-    const pid_t luma10 = start(folder / "luma10", {"--connect", "--verbose"}, scratch_ / "verbose.out",
-                               scratch_ / "verbose.err", kWindowEnvironment);
+    const pid_t luma10 = start(folder / "luma10", {"--connect", "--verbose"}, dir_ / "verbose.out",
+                               dir_ / "verbose.err", kWindowEnvironment);
     ASSERT_GT(luma10, 0);
     const std::string line = "Чтение регистров 1152..1153 (адрес 1): Modbus-драйвер: Таймаут приёма данных\n";
-    const bool seen = wait_for([&] { return slurp(scratch_ / "verbose.out").find(line) != std::string::npos; }, 60);
+    const bool seen = wait_for([&] { return slurp(dir_ / "verbose.out").find(line) != std::string::npos; }, 60000);
     kill(luma10, SIGTERM);
     waitpid(luma10, nullptr, 0);
-    EXPECT_TRUE(seen) << slurp(scratch_ / "verbose.out");
+    EXPECT_TRUE(seen) << slurp(dir_ / "verbose.out");
     // The reads did fail: the line carried requests that were not answered.
     EXPECT_NE(sim.log().find("01 03 04 80 00 02"), std::string::npos) << sim.log();
 }
@@ -331,14 +277,14 @@ TEST_F(ProgramsFolder, ConfiguratorReportsFailedReadsOnlyWhenVerbose) {
 // marker that shows «Концентрации 55») and its configuration file beside the
 // link, luma10-qzv.json, as the README's recipe says.
 TEST_F(ProgramsFolder, ConfiguratorStartedThroughALinkIsNamedAndConfiguredAsTheLink) {
-    const fs::path folder = scratch_ / "elsewhere";
+    const fs::path folder = dir_ / "elsewhere";
     fs::create_directories(folder);
     fs::create_symlink(LUMA10_PATH, folder / "luma10-qzv");
     std::ofstream(folder / "luma10-qzv.json") << R"({"app_config":{"connection":{"block_id":1,"driver_config":{
         "port_config":{"port":1,"speed":9600,"parity":0,"stop_bits":0,"before_send_delay":0},"timeout":1000}},
         "params":{"balloon_strength":12.5}}})";
-    ProgramRun r = run(folder / "luma10-qzv", {"--screenshot", (scratch_ / "shot.png").string(), "--after", "300"},
-                       scratch_, kWindowEnvironment);
+    Result r = run(folder / "luma10-qzv", {"--screenshot", (dir_ / "shot.png").string(), "--after", "300"},
+                       dir_, kWindowEnvironment);
     EXPECT_EQ(r.code, 0) << r.err;
     // Read at start and written back at exit: the value comes back as the
     // program writes it.
@@ -351,9 +297,9 @@ TEST_F(ProgramsFolder, ConfiguratorStartedThroughALinkIsNamedAndConfiguredAsTheL
 // The desktop's icon: every size desktops ask for and a scalable one, each
 // with a transparent background (not the pictures' magenta key colour).
 TEST_F(ProgramsFolder, InstalledIconHasEverySizeAndATransparentBackground) {
-    const fs::path prefix = scratch_ / "prefix";
+    const fs::path prefix = dir_ / "prefix";
     std::string log;
-    ASSERT_TRUE(install_into(prefix, scratch_, &log)) << log;
+    ASSERT_TRUE(install_into(prefix, dir_, &log)) << log;
     const fs::path icons = prefix / "share" / "icons" / "hicolor";
     EXPECT_TRUE(fs::is_regular_file(icons / "scalable" / "apps" / "luma10.svg"));
     for (unsigned size : {16u, 24u, 32u, 48u, 64u, 128u, 256u}) {

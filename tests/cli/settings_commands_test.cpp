@@ -3,9 +3,7 @@
 // their exit codes for bad values and failed exchanges.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -19,8 +17,6 @@
 #include "sim/simulator.h"
 #include "tests/cli/ctl_run.h"
 #include "tests/link/pty_peer.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -49,8 +45,7 @@ protected:
         o.drift = 0;
         o.log = [](const std::string&) {};
         sim_ = std::make_unique<sim::Simulator_t>(o);
-        std::string e;
-        ASSERT_TRUE(sim_->start(&e)) << e;
+        ASSERT_TRUE(started(*sim_));
     }
     Result run(const std::string& args, const std::string& connection = "") {
         return ctl("--port " + sim_->path() + " --timeout " + std::to_string(timeout_ms_) + " " + connection + " " +
@@ -343,23 +338,13 @@ TEST_F(SettingsCommands, CtrlCDuringAWriteStillGivesTheAdjustmentModeBack) {
             if (const pid_t pid = command.exchange(0)) ::kill(pid, SIGINT);
     };
     start_with(o);
-    testing_peer::use_temp_config_dir();
-    const fs::path dir = std::getenv("LUMA10_CONFIG_DIR");
-    const std::string out = (dir / "interrupted_out").string(), err = (dir / "interrupted_err").string();
-    const std::string port = sim_->path(), timeout = std::to_string(timeout_ms_);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const char* argv[] = {LUMA10CTL_PATH, "--port", port.c_str(), "--timeout", timeout.c_str(), "thresholds", "--warn",
-                          "30", nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, LUMA10CTL_PATH, &fa, nullptr, const_cast<char**>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
+    const pid_t pid = ctl_start({"--port", sim_->path(), "--timeout", std::to_string(timeout_ms_), "thresholds",
+                                 "--warn", "30"});
+    ASSERT_GT(pid, 0);
     command = pid;
     int status = 0;
     ::waitpid(pid, &status, 0);
-    const std::string text = slurp(err);
+    const std::string text = slurp(ctl_file("err"));
     EXPECT_EQ(command.load(), 0) << "the write never came";
     ASSERT_TRUE(WIFEXITED(status)) << text;
     EXPECT_EQ(WEXITSTATUS(status), 0) << text;

@@ -9,45 +9,30 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 
 #include "foundation/app_config.h"
 #include "foundation/safe_file.h"
 #include "foundation/time_services.h"
+#include "tests/scratch.h"
+#include "tests/foundation/same_settings.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ConfigFile : public ::testing::Test {
+class ConfigFile : public scratch::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("luma_cfg_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = (dir_ / "luma10.json").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    ConfigFile() : scratch::Test("luma_cfg", "luma10.json") {}
 
     void put(const std::string& name, const std::string& content) {
         std::ofstream(name, std::ios::binary) << content;
     }
-    std::string get(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    static std::string get(const std::string& name) { return scratch::slurp(name); }
     bool has(const std::string& suffix) { return fs::exists(path_ + suffix); }
     bool no_companions() {
         return !has(".fswwb_new") && !has(".fswwb_original_backup") && !has(".fswwb_creatingnow");
     }
-
-    fs::path dir_;
-    std::string path_;
 };
 
 // A file as the program writes it, with one piece of text replaced.
@@ -77,14 +62,6 @@ AppSettings_t parsed(const std::string& json) {
     s.balloon_strength = 50.0;
     SettingsFromJson(json, s);
     return s;
-}
-
-bool same(const AppSettings_t& a, const AppSettings_t& b) {
-    const auto &p = a.connection.port_settings, &q = b.connection.port_settings;
-    return p.speed == q.speed && p.before_send_delay == q.before_send_delay && p.port == q.port &&
-           p.parity == q.parity && p.stop_bits == q.stop_bits && p.permanent_echo == q.permanent_echo &&
-           a.connection.timeout == b.connection.timeout && a.connection.block_id == b.connection.block_id &&
-           a.balloon_strength == b.balloon_strength;
 }
 
 }  // namespace

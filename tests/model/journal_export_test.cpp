@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "platform/numeric_locale.h"
+#include "tests/scratch.h"
 
 namespace fs = std::filesystem;
 using namespace luma;
@@ -214,40 +214,29 @@ TEST(NumericLocale, SwitchIsPerThreadAndRestored) {
 
 // ---- writing the file ----
 
-class ExportFile : public ::testing::Test {
+class ExportFile : public scratch::Test {
 protected:
+    ExportFile() : scratch::Test("luma_export", "journal.csv") {}
     void SetUp() override {
         // The failure cases run in a child process; re-executing the test
         // program is safe whatever threads a sanitizer runtime has started.
         GTEST_FLAG_SET(death_test_style, "threadsafe");
-        dir_ = fs::temp_directory_path() / ("luma_export_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        target_ = (dir_ / "journal.csv").string();
-        std::ofstream(target_, std::ios::binary) << "old contents";
+        scratch::Test::SetUp();
+        std::ofstream(path_, std::ios::binary) << "old contents";
     }
     void TearDown() override {
         std::error_code ec;
         fs::permissions(dir_, fs::perms::owner_all, ec);
         fs::remove_all(dir_, ec);
     }
-    static std::string read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    static std::string read(const std::string& path) { return scratch::slurp(path); }
     size_t files_in_dir() const { return size_t(std::distance(fs::directory_iterator(dir_), fs::directory_iterator())); }
-
-    fs::path dir_;
-    std::string target_;
 };
 
 TEST_F(ExportFile, ReplacesTheOldFileWithTheExactBytes) {
     const std::string bytes = export_bytes(list<item1_t>({{0, kTime, 123}}), export_format::text, "C");
-    ASSERT_FALSE(write_export_file(target_, bytes).is_error());
-    EXPECT_EQ(read(target_), bytes);
+    ASSERT_FALSE(write_export_file(path_, bytes).is_error());
+    EXPECT_EQ(read(path_), bytes);
     EXPECT_EQ(files_in_dir(), 1u) << "no temporary file may stay behind";
 }
 
@@ -272,12 +261,12 @@ TEST_F(ExportFile, EachFailureNamesItsCause) {
     EXPECT_TRUE(fs::is_directory(dir_ / "sub"));
 
     // A file on the way to the folder.
-    err = write_export_file(target_ + "/x.csv", "data");
+    err = write_export_file(path_ + "/x.csv", "data");
     EXPECT_EQ(err, error_value_t(kExportNoFolder, export_category()));
 
     err = write_export_file((dir_ / std::string(300, 'n')).string(), "data");
     EXPECT_EQ(err, error_value_t(kExportNameTooLong, export_category()));
-    EXPECT_EQ(read(target_), "old contents");
+    EXPECT_EQ(read(path_), "old contents");
     EXPECT_EQ(files_in_dir(), 2u);  // the file and the folder
 }
 
@@ -293,10 +282,10 @@ TEST_F(ExportFile, OnlyARegularFileIsReplaced) {
               std::string::npos);
 
     const std::string link = (dir_ / "link.csv").string();
-    fs::create_symlink(target_, link);
+    fs::create_symlink(path_, link);
     EXPECT_EQ(write_export_file(link, "data"), error_value_t(kExportNotRegularFile, export_category()));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(read(target_), "old contents");
+    EXPECT_EQ(read(path_), "old contents");
     EXPECT_EQ(files_in_dir(), 3u) << "no temporary file may stay behind";
 
     // A device node of its own (the null device's numbers), so that a fault
@@ -320,8 +309,8 @@ TEST_F(ExportFile, OnlyARegularFileIsReplaced) {
 TEST_F(ExportFile, UnwritableFolderKeepsTheExistingFile) {
     fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    EXPECT_EXIT(write_unprivileged(target_), ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(read(target_), "old contents");
+    EXPECT_EXIT(write_unprivileged(path_), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(read(path_), "old contents");
     EXPECT_EQ(files_in_dir(), 1u);
 }
 
@@ -337,8 +326,8 @@ TEST_F(ExportFile, UnwritableFolderKeepsTheExistingFile) {
 // a child process) must leave the old file whole and no partial file behind.
 TEST_F(ExportFile, FailedWriteKeepsTheExistingFile) {
     const std::string big(100000, 'x');
-    EXPECT_EXIT(write_with_size_limit(target_, big), ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(read(target_), "old contents");
+    EXPECT_EXIT(write_with_size_limit(path_, big), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(read(path_), "old contents");
     EXPECT_EQ(files_in_dir(), 1u);
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "tests/scratch.h"
 
 namespace fs = std::filesystem;
 
@@ -35,16 +36,9 @@ private:
     std::optional<std::string> old_;
 };
 
-class Folders : public ::testing::Test {
+class Folders : public scratch::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("luma_paths_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
+    Folders() : scratch::Test("luma_paths") {}
 };
 
 }  // namespace

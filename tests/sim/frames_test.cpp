@@ -65,12 +65,6 @@ float as_float(uint16_t lo, uint16_t hi) {
     return f;
 }
 
-std::vector<uint16_t> float_words(float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return {uint16_t(bits & 0xFFFF), uint16_t(bits >> 16)};
-}
-
 }  // namespace
 
 TEST(SimFrames, KnownRequestsGiveKnownReplies) {

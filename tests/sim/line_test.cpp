@@ -7,10 +7,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <thread>
 
 #include "master_port.h"
+#include "tests/scratch.h"
 #include "platform/control_socket.h"
 #include "platform/pty.h"
 #include "sim/simulator.h"
@@ -20,19 +20,18 @@ using namespace std::chrono;
 
 namespace {
 
-sim::Options_t quiet_options() {
+// A steady detector without a log; owner holds the adjustment mode, and a new
+// address or speed takes effect before the reply when switch_early.
+sim::Options_t quiet_options(int owner = 0, bool switch_early = false) {
     sim::Options_t o;
     o.drift = 0;
     o.log = [](const std::string&) {};
+    o.owner = owner;
+    o.switch_early = switch_early;
     return o;
 }
 
-std::string temp_dir(const char* name) {
-    auto d = std::filesystem::temp_directory_path() / (std::string("luma10-sim-") + name + "-" + std::to_string(std::random_device{}()));
-    std::filesystem::remove_all(d);
-    std::filesystem::create_directories(d);
-    return d.string();
-}
+std::string temp_dir(const char* name) { return scratch::fresh_dir(std::string("luma10-sim-") + name).string(); }
 
 }  // namespace
 
@@ -122,10 +121,7 @@ TEST(SimLine, FaultsOnDemand) {
 
 TEST(SimLine, NewAddressAfterTheReplyOrBefore) {
     for (bool early : {false, true}) {
-        sim::Options_t o = quiet_options();
-        o.owner = 2;
-        o.switch_early = early;
-        sim::Simulator_t s(o);
+        sim::Simulator_t s(quiet_options(2, early));
         ASSERT_TRUE(s.start(nullptr));
         MasterPort m(s.path());
         bytes_t got = m.exchange(write_req(1, 50217, {5}), 8);
@@ -141,10 +137,7 @@ TEST(SimLine, NewAddressAfterTheReplyOrBefore) {
 // reply, the reply itself is lost in noise at the old speed.
 TEST(SimLine, NewSpeedCutsTheLinkUntilTheMasterFollows) {
     for (bool early : {false, true}) {
-        sim::Options_t o = quiet_options();
-        o.owner = 2;
-        o.switch_early = early;
-        sim::Simulator_t s(o);
+        sim::Simulator_t s(quiet_options(2, early));
         ASSERT_TRUE(s.start(nullptr));
         const bytes_t ask = read_req(1, 50218, 1);
         {
@@ -178,8 +171,7 @@ TEST(SimLine, NewSpeedCutsTheLinkUntilTheMasterFollows) {
 
 TEST(SimLine, SaveCommandSurvivesARestart) {
     const std::string dir = temp_dir("state");
-    sim::Options_t o = quiet_options();
-    o.owner = 2;
+    sim::Options_t o = quiet_options(2);
     o.state_file = dir + "/state.txt";
     {
         sim::Simulator_t s(o);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,13 @@ inline bytes_t with_crc(bytes_t f) {
     f.push_back(uint8_t(c & 0xFF));
     f.push_back(uint8_t(c >> 8));
     return f;
+}
+
+// The two register words of a float, low word first.
+inline std::vector<uint16_t> float_words(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return {uint16_t(bits & 0xFFFF), uint16_t(bits >> 16)};
 }
 
 inline bytes_t read_req(uint8_t a, uint16_t start, uint16_t count) {

@@ -8,13 +8,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/control_socket.h"
 #include "sim/simulator.h"
 #include "master_port.h"
+#include "tests/scratch.h"
 
 namespace {
 
@@ -30,19 +30,8 @@ bool parse(std::vector<const char*> args, std::string& error, sim::Options_t* ou
 
 namespace fs = std::filesystem;
 
-fs::path fresh_dir(const char* name) {
-    const fs::path d = fs::temp_directory_path() / ("luma_sim_" + std::string(name) + "_" + std::to_string(::getpid()));
-    fs::remove_all(d);
-    fs::create_directories(d);
-    return d;
-}
-
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+fs::path fresh_dir(const char* name) { return scratch::fresh_dir("luma_sim_" + std::string(name)); }
+using scratch::slurp;
 
 }  // namespace
 

@@ -41,12 +41,6 @@ struct OneDevice {
     }
 };
 
-std::vector<uint16_t> float_words(float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return {uint16_t(bits & 0xFFFF), uint16_t(bits >> 16)};
-}
-
 }  // namespace
 
 TEST(SimOutputModes, ValuesAreTakenOnlyInTheirModes) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/scratch.h"
 #include "uik2_helpers.h"
 
 using namespace UIK;
@@ -49,17 +50,14 @@ TEST(MsgBox, AskYesNoIsTrueOnlyForYes) {
     EXPECT_EQ(PlaceCentredAt({1020, 5}, 200, 100, area), (GRect{824, 0, 200, 100}));
 }
 
-class SaveDialog : public ::testing::Test {
+class SaveDialog : public scratch::Test {
 protected:
+    SaveDialog() : scratch::Test("uik2_save") {}
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("uik2_save_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
+        scratch::Test::SetUp();
         fs::create_directories(dir_ / "папка");
     }
-    void TearDown() override { fs::remove_all(dir_); }
     ustring_t Start(const char* name) const { return text::u16((dir_ / name).string()); }
-    fs::path dir_;
 };
 
 TEST_F(SaveDialog, TypedNameGetsTheFiltersExtension) {

@@ -6,40 +6,25 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "foundation/safe_file.h"
+#include "tests/scratch.h"
 #include "tests/win32/records.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class SafeSave : public ::testing::Test {
+class SafeSave : public scratch::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("luma_win32_" + std::to_string(GetCurrentProcessId()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = (dir_ / "luma10.json").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    SafeSave() : scratch::Test("luma_win32", "luma10.json") {}
 
-    std::string get(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    static std::string get(const std::string& name) { return scratch::slurp(name); }
     bool no_companions() {
         for (const char* s : {".fswwb_new", ".fswwb_original_backup", ".fswwb_creatingnow"})
             if (fs::exists(path_ + s)) return false;
         return true;
     }
-
-    fs::path dir_;
-    std::string path_;
 };
 
 TEST_F(SafeSave, ReplacesAnExistingFileAndLeavesNoCompanions) {

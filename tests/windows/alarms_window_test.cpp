@@ -9,8 +9,6 @@ using namespace win_test;
 
 namespace {
 
-std::string u8(const ustring_t& s) { return text::utf8(s); }
-
 constexpr uint16_t kAlarmMaskReg = 50272;
 constexpr uint16_t kWarningMaskReg = 50274;
 constexpr int kPollLimitMs = 15000;
@@ -22,21 +20,9 @@ protected:
         ASSERT_TRUE(sim_->set_register(1, reg, uint16_t(mask & 0xFFFF)));
         ASSERT_TRUE(sim_->set_register(1, uint16_t(reg + 1), uint16_t(mask >> 16)));
     }
-    // Waits with the loop turning every 20 ms, as the main window's timer
-    // keeps it turning in the program.
-    static bool until(const std::function<bool()>& pred, int ms = kPollLimitMs) {
-        UIK::GTimer turn(20);
-        turn.Start();
-        return WaitFor(pred, ms);
-    }
     // Refreshes until the alarm title reads want.
     bool WaitForTitle(GAlarms& w, const std::string& want) {
-        return until(
-            [&] {
-                w.Refresh();
-                return u8(w.alarms_title_.Text()) == want;
-            },
-            kPollLimitMs);
+        return RefreshUntil(w, [&] { return U8(w.alarms_title_.Text()) == want; }, kPollLimitMs);
     }
 };
 
@@ -46,18 +32,16 @@ TEST_F(AlarmsWindow, CountsAllBitsListsTheTextsAndFlowsTheLayout) {
     StartLine(sim::Options_t{});
     SetMask(kAlarmMaskReg, 0b101);
     SetMask(kWarningMaskReg, 0);
-    InLoop([&] {
-        GForm_T<GAlarms> form(G_);
-        GAlarms& w = form.Window();
-        EXPECT_EQ(u8(w.alarms_.Text()), "------------");
+    InWindow<GAlarms>([&](auto& form, GAlarms& w) {
+        EXPECT_EQ(U8(w.alarms_.Text()), "------------");
         EXPECT_EQ(form.Width(), 640);
         EXPECT_EQ(form.Height(), 600);
         ASSERT_TRUE(OpenPort());
 
         ASSERT_TRUE(WaitForTitle(w, "Аварии (2)"));
-        EXPECT_EQ(u8(w.alarms_.Text()), "e0 - Ошибка инициализации сенсора MIPEX\ne2 - Сенсор MIPEX неисправен\n");
-        EXPECT_EQ(u8(w.warnings_title_.Text()), "Предупреждения (0)");
-        EXPECT_EQ(u8(w.warnings_.Text()), "");
+        EXPECT_EQ(U8(w.alarms_.Text()), "e0 - Ошибка инициализации сенсора MIPEX\ne2 - Сенсор MIPEX неисправен\n");
+        EXPECT_EQ(U8(w.warnings_title_.Text()), "Предупреждения (0)");
+        EXPECT_EQ(U8(w.warnings_.Text()), "");
         // Each list sits 2 points under its title bar, the warnings' bar 20
         // points under the alarm list, and the two lines need more height than one.
         EXPECT_EQ(w.alarms_.Top(), w.alarms_title_.Bottom() + 2);
@@ -74,25 +58,16 @@ TEST_F(AlarmsWindow, CountsAllBitsListsTheTextsAndFlowsTheLayout) {
         SetMask(kAlarmMaskReg, 1u << 20);
         SetMask(kWarningMaskReg, (1u << 2) | (1u << 31));
         ASSERT_TRUE(WaitForTitle(w, "Аварии (1)"));
-        ASSERT_TRUE(until(
-            [&] {
-                w.Refresh();
-                return u8(w.warnings_title_.Text()) == "Предупреждения (2)";
-            },
-            kPollLimitMs));
-        EXPECT_EQ(u8(w.alarms_.Text()), "");
+        ASSERT_TRUE(RefreshUntil(
+            w, [&] { return U8(w.warnings_title_.Text()) == "Предупреждения (2)"; }, kPollLimitMs));
+        EXPECT_EQ(U8(w.alarms_.Text()), "");
         EXPECT_LT(w.alarms_.Height(), two_lines);
         EXPECT_EQ(w.warnings_title_.Top(), w.alarms_.Bottom() + 20);
-        EXPECT_EQ(u8(w.warnings_.Text()), "w2 - Выполняется инициализация\n");
+        EXPECT_EQ(U8(w.warnings_.Text()), "w2 - Выполняется инициализация\n");
 
         // The longest alarm text wraps: its list grows past one line.
         SetMask(kAlarmMaskReg, 1u << 1);
-        ASSERT_TRUE(until(
-            [&] {
-                w.Refresh();
-                return u8(w.alarms_.Text()).rfind("e1 - ", 0) == 0;
-            },
-            kPollLimitMs));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return U8(w.alarms_.Text()).rfind("e1 - ", 0) == 0; }, kPollLimitMs));
         const ustring_t e1 = codes::ErrorBitText(1);
         EXPECT_GE(w.alarms_.Height(), w.alarms_.PreferredSize(&e1, w.alarms_.Width()).y);
         EXPECT_LE(w.alarms_.Right(), w.Width());
@@ -100,32 +75,26 @@ TEST_F(AlarmsWindow, CountsAllBitsListsTheTextsAndFlowsTheLayout) {
         // The device stops answering: both counts drop to 0 at once, the
         // lists follow once the link marks the masks not read.
         sim_->set_fault(sim::Fault_t::kSilent);
-        ASSERT_TRUE(until(
-            [&] {
-                w.Refresh();
-                return u8(w.alarms_title_.Text()) == "Аварии (0)" && u8(w.alarms_.Text()).empty();
-            },
-            kPollLimitMs));
-        EXPECT_EQ(u8(w.warnings_title_.Text()), "Предупреждения (0)");
-        EXPECT_EQ(u8(w.warnings_.Text()), "");
+        ASSERT_TRUE(RefreshUntil(
+            w, [&] { return U8(w.alarms_title_.Text()) == "Аварии (0)" && U8(w.alarms_.Text()).empty(); }, kPollLimitMs));
+        EXPECT_EQ(U8(w.warnings_title_.Text()), "Предупреждения (0)");
+        EXPECT_EQ(U8(w.warnings_.Text()), "");
     });
 }
 
 TEST_F(AlarmsWindow, WithoutAConnectionTheCountsAreZeroButAReadMaskStillShows) {
     StartLine(sim::Options_t{});
-    InLoop([&] {
-        GForm_T<GAlarms> form(G_);
-        GAlarms& w = form.Window();
+    InWindow<GAlarms>([&](auto&, GAlarms& w) {
         // The port is closed, the masks still marked read from before.
         G_.params.alarms_mask.publish(0b1000, 1);
         G_.params.warnings_mask.publish(0b1, 1);
         w.Refresh();
-        EXPECT_EQ(u8(w.alarms_title_.Text()), "Аварии (0)");
-        EXPECT_EQ(u8(w.warnings_title_.Text()), "Предупреждения (0)");
-        EXPECT_EQ(u8(w.alarms_.Text()), "e3 - Сенсор MIPEX не отвечает\n");
-        EXPECT_EQ(u8(w.warnings_.Text()), "w0 - Пониженная точность измерения\n");
+        EXPECT_EQ(U8(w.alarms_title_.Text()), "Аварии (0)");
+        EXPECT_EQ(U8(w.warnings_title_.Text()), "Предупреждения (0)");
+        EXPECT_EQ(U8(w.alarms_.Text()), "e3 - Сенсор MIPEX не отвечает\n");
+        EXPECT_EQ(U8(w.warnings_.Text()), "w0 - Пониженная точность измерения\n");
         G_.params.invalidate_all();
         w.Refresh();
-        EXPECT_EQ(u8(w.alarms_.Text()), "");
+        EXPECT_EQ(U8(w.alarms_.Text()), "");
     });
 }

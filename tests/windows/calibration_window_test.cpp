@@ -3,7 +3,6 @@
 // texts, a zero correction from the button to the device's final state with
 // the exact order of requests on the line, a failing span and an abort.
 #include <algorithm>
-#include <bit>
 #include <functional>
 #include <cmath>
 
@@ -15,14 +14,10 @@
 #include "windows/tests_window.h"
 
 using namespace calib_test;
-using win_test::U8;
-using GCalibrationForm = GForm_T<GCalibration>;
 
 namespace {
 
 class CalibrationWindow : public CalibrationWindowTest {};
-
-uint64_t FloatBits(float f) { return std::bit_cast<uint32_t>(f); }
 
 }  // namespace
 
@@ -65,10 +60,7 @@ TEST(CalibrationState, ConcentrationFilter) {
 
 TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
     StartDevice({}, /*poll=*/false);
-    InLoop([&] {
-        GCalibrationForm form(G_);
-        GCalibration& w = form.Window();
-        form.Show();
+    InShownWindow<GCalibration>([&](GCalibration& w) {
         Present(2);
         w.Refresh();
         auto& field = w.calibration_gas_concentration_;
@@ -99,10 +91,7 @@ TEST_F(CalibrationWindow, FieldFilterStoresAndRefusesZero) {
 
 TEST_F(CalibrationWindow, EnabledStatesByAdjustmentModeAndState) {
     StartDevice({}, /*poll=*/false);
-    InLoop([&] {
-        GCalibrationForm form(G_);
-        GCalibration& w = form.Window();
-        form.Show();
+    InShownWindow<GCalibration>([&](GCalibration& w) {
         w.Refresh();
         EXPECT_FALSE(w.IsEnabled()) << "not connected";
 
@@ -147,14 +136,11 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
     sim::Options_t o;
     o.calibration_ms = 4000;
     StartDevice(o);
-    InLoop([&] {
-        GCalibrationForm form(G_);
-        GCalibration& w = form.Window();
-        form.Show();
+    InShownWindow<GCalibration>([&](GCalibration& w) {
         ASSERT_TRUE(WaitConnected(0));
         w.Refresh();
         Press(w.bt_ss_enable_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_air_is_on_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_air_is_on_.IsEnabled(); }));
         EXPECT_FALSE(w.bt_ss_enable_.IsVisible());
 
         const size_t from = RequestCount();
@@ -165,15 +151,13 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
                                                 "W50191=1"};
         EXPECT_EQ(Exchanges(from), expected);
 
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return U8(w.lb_finished_.Text()).rfind("Производится корректировка нуля\nПрошло: ", 0) == 0;
         })) << U8(w.lb_finished_.Text());
         EXPECT_NE(w.StartTick(), 0u);
         EXPECT_TRUE(w.bt_cancel_.IsEnabled());
         EXPECT_FALSE(w.fr_gas_.IsEnabled());
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return U8(w.lb_finished_.Text()) == "Корректировка нуля завершена успешно";
         })) << U8(w.lb_finished_.Text());
         EXPECT_EQ(w.StartTick(), 0u);
@@ -184,15 +168,11 @@ TEST_F(CalibrationWindow, ZeroCorrectionRunsToTheEndInTheOrderOfTheLine) {
 }
 
 TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
-    sim::Options_t o;
-    o.owner = 2;
+    sim::Options_t o = HeldBy(2);
     o.calibration_ms = 4000;
     o.calibration_error = 5;
     StartDevice(o);
-    InLoop([&] {
-        GCalibrationForm form(G_);
-        GCalibration& w = form.Window();
-        form.Show();
+    InShownWindow<GCalibration>([&](GCalibration& w) {
         ASSERT_TRUE(WaitConnected(2));
         G_.calibration_gas_concentration = 12.35;
         w.Refresh();
@@ -203,8 +183,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         ASSERT_GE(seen.size(), 3u);
         const std::vector<std::string> head(seen.begin(), seen.begin() + 3);
         EXPECT_EQ(head, (std::vector<std::string>{"W50221=" + FloatWords(12.35f), "R50221x2", "W3005=1"}));
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return U8(w.lb_finished_.Text()) == "Ошибка.\nКонцентрация меняется слишком быстро";
         })) << U8(w.lb_finished_.Text());
         // The failure is red, in the label and on the message panel.
@@ -219,8 +198,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         Press(w.bt_gas_is_on_);
         // The device's start state lasts half a second, which a poll turn on
         // a loaded machine may not see: the running state it always does.
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return w.bt_cancel_.IsEnabled() &&
                    U8(w.lb_finished_.Text()).rfind("Производится настройка МИПЕКС по ПГС\nПрошло: ", 0) == 0;
         })) << U8(w.lb_finished_.Text());
@@ -228,8 +206,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
         // At once, before the poll cycle sends it: the abort is on its way.
         EXPECT_EQ(U8(w.lb_finished_.Text()), U8(GCalibration::kAbortingText));
         EXPECT_FALSE(w.bt_cancel_.IsEnabled());
-        ASSERT_TRUE(Until([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return U8(w.lb_finished_.Text()) == "Настройка МИПЕКС по ПГС прекращена пользователем";
         })) << U8(w.lb_finished_.Text());
         EXPECT_TRUE(Seen("W50191=0", from));
@@ -239,9 +216,7 @@ TEST_F(CalibrationWindow, SpanEndsInTheForcedErrorThenAnAbortStopsTheNext) {
 }
 
 TEST_F(CalibrationWindow, RefusedStartShowsItsMessageAndGoesNoFurther) {
-    sim::Options_t o;
-    o.owner = 1;  // the console holds the mode: the device refuses the writes
-    StartDevice(o);
+    StartDevice(HeldBy(1));  // the console holds the mode: the device refuses the writes
     InLoop([&] {
         ASSERT_TRUE(WaitConnected(1));
         const size_t from = RequestCount();

@@ -4,6 +4,7 @@
 // and wait for the line or the window.
 #pragma once
 
+#include <bit>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@
 #include "procedures/write_procedures.h"
 
 namespace calib_test {
+
+using win_test::HeldBy;
+using win_test::U8;
 
 // One request as it reached the line: "W50221=0,0" for a write of registers
 // from 50221, "R50276x1" for a read of one register.
@@ -29,6 +33,9 @@ inline std::string Describe(const std::vector<uint8_t>& f) {
     }
     return s;
 }
+
+// The bits of a float as the device's register pair holds them.
+inline uint64_t FloatBits(float f) { return std::bit_cast<uint32_t>(f); }
 
 // The two register words of a float, low word first, as Describe shows them.
 inline std::string FloatWords(float v) {
@@ -47,6 +54,16 @@ protected:
         };
         StartLine(o, win_test::kRoomyTimeoutMs, 1, poll);
         ASSERT_TRUE(OpenPort());
+    }
+
+    // Runs body(window) as InLoop does, with window W shown for the body's
+    // length.
+    template <typename W, typename Body>
+    void InShownWindow(const Body& body) {
+        InWindow<W>([&](auto& form, W& w) {
+            form.Show();
+            body(w);
+        });
     }
 
     void TearDown() override {

@@ -13,8 +13,6 @@ using namespace win_test;
 
 namespace {
 
-std::string u8(const ustring_t& s) { return text::utf8(s); }
-
 bool same(const ConnectionSettings& a, const ConnectionSettings& b) {
     const com_port_settings_t &p = a.port_settings, &q = b.port_settings;
     return p.speed == q.speed && p.before_send_delay == q.before_send_delay && p.port == q.port &&
@@ -41,20 +39,20 @@ protected:
 
 TEST(ConnectionStateText, FourStatesWithTheirColours) {
     auto closed = LinkStateText(false, drv_error(kDrvTimeout), 5);
-    EXPECT_EQ(u8(closed.text), "Связь с блоком отсутствует.\nНе открыт порт");
+    EXPECT_EQ(U8(closed.text), "Связь с блоком отсутствует.\nНе открыт порт");
     EXPECT_EQ(closed.color, UIK::RGB(90, 142, 197));
 
     auto failing = LinkStateText(true, drv_error(kDrvTimeout), 5);
     const error_value_t e = drv_error(kDrvTimeout);
-    EXPECT_EQ(u8(failing.text), "Связь с блоком отсутствует.\n" + u8(e.name()) + ". " + u8(e.message()));
+    EXPECT_EQ(U8(failing.text), "Связь с блоком отсутствует.\n" + U8(e.name()) + ". " + U8(e.message()));
     EXPECT_EQ(failing.color, UIK::RGB(255, 0, 0));
 
     auto up = LinkStateText(true, success(), 1);
-    EXPECT_EQ(u8(up.text), "Связь с блоком установлена");
+    EXPECT_EQ(U8(up.text), "Связь с блоком установлена");
     EXPECT_EQ(up.color, UIK::RGB(0, 255, 0));
 
     auto waiting = LinkStateText(true, success(), 0);
-    EXPECT_EQ(u8(waiting.text), "Связь с блоком  отсутствует.\nЕще не было запросов");
+    EXPECT_EQ(U8(waiting.text), "Связь с блоком  отсутствует.\nЕще не было запросов");
     EXPECT_EQ(waiting.color, UIK::RGB(90, 142, 197));
 }
 
@@ -63,17 +61,17 @@ TEST_F(ConnectionPanel, ScanListsTheComNumberWithItsDeviceAndFillReadRoundTrips)
     InLoop([&] {
         GConnectionForm form;
         GConnection& c = form.Connection();
-        EXPECT_EQ(u8(c.ssPort_.Item(0)), "Не задан");
+        EXPECT_EQ(U8(c.ssPort_.Item(0)), "Не задан");
         ASSERT_TRUE(WaitFor([&] { return c.ScansTaken() > 0; }));
 
         // "НЕ ЗАДАН" first, then the simulator's COM number with its pty.
-        EXPECT_EQ(u8(c.ssPort_.Item(0)), "НЕ ЗАДАН");
+        EXPECT_EQ(U8(c.ssPort_.Item(0)), "НЕ ЗАДАН");
         EXPECT_EQ(c.PortList()[0], 0);
         int at = -1;
         for (size_t i = 1; i < c.PortList().count(); ++i)
             if (c.PortList()[i] == kCom) at = int(i);
         ASSERT_GT(at, 0);
-        EXPECT_EQ(u8(c.ssPort_.Item(at)), "COM7 (" + sim_->path() + ")");
+        EXPECT_EQ(U8(c.ssPort_.Item(at)), "COM7 (" + sim_->path() + ")");
         EXPECT_EQ(c.ssPort_.SelectedIndex(), at) << "the port in force is selected";
 
         ConnectionSettings s;
@@ -88,7 +86,7 @@ TEST_F(ConnectionPanel, ScanListsTheComNumberWithItsDeviceAndFillReadRoundTrips)
         s.port_settings.speed = 14400;  // not in the table
         s.port_settings.parity = 3;  // any parity shows as on
         c.FillControls(s);
-        EXPECT_EQ(u8(c.ssSpeed_.SelectedText()), "9600");
+        EXPECT_EQ(U8(c.ssSpeed_.SelectedText()), "9600");
         EXPECT_TRUE(c.cbParity_.IsChecked());
         const ConnectionSettings r = c.ReadControls();
         EXPECT_EQ(r.port_settings.speed, 9600u);
@@ -108,7 +106,7 @@ TEST_F(ConnectionPanel, DroppingThePortListDownScansThePortsAfresh) {
         const std::string item = "COM12 (" + plugged.slave_path() + ")";
         auto listed = [&](const std::vector<ustring_t>& items) {
             for (const ustring_t& i : items)
-                if (u8(i) == item) return true;
+                if (U8(i) == item) return true;
             return false;
         };
         ASSERT_FALSE(listed(c.ssPort_.Items()));
@@ -140,17 +138,17 @@ TEST_F(ConnectionPanel, APortInUseIsListedKeptAndRevertedWhateverItsNumber) {
             const int scans = c.ScansTaken();
             ASSERT_TRUE(WaitFor([&] { return c.ScansTaken() > scans; }));
             const std::string item = port == 200 ? "COM200 (" + sim_->path() + ")" : "COM31 (нет устройства)";
-            EXPECT_EQ(u8(c.ssPort_.SelectedText()), item);
+            EXPECT_EQ(U8(c.ssPort_.SelectedText()), item);
 
             c.Timeout_.Enter(700);
             EXPECT_EQ(G_.connection_settings().timeout, 700);
             EXPECT_EQ(G_.connection_settings().port_settings.port, port);
             c.ssPort_.SetSelectedIndex(0);
             EXPECT_EQ(G_.connection_settings().port_settings.port, 0);
-            EXPECT_EQ(u8(c.ssPort_.Item(0)), "НЕ ЗАДАН");
+            EXPECT_EQ(U8(c.ssPort_.Item(0)), "НЕ ЗАДАН");
             c.Revert();
             EXPECT_EQ(G_.connection_settings().port_settings.port, port);
-            EXPECT_EQ(u8(c.ssPort_.SelectedText()), item);
+            EXPECT_EQ(U8(c.ssPort_.SelectedText()), item);
             form.Hide();
         }
         plat::unregister_com_link(200);
@@ -180,16 +178,16 @@ TEST_F(ConnectionPanel, AFieldChangeAppliesAllFieldsAndKeepsTheDelay) {
 TEST_F(ConnectionPanel, ConnectShowsTheLinkStateAndAChangeReopensThePort) {
     with_panel([&](GConnectionForm& form, GConnection& c) {
         c.Refresh();
-        EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Подключить");
-        EXPECT_EQ(u8(c.BlockConnected_.Text()), "Связь с блоком отсутствует.\nНе открыт порт");
+        EXPECT_EQ(U8(c.btConnectDisconnect_.Caption()), "Подключить");
+        EXPECT_EQ(U8(c.BlockConnected_.Text()), "Связь с блоком отсутствует.\nНе открыт порт");
 
         c.ConnectDisconnect();
         EXPECT_TRUE(G_.is_port_open());
         EXPECT_TRUE(c.ReconnectFlag());
-        EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Отключить");
+        EXPECT_EQ(U8(c.btConnectDisconnect_.Caption()), "Отключить");
         ASSERT_TRUE(WaitFor([&] { return link_->completed_cycles() > 0; }));
         c.RefreshState();
-        EXPECT_EQ(u8(c.BlockConnected_.Text()), "Связь с блоком установлена");
+        EXPECT_EQ(U8(c.BlockConnected_.Text()), "Связь с блоком установлена");
         EXPECT_EQ(c.BlockConnected_.BackColor(), UIK::RGB(0, 255, 0));
 
         // A change while open reopens the port with the new settings.
@@ -201,15 +199,15 @@ TEST_F(ConnectionPanel, ConnectShowsTheLinkStateAndAChangeReopensThePort) {
         sim_->set_fault(sim::Fault_t::kSilent);
         ASSERT_TRUE(WaitFor([&] { return link_->link_status().is_error(); }));
         c.RefreshState();
-        EXPECT_EQ(u8(c.BlockConnected_.Text()).rfind("Связь с блоком отсутствует.\nModbus-драйвер. ", 0), 0u)
-            << u8(c.BlockConnected_.Text());
+        EXPECT_EQ(U8(c.BlockConnected_.Text()).rfind("Связь с блоком отсутствует.\nModbus-драйвер. ", 0), 0u)
+            << U8(c.BlockConnected_.Text());
         EXPECT_EQ(c.BlockConnected_.BackColor(), UIK::RGB(255, 0, 0));
         sim_->clear_faults();
 
         c.ConnectDisconnect();
         EXPECT_FALSE(G_.is_port_open());
         EXPECT_FALSE(c.ReconnectFlag());
-        EXPECT_EQ(u8(c.btConnectDisconnect_.Caption()), "Подключить");
+        EXPECT_EQ(U8(c.btConnectDisconnect_.Caption()), "Подключить");
         ASSERT_TRUE(WaitFor([&] { return texts_.clears >= 2; }));
         EXPECT_TRUE(texts_.errors.empty());
     });
@@ -254,7 +252,7 @@ TEST_F(ConnectionPanel, EscapeRevertsToTheSettingsOfTheLastShowingUnlessShiftOrC
         EXPECT_EQ(G_.connection_settings().port_settings.speed, 38400u);
         form.HandleFormKey({UIK::kKeyEscape, 0});
         EXPECT_TRUE(same(G_.connection_settings(), before));
-        EXPECT_EQ(u8(c.ssSpeed_.SelectedText()), "9600");
+        EXPECT_EQ(U8(c.ssSpeed_.SelectedText()), "9600");
         form.Hide();
     });
 }
@@ -323,17 +321,17 @@ TEST_F(ConnectionPanel, NumberFieldsRefuseValuesTheLineCannotUse) {
             {&c.iiDelayBeforeSend_, "<<<<<<", "от 0 до 65535"},
         };
         for (const Case& k : cases) {
-            SCOPED_TRACE(std::string(u8(k.field->Prompt())) + " keys " + k.keys);
+            SCOPED_TRACE(std::string(U8(k.field->Prompt())) + " keys " + k.keys);
             const int64_t shown = k.field->Value();
             ustring_t refusal;
             enter_refused(*k.field, keys_of(k.keys), &refusal);
             EXPECT_FALSE(k.field->OpenEntry()) << "accepted";
-            EXPECT_NE(u8(refusal).find(k.range), std::string::npos) << u8(refusal);
+            EXPECT_NE(U8(refusal).find(k.range), std::string::npos) << U8(refusal);
             EXPECT_EQ(k.field->Value(), shown);
             EXPECT_TRUE(same(G_.connection_settings(), before));
         }
         // The field states its range; a value inside it is taken.
-        EXPECT_EQ(u8(c.BlockID_.RangeText()), "от 1 до 247");
+        EXPECT_EQ(U8(c.BlockID_.RangeText()), "от 1 до 247");
         ustring_t none;
         enter_refused(c.BlockID_, keys_of("<<<<17"), &none);
         EXPECT_TRUE(c.BlockID_.OpenEntry());

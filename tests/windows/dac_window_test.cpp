@@ -2,7 +2,6 @@
 // cut to integers (and a corrupt one shown empty), the mode switch, the code
 // field and the bar in step with what reaches the line, the keys, remember,
 // cancel and the two save sequences in order.
-#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -10,14 +9,10 @@
 #include "windows/dac_window.h"
 
 using namespace calib_test;
-using win_test::U8;
-using GDacForm = GForm_T<GDacCalibration>;
 
 namespace {
 
 class DacWindow : public CalibrationWindowTest {};
-
-uint64_t FloatBits(float f) { return std::bit_cast<uint32_t>(f); }
 
 }  // namespace
 
@@ -32,10 +27,7 @@ TEST(DacStoredCode, CutTowardsZeroAndNothingForNoNumber) {
 
 TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
     StartDevice({}, /*poll=*/false);
-    InLoop([&] {
-        GDacForm form(G_);
-        GDacCalibration& w = form.Window();
-        form.Show();
+    InShownWindow<GDacCalibration>([&](GDacCalibration& w) {
         Present(2);
         Set(G_.params.dac_code_4ma, FloatBits(812.9f));
         Set(G_.params.dac_code_20ma, 0x7FC00000u);  // not a number
@@ -75,17 +67,14 @@ TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
 
 TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
     StartDevice();
-    InLoop([&] {
-        GDacForm form(G_);
-        GDacCalibration& w = form.Window();
-        form.Show();
+    InShownWindow<GDacCalibration>([&](GDacCalibration& w) {
         ASSERT_TRUE(WaitConnected(0));
         w.Refresh();
         Press(w.bt_ss_enable_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_toggle_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled(); }));
         size_t from = RequestCount();
         Press(w.bt_toggle_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled(); }));
         EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50186=1"}));
         EXPECT_EQ(texts_.status.back(), "Команда \"Включить настройку ЦАП\" отправлена");
 
@@ -118,13 +107,13 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
         EXPECT_LT(code_writes, 10u) << "a drag of 390 positions is merged";
 
         // Remember for 20 mA, then twice for 4 mA: the second code stays.
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.real_code_.Value() == 3990; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 3990; }));
         Press(w.bt_remember_max_);
         w.sb_code_.SetPosition(790);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.real_code_.Value() == 790; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 790; }));
         Press(w.bt_remember_min_);
         w.sb_code_.SetPosition(800);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.real_code_.Value() == 800; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 800; }));
         Press(w.bt_remember_min_);
         w.Refresh();
         EXPECT_EQ(U8(w.code_min_.Text()), "800");
@@ -141,7 +130,7 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
         // Remember both again and save: two complete sequences, 4 mA first.
         Press(w.bt_remember_min_);
         w.sb_code_.SetPosition(3990);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.real_code_.Value() == 3990; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 3990; }));
         Press(w.bt_remember_max_);
         from = RequestCount();
         const size_t statuses = texts_.status.size();
@@ -166,13 +155,13 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
         ASSERT_TRUE(Until([&] { return texts_.status.size() >= statuses + 6; }));
         EXPECT_EQ(texts_.status[statuses + 2], "Параметр \"Код ЦАП 4 мА\" установлен\nНастройки сохранены");
         EXPECT_EQ(texts_.status[statuses + 5], "Параметр \"Код ЦАП 20 мА\" установлен\nНастройки сохранены");
-        ASSERT_TRUE(Until([&] { w.Refresh(); return U8(w.real_code_min_.Text()) == "800"; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return U8(w.real_code_min_.Text()) == "800"; }));
         EXPECT_EQ(U8(w.real_code_max_.Text()), "3990");
         EXPECT_EQ(U8(w.code_min_.Text()), "800");
 
         // Off again through the command.
         Press(w.bt_toggle_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return !w.table_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.table_.IsEnabled(); }));
         EXPECT_EQ(DeviceRegister(50186), 0);
         EXPECT_TRUE(texts_.errors.empty()) << texts_.errors.front();
     });
@@ -182,20 +171,15 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
 // code before any input can move them, so two wheel notches go from there
 // and never from a code left in the bar.
 TEST_F(DacWindow, TheCodeStartsFromTheDeviceWhenTheModeTurnsOn) {
-    sim::Options_t o;
-    o.owner = 2;
-    StartDevice(o);
+    StartDevice(HeldBy(2));
     ASSERT_TRUE(sim_->set_register(1, 50187, 3990));
-    InLoop([&] {
-        GDacForm form(G_);
-        GDacCalibration& w = form.Window();
-        form.Show();
+    InShownWindow<GDacCalibration>([&](GDacCalibration& w) {
         ASSERT_TRUE(WaitConnected(2));
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_toggle_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled(); }));
         EXPECT_EQ(w.sb_code_.Position(), 0);
         const size_t from = RequestCount();
         Press(w.bt_toggle_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled(); }));
         EXPECT_EQ(w.inp_code_.Value(), 3990);
         EXPECT_EQ(w.sb_code_.Position(), 3990);
         EXPECT_EQ(w.real_code_.Value(), 3990);

@@ -69,17 +69,10 @@ TEST(ClockFields, OneSecondLaterCarriesThroughTheCalendar) {
 }
 
 TEST_F(DateWindow, FollowsTheDeviceClockUntilEditedAndWritesTheFieldsAsBcd) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GDate> form(G_);
-        GDate& w = form.Window();
+    start_open(HeldBy(2));
+    InWindow<GDate>([&](auto& form, GDate& w) {
         EXPECT_EQ(text::utf8(form.Title()), "Дата / Время");
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.in_year_.Value() >= 2025 && w.table_.IsEnabled();
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.in_year_.Value() >= 2025 && w.table_.IsEnabled(); }));
         EXPECT_EQ(text::utf8(w.in_year_.Text()).size(), 4u);
         EXPECT_FALSE(w.bt_apply_.IsEnabled());
         EXPECT_FALSE(w.bt_cancel_.IsEnabled());
@@ -103,10 +96,7 @@ TEST_F(DateWindow, FollowsTheDeviceClockUntilEditedAndWritesTheFieldsAsBcd) {
         EXPECT_EQ(reg(sim::reg::kClock), 0x0618) << "year 18 is byte 0x18, month 6";
         EXPECT_EQ(reg(sim::reg::kClock + 1), 0x0915);
         // The device clock runs from what was written; the window follows it again.
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.in_year_.Value() == 2018 && w.in_day_.Value() == 15;
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.in_year_.Value() == 2018 && w.in_day_.Value() == 15; }));
 
         // The full year writes the same year byte.
         Type(w, F(2019, 7, 1, 8, 0, 0));
@@ -117,16 +107,9 @@ TEST_F(DateWindow, FollowsTheDeviceClockUntilEditedAndWritesTheFieldsAsBcd) {
 }
 
 TEST_F(DateWindow, InvalidDatesAreRefusedAndCancelBringsTheDeviceClockBack) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GDate> form(G_);
-        GDate& w = form.Window();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.in_year_.Value() >= 2025;
-        }));
+    start_open(HeldBy(2));
+    InWindow<GDate>([&](auto&, GDate& w) {
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.in_year_.Value() >= 2025; }));
         const uint16_t before = reg(sim::reg::kClock);
         for (const clock_fields_t& bad : {F(2100, 1, 1), F(100, 1, 1), F(2018, 4, 31), F(2023, 2, 29)}) {
             const size_t errors = texts_.errors.size();
@@ -146,10 +129,7 @@ TEST_F(DateWindow, InvalidDatesAreRefusedAndCancelBringsTheDeviceClockBack) {
         ASSERT_TRUE(poll_for([&] { return reg(sim::reg::kClock) == 0x0224; }));
 
         // An edit abandoned with cancel: the device clock shows again.
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.in_year_.Value() == 2024 && w.in_day_.Value() == 29;
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.in_year_.Value() == 2024 && w.in_day_.Value() == 29; }));
         const int clears = texts_.clears;
         Type(w, F(2030, 1, 2));
         w.Cancel();
@@ -161,12 +141,8 @@ TEST_F(DateWindow, InvalidDatesAreRefusedAndCancelBringsTheDeviceClockBack) {
 }
 
 TEST_F(DateWindow, TheComputersTimeIsWrittenOneSecondAheadAndTheLayoutValuesAreRefused) {
-    sim::Options_t o;
-    o.owner = 2;
-    start(o);
-    run_in_loop([&] {
-        GForm_T<GDate> form(G_);
-        GDate& w = form.Window();
+    start(HeldBy(2));
+    InWindow<GDate>([&](auto&, GDate& w) {
         // Before the device clock has been read the fields hold the layout's
         // impossible values.
         EXPECT_EQ(text::utf8(w.in_day_.Text()), "32");
@@ -175,10 +151,7 @@ TEST_F(DateWindow, TheComputersTimeIsWrittenOneSecondAheadAndTheLayoutValuesAreR
         ASSERT_TRUE(wait_error("Некорректная дата/время"));
         ASSERT_TRUE(OpenPort());
 
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.bt_apply_local_time_.IsEnabled();
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_apply_local_time_.IsEnabled(); }));
         ASSERT_TRUE(sim_->set_register(1, sim::reg::kClock, 0x0101));  // far from now: 2001
         w.ApplyLocalTime();
         ASSERT_TRUE(wait_status("Параметр \"Дата и время\" установлен\nНастройки сохранены")) << all_status();
@@ -199,20 +172,12 @@ TEST_F(DateWindow, TheComputersTimeIsWrittenOneSecondAheadAndTheLayoutValuesAreR
 
 TEST_F(DateWindow, WithoutTheModeTheFieldsAreLockedAndTheButtonAsksForIt) {
     start_open();  // nobody holds the mode
-    run_in_loop([&] {
-        GForm_T<GDate> form(G_);
-        GDate& w = form.Window();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.bt_ss_enable_.IsVisible();
-        }));
+    InWindow<GDate>([&](auto&, GDate& w) {
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_ss_enable_.IsVisible(); }));
         EXPECT_FALSE(w.table_.IsEnabled());
         EXPECT_FALSE(w.bt_apply_local_time_.IsEnabled());
         w.bt_ss_enable_.OnClick(&w.bt_ss_enable_);
         ASSERT_TRUE(wait_status("Режим наладки включен")) << all_status();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.table_.IsEnabled() && !w.bt_ss_enable_.IsVisible();
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled() && !w.bt_ss_enable_.IsVisible(); }));
     });
 }

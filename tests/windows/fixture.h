@@ -23,6 +23,7 @@
 #include "sim/simulator.h"
 #include "toolkit/uik.h"
 #include "windows/new_form.h"
+#include "windows/sub_window.h"
 #include "procedures/write_procedures.h"
 
 namespace win_test {
@@ -60,6 +61,13 @@ struct TextRecorder final : IWindowSide {
         lines.push_back("clear");
     }
 };
+
+// Simulator options with the adjustment mode held at start by owner (2: this
+// link, 1: the console, 3: HART, 0: nobody).
+inline sim::Options_t HeldBy(int owner, sim::Options_t o = {}) {
+    o.owner = owner;
+    return o;
+}
 
 inline void UseTempConfigDir() {
     static const std::string dir = [] {
@@ -146,6 +154,32 @@ protected:
     }
     // Turns the loop until pred holds; false when ms passed first.
     static bool WaitFor(const std::function<bool()>& pred, int ms = kWaitMs) { return UIK::App::RunUntil(pred, ms); }
+    // The same for values the workers publish without posting anything to the
+    // window thread: the loop is woken every 20 ms to look.
+    static bool PollFor(const std::function<bool()>& pred, int ms = kWaitMs) {
+        for (int waited = 0; waited < ms; waited += 20)
+            if (UIK::App::RunUntil(pred, 20)) return true;
+        return pred();
+    }
+    // Refreshes window w, as its form's timer would, until pred holds.
+    template <typename W>
+    static bool RefreshUntil(W& w, const std::function<bool()>& pred, int ms = kWaitMs) {
+        return PollFor(
+            [&] {
+                w.Refresh();
+                return pred();
+            },
+            ms);
+    }
+    // Runs body(form, window) as InLoop does, with a form of window W made
+    // over G_ for the body's length.
+    template <typename W, typename Body>
+    void InWindow(const Body& body) {
+        InLoop([&] {
+            GForm_T<W> form(G_);
+            body(form, form.Window());
+        });
+    }
 
     UIK::GResourcesUser resources_;
     std::unique_ptr<sim::Simulator_t> sim_;

@@ -7,12 +7,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "chart/trend_plot.h"
 #include "model/journal_export.h"
 #include "sim/journals.h"
 #include "fixture.h"
+#include "tests/scratch.h"
 #include "windows/sub_windows.h"
 #include "windows/trend_chart.h"
 #include "windows/journals_window.h"
@@ -23,18 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string u8(const ustring_t& s) { return text::utf8(s); }
 // A text as a journal page shows it (tabs as spaces).
-std::string screen(const ustring_t& s) { return u8(GJournalPage::ScreenText(s)); }
+std::string screen(const ustring_t& s) { return U8(GJournalPage::ScreenText(s)); }
 
 constexpr int kLimitMs = 20000;
 
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
+using scratch::slurp;
 
 class JournalsWindow : public WindowTest {
 protected:
@@ -67,6 +61,13 @@ protected:
     GJournals& W() { return journals_->Window(); }
     static bool until(const std::function<bool()>& pred, int ms = kLimitMs) { return WaitFor(pred, ms); }
 
+    // A detector with n records in its threshold-1 journal.
+    static sim::Options_t Threshold1Records(uint32_t n) {
+        sim::Options_t o;
+        o.records.threshold1 = n;
+        return o;
+    }
+
     // The device's record i of a list journal, as the window shows it.
     template <typename Item>
     Item DeviceRecord(sim::Journal_t j, uint32_t i) const {
@@ -80,12 +81,51 @@ protected:
         return r;
     }
 
-    // Presses bt_load_ and waits for the hand-over.
+    // The device's counters, as the window shows them.
+    counters_t DeviceCounters() const {
+        uint32_t c[8];
+        sim::JournalSet_t(options_.seed, options_.records).counters(c);
+        return {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+    }
+
+    // Once the link is up, presses bt_load_ and waits for the hand-over.
     template <int N>
     void Download(GJournal<N>& page) {
+        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         page.LoadOrStop();
         ASSERT_TRUE(page.DownloadPending());
         ASSERT_TRUE(until([&] { return !page.DownloadPending(); }, 60000));
+    }
+
+    // An empty folder of this name in the configuration folder.
+    static fs::path FreshDir(const char* name) {
+        const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / name;
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        return dir;
+    }
+
+    // Exports the page through the toolkit's save dialog, typing path as the
+    // name once the dialog is up; returns the name and the file type the
+    // dialog proposed.
+    template <int N>
+    std::pair<std::string, int> ExportAs(GJournal<N>& page, const fs::path& path) {
+        std::pair<std::string, int> proposed;
+        UIK::GTimer typist(20);
+        typist.OnTick.Set([&](UIK::GTimer* t) {
+            for (UIK::GForm* f : UIK::GForm::ShownForms()) {
+                auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
+                if (!d) continue;
+                t->Stop();
+                proposed = {text::to_utf8(d->NameField().Text()), d->FilterIndex()};
+                d->NameField().SetText(text::from_utf8(path.string()));
+                d->TryAccept();
+                return;
+            }
+        });
+        typist.Start();
+        page.Export();
+        return proposed;
     }
 
     sim::Options_t options_;
@@ -96,44 +136,39 @@ protected:
 }  // namespace
 
 TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
-    sim::Options_t o;
-    o.records.threshold1 = 12;
-    Open(o);
+    Open(Threshold1Records(12));
     InLoop([&] {
         GJournal<0>& p = W().page0_;
         auto shows = [&](uint32_t i) {
-            return u8(p.text_.Text()) == "Всего записей: 12\n\n" +
+            return U8(p.text_.Text()) == "Всего записей: 12\n\n" +
                                              screen(record_text(DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)));
         };
-        ASSERT_TRUE(until([&] { return shows(0); })) << u8(p.text_.Text());
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Загрузить весь архив");
+        ASSERT_TRUE(until([&] { return shows(0); })) << U8(p.text_.Text());
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Загрузить весь архив");
         EXPECT_TRUE(p.bt_load_.IsEnabled());
         EXPECT_FALSE(p.bt_export_.IsEnabled());
         EXPECT_EQ(p.sb_.Maximum(), 11);
 
         p.sb_.SetPosition(5);
-        ASSERT_TRUE(until([&] { return shows(5); })) << u8(p.text_.Text());
+        ASSERT_TRUE(until([&] { return shows(5); })) << U8(p.text_.Text());
         // The wheel over the page moves the same bar.
         UIK::GMouseEvent wheel;
         wheel.wheel = -2;
         p.text_.HandleMouseWheel(wheel);
         EXPECT_EQ(p.sb_.Position(), 7);
-        ASSERT_TRUE(until([&] { return shows(7); })) << u8(p.text_.Text());
+        ASSERT_TRUE(until([&] { return shows(7); })) << U8(p.text_.Text());
 
         // The trend page previews the trend the same way.
         W().SelectPage(6);
         GJournal<6>& t = W().page6_;
-        ASSERT_TRUE(until([&] { return u8(t.text_.Text()).rfind("Всего записей: 200\n\n1. ", 0) == 0; }))
-            << u8(t.text_.Text());
+        ASSERT_TRUE(until([&] { return U8(t.text_.Text()).rfind("Всего записей: 200\n\n1. ", 0) == 0; }))
+            << U8(t.text_.Text());
 
         // The counters page shows the device's counters.
         W().SelectPage(5);
-        const sim::JournalSet_t set(o.seed, o.records);
-        uint32_t c[8];
-        set.counters(c);
-        const counters_t want{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
-        ASSERT_TRUE(until([&] { return u8(W().page5_.text_.Text()) == screen(counters_text(want)); }))
-            << u8(W().page5_.text_.Text());
+        const counters_t want = DeviceCounters();
+        ASSERT_TRUE(until([&] { return U8(W().page5_.text_.Text()) == screen(counters_text(want)); }))
+            << U8(W().page5_.text_.Text());
         EXPECT_TRUE(W().page5_.bt_export_.IsEnabled());
         EXPECT_FALSE(W().page5_.bt_load_.IsVisible());
         EXPECT_FALSE(W().page5_.sb_.IsVisible());
@@ -141,12 +176,9 @@ TEST_F(JournalsWindow, PreviewFollowsTheScrollBarThroughTheRecordSelector) {
 }
 
 TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
-    sim::Options_t o;
-    o.records.threshold1 = 45;
-    Open(o);
+    Open(Threshold1Records(45));
     InLoop([&] {
         GJournal<0>& p = W().page0_;
-        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
         ASSERT_TRUE(p.loaded);
         ASSERT_EQ(p.records.count(), 45u);
@@ -157,7 +189,7 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         EXPECT_EQ(p.progress_.Maximum(), 45);
         EXPECT_EQ(p.progress_.Position(), 45);
         ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Повторить загрузку");
         EXPECT_TRUE(p.bt_export_.IsEnabled());
         EXPECT_EQ(p.sb_.Maximum(), 44);
 
@@ -168,13 +200,13 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         };
         p.sb_.SetPosition(1);
         p.sb_.SetPosition(0);
-        EXPECT_EQ(u8(p.text_.Text()), page_text(0, 20));
+        EXPECT_EQ(U8(p.text_.Text()), page_text(0, 20));
         p.sb_.SetPosition(30);
-        EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
+        EXPECT_EQ(U8(p.text_.Text()), page_text(30, 45));
         // The README's picture of the window with a downloaded journal.
         if (const char* dir = std::getenv("LUMA10_SCREENSHOT_DIR"))
             EXPECT_TRUE(journals_->RenderToPng((fs::path(dir) / "journals-window.png").c_str()));
-        EXPECT_EQ(u8(p.text_.Text()).rfind("31. ", std::string::npos) != std::string::npos, true);
+        EXPECT_EQ(U8(p.text_.Text()).rfind("31. ", std::string::npos) != std::string::npos, true);
 
         // All twenty records of a page are there to read at the default size:
         // the text is as tall as it needs, and scrolls in its box.
@@ -195,13 +227,13 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         // load without a device; a page without records says so.
         link_->close();
         p.Refresh(true);
-        EXPECT_EQ(u8(p.text_.Text()), page_text(30, 45));
+        EXPECT_EQ(U8(p.text_.Text()), page_text(30, 45));
         p.sb_.SetPosition(44);
-        EXPECT_EQ(u8(p.text_.Text()), page_text(44, 45));
+        EXPECT_EQ(U8(p.text_.Text()), page_text(44, 45));
         EXPECT_FALSE(p.bt_load_.IsEnabled());
         EXPECT_TRUE(p.bt_export_.IsEnabled());
         W().SelectPage(1);
-        EXPECT_EQ(u8(W().page1_.text_.Text()), "Нет связи");
+        EXPECT_EQ(U8(W().page1_.text_.Text()), "Нет связи");
         EXPECT_EQ(W().page1_.sb_.Maximum(), 0);
         EXPECT_EQ(W().page1_.sb_.Position(), 0);
 
@@ -211,7 +243,7 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         EXPECT_FALSE(W().page1_.loading.load());
         EXPECT_FALSE(W().page1_.DownloadPending());
         W().page1_.Refresh(true);
-        EXPECT_EQ(u8(W().page1_.text_.Text()), "Нет связи");
+        EXPECT_EQ(U8(W().page1_.text_.Text()), "Нет связи");
     });
 }
 
@@ -228,9 +260,9 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
         EXPECT_TRUE(p.loading.load());
         ASSERT_TRUE(until([&] { return p.progress_.Position() >= 3; }));
         p.Refresh(false);
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Остановить загрузку");
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Остановить загрузку");
         EXPECT_EQ(p.progress_.Maximum(), 3000);
-        EXPECT_EQ(u8(p.text_.Text()).rfind("Всего записей: 3000. Загружено:", 0), 0u) << u8(p.text_.Text());
+        EXPECT_EQ(U8(p.text_.Text()).rfind("Всего записей: 3000. Загружено:", 0), 0u) << U8(p.text_.Text());
 
         // A page whose download waits behind this one says so, and can be
         // called off before it begins: it then keeps what it had.
@@ -238,8 +270,8 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
         t1.LoadOrStop();
         EXPECT_TRUE(t1.Waiting());
         W().SelectPage(0);
-        EXPECT_EQ(u8(t1.bt_load_.Caption()), "Отменить загрузку");
-        EXPECT_EQ(u8(t1.text_.Text()), "Загрузка ждёт: сначала загружается другой журнал.");
+        EXPECT_EQ(U8(t1.bt_load_.Caption()), "Отменить загрузку");
+        EXPECT_EQ(U8(t1.text_.Text()), "Загрузка ждёт: сначала загружается другой журнал.");
         EXPECT_EQ(t1.progress_.Maximum(), 0);
         t1.LoadOrStop();
         EXPECT_FALSE(t1.loading.load());
@@ -278,12 +310,12 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
 
         // Loaded and held, both; the button offers to go on.
         ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Продолжить загрузку");
-        EXPECT_EQ(u8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(stopped_at) +
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Продолжить загрузку");
+        EXPECT_EQ(U8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(stopped_at) +
                                                " из 3000 (загрузка остановлена)\n\n1. ",
                                            0),
                   0u)
-            << u8(p.text_.Text());
+            << U8(p.text_.Text());
 
         // Continued: the records read before stay, the rest follow them.
         Download(p);
@@ -291,9 +323,9 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
         for (uint32_t i = 0; i < 3000; ++i)
             ASSERT_EQ(p.records[i], DeviceRecord<item3_t>(sim::Journal_t::kAlarms, i)) << i;
         EXPECT_EQ(p.last.first, stopped_at);
-        EXPECT_EQ(u8(p.text_.Text()).rfind("Всего записей: 3000\n\n1. ", 0), 0u) << u8(p.text_.Text());
+        EXPECT_EQ(U8(p.text_.Text()).rfind("Всего записей: 3000\n\n1. ", 0), 0u) << U8(p.text_.Text());
         ASSERT_TRUE(until([&] { return p.bt_load_.IsEnabled(); }));
-        EXPECT_EQ(u8(p.bt_load_.Caption()), "Повторить загрузку");
+        EXPECT_EQ(U8(p.bt_load_.Caption()), "Повторить загрузку");
 
         // Two pages posted one after the other both download in full, while
         // another page is shown.
@@ -307,17 +339,13 @@ TEST_F(JournalsWindow, AStoppedDownloadSaysHowManyOfHowManyAndContinuesWhereItSt
 }
 
 TEST_F(JournalsWindow, RecordsReadBeforeTheLineWasLostExportMarkedIncomplete) {
-    sim::Options_t o;
-    o.records.threshold1 = 3000;
+    sim::Options_t o = Threshold1Records(3000);
     // The line goes after the start and some hundred records.
     o.drop_after = 250;
     Open(o);
-    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "partial";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = FreshDir("partial");
     InLoop([&] {
         GJournal<0>& p = W().page0_;
-        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
         const size_t read = p.records.count();
         ASSERT_GT(read, 0u);
@@ -325,11 +353,11 @@ TEST_F(JournalsWindow, RecordsReadBeforeTheLineWasLostExportMarkedIncomplete) {
         EXPECT_TRUE(p.last.error.is_error());
         ASSERT_TRUE(until([&] { return !G_.is_connected(); }));
         p.Refresh(true);
-        EXPECT_EQ(u8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(read) +
+        EXPECT_EQ(U8(p.text_.Text()).rfind("Загружено записей: " + std::to_string(read) +
                                                " из 3000 (загрузка прервана ошибкой)\n\n1. ",
                                            0),
                   0u)
-            << u8(p.text_.Text());
+            << U8(p.text_.Text());
         ASSERT_TRUE(p.bt_export_.IsEnabled());
 
         // The same bytes luma10ctl journal --partial writes, and the panel
@@ -344,15 +372,14 @@ TEST_F(JournalsWindow, RecordsReadBeforeTheLineWasLostExportMarkedIncomplete) {
 }
 
 TEST_F(JournalsWindow, PreviewShowsNumberTimeAndValuesOfOneReadWhileTheBarMoves) {
-    sim::Options_t o;
-    o.records.threshold1 = 3000;
+    sim::Options_t o = Threshold1Records(3000);
     // Real wire times: a poll cycle takes long enough to be caught in.
     o.line_timing = true;
     Open(o);
     InLoop([&] {
         GJournal<0>& p = W().page0_;
         const std::string head = "Всего записей: 3000\n\n";
-        auto shown = [&] { return u8(p.text_.Text()); };
+        auto shown = [&] { return U8(p.text_.Text()); };
         auto record_at = [&](uint32_t i) {
             return head + screen(record_text(DeviceRecord<item1_t>(sim::Journal_t::kThreshold1, i)));
         };
@@ -416,7 +443,7 @@ TEST_F(JournalsWindow, PageButtonsAndCtrlTabSwitchPagesOtherKeysGoToTheFormsHand
         journals_->HandleFormKey(UIK::GKeyEvent{UIK::kKeyTab, UIK::kModCtrl});
         UIK::App::ProcessPending();
         EXPECT_EQ(w.CurrentPage(), 1);
-        EXPECT_EQ(u8(w.page1_.text_.Text()), "Нет связи");
+        EXPECT_EQ(U8(w.page1_.text_.Text()), "Нет связи");
 
         // Hidden and shown again: the form's own handler saved before the
         // window installed its own gets the other keys, and the page-switch
@@ -435,54 +462,27 @@ TEST_F(JournalsWindow, PageButtonsAndCtrlTabSwitchPagesOtherKeysGoToTheFormsHand
 }
 
 TEST_F(JournalsWindow, ExportsThroughTheSaveDialogToThePathAsTypedByItsExtension) {
-    sim::Options_t o;
-    o.records.threshold1 = 7;
-    Open(o);
-    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "Журналы";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    Open(Threshold1Records(7));
+    const fs::path dir = FreshDir("Журналы");
     InLoop([&] {
         GJournal<0>& p = W().page0_;
-        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
         ASSERT_EQ(p.records.count(), 7u);
         ASSERT_TRUE(until([&] { return p.bt_export_.IsEnabled(); }));
 
-        // Types a name into the dialog once it is up and saves.
-        auto export_as = [&](const std::string& name) -> std::string {
-            std::string proposed;
-            UIK::GTimer typist(20);
-            typist.OnTick.Set([&](UIK::GTimer* t) {
-                for (UIK::GForm* f : UIK::GForm::ShownForms()) {
-                    auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
-                    if (!d) continue;
-                    t->Stop();
-                    proposed = text::to_utf8(d->NameField().Text());
-                    d->NameField().SetText(text::from_utf8((dir / name).string()));
-                    d->TryAccept();
-                    return;
-                }
-            });
-            typist.Start();
-            p.Export();
-            return proposed;
-        };
-        const std::string proposed = export_as("Отчёт.CSV");
+        const std::string proposed = ExportAs(p, dir / "Отчёт.CSV").first;
         EXPECT_EQ(proposed.rfind("luma10 log ", 0), 0u) << proposed;
         EXPECT_EQ(proposed.size(), std::string("luma10 log 20261208_060000").size()) << proposed;
         EXPECT_EQ(slurp(dir / "Отчёт.CSV"), export_bytes(p.records, export_format::csv));
         EXPECT_FALSE(fs::exists(dir / "отчёт.csv"));
 
-        export_as("Отчёт.dat");
+        ExportAs(p, dir / "Отчёт.dat");
         EXPECT_EQ(slurp(dir / "Отчёт.dat"), export_bytes(p.records, export_format::text));
         EXPECT_TRUE(texts_.errors.empty());
 
         // The counters export the values as they stand, the device's.
         W().SelectPage(5);
-        const sim::JournalSet_t set(o.seed, o.records);
-        uint32_t c[8];
-        set.counters(c);
-        const counters_t want{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+        const counters_t want = DeviceCounters();
         ASSERT_TRUE(until([&] { return W().page5_.bt_export_.IsEnabled() && counters_from_params(G_.params) == want; }));
         ASSERT_FALSE(W().page5_.ExportTo(text::u16((dir / "c.txt").string())));
         EXPECT_EQ(slurp(dir / "c.txt"), export_bytes(want, export_format::text));
@@ -491,8 +491,7 @@ TEST_F(JournalsWindow, ExportsThroughTheSaveDialogToThePathAsTypedByItsExtension
 
 TEST_F(JournalsWindow, AFailedExportIsReportedAndLeavesNoPartialFile) {
     Open(sim::Options_t{}, /*connect=*/false);
-    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "export-fail";
-    fs::remove_all(dir);
+    const fs::path dir = FreshDir("export-fail");
     fs::create_directories(dir / "taken.csv");  // a folder where the file should go
     fs::create_directories(dir / "locked");
     std::ofstream(dir / "locked" / "old.csv") << "old";
@@ -529,14 +528,11 @@ TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAnd
     o.records.trend_day = true;
     o.records.trend = 1440;
     Open(o);
-    const fs::path dir = fs::path(std::getenv("LUMA10_CONFIG_DIR")) / "chart";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const fs::path dir = FreshDir("chart");
     InLoop([&] {
         W().SelectPage(6);
         GJournal<6>& p = W().page6_;
         GTrendChartPage& chart = W().TrendChart();
-        ASSERT_TRUE(until([&] { return G_.is_connected(); }));
         Download(p);
         ASSERT_EQ(p.records.count(), 1440u);
 
@@ -622,23 +618,7 @@ TEST_F(JournalsWindow, TheTrendPageShowsTheDownloadedDayAsAChartReadOutZoomedAnd
 
         // With the chart shown the save dialog proposes the picture: a name
         // typed without an extension is saved as a PNG.
-        std::string proposed;
-        int type = 0;
-        UIK::GTimer typist(20);
-        typist.OnTick.Set([&](UIK::GTimer* tm) {
-            for (UIK::GForm* f : UIK::GForm::ShownForms()) {
-                auto* d = dynamic_cast<UIK::GSaveFileDialog*>(f);
-                if (!d) continue;
-                tm->Stop();
-                proposed = text::to_utf8(d->NameField().Text());
-                type = d->FilterIndex();
-                d->NameField().SetText(text::from_utf8((dir / "Сутки").string()));
-                d->TryAccept();
-                return;
-            }
-        });
-        typist.Start();
-        p.Export();
+        const auto [proposed, type] = ExportAs(p, dir / "Сутки");
         EXPECT_EQ(proposed.substr(proposed.size() - 4), ".png") << proposed;
         EXPECT_EQ(type, 3);
         EXPECT_EQ(slurp(dir / "Сутки.png").find("PNG"), 1u);

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
+#include "tests/scratch.h"
 #include "windows/start_window.h"
 
 namespace {
@@ -38,10 +38,7 @@ Run_t Luma10(const std::string& args) {
     Run_t r;
     const int status = std::system(cmd.c_str());
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream f(err_file);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    r.err = ss.str();
+    r.err = scratch::slurp(err_file);
     return r;
 }
 
@@ -97,14 +94,9 @@ TEST(Program, DamagedOrSpecialConfigurationFileIsKeptAndReported) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.err.find("повреждён (это не JSON настроек в UTF-8). Он сохранён как " + file + ".bad."),
               std::string::npos) << r.err;
-    std::ifstream bad(file + ".bad", std::ios::binary);
-    std::stringstream kept;
-    kept << bad.rdbuf();
-    EXPECT_EQ(kept.str(), damaged);
-    std::ifstream fresh(file);
-    std::stringstream written;
-    written << fresh.rdbuf();
-    EXPECT_NE(written.str().find("\"app_config\""), std::string::npos) << written.str();
+    EXPECT_EQ(scratch::slurp(file + ".bad"), damaged);
+    const std::string written = scratch::slurp(file);
+    EXPECT_NE(written.find("\"app_config\""), std::string::npos) << written;
 
     std::remove(file.c_str());
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);

@@ -11,8 +11,6 @@ using namespace win_test;
 
 namespace {
 
-std::string u8(const ustring_t& s) { return text::utf8(s); }
-
 // Each silent address costs one time-out, so a whole search takes about 250
 // of them: short enough to keep it within a minute, long enough that a
 // detector held back by a loaded machine still answers in time (a late answer
@@ -23,7 +21,7 @@ constexpr uint8_t kBlockBefore = 17;
 constexpr int kSearchLimitMs = 240000;
 
 // The address the panel's counter shows; 0 before the first.
-unsigned ShownAddress(const GScanner& s) { return unsigned(std::strtoul(u8(s.counter_.Text()).c_str(), nullptr, 10)); }
+unsigned ShownAddress(const GScanner& s) { return unsigned(std::strtoul(U8(s.counter_.Text()).c_str(), nullptr, 10)); }
 
 class SearchPanel : public WindowTest {};
 
@@ -39,13 +37,13 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
         // in force every second while the search changes them on the worker.
         GConnectionForm form;
         GScanner& s = form.Scanner();
-        EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Начать\nпоиск");
-        EXPECT_EQ(u8(s.label_found_.Text()), "Обнаружено: 0");
+        EXPECT_EQ(U8(s.bt_scanstop_.Caption()), "Начать\nпоиск");
+        EXPECT_EQ(U8(s.label_found_.Text()), "Обнаружено: 0");
 
         s.StartStop();
         EXPECT_TRUE(s.IsRunning());
-        EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Остановить поиск");
-        EXPECT_EQ(u8(s.label_found_.Text()), "Найдено: 0");
+        EXPECT_EQ(U8(s.bt_scanstop_.Caption()), "Остановить поиск");
+        EXPECT_EQ(U8(s.label_found_.Text()), "Найдено: 0");
         // Choosing while the search runs does nothing.
         ASSERT_TRUE(WaitFor([&] { return s.list_.Count() >= 1; }, kSearchLimitMs));
         s.Choose(0);
@@ -57,15 +55,15 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
             kSearchLimitMs));
 
         EXPECT_FALSE(s.IsRunning());
-        EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
+        EXPECT_EQ(U8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
         EXPECT_EQ(s.progress_.Position(), 0);
-        EXPECT_EQ(u8(s.counter_.Text()), "254");
+        EXPECT_EQ(U8(s.counter_.Text()), "254");
         ASSERT_EQ(s.list_.Count(), 3);
         ASSERT_EQ(G_.found_devices.count(), 3u);
         const uint32_t n1 = sim_->factory_serial(1), n3 = sim_->factory_serial(3);
-        EXPECT_EQ(u8(s.list_.Item(0)), "ID:1 - ЛУМА-10 [с/н: " + std::to_string(n1) + "]");
-        EXPECT_EQ(u8(s.list_.Item(1)), "ID:3 - ЛУМА-10 [с/н: " + std::to_string(n3) + "]");
-        const std::string foreign = u8(s.list_.Item(2));
+        EXPECT_EQ(U8(s.list_.Item(0)), "ID:1 - ЛУМА-10 [с/н: " + std::to_string(n1) + "]");
+        EXPECT_EQ(U8(s.list_.Item(1)), "ID:3 - ЛУМА-10 [с/н: " + std::to_string(n3) + "]");
+        const std::string foreign = U8(s.list_.Item(2));
         EXPECT_EQ(foreign.rfind("ID: 5 - неизвестное устройство\n(Отклик: ", 0), 0u) << foreign;
         EXPECT_EQ(foreign.back(), ')');
         EXPECT_EQ(G_.found_devices[0].address, 1u);
@@ -73,7 +71,7 @@ TEST_F(SearchPanel, FindsTwoDetectorsAndAForeignDeviceAndRestoresTheBlockAddress
         EXPECT_EQ(G_.found_devices[1].address, 3u);
         EXPECT_EQ(G_.found_devices[2].address, 5u);
         EXPECT_EQ(G_.found_devices[2].serial_number, 0u);
-        EXPECT_EQ(u8(s.label_found_.Text()), "Найдено: 3");
+        EXPECT_EQ(U8(s.label_found_.Text()), "Найдено: 3");
 
         // The settings in force before the search are back, the port open.
         EXPECT_EQ(G_.connection_settings().block_id, kBlockBefore);
@@ -107,7 +105,7 @@ TEST_F(SearchPanel, StopKeepsWhatWasFoundAndARestartAtOnceRunsOneWholeSearch) {
         ASSERT_TRUE(WaitFor(found_one_past_it, kSearchLimitMs));
         s.StartStop();
         EXPECT_FALSE(s.IsRunning());
-        EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
+        EXPECT_EQ(U8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
         ASSERT_TRUE(WaitFor([&] { return !s.IsBusy(); }));
         EXPECT_LT(texts_.status.size(), 10u) << "the search ended early";
         EXPECT_EQ(s.list_.Count(), 1);
@@ -129,9 +127,9 @@ TEST_F(SearchPanel, StopKeepsWhatWasFoundAndARestartAtOnceRunsOneWholeSearch) {
         EXPECT_TRUE(s.IsBusy());
         ASSERT_TRUE(WaitFor([&] { return !s.IsBusy(); }, kSearchLimitMs));
         EXPECT_FALSE(s.IsRunning());
-        EXPECT_EQ(u8(s.counter_.Text()), "254");
+        EXPECT_EQ(U8(s.counter_.Text()), "254");
         EXPECT_EQ(s.list_.Count(), 1);
-        EXPECT_EQ(u8(s.label_found_.Text()), "Найдено: 1");
+        EXPECT_EQ(U8(s.label_found_.Text()), "Найдено: 1");
         EXPECT_EQ(G_.connection_settings().block_id, 1) << "the address chosen before the searches";
     });
 }
@@ -146,7 +144,7 @@ TEST_F(SearchPanel, APortThatCannotOpenEndsTheSearchAtOnce) {
         s.Start();
         ASSERT_TRUE(WaitFor([&] { return !s.IsBusy(); }));
         EXPECT_FALSE(s.IsRunning());
-        EXPECT_EQ(u8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
+        EXPECT_EQ(U8(s.bt_scanstop_.Caption()), "Повторить\nпоиск");
         EXPECT_EQ(s.list_.Count(), 0);
         ASSERT_TRUE(WaitFor([&] { return !texts_.errors.empty(); }));
         EXPECT_EQ(texts_.errors[0].rfind("Поиск. Открытие порта\nCOM-порт: ", 0), 0u) << texts_.errors[0];

@@ -31,22 +31,15 @@ protected:
     }
     // Refreshes until the coefficients have been read.
     bool wait_read(GSelectGas& w) {
-        return poll_for([&] {
-            w.Refresh();
-            return G_.params.coeffs_gas14.is_read() && G_.params.mipex_work_gas.is_read();
-        });
+        return RefreshUntil(w, [&] { return G_.params.coeffs_gas14.is_read() && G_.params.mipex_work_gas.is_read(); });
     }
 };
 
 }  // namespace
 
 TEST_F(SelectGasWindow, AGasWithoutACoefficientIsMarkedAndRefusedAndAnotherIsWritten) {
-    sim::Options_t o;
-    o.owner = 2;
-    start(o);
-    run_in_loop([&] {
-        GForm_T<GSelectGas> form(G_);
-        GSelectGas& w = form.Window();
+    start(HeldBy(2));
+    InWindow<GSelectGas>([&](auto&, GSelectGas& w) {
         EXPECT_EQ(w.list_.Count(), 15);
         w.Refresh();
         EXPECT_EQ(text::utf8(w.list_.SelectedText()), "Пропан") << "no connection";
@@ -85,12 +78,8 @@ TEST_F(SelectGasWindow, AGasWithoutACoefficientIsMarkedAndRefusedAndAnotherIsWri
 }
 
 TEST_F(SelectGasWindow, CoefficientEntriesAreFilteredWrittenAndHeldForTwoSeconds) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GSelectGas> form(G_);
-        GSelectGas& w = form.Window();
+    start_open(HeldBy(2));
+    InWindow<GSelectGas>([&](auto&, GSelectGas& w) {
         ASSERT_TRUE(wait_read(w));
         UIK::GInputDoubleLabel& etan = w.Coefficient(2);
         EXPECT_DOUBLE_EQ(etan.Value(), double(0.65f));
@@ -111,10 +100,7 @@ TEST_F(SelectGasWindow, CoefficientEntriesAreFilteredWrittenAndHeldForTwoSeconds
             << all_status();
         EXPECT_EQ(coefficient(2), 0.0f);
         EXPECT_EQ(coefficient(1), 0.5f) << "the other coefficients stay";
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return text::utf8(w.list_.Item(2)) == "Этан (нет калибровки)";
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return text::utf8(w.list_.Item(2)) == "Этан (нет калибровки)"; }));
         const size_t errors = texts_.errors.size();
         w.list_.SetSelectedIndex(2);
         ASSERT_TRUE(wait_for([&] { return texts_.errors.size() > errors; }));
@@ -132,15 +118,9 @@ TEST_F(SelectGasWindow, CoefficientEntriesAreFilteredWrittenAndHeldForTwoSeconds
         }));
         w.Refresh();
         EXPECT_DOUBLE_EQ(butane.Value(), 1.25);
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return butane.Value() != 1.25;
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return butane.Value() != 1.25; }));
         EXPECT_DOUBLE_EQ(butane.Value(), double(0.8f));
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.bt_ss_enable_.IsVisible();
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_ss_enable_.IsVisible(); }));
         EXPECT_FALSE(w.list_.IsEnabled());
         EXPECT_FALSE(w.Table().IsEnabled());
     });
@@ -148,13 +128,9 @@ TEST_F(SelectGasWindow, CoefficientEntriesAreFilteredWrittenAndHeldForTwoSeconds
 
 // A working-gas index past the table is named invalid, not shown as nothing.
 TEST_F(SelectGasWindow, AGasIndexPastTheTableIsNamedInvalid) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
+    start_open(HeldBy(2));
     ASSERT_TRUE(sim_->set_register(1, sim::reg::kWorkGas, 200));
-    run_in_loop([&] {
-        GForm_T<GSelectGas> form(G_);
-        GSelectGas& w = form.Window();
+    InWindow<GSelectGas>([&](auto&, GSelectGas& w) {
         ASSERT_TRUE(wait_read(w));
         EXPECT_EQ(w.list_.SelectedIndex(), 200);
         EXPECT_EQ(text::utf8(w.list_.ShownText()), "недопустимый номер газа 200");

@@ -23,13 +23,7 @@ protected:
     static void run_in_loop(const std::function<void()>& body) { InLoop(body); }
     static bool wait_for(const std::function<bool()>& pred, int ms = kWaitMs) { return WaitFor(pred, ms); }
 
-    // Waits for a condition on values the workers publish without posting
-    // anything to the window thread: the loop is woken every 20 ms to look.
-    static bool poll_for(const std::function<bool()>& pred, int ms = kWaitMs) {
-        for (int waited = 0; waited < ms; waited += 20)
-            if (UIK::App::RunUntil(pred, 20)) return true;
-        return pred();
-    }
+    static bool poll_for(const std::function<bool()>& pred, int ms = kWaitMs) { return PollFor(pred, ms); }
 
     uint16_t reg(uint16_t r) {
         uint16_t v = 0;

@@ -130,14 +130,20 @@ TEST_F(StartWindowTest, PresentDeviceShowsItsValues) {
 TEST_F(StartWindowTest, AdjustmentOwnerIndicatorAndStrip) {
     Present();
     GStart& s = S();
-    Set(G_.params.adjustment_mode_owner, 7);
+    // The owner as read: the indicator's text, the strip's, and whether the
+    // strip's toggle may be pressed.
+    auto owned_by = [&](uint16_t owner, const char* ico, const char* status, bool toggle) {
+        Set(G_.params.adjustment_mode_owner, owner);
+        s.Refresh();
+        s.Sudo().Refresh();
+        EXPECT_EQ(U8(s.ico_ss_status_.Text()), ico) << owner;
+        EXPECT_EQ(U8(s.Sudo().Status().Text()), status) << owner;
+        EXPECT_EQ(s.Sudo().Toggle().IsEnabled(), toggle) << owner;
+    };
+    owned_by(7, "UNKN", "Режим наладки уже включен для другого интерфейса", false);
     RefreshTo(true);
-    s.Sudo().Refresh();
-    EXPECT_EQ(U8(s.ico_ss_status_.Text()), "UNKN");
     EXPECT_TRUE(s.img_ss.IsVisible());
     EXPECT_TRUE(s.ico_ss_status_.IsVisible());
-    EXPECT_EQ(U8(s.Sudo().Status().Text()), "Режим наладки уже включен для другого интерфейса");
-    EXPECT_FALSE(s.Sudo().Toggle().IsEnabled());
     RefreshTo(false);
     EXPECT_FALSE(s.img_ss.IsVisible());
     EXPECT_FALSE(s.ico_ss_status_.IsVisible());
@@ -151,20 +157,9 @@ TEST_F(StartWindowTest, AdjustmentOwnerIndicatorAndStrip) {
     EXPECT_EQ(U8(s.Sudo().Toggle().Caption()), "Включить режим наладки");
     EXPECT_TRUE(s.Sudo().Toggle().IsEnabled());
 
-    Set(G_.params.adjustment_mode_owner, 1);
-    s.Refresh();
-    s.Sudo().Refresh();
-    EXPECT_EQ(U8(s.ico_ss_status_.Text()), "CON");
-    EXPECT_EQ(U8(s.Sudo().Status().Text()), "Режим наладки уже включен для консоли");
-    EXPECT_FALSE(s.Sudo().Toggle().IsEnabled());
-
-    Set(G_.params.adjustment_mode_owner, 2);
-    s.Refresh();
-    s.Sudo().Refresh();
-    EXPECT_EQ(U8(s.ico_ss_status_.Text()), "MB");
-    EXPECT_EQ(U8(s.Sudo().Status().Text()), "Режим наладки включен");
+    owned_by(1, "CON", "Режим наладки уже включен для консоли", false);
+    owned_by(2, "MB", "Режим наладки включен", true);
     EXPECT_EQ(U8(s.Sudo().Toggle().Caption()), "Отключить режим наладки");
-    EXPECT_TRUE(s.Sudo().Toggle().IsEnabled());
 
     // An owner not read yet keeps the strip's text.
     G_.params.adjustment_mode_owner.invalidate();

@@ -5,8 +5,6 @@
 #include "windows/tests_window.h"
 
 using namespace calib_test;
-using win_test::U8;
-using GTestsForm = GForm_T<GTests>;
 
 namespace {
 class TestsWindow : public CalibrationWindowTest {};
@@ -14,10 +12,7 @@ class TestsWindow : public CalibrationWindowTest {};
 
 TEST_F(TestsWindow, EnabledStatesFromPublishedValues) {
     StartDevice({}, /*poll=*/false);
-    InLoop([&] {
-        GTestsForm form(G_);
-        GTests& w = form.Window();
-        form.Show();
+    InShownWindow<GTests>([&](GTests& w) {
         Present(0);
         w.Refresh();
         EXPECT_TRUE(w.bt_ss_enable_.IsVisible());
@@ -46,18 +41,13 @@ TEST_F(TestsWindow, EnabledStatesFromPublishedValues) {
 }
 
 TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
-    sim::Options_t o;
-    o.owner = 2;
-    StartDevice(o);
-    InLoop([&] {
-        GTestsForm form(G_);
-        GTests& w = form.Window();
-        form.Show();
+    StartDevice(HeldBy(2));
+    InShownWindow<GTests>([&](GTests& w) {
         ASSERT_TRUE(WaitConnected(2));
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_toggle_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled(); }));
         size_t from = RequestCount();
         Press(w.bt_toggle_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled(); }));
         EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50180=1"}));
 
         // Typed on the keypad, 30 mA and a fraction are refused, never cut.
@@ -73,7 +63,7 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
         double ma = 0;
         ASSERT_TRUE(sim_->output_current(1, ma));
         EXPECT_DOUBLE_EQ(ma, 12.0);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.real_code_.Value() == 12; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 12; }));
 
         // Page Up lowers by 4 mA, End goes to 24, Home to 0, Right one up.
         w.TableKey(&w.table_, {UIK::kKeyPageUp, 0});
@@ -89,7 +79,7 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
 
         // Discrete outputs: a tick reaches the device at the next refresh.
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table2_.IsEnabled(); }));
         w.dout_2_.SetChecked(true);
         w.Refresh();
         ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 2; }));
@@ -98,7 +88,7 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
         ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 3; }));
         // A pattern set on the device by someone else is overwritten.
         sim_->set_register(1, 50185, 4);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return DeviceRegister(50185) == 3; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return DeviceRegister(50185) == 3; }));
         EXPECT_TRUE(w.dout_1_.IsChecked());
         EXPECT_TRUE(w.dout_2_.IsChecked());
         EXPECT_FALSE(w.dout_fail_.IsChecked());
@@ -106,7 +96,7 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
         // Both tests off again.
         Press(w.bt_toggle_);
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return !w.table_.IsEnabled() && !w.table2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.table_.IsEnabled() && !w.table2_.IsEnabled(); }));
         EXPECT_EQ(DeviceRegister(50180), 0);
         EXPECT_EQ(DeviceRegister(50184), 0);
         EXPECT_TRUE(texts_.errors.empty()) << texts_.errors.front();
@@ -116,25 +106,20 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
 // A test switched on again starts from what the device holds: the ticks and
 // the current of the earlier test are never sent; the user's next move is.
 TEST_F(TestsWindow, ATestSwitchedOnStartsFromTheDeviceNotFromEarlierTicks) {
-    sim::Options_t o;
-    o.owner = 2;
-    StartDevice(o);
-    InLoop([&] {
-        GTestsForm form(G_);
-        GTests& w = form.Window();
-        form.Show();
+    StartDevice(HeldBy(2));
+    InShownWindow<GTests>([&](GTests& w) {
         ASSERT_TRUE(WaitConnected(2));
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.bt_toggle_.IsEnabled() && w.bt_toggle2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled() && w.bt_toggle2_.IsEnabled(); }));
         Press(w.bt_toggle_);
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled() && w.table2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled() && w.table2_.IsEnabled(); }));
         w.inp_code_.Enter(19);
         for (UIK::GCheckBoxCaptioned* c : {&w.dout_1_, &w.dout_2_, &w.dout_fail_}) c->SetChecked(true);
         w.Refresh();
         ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 7 && DeviceRegister(50181) == 19; }));
         Press(w.bt_toggle_);
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return !w.table_.IsEnabled() && !w.table2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.table_.IsEnabled() && !w.table2_.IsEnabled(); }));
 
         // Meanwhile the device came to hold other values (another session).
         ASSERT_TRUE(sim_->set_register(1, 50185, 5));
@@ -142,7 +127,7 @@ TEST_F(TestsWindow, ATestSwitchedOnStartsFromTheDeviceNotFromEarlierTicks) {
         const size_t from = RequestCount();
         Press(w.bt_toggle_);
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(Until([&] { w.Refresh(); return w.table_.IsEnabled() && w.table2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled() && w.table2_.IsEnabled(); }));
         EXPECT_TRUE(w.dout_1_.IsChecked());
         EXPECT_FALSE(w.dout_2_.IsChecked());
         EXPECT_TRUE(w.dout_fail_.IsChecked());
@@ -150,7 +135,7 @@ TEST_F(TestsWindow, ATestSwitchedOnStartsFromTheDeviceNotFromEarlierTicks) {
         EXPECT_EQ(w.sb_code_.Position(), 9);
         EXPECT_EQ(w.real_code_.Value(), 9);
         const uint64_t cycles = link_->completed_cycles();
-        ASSERT_TRUE(Until([&] { w.Refresh(); return link_->completed_cycles() >= cycles + 2; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return link_->completed_cycles() >= cycles + 2; }));
         EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50180=1", "W50190=20",
                                                              "R50276x1", "W50184=1"}))
             << "nothing but the two switches";

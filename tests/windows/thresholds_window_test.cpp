@@ -14,15 +14,10 @@ class ThresholdsWindow : public SettingsWindowTest {};
 }  // namespace
 
 TEST_F(ThresholdsWindow, ShowsTheDeviceValuesAndClampsAnEntryBeforeWritingIt) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GThresholds> form(G_);
-        GThresholds& w = form.Window();
+    start_open(HeldBy(2));
+    InWindow<GThresholds>([&](auto& form, GThresholds& w) {
         EXPECT_EQ(text::utf8(form.Title()), "Пороги");
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return w.Threshold_Warn_.HasValue() && w.Threshold_Delta_.HasValue() && w.table_.IsEnabled();
         }));
         EXPECT_EQ(w.Threshold_Warn_.Value(), 20);
@@ -46,21 +41,13 @@ TEST_F(ThresholdsWindow, ShowsTheDeviceValuesAndClampsAnEntryBeforeWritingIt) {
 }
 
 TEST_F(ThresholdsWindow, ARefreshFromTheDeviceNeverWrites) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GThresholds> form(G_);
-        GThresholds& w = form.Window();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.Threshold_Alarm_.Value() == 50;
-        }));
+    start_open(HeldBy(2));
+    InWindow<GThresholds>([&](auto&, GThresholds& w) {
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.Threshold_Alarm_.Value() == 50; }));
         // The device changes by itself (its console, say): the window follows.
         ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdAlarm, 61));
         ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdSave, 7));
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return w.Threshold_Alarm_.Value() == 61 && w.Threshold_BDSafe_.Value() == 7;
         }));
 
@@ -72,14 +59,9 @@ TEST_F(ThresholdsWindow, ARefreshFromTheDeviceNeverWrites) {
 }
 
 TEST_F(ThresholdsWindow, TheTableFollowsWhoHoldsTheAdjustmentMode) {
-    sim::Options_t o;
-    o.owner = 1;  // the console holds it
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GThresholds> form(G_);
-        GThresholds& w = form.Window();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
+    start_open(HeldBy(1));  // the console holds it
+    InWindow<GThresholds>([&](auto&, GThresholds& w) {
+        ASSERT_TRUE(RefreshUntil(w, [&] {
             return G_.params.adjustment_mode_owner.read_equals(1) && w.Threshold_Warn_.HasValue();
         }));
         EXPECT_FALSE(w.table_.IsEnabled());
@@ -87,17 +69,11 @@ TEST_F(ThresholdsWindow, TheTableFollowsWhoHoldsTheAdjustmentMode) {
 
         // Nobody holds it: the button asks for it, and the table opens.
         ASSERT_TRUE(sim_->set_owner(1, 0));
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.bt_ss_enable_.IsVisible();
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_ss_enable_.IsVisible(); }));
         EXPECT_FALSE(w.table_.IsEnabled());
         w.bt_ss_enable_.OnClick(&w.bt_ss_enable_);
         ASSERT_TRUE(wait_status("Режим наладки включен")) << all_status();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.table_.IsEnabled();
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled(); }));
         EXPECT_FALSE(w.bt_ss_enable_.IsVisible());
 
         // Without a connection the table is disabled and keeps the last values.
@@ -112,17 +88,10 @@ TEST_F(ThresholdsWindow, TheTableFollowsWhoHoldsTheAdjustmentMode) {
 // Typed on the keypad, a fraction or a value past 0..100 is refused with the
 // range and nothing is written; a whole number, however typed, is written.
 TEST_F(ThresholdsWindow, TheKeypadRefusesAFractionInsteadOfCuttingIt) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GThresholds> form(G_);
-        GThresholds& w = form.Window();
+    start_open(HeldBy(2));
+    InWindow<GThresholds>([&](auto& form, GThresholds& w) {
         form.Show();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.Threshold_Warn_.Value() == 20 && w.table_.IsEnabled();
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.Threshold_Warn_.Value() == 20 && w.table_.IsEnabled(); }));
         for (const char* typed : {"<<12.7", "<<250", "<<0.5"}) {
             SCOPED_TRACE(typed);
             EXPECT_EQ(U8(TypeInto(w.Threshold_Warn_, typed)), "Недопустимое значение.\nДопустимо от 0 до 100");
@@ -137,18 +106,11 @@ TEST_F(ThresholdsWindow, TheKeypadRefusesAFractionInsteadOfCuttingIt) {
 
 // A register past a byte shows as the device holds it, never wrapped.
 TEST_F(ThresholdsWindow, ThresholdsPastAByteAreShownAsHeld) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
+    start_open(HeldBy(2));
     ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdWarn, 65535));
     ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdAlarm, 256));
-    run_in_loop([&] {
-        GForm_T<GThresholds> form(G_);
-        GThresholds& w = form.Window();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.Threshold_Warn_.HasValue() && w.Threshold_Alarm_.HasValue();
-        }));
+    InWindow<GThresholds>([&](auto&, GThresholds& w) {
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.Threshold_Warn_.HasValue() && w.Threshold_Alarm_.HasValue(); }));
         EXPECT_EQ(w.Threshold_Warn_.Value(), 65535);
         EXPECT_EQ(w.Threshold_Alarm_.Value(), 256);
         EXPECT_TRUE(texts_.status.empty()) << "shown, not written: " << all_status();
@@ -158,17 +120,10 @@ TEST_F(ThresholdsWindow, ThresholdsPastAByteAreShownAsHeld) {
 // The value is written but the device refuses to store it: a failure, red on
 // the message panel, never the status line's success.
 TEST_F(ThresholdsWindow, AWriteWhoseSaveIsRefusedIsAFailureOnTheMessagePanel) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
+    start_open(HeldBy(2));
     ASSERT_TRUE(sim_->set_save_fault(1, sim::SaveFault_t::kRefused, 1));
-    run_in_loop([&] {
-        GForm_T<GThresholds> form(G_);
-        GThresholds& w = form.Window();
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.Threshold_Warn_.HasValue() && w.table_.IsEnabled();
-        }));
+    InWindow<GThresholds>([&](auto&, GThresholds& w) {
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.Threshold_Warn_.HasValue() && w.table_.IsEnabled(); }));
         w.Threshold_Warn_.Enter(30);
         ASSERT_TRUE(wait_error("Параметр \"Порог 1\" установлен, но настройки не сохранены\n"
                                "(Modbus-протокол. Сбой устройства)"))

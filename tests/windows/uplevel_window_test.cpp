@@ -54,8 +54,7 @@ struct Answerer {
 class UplevelWindow : public SettingsWindowTest {
 protected:
     bool wait_ready(GUplevelConnection& w) {
-        return poll_for([&] {
-            w.Refresh();
+        return RefreshUntil(w, [&] {
             return w.ssSpeed_.SelectedIndex() == 3 && w.modbus_id_.HasValue() && w.wifi_channel_.HasValue() &&
                    w.hart_id_.HasValue() && w.ssSpeed_.IsEnabled();
         });
@@ -70,12 +69,8 @@ const std::string kSpeedQuestion = "Изменение скорости соед
 }  // namespace
 
 TEST_F(UplevelWindow, NoLeavesEverythingAndYesChangesTheSpeedOfBothSides) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GUplevelConnection> form(G_);
-        GUplevelConnection& w = form.Window();
+    start_open(HeldBy(2));
+    InWindow<GUplevelConnection>([&](auto& form, GUplevelConnection& w) {
         EXPECT_EQ(text::utf8(form.Title()), "Настройка RS485, WiFi и HART");
         ASSERT_TRUE(wait_ready(w));
         EXPECT_EQ(w.modbus_id_.Value(), 1);
@@ -105,10 +100,7 @@ TEST_F(UplevelWindow, NoLeavesEverythingAndYesChangesTheSpeedOfBothSides) {
         EXPECT_EQ(sim_->speed(), 19200u);
         EXPECT_EQ(G_.connection_settings().port_settings.speed, 19200u);
         EXPECT_TRUE(G_.is_port_open());
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.ssSpeed_.SelectedIndex() == 4;
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.ssSpeed_.SelectedIndex() == 4; }));
         EXPECT_TRUE(texts_.errors.empty());
 
         // The settings in force are what the configuration file gets at exit.
@@ -121,13 +113,10 @@ TEST_F(UplevelWindow, NoLeavesEverythingAndYesChangesTheSpeedOfBothSides) {
 }
 
 TEST_F(UplevelWindow, ADeviceThatSwitchesBeforeItsReplyEndsSaved) {
-    sim::Options_t o;
-    o.owner = 2;
+    sim::Options_t o = HeldBy(2);
     o.switch_early = true;
     start_open(o);
-    run_in_loop([&] {
-        GForm_T<GUplevelConnection> form(G_);
-        GUplevelConnection& w = form.Window();
+    InWindow<GUplevelConnection>([&](auto&, GUplevelConnection& w) {
         ASSERT_TRUE(wait_ready(w));
         Answerer a;
         a.answer(UIK::kMsgYes);
@@ -154,8 +143,7 @@ TEST_F(UplevelWindow, ADeviceThatSwitchesBeforeItsReplyEndsSaved) {
 }
 
 TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnsweringClosesThePort) {
-    sim::Options_t o;
-    o.owner = 2;
+    sim::Options_t o = HeldBy(2);
     // Set below: the device goes silent at the write of its address.
     std::atomic<bool> die_at_address_write{false};
     // The hook runs on the simulator's thread: it reaches the simulator
@@ -168,9 +156,7 @@ TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnswe
     };
     start_open(o);
     simulator = sim_.get();
-    run_in_loop([&] {
-        GForm_T<GUplevelConnection> form(G_);
-        GUplevelConnection& w = form.Window();
+    InWindow<GUplevelConnection>([&](auto&, GUplevelConnection& w) {
         ASSERT_TRUE(wait_ready(w));
         Answerer a;
         a.answer(UIK::kMsgNo);
@@ -207,22 +193,15 @@ TEST_F(UplevelWindow, AddressesOutsideTheRangeAreIgnoredAndADeviceThatStopsAnswe
 }
 
 TEST_F(UplevelWindow, WifiCommandsAndTheRangesOfChannelAndHartAddress) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GUplevelConnection> form(G_);
-        GUplevelConnection& w = form.Window();
+    start_open(HeldBy(2));
+    InWindow<GUplevelConnection>([&](auto&, GUplevelConnection& w) {
         ASSERT_TRUE(wait_ready(w));
         EXPECT_TRUE(w.wifi_enable_.IsEnabled());
         EXPECT_FALSE(w.wifi_disable_.IsEnabled());
         w.wifi_enable_.OnClick(&w.wifi_enable_);
         ASSERT_TRUE(wait_status("Команда \"Включение WiFi\" отправлена")) << all_status();
         EXPECT_EQ(reg(sim::reg::kWifiEnabled), 1);
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return text::utf8(w.wifi_state_.Text()) == "Wifi включен";
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return text::utf8(w.wifi_state_.Text()) == "Wifi включен"; }));
         EXPECT_TRUE(w.wifi_disable_.IsEnabled());
         EXPECT_FALSE(w.wifi_enable_.IsEnabled());
         w.wifi_disable_.OnClick(&w.wifi_disable_);
@@ -256,44 +235,29 @@ TEST_F(UplevelWindow, WifiCommandsAndTheRangesOfChannelAndHartAddress) {
 }
 
 TEST_F(UplevelWindow, InputsNeedTheModeAndTheButtonShowsOnlyWhileNobodyHoldsIt) {
-    sim::Options_t o;
-    o.owner = 3;  // HART holds it
-    start_open(o);
-    run_in_loop([&] {
-        GForm_T<GUplevelConnection> form(G_);
-        GUplevelConnection& w = form.Window();
+    start_open(HeldBy(3));  // HART holds it
+    InWindow<GUplevelConnection>([&](auto&, GUplevelConnection& w) {
         // (Controls of an earlier test's window at the same addresses may
         // still be held for a moment: the hold-off table is the process's.)
         const std::initializer_list<UIK::GControl*> inputs{&w.ssSpeed_, &w.modbus_id_, &w.wifi_channel_, &w.hart_id_};
-        EXPECT_TRUE(poll_for([&] {
-            w.Refresh();
+        EXPECT_TRUE(RefreshUntil(w, [&] {
             bool any = false;
             for (UIK::GControl* c : inputs) any = any || c->IsEnabled();
             return w.ssSpeed_.SelectedIndex() == 3 && G_.params.adjustment_mode_owner.read_equals(3) && !any;
         }));
         EXPECT_FALSE(w.bt_ss_enable_.IsVisible());
         ASSERT_TRUE(sim_->set_owner(1, 0));
-        ASSERT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.bt_ss_enable_.IsVisible();
-        }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_ss_enable_.IsVisible(); }));
         EXPECT_FALSE(w.hart_id_.IsEnabled());
     });
 }
 
 // A speed code no item stands for is named invalid, not shown as nothing.
 TEST_F(UplevelWindow, ASpeedCodePastTheTableIsNamedInvalid) {
-    sim::Options_t o;
-    o.owner = 2;
-    start_open(o);
+    start_open(HeldBy(2));
     ASSERT_TRUE(sim_->set_register(1, sim::reg::kModbusBaud, 9));
-    run_in_loop([&] {
-        GForm_T<GUplevelConnection> form(G_);
-        GUplevelConnection& w = form.Window();
-        EXPECT_TRUE(poll_for([&] {
-            w.Refresh();
-            return w.ssSpeed_.SelectedIndex() == 9;
-        }));
+    InWindow<GUplevelConnection>([&](auto&, GUplevelConnection& w) {
+        EXPECT_TRUE(RefreshUntil(w, [&] { return w.ssSpeed_.SelectedIndex() == 9; }));
         EXPECT_EQ(text::utf8(w.ssSpeed_.ShownText()), "недопустимый код скорости 9");
     });
 }

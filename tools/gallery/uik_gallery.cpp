@@ -47,6 +47,14 @@ GLabel* heading(GControl* p, int x, int y, int w, const char16_t* t) {
     return l;
 }
 
+// A gallery form: its title, its place and size, and the band across its top.
+template <typename Form>
+void gallery_form(Form& f, const char16_t* title, int x, int y, int w, int h, const char16_t* band) {
+    f.SetTitle(title);
+    f.SetBounds(x, y, w, h);
+    label(&f, 0, 0, w, 44, band, kAlignCenter | kAlignMiddle, kFontHeading)->SetBackColor(kColorDark);
+}
+
 GTextButton* button(GControl* p, int x, int y, int w, int h, const char16_t* t) {
     GTextButton* b = make<GTextButton>(p, x, y, w, h);
     b->SetCaption(t);
@@ -85,10 +93,7 @@ void apply_states(GTabKeyForm& f, const States& s) {
 // ---- form 1: buttons, labels, check boxes, bars ---------------------------------------
 
 void build_basic(GTabKeyForm& f, States& st) {
-    f.SetTitle(u"Галерея: кнопки, надписи, флажки");
-    f.SetBounds(40, 40, 900, 600);
-    GLabel* t = label(&f, 0, 0, 900, 44, u"Элементы управления", kAlignCenter | kAlignMiddle, kFontHeading);
-    t->SetBackColor(kColorDark);
+    gallery_form(f, u"Галерея: кнопки, надписи, флажки", 40, 40, 900, 600, u"Элементы управления");
 
     heading(&f, 16, 52, 260, u"Кнопки с текстом");
     GTextButton* b1 = button(&f, 16, 80, 200, 46, u"Обычная");
@@ -192,10 +197,7 @@ T* keep(std::unique_ptr<T> c) {
 }
 
 void build_inputs(GTabKeyForm& f, States& st) {
-    f.SetTitle(u"Галерея: ввод чисел, таблицы и списки");
-    f.SetBounds(60, 60, 900, 600);
-    GLabel* t = label(&f, 0, 0, 900, 44, u"Ввод, таблицы и списки", kAlignCenter | kAlignMiddle, kFontHeading);
-    t->SetBackColor(kColorDark);
+    gallery_form(f, u"Галерея: ввод чисел, таблицы и списки", 60, 60, 900, 600, u"Ввод, таблицы и списки");
 
     heading(&f, 16, 52, 420, u"Таблица с полями ввода");
     auto* table = keep(std::make_unique<GControlsTableExt>(&f, 5, 2));
@@ -308,10 +310,7 @@ void build_dialogs(Dialogs& d) {
     d.save = std::make_unique<GSaveFileDialog>(u"CSV-файл (*.csv)|*.csv|TXT-файл (*.txt)|*.txt");
     d.save->SetModal(false);
     d.save->SetPath(text::u16(plat::current_dir() + "/luma10 log 20261207_101010"));
-    d.menu_host.SetTitle(u"Галерея: выпадающий список");
-    d.menu_host.SetBounds(100, 100, 440, 360);
-    label(&d.menu_host, 0, 0, 440, 44, u"Выпадающий список", kAlignCenter | kAlignMiddle, kFontHeading)
-        ->SetBackColor(kColorDark);
+    gallery_form(d.menu_host, u"Галерея: выпадающий список", 100, 100, 440, 360, u"Выпадающий список");
     d.selector = make<GStringSelector>(&d.menu_host, 80, 60, 280, 36);
     d.selector->SetCaption(u" Скорость ");
     d.selector->SetItems({u"1200", u"2400", u"4800", u"9600", u"19200", u"38400", u"57600", u"115200"});
