@@ -95,7 +95,7 @@ GDacCalibration::GDacCalibration(G_t& g)
 }
 
 std::vector<GControl*> GDacCalibration::InputControls() {
-    return {&bt_ss_enable_,    &bt_toggle_,       &inp_code_, &sb_code_,
+    return {&bt_ss_enable_,    &bt_toggle_,       &code_.field, &code_.bar,
             &bt_remember_min_, &bt_remember_max_, &bt_save_,  &bt_cancel_};
 }
 
@@ -111,7 +111,7 @@ void GDacCalibration::Refresh() {
     if (dac_on && !synced_) synced_ = SyncCode();
     bt_ss_enable_.Refresh(g_);
     dac_mode_.Show(bt_toggle_, mode_on, u"Включить настройку ЦАП", u"Отключить настройку ЦАП");
-    table_.SetEnabled(mode_on && dac_on && synced_);
+    code_.table.SetEnabled(mode_on && dac_on && synced_);
     bt_remember_min_.SetEnabled(mode_on && dac_on);
     bt_remember_max_.SetEnabled(mode_on && dac_on);
     bt_save_.SetEnabled(mode_on && remembered);
@@ -120,7 +120,7 @@ void GDacCalibration::Refresh() {
     const GCodeBar::Guard quiet = code_.Quiet();
     if (dac_on) {
         const param_snapshot_t code = g_.params.dac_code.snapshot();
-        if (code.is_read()) real_code_.SetValue(code.u16());
+        if (code.is_read()) code_.reported.SetValue(code.u16());
     }
     if (connected) {
         auto stored = [this](const mb_param_t& p, GOutputInt64Label& real, GOutputInt64Label& mirror,
@@ -157,14 +157,14 @@ void GDacCalibration::OnCodeMoved(int64_t code) {
 }
 
 void GDacCalibration::OnRememberMin(GControl*) {
-    if (!real_code_.HasValue()) return;
-    code_min_.SetValue(real_code_.Value());
+    if (!code_.reported.HasValue()) return;
+    code_min_.SetValue(code_.reported.Value());
     remembered_low_ = true;
 }
 
 void GDacCalibration::OnRememberMax(GControl*) {
-    if (!real_code_.HasValue()) return;
-    code_max_.SetValue(real_code_.Value());
+    if (!code_.reported.HasValue()) return;
+    code_max_.SetValue(code_.reported.Value());
     remembered_high_ = true;
 }
 

@@ -37,12 +37,6 @@ public:
     UIK::GTextButton bt_cancel_;
     // The DAC code: the code the device drives and the code to set.
     GCodeBar code_;
-    UIK::GControlsTable& table_ = code_.table;
-    UIK::GLabel& title_real_code_ = code_.title_reported;
-    UIK::GOutputInt64Label& real_code_ = code_.reported;
-    UIK::GLabel& title_code_ = code_.title_wanted;
-    UIK::GInputInt64Label& inp_code_ = code_.field;
-    UIK::GScrollBar& sb_code_ = code_.bar;
     UIK::GTextButton bt_toggle_;
     GAdjustmentButton bt_ss_enable_;
     UIK::GControlsTable GControlsTableDT2;

@@ -33,7 +33,7 @@ GBaseTests::GBaseTests()
     bt_ss_enable_.Place(GPanel1, 5, 4);
     layout::Button(bt_toggle_, GPanel1, u"bt_toggle_", u"Включить управление током", 463, 4, 124, 62);
     code_.Place(GPanel1, 47, 72);
-    sb_code_.SetLargeStep(kCurrentLargeStep);
+    code_.bar.SetLargeStep(kCurrentLargeStep);
 
     Place(GPanel2, *this, u"GPanel2", 0, 296, 600, 184);
     layout::Label(GLabel2, GPanel2, u"GLabel2", u"Тест дискретных выходов", 171, 4, 264, 20);
@@ -64,7 +64,7 @@ GTests::GTests(G_t& g)
 }
 
 std::vector<GControl*> GTests::InputControls() {
-    return {&bt_ss_enable_, &bt_toggle_, &inp_code_, &sb_code_, &bt_toggle2_, &dout_1_, &dout_2_, &dout_fail_};
+    return {&bt_ss_enable_, &bt_toggle_, &code_.field, &code_.bar, &bt_toggle2_, &dout_1_, &dout_2_, &dout_fail_};
 }
 
 void GTests::Refresh() {
@@ -82,7 +82,7 @@ void GTests::Refresh() {
     if (outputs_on && !outputs_synced_) SyncOutputs();
     if (current_on) {
         const param_snapshot_t v = g_.params.dac_test_value.snapshot();
-        if (v.is_read()) real_code_.SetValue(v.u16());
+        if (v.is_read()) code_.reported.SetValue(v.u16());
     }
     if (outputs_on) {
         // The check boxes lead: a pattern that differs from the device's is
@@ -108,7 +108,7 @@ void GTests::Refresh() {
     bt_ss_enable_.Refresh(g_);
     current_test_.Show(bt_toggle_, mode_on, u"Включить тест", u"Отключить тест");
     outputs_test_.Show(bt_toggle2_, mode_on, u"Включить", u"Отключить тест");
-    table_.SetEnabled(mode_on && current_on && current_synced_);
+    code_.table.SetEnabled(mode_on && current_on && current_synced_);
     table2_.SetEnabled(mode_on && outputs_on && outputs_synced_);
 }
 
@@ -117,11 +117,11 @@ void GTests::Refresh() {
 // sent: a load is the program's move.
 void GTests::SyncCurrent() {
     const param_snapshot_t v = g_.params.dac_test_value.snapshot();
-    const bool held = v.is_read() && v.u16() >= sb_code_.Minimum() && v.u16() <= sb_code_.Maximum();
+    const bool held = v.is_read() && v.u16() >= code_.bar.Minimum() && v.u16() <= code_.bar.Maximum();
     const int64_t ma = held ? int64_t(v.u16()) : codes::kTestCurrentStart;
     code_.Load(ma);
-    if (v.is_read()) real_code_.SetValue(v.u16());
-    else real_code_.ClearValue();
+    if (v.is_read()) code_.reported.SetValue(v.u16());
+    else code_.reported.ClearValue();
     current_synced_ = true;
 }
 

@@ -32,12 +32,6 @@ public:
     UIK::GTextButton bt_toggle_;
     // The test current in mA: the current the device drives and the one to set.
     GCodeBar code_;
-    UIK::GControlsTable& table_ = code_.table;
-    UIK::GLabel& title_real_code_ = code_.title_reported;
-    UIK::GOutputInt64Label& real_code_ = code_.reported;
-    UIK::GLabel& title_code_ = code_.title_wanted;
-    UIK::GInputInt64Label& inp_code_ = code_.field;
-    UIK::GScrollBar& sb_code_ = code_.bar;
     UIK::GPanel GPanel2;
     UIK::GLabel GLabel2;
     UIK::GTextButton bt_toggle2_;

@@ -38,7 +38,7 @@ TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
         EXPECT_EQ(U8(w.code_min_.Text()), "812");
         EXPECT_EQ(U8(w.real_code_max_.Text()), "");
         EXPECT_EQ(U8(w.code_max_.Text()), "");
-        EXPECT_FALSE(w.table_.IsEnabled());
+        EXPECT_FALSE(w.code_.table.IsEnabled());
         EXPECT_FALSE(w.bt_save_.IsEnabled());
         EXPECT_FALSE(w.bt_cancel_.IsEnabled());
 
@@ -49,19 +49,19 @@ TEST_F(DacWindow, StoredCodesAndEnabledStatesFromPublishedValues) {
         w.Refresh();
         EXPECT_TRUE(w.bt_toggle_.IsEnabled());
         EXPECT_EQ(U8(w.bt_toggle_.Caption()), "Отключить настройку ЦАП");
-        EXPECT_FALSE(w.table_.IsEnabled());
+        EXPECT_FALSE(w.code_.table.IsEnabled());
         Set(G_.params.dac_code, 1234);
         w.Refresh();
-        EXPECT_TRUE(w.table_.IsEnabled());
-        EXPECT_EQ(w.inp_code_.Value(), 1234);
-        EXPECT_EQ(w.sb_code_.Position(), 1234);
+        EXPECT_TRUE(w.code_.table.IsEnabled());
+        EXPECT_EQ(w.code_.field.Value(), 1234);
+        EXPECT_EQ(w.code_.bar.Position(), 1234);
         EXPECT_TRUE(w.bt_remember_min_.IsEnabled());
 
         Present(1);  // the console holds the mode
         w.Refresh();
         EXPECT_FALSE(w.bt_ss_enable_.IsVisible());
         EXPECT_FALSE(w.bt_toggle_.IsEnabled());
-        EXPECT_FALSE(w.table_.IsEnabled());
+        EXPECT_FALSE(w.code_.table.IsEnabled());
     });
 }
 
@@ -74,46 +74,46 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
         ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled(); }));
         size_t from = RequestCount();
         Press(w.bt_toggle_);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.table.IsEnabled(); }));
         EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50186=1"}));
         EXPECT_EQ(texts_.status.back(), "Команда \"Включить настройку ЦАП\" отправлена");
 
         // Typing a code moves the bar and the device follows; 5000 is refused.
-        w.inp_code_.Enter(800);
-        EXPECT_EQ(w.sb_code_.Position(), 800);
+        w.code_.field.Enter(800);
+        EXPECT_EQ(w.code_.bar.Position(), 800);
         ASSERT_TRUE(Until([&] { return DeviceRegister(50187) == 800; }));
-        w.inp_code_.Enter(5000);
-        EXPECT_EQ(w.inp_code_.Value(), 800);
-        EXPECT_EQ(w.sb_code_.Position(), 800);
+        w.code_.field.Enter(5000);
+        EXPECT_EQ(w.code_.field.Value(), 800);
+        EXPECT_EQ(w.code_.bar.Position(), 800);
 
         // The field's keys: Page Up raises by the bar's large step, Home goes
         // to the maximum, End to the minimum, Up one step.
-        w.CodeKey(&w.inp_code_, {UIK::kKeyPageUp, 0});
-        EXPECT_EQ(w.sb_code_.Position(), 800 + w.sb_code_.LargeStep());
-        EXPECT_EQ(w.inp_code_.Value(), w.sb_code_.Position());
-        w.CodeKey(&w.inp_code_, {UIK::kKeyHome, 0});
-        EXPECT_EQ(w.sb_code_.Position(), 4095);
-        w.CodeKey(&w.inp_code_, {UIK::kKeyEnd, 0});
-        EXPECT_EQ(w.sb_code_.Position(), 0);
-        w.CodeKey(&w.inp_code_, {UIK::kKeyUp, 0});
-        EXPECT_EQ(w.sb_code_.Position(), 1);
+        w.CodeKey(&w.code_.field, {UIK::kKeyPageUp, 0});
+        EXPECT_EQ(w.code_.bar.Position(), 800 + w.code_.bar.LargeStep());
+        EXPECT_EQ(w.code_.field.Value(), w.code_.bar.Position());
+        w.CodeKey(&w.code_.field, {UIK::kKeyHome, 0});
+        EXPECT_EQ(w.code_.bar.Position(), 4095);
+        w.CodeKey(&w.code_.field, {UIK::kKeyEnd, 0});
+        EXPECT_EQ(w.code_.bar.Position(), 0);
+        w.CodeKey(&w.code_.field, {UIK::kKeyUp, 0});
+        EXPECT_EQ(w.code_.bar.Position(), 1);
 
         // A drag: only the latest position needs to reach the device.
         from = RequestCount();
-        for (int64_t p = 100; p <= 3990; p += 10) w.sb_code_.SetPosition(p);
+        for (int64_t p = 100; p <= 3990; p += 10) w.code_.bar.SetPosition(p);
         ASSERT_TRUE(Until([&] { return DeviceRegister(50187) == 3990; }));
         size_t code_writes = 0;
         for (const std::string& r : Exchanges(from)) code_writes += r.rfind("W50187=", 0) == 0;
         EXPECT_LT(code_writes, 10u) << "a drag of 390 positions is merged";
 
         // Remember for 20 mA, then twice for 4 mA: the second code stays.
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 3990; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.reported.Value() == 3990; }));
         Press(w.bt_remember_max_);
-        w.sb_code_.SetPosition(790);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 790; }));
+        w.code_.bar.SetPosition(790);
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.reported.Value() == 790; }));
         Press(w.bt_remember_min_);
-        w.sb_code_.SetPosition(800);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 800; }));
+        w.code_.bar.SetPosition(800);
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.reported.Value() == 800; }));
         Press(w.bt_remember_min_);
         w.Refresh();
         EXPECT_EQ(U8(w.code_min_.Text()), "800");
@@ -129,8 +129,8 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
 
         // Remember both again and save: two complete sequences, 4 mA first.
         Press(w.bt_remember_min_);
-        w.sb_code_.SetPosition(3990);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 3990; }));
+        w.code_.bar.SetPosition(3990);
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.reported.Value() == 3990; }));
         Press(w.bt_remember_max_);
         from = RequestCount();
         const size_t statuses = texts_.status.size();
@@ -161,7 +161,7 @@ TEST_F(DacWindow, CalibrateRememberCancelAndSaveAgainstTheDevice) {
 
         // Off again through the command.
         Press(w.bt_toggle_);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.table_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.code_.table.IsEnabled(); }));
         EXPECT_EQ(DeviceRegister(50186), 0);
         EXPECT_TRUE(texts_.errors.empty()) << texts_.errors.front();
     });
@@ -176,18 +176,18 @@ TEST_F(DacWindow, TheCodeStartsFromTheDeviceWhenTheModeTurnsOn) {
     InShownWindow<GDacCalibration>([&](GDacCalibration& w) {
         ASSERT_TRUE(WaitConnected(2));
         ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled(); }));
-        EXPECT_EQ(w.sb_code_.Position(), 0);
+        EXPECT_EQ(w.code_.bar.Position(), 0);
         const size_t from = RequestCount();
         Press(w.bt_toggle_);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled(); }));
-        EXPECT_EQ(w.inp_code_.Value(), 3990);
-        EXPECT_EQ(w.sb_code_.Position(), 3990);
-        EXPECT_EQ(w.real_code_.Value(), 3990);
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.table.IsEnabled(); }));
+        EXPECT_EQ(w.code_.field.Value(), 3990);
+        EXPECT_EQ(w.code_.bar.Position(), 3990);
+        EXPECT_EQ(w.code_.reported.Value(), 3990);
 
         UIK::GMouseEvent wheel;
         wheel.wheel = 2;  // away from the user: towards the minimum
-        w.real_code_.HandleMouseWheel(wheel);
-        EXPECT_EQ(w.sb_code_.Position(), 3988);
+        w.code_.reported.HandleMouseWheel(wheel);
+        EXPECT_EQ(w.code_.bar.Position(), 3988);
         ASSERT_TRUE(Until([&] { return DeviceRegister(50187) == 3988; }));
         std::vector<std::string> writes;
         for (const std::string& r : Exchanges(from))

@@ -128,8 +128,11 @@ TEST_F(SelectGasWindow, CoefficientEntriesAreFilteredWrittenAndHeldForTwoSeconds
 
 // A working-gas index past the table is named invalid, not shown as nothing.
 TEST_F(SelectGasWindow, AGasIndexPastTheTableIsNamedInvalid) {
-    start_open(HeldBy(2));
+    // Set before the port opens, so that no read of the old gas can count
+    // as the window's first.
+    start(HeldBy(2));
     ASSERT_TRUE(sim_->set_register(1, sim::reg::kWorkGas, 200));
+    ASSERT_TRUE(OpenPort());
     InWindow<GSelectGas>([&](auto&, GSelectGas& w) {
         ASSERT_TRUE(wait_read(w));
         EXPECT_EQ(w.list_.SelectedIndex(), 200);

@@ -27,16 +27,16 @@ TEST_F(TestsWindow, EnabledStatesFromPublishedValues) {
         w.Refresh();
         EXPECT_EQ(U8(w.bt_toggle_.Caption()), "Отключить тест");
         EXPECT_EQ(U8(w.bt_toggle2_.Caption()), "Включить");
-        EXPECT_TRUE(w.table_.IsEnabled());
+        EXPECT_TRUE(w.code_.table.IsEnabled());
         EXPECT_FALSE(w.table2_.IsEnabled());
-        EXPECT_EQ(w.real_code_.Value(), 7);
+        EXPECT_EQ(w.code_.reported.Value(), 7);
         // Test off: the table is disabled and keeps the last current read.
         Set(G_.params.dac_test_enabled, 0);
         Set(G_.params.dac_test_value, 3);
         w.Refresh();
-        EXPECT_FALSE(w.table_.IsEnabled());
+        EXPECT_FALSE(w.code_.table.IsEnabled());
         EXPECT_EQ(U8(w.bt_toggle_.Caption()), "Включить тест");
-        EXPECT_EQ(U8(w.real_code_.Text()), "7");
+        EXPECT_EQ(U8(w.code_.reported.Text()), "7");
     });
 }
 
@@ -47,35 +47,35 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
         ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled(); }));
         size_t from = RequestCount();
         Press(w.bt_toggle_);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.table.IsEnabled(); }));
         EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50180=1"}));
 
         // Typed on the keypad, 30 mA and a fraction are refused, never cut.
         for (const char* typed : {"<<30", "<<19.9"}) {
-            EXPECT_EQ(U8(win_test::TypeInto(w.inp_code_, typed)), "Недопустимое значение.\nДопустимо от 0 до 24");
-            EXPECT_EQ(w.sb_code_.Position(), 0);
+            EXPECT_EQ(U8(win_test::TypeInto(w.code_.field, typed)), "Недопустимое значение.\nДопустимо от 0 до 24");
+            EXPECT_EQ(w.code_.bar.Position(), 0);
         }
-        w.inp_code_.Enter(30);
-        EXPECT_EQ(w.sb_code_.Position(), 0) << "30 mA is refused";
-        w.inp_code_.Enter(12);
-        EXPECT_EQ(w.sb_code_.Position(), 12);
+        w.code_.field.Enter(30);
+        EXPECT_EQ(w.code_.bar.Position(), 0) << "30 mA is refused";
+        w.code_.field.Enter(12);
+        EXPECT_EQ(w.code_.bar.Position(), 12);
         ASSERT_TRUE(Until([&] { return DeviceRegister(50181) == 12; }));
         double ma = 0;
         ASSERT_TRUE(sim_->output_current(1, ma));
         EXPECT_DOUBLE_EQ(ma, 12.0);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.real_code_.Value() == 12; }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.reported.Value() == 12; }));
 
         // Page Up lowers by 4 mA, End goes to 24, Home to 0, Right one up.
-        w.TableKey(&w.table_, {UIK::kKeyPageUp, 0});
-        EXPECT_EQ(w.sb_code_.Position(), 8);
-        EXPECT_EQ(w.inp_code_.Value(), 8);
+        w.TableKey(&w.code_.table, {UIK::kKeyPageUp, 0});
+        EXPECT_EQ(w.code_.bar.Position(), 8);
+        EXPECT_EQ(w.code_.field.Value(), 8);
         ASSERT_TRUE(Until([&] { return DeviceRegister(50181) == 8; }));
-        w.TableKey(&w.table_, {UIK::kKeyEnd, 0});
-        EXPECT_EQ(w.sb_code_.Position(), 24);
-        w.TableKey(&w.table_, {UIK::kKeyHome, 0});
-        EXPECT_EQ(w.sb_code_.Position(), 0);
-        w.TableKey(&w.table_, {UIK::kKeyRight, 0});
-        EXPECT_EQ(w.sb_code_.Position(), 1);
+        w.TableKey(&w.code_.table, {UIK::kKeyEnd, 0});
+        EXPECT_EQ(w.code_.bar.Position(), 24);
+        w.TableKey(&w.code_.table, {UIK::kKeyHome, 0});
+        EXPECT_EQ(w.code_.bar.Position(), 0);
+        w.TableKey(&w.code_.table, {UIK::kKeyRight, 0});
+        EXPECT_EQ(w.code_.bar.Position(), 1);
 
         // Discrete outputs: a tick reaches the device at the next refresh.
         Press(w.bt_toggle2_);
@@ -96,7 +96,7 @@ TEST_F(TestsWindow, CurrentAndDiscreteTestsAgainstTheDevice) {
         // Both tests off again.
         Press(w.bt_toggle_);
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.table_.IsEnabled() && !w.table2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.code_.table.IsEnabled() && !w.table2_.IsEnabled(); }));
         EXPECT_EQ(DeviceRegister(50180), 0);
         EXPECT_EQ(DeviceRegister(50184), 0);
         EXPECT_TRUE(texts_.errors.empty()) << texts_.errors.front();
@@ -112,14 +112,14 @@ TEST_F(TestsWindow, ATestSwitchedOnStartsFromTheDeviceNotFromEarlierTicks) {
         ASSERT_TRUE(RefreshUntil(w, [&] { return w.bt_toggle_.IsEnabled() && w.bt_toggle2_.IsEnabled(); }));
         Press(w.bt_toggle_);
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled() && w.table2_.IsEnabled(); }));
-        w.inp_code_.Enter(19);
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.table.IsEnabled() && w.table2_.IsEnabled(); }));
+        w.code_.field.Enter(19);
         for (UIK::GCheckBoxCaptioned* c : {&w.dout_1_, &w.dout_2_, &w.dout_fail_}) c->SetChecked(true);
         w.Refresh();
         ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 7 && DeviceRegister(50181) == 19; }));
         Press(w.bt_toggle_);
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.table_.IsEnabled() && !w.table2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return !w.code_.table.IsEnabled() && !w.table2_.IsEnabled(); }));
 
         // Meanwhile the device came to hold other values (another session).
         ASSERT_TRUE(sim_->set_register(1, 50185, 5));
@@ -127,13 +127,13 @@ TEST_F(TestsWindow, ATestSwitchedOnStartsFromTheDeviceNotFromEarlierTicks) {
         const size_t from = RequestCount();
         Press(w.bt_toggle_);
         Press(w.bt_toggle2_);
-        ASSERT_TRUE(RefreshUntil(w, [&] { return w.table_.IsEnabled() && w.table2_.IsEnabled(); }));
+        ASSERT_TRUE(RefreshUntil(w, [&] { return w.code_.table.IsEnabled() && w.table2_.IsEnabled(); }));
         EXPECT_TRUE(w.dout_1_.IsChecked());
         EXPECT_FALSE(w.dout_2_.IsChecked());
         EXPECT_TRUE(w.dout_fail_.IsChecked());
-        EXPECT_EQ(w.inp_code_.Value(), 9);
-        EXPECT_EQ(w.sb_code_.Position(), 9);
-        EXPECT_EQ(w.real_code_.Value(), 9);
+        EXPECT_EQ(w.code_.field.Value(), 9);
+        EXPECT_EQ(w.code_.bar.Position(), 9);
+        EXPECT_EQ(w.code_.reported.Value(), 9);
         const uint64_t cycles = link_->completed_cycles();
         ASSERT_TRUE(RefreshUntil(w, [&] { return link_->completed_cycles() >= cycles + 2; }));
         EXPECT_EQ(Exchanges(from), (std::vector<std::string>{"W50190=20", "R50276x1", "W50180=1", "W50190=20",
@@ -146,7 +146,7 @@ TEST_F(TestsWindow, ATestSwitchedOnStartsFromTheDeviceNotFromEarlierTicks) {
         w.dout_2_.SetChecked(true);
         w.Refresh();
         ASSERT_TRUE(Until([&] { return DeviceRegister(50185) == 7; }));
-        w.TableKey(&w.table_, {UIK::kKeyRight, 0});
+        w.TableKey(&w.code_.table, {UIK::kKeyRight, 0});
         ASSERT_TRUE(Until([&] { return DeviceRegister(50181) == 10; }));
     });
 }

@@ -106,9 +106,11 @@ TEST_F(ThresholdsWindow, TheKeypadRefusesAFractionInsteadOfCuttingIt) {
 
 // A register past a byte shows as the device holds it, never wrapped.
 TEST_F(ThresholdsWindow, ThresholdsPastAByteAreShownAsHeld) {
-    start_open(HeldBy(2));
+    // Set before the port opens, so that no read of the old values counts.
+    start(HeldBy(2));
     ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdWarn, 65535));
     ASSERT_TRUE(sim_->set_register(1, sim::reg::kThresholdAlarm, 256));
+    ASSERT_TRUE(OpenPort());
     InWindow<GThresholds>([&](auto&, GThresholds& w) {
         ASSERT_TRUE(RefreshUntil(w, [&] { return w.Threshold_Warn_.HasValue() && w.Threshold_Alarm_.HasValue(); }));
         EXPECT_EQ(w.Threshold_Warn_.Value(), 65535);
