@@ -38,7 +38,9 @@ protected:
         options_ = o;
         StartLine(o);
         journals_ = std::make_unique<GForm_T<GJournals>>(G_);
-        if (connect) ASSERT_TRUE(OpenPort());
+        if (connect) {
+            ASSERT_TRUE(OpenPort());
+        }
         tick_.OnTick.Set([this](UIK::GTimer*) {
             if (journals_->IsVisible()) journals_->Tick();
         });
@@ -204,8 +206,9 @@ TEST_F(JournalsWindow, DownloadedRecordsPageByTwentyAlsoAfterTheLinkIsGone) {
         p.sb_.SetPosition(30);
         EXPECT_EQ(U8(p.text_.Text()), page_text(30, 45));
         // The README's picture of the window with a downloaded journal.
-        if (const char* dir = std::getenv("LUMA10_SCREENSHOT_DIR"))
+        if (const char* dir = std::getenv("LUMA10_SCREENSHOT_DIR")) {
             EXPECT_TRUE(journals_->RenderToPng((fs::path(dir) / "journals-window.png").c_str()));
+        }
         EXPECT_EQ(U8(p.text_.Text()).rfind("31. ", std::string::npos) != std::string::npos, true);
 
         // All twenty records of a page are there to read at the default size:

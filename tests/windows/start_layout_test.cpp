@@ -59,7 +59,9 @@ protected:
         EXPECT_EQ(s.frame_over_img_.Top(), 0);
         // The adjustment-mode strip keeps its place on the picture while the
         // picture shows it whole.
-        if (s.img_main_.Height() >= 742) EXPECT_EQ(s.frame_sudo_placeholder_.Top(), 648);
+        if (s.img_main_.Height() >= 742) {
+            EXPECT_EQ(s.frame_sudo_placeholder_.Top(), 648);
+        }
     }
 };
 
