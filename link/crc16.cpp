@@ -31,6 +31,12 @@ size_t crc16_append(uint8_t* data, size_t len) {
     return len + 2;
 }
 
+void crc16_seal(std::vector<uint8_t>& frame) {
+    const size_t n = frame.size();
+    frame.resize(n + 2);
+    crc16_append(frame.data(), n);
+}
+
 bool crc16_check(const uint8_t* data, size_t len) {
     if (len < 2) return false;
     uint16_t crc = crc16_modbus(data, len - 2);

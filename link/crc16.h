@@ -4,11 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 uint16_t crc16_modbus(const uint8_t* data, size_t len);
 
 // Appends the CRC of data[0..len) at data[len], data[len + 1]; returns len + 2.
 size_t crc16_append(uint8_t* data, size_t len);
+
+// Appends the CRC of the frame's bytes to the frame.
+void crc16_seal(std::vector<uint8_t>& frame);
 
 // True when the last two of len bytes are the CRC of those before them.
 bool crc16_check(const uint8_t* data, size_t len);

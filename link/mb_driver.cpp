@@ -108,7 +108,7 @@ bool parse_reply(const uint8_t* buf, size_t received, mb_request_t& reply, error
         return false;
     }
     if (received < n + mb::kCrcSize) return false;
-    if (crc16_modbus(buf, n) != uint16_t(buf[n] | (buf[n + 1] << 8))) {
+    if (!crc16_check(buf, n + mb::kCrcSize)) {
         err = drv_error(kDrvBadCrc);
         return true;
     }

@@ -139,7 +139,7 @@ size_t sound_reply_length(const uint8_t* p, size_t n) {
     error_value_t e;
     for (size_t len = 5; len <= n; ++len) {
         if (!mb::parse_reply(p, len, r, e)) continue;
-        if (e.category == &mb_category()) return crc16_modbus(p, 3) == uint16_t(p[3] | p[4] << 8) ? 5 : 0;
+        if (e.category == &mb_category()) return crc16_check(p, 5) ? 5 : 0;
         return e ? 0 : len;
     }
     return 0;

@@ -14,12 +14,6 @@ void push16(std::vector<uint8_t>& v, uint16_t w) {
     v.push_back(uint8_t(w & 0xFF));
 }
 
-void seal(std::vector<uint8_t>& v) {
-    const uint16_t crc = crc16_modbus(v.data(), v.size());
-    v.push_back(uint8_t(crc & 0xFF));
-    v.push_back(uint8_t(crc >> 8));
-}
-
 }  // namespace
 
 size_t request_length(const uint8_t* buf, size_t n) {
@@ -34,7 +28,7 @@ size_t request_length(const uint8_t* buf, size_t n) {
 
 std::vector<uint8_t> exception_reply(uint8_t address, uint8_t function, uint8_t code) {
     std::vector<uint8_t> v{address, uint8_t(function | mb::kExceptionBit), code};
-    seal(v);
+    crc16_seal(v);
     return v;
 }
 
@@ -88,7 +82,7 @@ Outcome_t process_frame(std::vector<Station_t>& stations, const uint8_t* f, size
         }
         out.reply = {address, mb::kReadHoldingRegisters, uint8_t(count * 2)};
         for (uint16_t i = 0; i < count; ++i) push16(out.reply, words[i]);
-        seal(out.reply);
+        crc16_seal(out.reply);
         return out;
     }
 
@@ -128,7 +122,7 @@ Outcome_t process_frame(std::vector<Station_t>& stations, const uint8_t* f, size
     out.reply = {address, mb::kWriteMultipleRegisters};
     push16(out.reply, start);
     push16(out.reply, count);
-    seal(out.reply);
+    crc16_seal(out.reply);
     return out;
 }
 

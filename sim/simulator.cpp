@@ -375,9 +375,7 @@ void Simulator_t::handle(const std::vector<uint8_t>& frame, time_point_t first_b
             // Having switched, the device answers from its new address.
             out.reply[0] = dev->address();
             out.reply.resize(out.reply.size() - 2);
-            const uint16_t crc = crc16_modbus(out.reply.data(), out.reply.size());
-            out.reply.push_back(uint8_t(crc & 0xFF));
-            out.reply.push_back(uint8_t(crc >> 8));
+            crc16_seal(out.reply);
         }
     }
 

@@ -21,9 +21,7 @@ namespace testing_peer {
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes with_crc(Bytes b) {
-    uint16_t crc = crc16_modbus(b.data(), b.size());
-    b.push_back(uint8_t(crc & 0xFF));
-    b.push_back(uint8_t(crc >> 8));
+    crc16_seal(b);
     return b;
 }
 

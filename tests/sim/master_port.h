@@ -30,9 +30,7 @@ inline bytes_t hex(const char* s) {
 }
 
 inline bytes_t with_crc(bytes_t f) {
-    const uint16_t c = crc16_modbus(f.data(), f.size());
-    f.push_back(uint8_t(c & 0xFF));
-    f.push_back(uint8_t(c >> 8));
+    crc16_seal(f);
     return f;
 }
 
