@@ -52,11 +52,14 @@ GTests::GTests(G_t& g)
       current_test_(g, g.params.dac_test_enabled, device_modes::SwitchCurrentTest),
       outputs_test_(g, g.params.dout_test_enabled, device_modes::SwitchOutputsTest) {
     bt_ss_enable_.Connect(g, [this] { Refresh(); });
-    for (auto [button, mode] : {std::pair{&bt_toggle_, &current_test_}, std::pair{&bt_toggle2_, &outputs_test_}})
-        button->OnClick.Set([this, mode = mode](GControl*) {
-            mode->Toggle();
-            Refresh();
-        });
+    bt_toggle_.OnClick.Set([this](GControl*) {
+        current_test_.Toggle();
+        Refresh();
+    });
+    bt_toggle2_.OnClick.Set([this](GControl*) {
+        outputs_test_.Toggle();
+        Refresh();
+    });
     // The bar's own keys already move it in this window's sense; the code
     // field takes the same mapping (Enter and Space open its entry form).
     code_.Connect(g, [this](int64_t ma) { OnCurrentMoved(ma); });
